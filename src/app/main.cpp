@@ -1,0 +1,33 @@
+#include "app/WindowControl.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+
+#include <clocale>
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName("Korvel");
+    QApplication::setApplicationName("Korvel");
+    QApplication::setApplicationVersion(KORVEL_VERSION);
+    // Numbers and dates that Korvel writes (file names, logs, carrier.txt) use the
+    // C conventions whatever the desktop locale: Qt switched the C locale to the
+    // user's one while starting up.
+    std::setlocale(LC_NUMERIC, "C");
+    std::setlocale(LC_TIME, "C");
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription("Plays back and analyses recordings of software-defined radio receivers.");
+    parser.addHelpOption();
+    parser.addVersionOption();
+    QCommandLineOption folderOption("folder", "Show the recordings in DIR for this run (the saved folder is kept).", "DIR");
+    parser.addOption(folderOption);
+    parser.process(app);
+
+    WindowControl window;
+    if (parser.isSet(folderOption))
+        window.useRecordingFolderForSession(parser.value(folderOption));
+    window.show();
+    return app.exec();
+}

@@ -1,0 +1,40 @@
+#include "cli/CliCommon.h"
+
+#include <cstdio>
+#include <cstring>
+#include <clocale>
+#include <string>
+
+namespace {
+
+void printUsage(FILE* out)
+{
+    std::fputs("usage: korvel-cli COMMAND [ARGS]\n"
+               "\n"
+               "Commands:\n"
+               "  info FILE [--json]   the recording's layout, parameters and information lines\n"
+               "\n"
+               "FILE is a path; a plain file name is looked up in the recordings folder.\n",
+               out);
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    std::setlocale(LC_ALL, "C");
+    if (argc < 2) {
+        printUsage(stderr);
+        return 2;
+    }
+    const std::string command = argv[1];
+    if (command == "-h" || command == "--help" || command == "help") {
+        printUsage(stdout);
+        return 0;
+    }
+    if (command == "--version") {
+        std::printf("korvel-cli %s\n", KORVEL_VERSION);
+        return 0;
+    }
+    return cliFail("unknown command \"" + command + "\" (try korvel-cli --help)");
+}
