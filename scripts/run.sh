@@ -7,7 +7,8 @@ scripts/install-deps.sh --build
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$(nproc)" --target korvel korvel-cli
 demo=build/demo-recordings
-if [ ! -f "$demo/.complete" ]; then
+if [ ! -f "$demo.stamp" ]; then
     build/src/cli/korvel-cli make-demo "$demo"
+    touch "$demo.stamp"
 fi
 exec build/src/app/korvel --folder "$demo" "$@"

@@ -1,4 +1,5 @@
 #include "cli/CliCommon.h"
+#include "cli/MakeDemoCommand.h"
 
 #include <cstdio>
 #include <cstring>
@@ -13,6 +14,7 @@ void printUsage(FILE* out)
                "\n"
                "Commands:\n"
                "  info FILE [--json]   the recording's layout, parameters and information lines\n"
+               "  make-demo DIR        write a folder of demo recordings, one per file layout\n"
                "\n"
                "FILE is a path; a plain file name is looked up in the recordings folder.\n",
                out);
@@ -36,5 +38,7 @@ int main(int argc, char* argv[])
         std::printf("korvel-cli %s\n", KORVEL_VERSION);
         return 0;
     }
+    if (command == "make-demo")
+        return runMakeDemoCommand(argc - 2, argv + 2);
     return cliFail("unknown command \"" + command + "\" (try korvel-cli --help)");
 }

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Writes a small set of synthetic recordings, one per file layout Korvel reads,
+// with signals at known frequencies for every demodulation mode: a first-run
+// folder for new users and a fixture for end-to-end tests.
+class DemoRecordings {
+public:
+    struct Entry {
+        std::string fileName;
+        std::string description;  // what can be heard where
+    };
+
+    // The recordings that writeAll() produces, in the order it writes them.
+    static std::vector<Entry> catalogue();
+
+    // Writes every recording into `folder` (created if missing), each through a
+    // temporary name. Returns false with `error` set on the first failure.
+    static bool writeAll(const std::string& folder, std::string& error);
+};
