@@ -1,9 +1,11 @@
 #include "cli/CliCommon.h"
+#include "cli/InfoCommand.h"
 
 #include <cstdio>
 #include <cstring>
 #include <clocale>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -14,7 +16,8 @@ void printUsage(FILE* out)
                "Commands:\n"
                "  info FILE [--json]   the recording's layout, parameters and information lines\n"
                "\n"
-               "FILE is a path; a plain file name is looked up in the recordings folder.\n",
+               "FILE is a path; a plain file name is looked up in the recordings folder\n"
+               "(the app's choice, else ~/sdr_recordings), then in the current directory.\n",
                out);
 }
 
@@ -36,5 +39,7 @@ int main(int argc, char* argv[])
         std::printf("korvel-cli %s\n", KORVEL_VERSION);
         return 0;
     }
+    if (command == "info")
+        return runInfoCommand(std::vector<std::string>(argv + 2, argv + argc));
     return cliFail("unknown command \"" + command + "\" (try korvel-cli --help)");
 }
