@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <numbers>
 
 namespace {
@@ -120,7 +121,7 @@ int DownconverterObject::ProcessDataLength(int n, const ComplexSample* in, Compl
     return produced;
 }
 
-void DownconverterObject::MixPiece(int n, const ComplexSample* in, ComplexSample* out)
+KORVEL_VECTOR_CLONES void DownconverterObject::MixPiece(int n, const ComplexSample* in, ComplexSample* out)
 {
     ComplexSample p = m_Osc1;
     int k = 0;
@@ -141,38 +142,51 @@ void DownconverterObject::MixPiece(int n, const ComplexSample* in, ComplexSample
 
     // Settled: the magnitude is at its fixed point, so the phasor of sample k + j is
     // R^(j+1) times the stored one. Lane j holds it as {lr, lr} and {li, -li}, which
-    // mixes a sample {im, re} with two products and a swap.
-    Double2 laneRe[kLanes];
-    Double2 laneIm[kLanes];
+    // mixes a sample {im, re} with two products and a swap; lanes go two to a vector.
+    double laneRe[kLanes];
+    double laneIm[kLanes];
     for (int j = 0; j < kLanes; ++j) {
         const ComplexSample lane = Multiply(m_LaneSteps[j], p);
-        laneRe[j] = Double2{lane.re, lane.re};
-        laneIm[j] = Double2{lane.im, -lane.im};
+        laneRe[j] = lane.re;
+        laneIm[j] = lane.im;
     }
-    const ComplexSample& groupStep = m_LaneSteps[kLanes - 1];
-    const Double2 stepRe = {groupStep.re, groupStep.re};
-    const Double2 stepIm = {groupStep.im, -groupStep.im};
-
-    const auto mix = [](Double2 x, Double2 re, Double2 im) {
-        return re * x + im * __builtin_shufflevector(x, x, 1, 0);
-    };
     const int groups = (n - k - 1) / kLanes;
-    for (int g = 0; g < groups; ++g, k += kLanes) {
-        for (int j = 0; j < kLanes; ++j)
-            StoreSample(out + k + j, mix(LoadSample(in + k + j), laneRe[j], laneIm[j]));
-        for (int j = 0; j < kLanes; ++j) {
-            const Double2 re = laneRe[j] * stepRe - laneIm[j] * stepIm;
-            laneIm[j] = laneIm[j] * stepRe + laneRe[j] * stepIm;
-            laneRe[j] = re;
+    if (groups > 0) {
+        Double4 re01 = {laneRe[0], laneRe[0], laneRe[1], laneRe[1]};
+        Double4 im01 = {laneIm[0], -laneIm[0], laneIm[1], -laneIm[1]};
+        Double4 re23 = {laneRe[2], laneRe[2], laneRe[3], laneRe[3]};
+        Double4 im23 = {laneIm[2], -laneIm[2], laneIm[3], -laneIm[3]};
+        const ComplexSample& groupStep = m_LaneSteps[kLanes - 1];
+        const Double4 stepRe = {groupStep.re, groupStep.re, groupStep.re, groupStep.re};
+        const Double4 stepIm = {groupStep.im, -groupStep.im, groupStep.im, -groupStep.im};
+        for (int g = 0; g < groups; ++g, k += kLanes) {
+            Double4 x01;
+            Double4 x23;
+            std::memcpy(&x01, in + k, sizeof x01);
+            std::memcpy(&x23, in + k + 2, sizeof x23);
+            const Double4 y01 = re01 * x01 + im01 * __builtin_shufflevector(x01, x01, 1, 0, 3, 2);
+            const Double4 y23 = re23 * x23 + im23 * __builtin_shufflevector(x23, x23, 1, 0, 3, 2);
+            std::memcpy(static_cast<void*>(out + k), &y01, sizeof y01);
+            std::memcpy(static_cast<void*>(out + k + 2), &y23, sizeof y23);
+            const Double4 nextRe01 = re01 * stepRe - im01 * stepIm;
+            im01 = im01 * stepRe + re01 * stepIm;
+            re01 = nextRe01;
+            const Double4 nextRe23 = re23 * stepRe - im23 * stepIm;
+            im23 = im23 * stepRe + re23 * stepIm;
+            re23 = nextRe23;
         }
+        laneRe[0] = re01[0], laneIm[0] = im01[0], laneRe[1] = re01[2], laneIm[1] = im01[2];
+        laneRe[2] = re23[0], laneIm[2] = im23[0], laneRe[3] = re23[2], laneIm[3] = im23[2];
     }
     const int rest = n - k; // 1 ... kLanes
-    for (int j = 0; j < rest; ++j)
-        StoreSample(out + k + j, mix(LoadSample(in + k + j), laneRe[j], laneIm[j]));
+    for (int j = 0; j < rest; ++j) {
+        out[k + j].re = laneRe[j] * in[k + j].re - laneIm[j] * in[k + j].im;
+        out[k + j].im = laneRe[j] * in[k + j].im + laneIm[j] * in[k + j].re;
+    }
+    const double lastRe = laneRe[rest - 1];
+    const double lastIm = laneIm[rest - 1];
 
     // The stored phasor follows the last one used, with the usual magnitude correction.
-    const double lastRe = laneRe[rest - 1][0];
-    const double lastIm = laneIm[rest - 1][0];
     const double gain = 1.95 - (lastRe * lastRe + lastIm * lastIm);
     m_Osc1.re = gain * lastRe;
     m_Osc1.im = gain * lastIm;

@@ -143,7 +143,7 @@ int FilterObject::CHalfBandDecimateBy2LengthReal(int n, const double* in, double
     return HalfBandStream(n, in, out, m_pHBFirRBuf.get(), m_FirLength, m_EvenHalfTaps, m_CentreTap, m_RealNextIsOdd);
 }
 
-int FilterObject::CHalfBand11TapDecimateBy2Length(int n, const ComplexSample* in, ComplexSample* out)
+KORVEL_VECTOR_CLONES int FilterObject::CHalfBand11TapDecimateBy2Length(int n, const ComplexSample* in, ComplexSample* out)
 {
     if (n <= 0)
         return 0;
@@ -183,7 +183,7 @@ int FilterObject::CHalfBand11TapDecimateBy2Length(int n, const ComplexSample* in
     return k;
 }
 
-int FilterObject::CCicN3DecimateBy2Length(int n, const ComplexSample* in, ComplexSample* out)
+KORVEL_VECTOR_CLONES int FilterObject::CCicN3DecimateBy2Length(int n, const ComplexSample* in, ComplexSample* out)
 {
     if (n <= 0)
         return 0;
