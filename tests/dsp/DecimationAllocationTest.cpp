@@ -1,48 +1,24 @@
 // The processing calls of the decimators, the downconverter and the FIR must not
-// allocate. This file replaces the global operator new of the test program with one
-// that counts while a check is running.
+// allocate.
 #include "dsp/DownconverterObject.h"
 #include "dsp/FilterObject.h"
 #include "dsp/FirObject.h"
 #include "dsp/HalfBandCoefficients.h"
 
+#include "dsp/AllocationCounter.h"
+
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
 #include <vector>
-
-// The replacement pairs malloc with free on purpose.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-
-namespace {
-std::atomic<bool> countingAllocations{false};
-std::atomic<long> allocationCount{0};
-} // namespace
-
-void* operator new(std::size_t size)
-{
-    if (countingAllocations)
-        ++allocationCount;
-    if (void* p = std::malloc(size ? size : 1))
-        return p;
-    throw std::bad_alloc();
-}
-
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
 template <class Work>
 long AllocationsDuring(Work work)
 {
-    allocationCount = 0;
-    countingAllocations = true;
+    AllocationCounter counter;
     work();
-    countingAllocations = false;
-    return allocationCount;
+    return static_cast<long>(counter.Count());
 }
 
 TEST(DecimationAllocation, ProcessingCallsAllocateNothing)
