@@ -28,19 +28,29 @@ int NormalizeFftSize(double stored)
     return size;
 }
 
+int TruncateDb(double db)
+{
+    return TruncateWithin(db, 1000.0);
+}
+
 DbRange DbRangeFromPreferences(double storedMinDb, double storedMaxDb)
 {
-    const int minDb = TruncateWithin(storedMinDb, 1000.0);
-    const int maxDb = TruncateWithin(storedMaxDb, 1000.0);
+    const int minDb = TruncateDb(storedMinDb);
+    const int maxDb = TruncateDb(storedMaxDb);
     if (minDb == 0 && maxDb == 0)
         return {-110, -80};
     return {minDb, maxDb};
 }
 
-const char* WaterfallRangeProblem(double minDb, double maxDb, double bandwidthHz)
+const char* DbRangeProblem(double minDb, double maxDb)
 {
     if (!(minDb < maxDb))
         return "The minimum dB must be below the maximum dB";
+    return nullptr;
+}
+
+const char* BandwidthProblem(double bandwidthHz)
+{
     if (!(bandwidthHz > 0.0))
         return "The recording has no bandwidth to draw";
     return nullptr;

@@ -22,9 +22,15 @@ struct DbRange {
 // whole dB (limited to ±1000); both 0 (a first start) gives -110 to -80.
 DbRange DbRangeFromPreferences(double storedMinDb, double storedMaxDb);
 
-// Why a waterfall cannot be drawn with this range and band, or nullptr when it
-// can. minDb, maxDb: dB; bandwidthHz: the recording's bandwidth in Hz.
-const char* WaterfallRangeProblem(double minDb, double maxDb, double bandwidthHz);
+// A dB value as the preferences store it: truncated to whole dB, limited to
+// ±1000, 0 for not a number.
+int TruncateDb(double db);
+
+// Why the waterfall cannot be drawn between minDb and maxDb (dB), or nullptr.
+const char* DbRangeProblem(double minDb, double maxDb);
+
+// Why a recording of this bandwidth (Hz) cannot be drawn, or nullptr.
+const char* BandwidthProblem(double bandwidthHz);
 
 // Modifier keys as the waterfall reports them. Option is Alt, Command is Meta.
 enum SelectionModifier : unsigned {

@@ -40,11 +40,13 @@ TEST(SelectionRules, DbRangeDefaultsOnlyWhenBothAreZero)
 
 TEST(SelectionRules, RefusesRangesThatWouldDivideByZero)
 {
-    EXPECT_EQ(WaterfallRangeProblem(-110, -80, 2e6), nullptr);
-    EXPECT_NE(WaterfallRangeProblem(-80, -80, 2e6), nullptr);
-    EXPECT_NE(WaterfallRangeProblem(-70, -80, 2e6), nullptr);
-    EXPECT_NE(WaterfallRangeProblem(std::nan(""), -80, 2e6), nullptr);
-    EXPECT_NE(WaterfallRangeProblem(-110, -80, 0), nullptr);
+    EXPECT_EQ(DbRangeProblem(-110, -80), nullptr);
+    EXPECT_NE(DbRangeProblem(-80, -80), nullptr);
+    EXPECT_NE(DbRangeProblem(-70, -80), nullptr);
+    EXPECT_NE(DbRangeProblem(std::nan(""), -80), nullptr);
+    EXPECT_EQ(BandwidthProblem(2e6), nullptr);
+    EXPECT_NE(BandwidthProblem(0), nullptr);
+    EXPECT_NE(BandwidthProblem(-1), nullptr);
 }
 
 TEST(SelectionRules, RightClickSetsOneFieldForExactCombinations)
