@@ -167,9 +167,10 @@ void FFTView::mousePressEvent(QMouseEvent* event)
         dragMoved = false;
     } else if (event->button() == Qt::RightButton) {
         const unsigned modifiers = SelectionModifiersOf(event->modifiers());
-        lastRightClickHadModifiers = modifiers != 0;
         const WaterfallBand band{bandwidth, centerFreq, kPixelsWide};
         emit rightMouseDownFreq(float(FrequencyAtColumn(p.x(), band)), float(p.y()), modifiers);
+        if (modifiers == 0)
+            popUpContextMenu(p, event->globalPosition().toPoint());
     }
 }
 
@@ -201,13 +202,18 @@ void FFTView::mouseReleaseEvent(QMouseEvent* event)
 
 void FFTView::contextMenuEvent(QContextMenuEvent* event)
 {
-    const bool modifierClick = event->reason() == QContextMenuEvent::Mouse && lastRightClickHadModifiers;
-    lastRightClickHadModifiers = false;
-    if (modifierClick || pixelsHigh == 0)
+    // Mouse right clicks were handled when pressed; this is the menu key.
+    if (event->reason() != QContextMenuEvent::Mouse)
+        popUpContextMenu(event->pos(), event->globalPos());
+}
+
+void FFTView::popUpContextMenu(QPointF pos, QPoint globalPos)
+{
+    if (pixelsHigh == 0)
         return;
-    QMenu* menu = createContextMenu(event->pos());
+    QMenu* menu = createContextMenu(pos);
     menu->setAttribute(Qt::WA_DeleteOnClose);
-    menu->popup(event->globalPos());
+    menu->popup(globalPos);
 }
 
 QMenu* FFTView::createContextMenu(QPointF pos)

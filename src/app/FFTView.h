@@ -70,6 +70,7 @@ private:
     QPointF limitedToView(QPointF p) const;
     void showMarquee(QPointF anchor, QPointF corner);
     QRect playMarkRect() const;
+    void popUpContextMenu(QPointF pos, QPoint globalPos);
 
     WaterfallColorTable colorTable;
     QImage bitmap;
@@ -86,5 +87,4 @@ private:
     QPointF pressPt;
     bool dragging = false;
     bool dragMoved = false;
-    bool lastRightClickHadModifiers = false;
 };
