@@ -181,7 +181,7 @@ QWidget* WindowControl::buildSidePanel()
     fftLengthField = MakeField(waterfall, "fftLengthField", 60, "FFT length of the waterfall, 1024 to 65536 (used at the next load)");
     AddLabelledField(waterfallRow, "Mi&n", mindBField, "dB");
     AddLabelledField(waterfallRow, "Ma&x", maxdBField, "dB");
-    AddLabelledField(waterfallRow, "&FFT", fftLengthField, QString());
+    AddLabelledField(waterfallRow, "FF&T", fftLengthField, QString());
     connect(fftLengthField, &QLineEdit::editingFinished, this, &WindowControl::applyFftLengthField);
 
     waterfallRow->addStretch();
@@ -564,6 +564,16 @@ void WindowControl::loadRecording(const QString& name)
 void WindowControl::loadRecordingAsWaterfall(const QString& name)
 {
     showStatus(QString("The waterfall window is not available yet; %1 was not opened").arg(name));
+}
+
+void WindowControl::setWaterfallBand(double bandwidthHz, double centerHz)
+{
+    if (const char* problem = BandwidthProblem(bandwidthHz)) {
+        showStatus(problem);
+        bandwidthHz = 0.0;
+    }
+    fftView->setBandwidth(bandwidthHz * 0.001, centerHz * 0.001);
+    freqScaleView->setBandwidth(bandwidthHz * 0.001, centerHz * 0.001);
 }
 
 void WindowControl::setInfoArray(const QStringList& lines)

@@ -28,8 +28,8 @@ class WaterfallScrollArea;
 //
 // Drawing a waterfall: loadRecording() opens the file; the generation then calls
 // waterfallView()->setHeight(seconds), drawFftLine() for each row on the GUI
-// thread (rows may arrive as they are computed), and setBandwidth(kHz, kHz) on
-// waterfallView() and frequencyScaleView() when it ends. It reads fftSize(),
+// thread (rows may arrive as they are computed), and setWaterfallBand() when it
+// ends. It reads fftSize(),
 // waterfallDbRange() and drawsInColor(), and puts the recording's information
 // lines up with setInfoArray().
 class WindowControl : public QMainWindow {
@@ -56,6 +56,10 @@ public:
     // The selection in whole seconds, as last placed from the fields.
     int selectionStartSecond() const { return startSecond; }
     int selectionEndSecond() const { return endSecond; }
+
+    // Tells the waterfall and its scale the band drawn (Hz); a band of no width
+    // is reported in the status line and leaves both without a band.
+    void setWaterfallBand(double bandwidthHz, double centerHz);
 
     void setInfoArray(const QStringList& lines);
     const QStringList& infoLines() const { return infoArray; }

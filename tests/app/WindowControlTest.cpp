@@ -55,8 +55,7 @@ protected:
     static void drawEmptyWaterfall(WindowControl& window)
     {
         window.waterfallView()->setHeight(60);
-        window.waterfallView()->setBandwidth(192.0, 7100.0);
-        window.frequencyScaleView()->setBandwidth(192.0, 7100.0);
+        window.setWaterfallBand(192000.0, 7100000.0);
     }
 
     static QString text(WindowControl& window, const char* field)
@@ -313,6 +312,19 @@ TEST_F(WindowControlTest, ControlsOfLaterWorkStartDisabled)
     for (int i = 0; i < modePopup->count(); ++i)
         modes << modePopup->itemText(i);
     EXPECT_EQ(modes, QStringList({"AM", "SAM", "FM", "WFM", "USB", "LSB", "CWU", "CWL", "None"}));
+}
+
+TEST_F(WindowControlTest, BandOfNoWidthIsReportedAndLeavesNoScale)
+{
+    auto window = openWindow();
+    drawEmptyWaterfall(*window);
+    EXPECT_EQ(window->frequencyScaleView()->labelTexts().size(), 11);
+    window->setWaterfallBand(0.0, 7100000.0);
+    EXPECT_TRUE(window->frequencyScaleView()->labelTexts().isEmpty());
+    EXPECT_FALSE(window->statusText().isEmpty());
+    window->demodRecordingSettings(10, 20, 7052, 7148);
+    QTest::mouseClick(window->waterfallView(), Qt::RightButton, Qt::ShiftModifier, QPoint(515, 42));
+    EXPECT_FALSE(window->waterfallView()->hasSelection());
 }
 
 TEST_F(WindowControlTest, TypedFftLengthIsNormalised)
