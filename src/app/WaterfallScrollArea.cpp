@@ -28,6 +28,7 @@ WaterfallScrollArea::WaterfallScrollArea(FFTView* view, FreqScaleView* scale, QW
     freqScale->setParent(scaleStrip);
     setViewportMargins(0, freqScale->height(), 0, 0);
     content->installEventFilter(this);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     placeScale();
 }
 
@@ -53,8 +54,11 @@ void WaterfallScrollArea::resizeEvent(QResizeEvent* event)
 bool WaterfallScrollArea::eventFilter(QObject* watched, QEvent* event)
 {
     const bool handled = QScrollArea::eventFilter(watched, event);
-    if (watched == widget() && (event->type() == QEvent::Move || event->type() == QEvent::Resize))
+    if (watched == widget() && (event->type() == QEvent::Move || event->type() == QEvent::Resize)) {
+        // Nothing to scroll across before a recording is drawn.
+        setHorizontalScrollBarPolicy(fftView->lines() > 0 ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
         placeScale();
+    }
     return handled;
 }
 

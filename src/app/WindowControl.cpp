@@ -300,6 +300,7 @@ QWidget* WindowControl::buildControls()
     QGroupBox* level = MakeGroup("Signal", &levelRow);
     signalLevelField = MakeField(level, "signalLevelField", 84, "Signal level in the selection");
     signalLevelField->setReadOnly(true);
+    signalLevelField->setPlaceholderText("dBm");
     signalLevelField->setFocusPolicy(Qt::NoFocus);
     sMeterIndicator = new QProgressBar;
     sMeterIndicator->setObjectName("sMeterIndicator");
@@ -504,9 +505,13 @@ void WindowControl::readFilesList()
     fileBrowser->addItems(filesArray);
     folderLabel->setText(QDir::toNativeSeparators(folder));
     folderLabel->setToolTip(QDir::toNativeSeparators(folder));
+    const QString previousProblem = folderProblem;
+    folderProblem.clear();
     if (!QDir(folder).exists())
-        showStatus(QString("The recordings folder %1 does not exist; choose one with File > Choose Recordings Folder")
-                       .arg(QDir::toNativeSeparators(folder)));
+        folderProblem = QString("The recordings folder %1 does not exist; choose one with File > Choose Recordings Folder")
+                            .arg(QDir::toNativeSeparators(folder));
+    if (!folderProblem.isEmpty() || (!previousProblem.isEmpty() && statusText() == previousProblem))
+        showStatus(folderProblem);
 }
 
 void WindowControl::ReloadTheFilesList()

@@ -110,6 +110,7 @@ private:
     QStringList infoArray;
     QString selectedRecordingFolder;
     QString sessionFolder;
+    QString folderProblem;
     int mFftSize = 8192;
     bool mDrawInColor = false;
     bool mWriteCarrierTxt = false;

@@ -178,6 +178,8 @@ TEST_F(WindowControlTest, MissingFolderGivesAnEmptyList)
     window.useRecordingFolderForSession(QDir(recordingsDir.path()).filePath("gone"));
     EXPECT_TRUE(window.recordingFiles().isEmpty());
     EXPECT_TRUE(window.statusText().contains("does not exist"));
+    window.useRecordingFolderForSession(recordingsDir.path());
+    EXPECT_EQ(window.statusText(), "") << "the message goes once a folder is listed";
 }
 
 TEST_F(WindowControlTest, ClickLoadsAndAltClickAsksForTheWaterfallWindow)
