@@ -3,6 +3,7 @@
 #include "recording/SelectionRules.h"
 
 #include <QContextMenuEvent>
+#include <QCursor>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
@@ -202,9 +203,14 @@ void FFTView::mouseReleaseEvent(QMouseEvent* event)
 
 void FFTView::contextMenuEvent(QContextMenuEvent* event)
 {
-    // Mouse right clicks were handled when pressed; this is the menu key.
-    if (event->reason() != QContextMenuEvent::Mouse)
-        popUpContextMenu(event->pos(), event->globalPos());
+    // Mouse right clicks were handled when pressed; this is the menu key, which
+    // acts where the pointer is, or in the middle of what is in view.
+    if (event->reason() == QContextMenuEvent::Mouse)
+        return;
+    QPoint at = mapFromGlobal(QCursor::pos());
+    if (!visibleRegion().contains(at))
+        at = visibleRegion().boundingRect().center();
+    popUpContextMenu(at, mapToGlobal(at));
 }
 
 void FFTView::popUpContextMenu(QPointF pos, QPoint globalPos)

@@ -3,6 +3,7 @@
 #include "recording/SelectionRules.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
@@ -123,6 +124,15 @@ TEST_F(FFTViewTest, PlainRightClickOffersTheMenu)
     QTest::mouseClick(&view, Qt::RightButton, Qt::NoModifier, QPoint(512, 42));
     ASSERT_EQ(spy.count(), 1);
     EXPECT_EQ(spy.first()[2].toUInt(), 0u);
+    QWidget* popup = QApplication::activePopupWidget();
+    ASSERT_NE(popup, nullptr);
+    popup->close();
+}
+
+TEST_F(FFTViewTest, MenuKeyOffersTheMenuToo)
+{
+    QContextMenuEvent fromKey(QContextMenuEvent::Keyboard, QPoint(0, 0), view.mapToGlobal(QPoint(0, 0)));
+    QApplication::sendEvent(&view, &fromKey);
     QWidget* popup = QApplication::activePopupWidget();
     ASSERT_NE(popup, nullptr);
     popup->close();
