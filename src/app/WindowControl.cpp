@@ -7,7 +7,6 @@
 #include "app/WaterfallScrollArea.h"
 #include "recording/SelectionRules.h"
 
-#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -394,15 +393,10 @@ void WindowControl::readPreferences()
 {
     QSettings settings = Preferences();
     restoreGeometry(settings.value(kFrameKey).toByteArray());
-    const QList<QByteArray> splitters = [&] {
-        QList<QByteArray> states;
-        for (const QVariant& state : settings.value(kSplitterKey).toList())
-            states << state.toByteArray();
-        return states;
-    }();
+    const QVariantList splitters = settings.value(kSplitterKey).toList();
     if (splitters.size() == 2) {
-        mainSplitter->restoreState(splitters[0]);
-        sideSplitter->restoreState(splitters[1]);
+        mainSplitter->restoreState(splitters[0].toByteArray());
+        sideSplitter->restoreState(splitters[1].toByteArray());
     }
 
     selectedRecordingFolder = settings.value("PREF_REC_FOLDER").toString();

@@ -114,7 +114,6 @@ private:
     int mFftSize = 8192;
     bool mDrawInColor = false;
     bool mWriteCarrierTxt = false;
-    int mOutputDevice = -1;
     int startSecond = 0;
     int endSecond = 0;
     Qt::KeyboardModifiers fileClickModifiers;
