@@ -4,13 +4,16 @@
 #include "app/FFTView.h"
 #include "app/FreqScaleView.h"
 #include "app/SpectrumView.h"
+#include "app/WaterfallLoader.h"
 #include "app/WaterfallScrollArea.h"
+#include "recording/RecordingObject.h"
 #include "recording/SelectionRules.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -32,6 +35,8 @@
 #include <QTabWidget>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -82,6 +87,7 @@ WindowControl::WindowControl(QWidget* parent)
     , fftView(new FFTView)
     , freqScaleView(new FreqScaleView)
     , scrollingView(new WaterfallScrollArea(fftView, freqScaleView))
+    , waterfallLoader(new WaterfallLoader(this))
 {
     setWindowTitle("Korvel");
     resize(1280, 800);
@@ -109,6 +115,14 @@ WindowControl::WindowControl(QWidget* parent)
     statusField = new QLabel;
     statusField->setObjectName("statusField");
     statusBar()->addWidget(statusField, 1);
+    drawingProgress = new QProgressBar;
+    drawingProgress->setObjectName("drawingProgress");
+    drawingProgress->setMaximumWidth(220);
+    drawingProgress->setFormat("%v of %m s");
+    drawingProgress->hide();
+    statusBar()->addPermanentWidget(drawingProgress);
+    connect(waterfallLoader, &WaterfallLoader::rowsReady, this, &WindowControl::drawWaterfallRows);
+    connect(waterfallLoader, &WaterfallLoader::finished, this, &WindowControl::endWaterfall);
 
     buildMenus();
     readPreferences();
@@ -547,6 +561,13 @@ QMenu* WindowControl::createFileContextMenu(const QString& name)
     return menu;
 }
 
+WindowControl::~WindowControl() = default;
+
+bool WindowControl::isDrawingWaterfall() const
+{
+    return waterfallLoader->isRunning();
+}
+
 void WindowControl::loadRecording(const QString& name)
 {
     double minDb = 0.0;
@@ -556,8 +577,66 @@ void WindowControl::loadRecording(const QString& name)
         showStatus(problem);
         return;
     }
+
+    // A file that cannot be opened or is refused leaves the loaded recording
+    // and its waterfall as they are.
+    auto candidate = std::make_unique<RecordingObject>();
+    candidate->setRecordingFolder(QFile::encodeName(recordingFolder()).toStdString());
+    std::vector<std::string> lines;
+    candidate->setRecordingFile(QFile::encodeName(name).toStdString(), lines);
+    QStringList info;
+    for (const std::string& line : lines)
+        info << QString::fromStdString(line);
+    setInfoArray(info);
+    if (!candidate->isValidRecordingFile()) {
+        const QString why = info.isEmpty() ? QString("not a recording") : info.last();
+        showStatus(QString("%1 was not loaded: %2").arg(name, why));
+        return;
+    }
+    if (const char* bandProblem = BandwidthProblem(candidate->mBandwidth)) {
+        showStatus(QString("%1 was not loaded: %2").arg(name, bandProblem));
+        return;
+    }
+
+    waterfallLoader->cancel();
+    recordingObject = std::move(candidate);
+    const int lineCount = recordingObject->mNumSeconds;
+    if (!fftView->setHeight(lineCount)) {
+        showStatus(QString("%1 is too long to draw here (%2 s)").arg(name).arg(lineCount));
+        return;
+    }
+    setWaterfallBand(recordingObject->mBandwidth, recordingObject->mCenterFreq);
     setWindowTitle(name);
-    showStatus(QString("Loading %1…").arg(name));
+    drawingName = name;
+    drawingProgress->setRange(0, std::max(lineCount, 1));
+    drawingProgress->setValue(0);
+    drawingProgress->setVisible(lineCount > 0);
+    showStatus(QString("Drawing %1…").arg(name));
+    waterfallLoader->start(QFile::decodeName(recordingObject->path().c_str()), mFftSize, maxDb, minDb);
+}
+
+void WindowControl::drawWaterfallRows(int firstLine, int columns, const QVector<int>& rows)
+{
+    const int count = columns > 0 ? rows.size() / columns : 0;
+    for (int k = 0; k < count; ++k)
+        fftView->drawFftLine(rows.constData() + static_cast<qsizetype>(k) * columns, columns, firstLine + k);
+    drawingProgress->setValue(firstLine + count);
+}
+
+void WindowControl::endWaterfall(bool completed, int lines)
+{
+    drawingProgress->hide();
+    if (recordingObject)
+        setWaterfallBand(recordingObject->mBandwidth, recordingObject->mCenterFreq);
+    if (completed)
+        showStatus(QString("%1: %2 s, %3 kHz wide at %4 kHz")
+                       .arg(drawingName)
+                       .arg(lines)
+                       .arg(recordingObject->mBandwidth * 0.001, 0, 'f', 1)
+                       .arg(recordingObject->mCenterFreq * 0.001, 0, 'f', 3));
+    else
+        showStatus(QString("%1 could not be read to the end").arg(drawingName));
+    emit waterfallFinished(completed);
 }
 
 void WindowControl::loadRecordingAsWaterfall(const QString& name)

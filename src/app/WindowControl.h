@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
 class AudioSpectrumView;
 class FFTView;
 class FreqScaleView;
@@ -18,7 +20,9 @@ class QProgressBar;
 class QSlider;
 class QSplitter;
 class QToolButton;
+class RecordingObject;
 class SpectrumView;
+class WaterfallLoader;
 class WaterfallScrollArea;
 
 // The main window: recordings folder and file list, the recording's
@@ -26,16 +30,14 @@ class WaterfallScrollArea;
 // the selection fields and the playback controls. Owns the recording model,
 // the display FFT, the demodulator and the main window's views.
 //
-// Drawing a waterfall: loadRecording() opens the file; the generation then calls
-// waterfallView()->setHeight(seconds), drawFftLine() for each row on the GUI
-// thread (rows may arrive as they are computed), and setWaterfallBand() when it
-// ends. It reads fftSize(),
-// waterfallDbRange() and drawsInColor(), and puts the recording's information
-// lines up with setInfoArray().
+// Drawing a waterfall: loadRecording() opens the file in the window's recording
+// model; a WaterfallLoader computes the rows on a worker thread and they are
+// painted as they arrive, with the progress in the status bar.
 class WindowControl : public QMainWindow {
     Q_OBJECT
 public:
     explicit WindowControl(QWidget* parent = nullptr);
+    ~WindowControl() override;
 
     // Lists DIR instead of the saved recordings folder until the app quits.
     void useRecordingFolderForSession(const QString& dir);
@@ -66,6 +68,10 @@ public:
     void showStatus(const QString& text);
     QString statusText() const;
 
+    // The recording loaded into this window, or nullptr before the first load.
+    const RecordingObject* recording() const { return recordingObject.get(); }
+    bool isDrawingWaterfall() const;
+
     // The menu of a file in the list (open, open in the waterfall window, reload);
     // the caller owns it.
     QMenu* createFileContextMenu(const QString& name);
@@ -91,6 +97,10 @@ public slots:
     // Writes the preferences back (at quit and when the window closes).
     void savePreferences();
 
+signals:
+    // A waterfall was drawn to its end (completed) or could not be read.
+    void waterfallFinished(bool completed);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -104,6 +114,8 @@ private:
     void doClick(QListWidgetItem* item);
     void applyFftLengthField();
     void placeSelectionFromFields();
+    void drawWaterfallRows(int firstLine, int columns, const QVector<int>& rows);
+    void endWaterfall(bool completed, int lines);
     QToolButton* makeSkipButton(const QString& name, const QString& text, const QString& tip);
 
     QStringList filesArray;
@@ -118,9 +130,14 @@ private:
     int endSecond = 0;
     Qt::KeyboardModifiers fileClickModifiers;
 
+    std::unique_ptr<RecordingObject> recordingObject;
+    QString drawingName;
+    QProgressBar* drawingProgress = nullptr;
+
     FFTView* fftView;
     FreqScaleView* freqScaleView;
     WaterfallScrollArea* scrollingView;
+    WaterfallLoader* waterfallLoader;
     QSplitter* mainSplitter = nullptr;
     QSplitter* sideSplitter = nullptr;
     QLabel* folderLabel = nullptr;

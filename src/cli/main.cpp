@@ -1,6 +1,7 @@
 #include "cli/CliCommon.h"
 #include "cli/InfoCommand.h"
 #include "cli/MakeDemoCommand.h"
+#include "cli/WaterfallCommand.h"
 
 #include <cstdio>
 #include <cstring>
@@ -16,6 +17,8 @@ void printUsage(FILE* out)
                "\n"
                "Commands:\n"
                "  info FILE [--json]   the recording's layout, parameters and information lines\n"
+               "  waterfall FILE -o OUT.png [--fft-size N] [--min-db D] [--max-db D] [--grey]\n"
+               "                       the whole recording as a waterfall picture, one row a second\n"
                "  make-demo DIR        write a folder of demo recordings, one per file layout\n"
                "\n"
                "FILE is a path; a plain file name is looked up in the recordings folder\n"
@@ -43,6 +46,8 @@ int main(int argc, char* argv[])
     }
     if (command == "info")
         return runInfoCommand(std::vector<std::string>(argv + 2, argv + argc));
+    if (command == "waterfall")
+        return runWaterfallCommand(std::vector<std::string>(argv + 2, argv + argc));
     if (command == "make-demo")
         return runMakeDemoCommand(argc - 2, argv + 2);
     return cliFail("unknown command \"" + command + "\" (try korvel-cli --help)");

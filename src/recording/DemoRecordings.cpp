@@ -28,6 +28,8 @@ struct Signal {
     Modulation modulation;
     Programme programme;
     double toneHz;       // for Tone; the lower tone for TwoTone
+    double fadePeriod = 0.0;  // seconds of one slow fade cycle, 0 for a steady signal
+    double startsAt = 0.0;    // seconds into the recording
 };
 
 struct Recording {
@@ -62,41 +64,41 @@ std::vector<Recording> recordings()
         {"SDRSharp_20261205_163935Z_7100000Hz_IQ.wav",
          "40 m band, 192 kHz: CW at 7030.0 kHz, USB at 7074.0, AM at 7120.0 (also SAM), "
          "LSB at 7150.0, narrow FM at 7180.0 kHz",
-         Layout::SdrSharp, 192000, 16, 30, 7100000.0,
+         Layout::SdrSharp, 192000, 16, 60, 7100000.0,
          {{-70000.0, 1500.0, Modulation::Cw, Programme::Morse, 0.0},
           {-26000.0, 1200.0, Modulation::Usb, Programme::TwoTone, 700.0},
           {20000.0, 2500.0, Modulation::Am, Programme::Melody, 0.0},
           {50000.0, 1200.0, Modulation::Lsb, Programme::TwoTone, 900.0},
           {80000.0, 1500.0, Modulation::Nbfm, Programme::Melody, 0.0},
-          {-45500.0, 120.0, Modulation::Carrier, Programme::Tone, 0.0}}},
+          {-45500.0, 120.0, Modulation::Carrier, Programme::Tone, 0.0, 0.0, 20.0}}},
         {"mediumwave-999kHz-spectravue.wav",
          "Medium wave, 250 kHz: AM stations every 9 kHz from 882 to 1116 kHz, each with its own tone",
-         Layout::SpectraVue, 250000, 16, 20, 999000.0,
-         {{-117000.0, 900.0, Modulation::Am, Programme::Tone, 400.0},
+         Layout::SpectraVue, 250000, 16, 60, 999000.0,
+         {{-117000.0, 900.0, Modulation::Am, Programme::Tone, 400.0, 37.0},
           {-81000.0, 2500.0, Modulation::Am, Programme::Tone, 600.0},
-          {-45000.0, 300.0, Modulation::Am, Programme::Tone, 800.0},
+          {-45000.0, 300.0, Modulation::Am, Programme::Tone, 800.0, 23.0},
           {0.0, 4000.0, Modulation::Am, Programme::Melody, 0.0},
           {27000.0, 1500.0, Modulation::Am, Programme::Tone, 1000.0},
-          {63000.0, 150.0, Modulation::Am, Programme::Tone, 1200.0},
+          {63000.0, 150.0, Modulation::Am, Programme::Tone, 1200.0, 29.0, 15.0},
           {99000.0, 2000.0, Modulation::Am, Programme::Tone, 500.0}}},
         {"longwave-300kHz-perseus.wav",
          "Long wave, 125 kHz, 24-bit: keyed beacon carriers at 280.0 and 310.0 kHz (CWU/CWL), AM at 330.0 kHz",
-         Layout::Perseus, 125000, 24, 20, 300000.0,
+         Layout::Perseus, 125000, 24, 60, 300000.0,
          {{-20000.0, 800.0, Modulation::Cw, Programme::Morse, 0.0},
           {10000.0, 400.0, Modulation::Cw, Programme::Morse, 0.0},
           {30000.0, 1500.0, Modulation::Am, Programme::Tone, 1020.0}}},
         {"fm-broadcast-100MHz-studio2.wav",
          "FM broadcast, 500 kHz: a wide FM station at 100.1 MHz with a 19 kHz pilot (WFM)",
-         Layout::SdrSdrStudio2, 500000, 16, 8, 100000000.0,
+         Layout::SdrSdrStudio2, 500000, 16, 10, 100000000.0,
          {{100000.0, 3000.0, Modulation::Wfm, Programme::Melody, 0.0}}},
         {"shortwave-5000kHz-sdrradio.wav",
          "Short wave, 48 kHz: AM time-signal style tones at 5000.0 kHz, a weak carrier at 5012.0 kHz",
-         Layout::SdrRadio, 48000, 16, 20, 5000000.0,
+         Layout::SdrRadio, 48000, 16, 120, 5000000.0,
          {{0.0, 3000.0, Modulation::Am, Programme::Tone, 1000.0},
-          {12000.0, 200.0, Modulation::Carrier, Programme::Tone, 0.0}}},
+          {12000.0, 200.0, Modulation::Carrier, Programme::Tone, 0.0, 45.0}}},
         {"20m-14200kHz-studio1.wav",
          "20 m band, 96 kHz, 24-bit: USB at 14180.0 kHz, LSB at 14225.0 kHz, CW at 14210.0 kHz",
-         Layout::SdrSdrStudio1, 96000, 24, 15, 14200000.0,
+         Layout::SdrSdrStudio1, 96000, 24, 60, 14200000.0,
          {{-20000.0, 1500.0, Modulation::Usb, Programme::Melody, 0.0},
           {25000.0, 1500.0, Modulation::Lsb, Programme::Melody, 0.0},
           {10000.0, 800.0, Modulation::Cw, Programme::Morse, 0.0}}},
@@ -152,7 +154,11 @@ public:
 
     void add(double t, double& i, double& q)
     {
+        if (t < sig.startsAt)
+            return;
         double a = sig.amplitude;
+        if (sig.fadePeriod > 0.0)
+            a *= 0.55 + 0.45 * std::cos(kTwoPi * t / sig.fadePeriod);
         double audio = 0.0;
         double audioFreq = sig.programme == Programme::Melody ? melodyFrequency(t) : sig.toneHz;
         audioPhase = std::fmod(audioPhase + kTwoPi * audioFreq / fs, kTwoPi);
@@ -387,7 +393,7 @@ bool writeRecording(const Recording& r, const std::filesystem::path& folder, std
     for (const Signal& s : r.signals)
         synths.emplace_back(s, r.sampleRate);
     Noise noise;
-    const double noiseLevel = 25.0;
+    const double noiseLevel = 4.0;
     const double scale = r.bits == 24 ? 256.0 : 1.0;
     const int64_t limit = r.bits == 24 ? 8388607 : 32767;
     uint8_t* out = bytes.data() + headerSize;

@@ -194,16 +194,16 @@ TEST_F(WindowControlTest, ClickLoadsAndAltClickAsksForTheWaterfallWindow)
     EXPECT_TRUE(window->statusText().contains("waterfall window")) << window->statusText().toStdString();
     EXPECT_EQ(window->windowTitle(), "Korvel");
 
+    // a.wav is empty: the click tries to load it and says why it cannot.
     QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, where);
-    EXPECT_EQ(window->windowTitle(), "a.wav");
-    EXPECT_EQ(window->statusText(), "Loading a.wav…");
+    EXPECT_TRUE(window->statusText().startsWith("a.wav was not loaded")) << window->statusText().toStdString();
 
     std::unique_ptr<QMenu> menu(window->createFileContextMenu("b.raw"));
     for (QAction* action : menu->actions())
         if (action->text() == "Open in Waterfall Window")
             action->trigger();
     EXPECT_TRUE(window->statusText().contains("b.raw"));
-    EXPECT_EQ(window->windowTitle(), "a.wav");
+    EXPECT_EQ(window->windowTitle(), "Korvel");
 }
 
 TEST_F(WindowControlTest, UnusableDbRangeIsRefusedWithAMessage)

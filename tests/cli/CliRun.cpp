@@ -1,6 +1,8 @@
 #include "CliRun.h"
 
 #include <cstdio>
+#include <filesystem>
+#include <string>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -25,8 +27,11 @@ std::string slurp(const char* path)
 
 CliResult runCli(const std::vector<std::string>& args)
 {
-    char outPath[] = "/tmp/korvel-cli-out.XXXXXX";
-    char errPath[] = "/tmp/korvel-cli-err.XXXXXX";
+    const std::string folder = std::filesystem::temp_directory_path().string();
+    std::string outName = folder + "/korvel-cli-out.XXXXXX";
+    std::string errName = folder + "/korvel-cli-err.XXXXXX";
+    char* outPath = outName.data();
+    char* errPath = errName.data();
     int outFd = mkstemp(outPath);
     int errFd = mkstemp(errPath);
 

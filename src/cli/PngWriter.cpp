@@ -1,0 +1,84 @@
+#include "cli/PngWriter.h"
+
+#include <png.h>
+
+#include <cerrno>
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+namespace {
+
+void pngError(png_structp png, png_const_charp message)
+{
+    auto* error = static_cast<std::string*>(png_get_error_ptr(png));
+    *error = message;
+    std::longjmp(png_jmpbuf(png), 1);
+}
+
+void pngWarning(png_structp, png_const_charp) {}
+
+// libpng's error path longjmps back into this function, so nothing between its
+// setjmp and the libpng calls may own resources with destructors.
+bool encode(FILE* file, int width, int height, const PngRowSource& rowAt, std::string* error)
+{
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, error, pngError, pngWarning);
+    if (!png) {
+        *error = "out of memory";
+        return false;
+    }
+    png_infop info = png_create_info_struct(png);
+    if (!info || setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        return false;
+    }
+    png_init_io(png, file);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
+                 PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    for (int y = 0; y < height; ++y)
+        png_write_row(png, rowAt(y));
+    png_write_end(png, nullptr);
+    png_destroy_write_struct(&png, &info);
+    return true;
+}
+
+} // namespace
+
+bool writeRgbaPng(const std::string& path, int width, int height, const PngRowSource& rowAt, std::string& error)
+{
+    if (width <= 0 || height <= 0) {
+        error = "the image is empty";
+        return false;
+    }
+    const std::filesystem::path target(path);
+    std::filesystem::path temporary = target;
+    temporary += ".part";
+    FILE* file = std::fopen(temporary.c_str(), "wb");
+    if (!file) {
+        error = "cannot write " + temporary.string() + ": " + std::strerror(errno);
+        return false;
+    }
+    std::string encodeError;
+    bool ok = encode(file, width, height, rowAt, &encodeError);
+    if (std::fflush(file) != 0 || std::ferror(file)) {
+        ok = false;
+        if (encodeError.empty())
+            encodeError = std::strerror(errno);
+    }
+    ok = (std::fclose(file) == 0) && ok;
+    std::error_code ec;
+    if (!ok) {
+        error = "cannot write " + path + ": " + (encodeError.empty() ? std::string(std::strerror(errno)) : encodeError);
+        std::filesystem::remove(temporary, ec);
+        return false;
+    }
+    std::filesystem::rename(temporary, target, ec);
+    if (ec) {
+        error = "cannot rename to " + path + ": " + ec.message();
+        std::filesystem::remove(temporary, ec);
+        return false;
+    }
+    return true;
+}

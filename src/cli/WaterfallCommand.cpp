@@ -1,0 +1,96 @@
+#include "cli/WaterfallCommand.h"
+
+#include "cli/CliCommon.h"
+#include "cli/InfoCommand.h"
+#include "cli/PngWriter.h"
+#include "dsp/SystemLog.h"
+#include "dsp/WaterfallColorTable.h"
+#include "recording/RecordingObject.h"
+#include "recording/SelectionRules.h"
+#include "recording/WaterfallGenerator.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+const char* kUsage = "usage: korvel-cli waterfall FILE -o OUT.png [--fft-size N] [--min-db D] [--max-db D] [--grey]";
+
+bool parseNumber(const std::string& text, double& value)
+{
+    const char* end = text.data() + text.size();
+    const auto result = std::from_chars(text.data(), end, value);
+    return result.ec == std::errc() && result.ptr == end && std::isfinite(value);
+}
+
+} // namespace
+
+int runWaterfallCommand(const std::vector<std::string>& args)
+{
+    std::string file;
+    std::string output;
+    double fftSize = 8192.0;
+    double minDb = -110.0;
+    double maxDb = -80.0;
+    bool grey = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        const bool hasValue = i + 1 < args.size();
+        double* numberOption = arg == "--fft-size" ? &fftSize : arg == "--min-db" ? &minDb : arg == "--max-db" ? &maxDb : nullptr;
+        if (arg == "-o" || arg == "--output") {
+            if (!hasValue)
+                return cliFail("waterfall: -o needs a file name (" + std::string(kUsage) + ")");
+            output = args[++i];
+        } else if (numberOption) {
+            if (!hasValue || !parseNumber(args[i + 1], *numberOption))
+                return cliFail("waterfall: " + arg + " needs a number (" + kUsage + ")");
+            ++i;
+        } else if (arg == "--grey" || arg == "--gray") {
+            grey = true;
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            return cliFail("waterfall: unknown option \"" + arg + "\" (" + kUsage + ")");
+        } else if (file.empty()) {
+            file = arg;
+        } else {
+            return cliFail(std::string("waterfall takes one FILE (") + kUsage + ")");
+        }
+    }
+    if (file.empty() || output.empty())
+        return cliFail(kUsage);
+    if (const char* problem = DbRangeProblem(minDb, maxDb))
+        return cliFail(std::string("waterfall: ") + problem);
+
+    SetSystemLogEnabled(false);
+    RecordingObject recording;
+    std::vector<std::string> lines;
+    recording.setRecordingFile(resolveRecordingArgument(file), lines);
+    if (!recording.isValidRecordingFile())
+        return cliFail(recording.path() + ": " + (lines.empty() ? std::string("not a recording") : lines.back()));
+    if (const char* problem = BandwidthProblem(recording.mBandwidth))
+        return cliFail(recording.path() + ": " + problem);
+    if (recording.mNumSeconds < 1)
+        return cliFail(recording.path() + ": the recording holds less than one second, nothing to draw");
+
+    WaterfallGenerator generator(recording, NormalizeFftSize(fftSize), maxDb, minDb);
+    const WaterfallColorTable colors;
+    const int width = WaterfallGenerator::kColumns;
+    const int height = generator.lineCount();
+    std::vector<int> row(width + 1);
+    std::vector<uint8_t> pixels(static_cast<size_t>(width) * 4);
+    const bool showProgress = isatty(STDERR_FILENO);
+    std::string error;
+    const bool written = writeRgbaPng(output, width, height, [&](int y) {
+        generator.computeLine(y, row.data());
+        colors.PaintRow(width, row.data(), !grey, pixels.data());
+        if (showProgress && (y % 16 == 0 || y + 1 == height))
+            std::fprintf(stderr, "\rwaterfall: %d of %d s", y + 1, height);
+        return pixels.data();
+    }, error);
+    if (showProgress)
+        std::fputs("\n", stderr);
+    if (!written)
+        return cliFail("waterfall: " + error);
+    return 0;
+}

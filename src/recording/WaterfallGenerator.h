@@ -1,0 +1,44 @@
+#pragma once
+
+#include "dsp/ComplexSample.h"
+#include "dsp/FftObject.h"
+
+#include <vector>
+
+class RecordingObject;
+
+// Draws a whole recording as one screen row per second: the first `fftSize`
+// samples of every second go through the display FFT, and the band of the
+// recording (centre +- bandwidth/2) is mapped onto kColumns columns of screen
+// levels, 0 for the strongest (at or above maxdB) to kRowHeight for the
+// weakest (at or below mindB).
+class WaterfallGenerator {
+public:
+    static constexpr int kColumns = 1024;
+    static constexpr int kRowHeight = 1023;
+
+    // `recording` must stay valid and open while the generator is used; it is
+    // only read. fftSize is clamped by the display FFT (512 .. 16,777,216).
+    // maxdB must differ from mindB and the recording's bandwidth must be above 0
+    // for a useful picture (SelectionRules has the checks and their messages).
+    WaterfallGenerator(RecordingObject& recording, int fftSize, double maxdB, double mindB);
+
+    // Lines of the recording: one per whole second.
+    int lineCount() const;
+
+    // Screen row of line `second` into row[0 .. kColumns] (kColumns + 1 entries:
+    // the mapping writes the last bin one past the row). Past the end of the
+    // recording the samples that exist are followed by those of the line before.
+    void computeLine(int second, int* row);
+
+private:
+    RecordingObject& recording;
+    FftObject fft;
+    int size;
+    double maxdB;
+    double mindB;
+    int startFreq;
+    int stopFreq;
+    std::vector<ComplexSample> block;
+    std::vector<double> dBRow;
+};

@@ -1,0 +1,189 @@
+#include "app/FFTView.h"
+#include "app/WindowControl.h"
+#include "recording/RecordingObject.h"
+
+#include <QDir>
+#include <QFile>
+#include <QAction>
+#include <QImage>
+#include <QLineEdit>
+#include <QProcess>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <numbers>
+
+namespace {
+
+// A 16-bit recording in the 44-byte layout whose name carries its centre
+// frequency, 48,000 samples per second around 7100 kHz, holding one tone.
+void writeToneRecording(const QString& path, int seconds, double toneOffsetHz, bool sparse = false)
+{
+    constexpr uint32_t rate = 48000;
+    const uint64_t frames = static_cast<uint64_t>(rate) * seconds;
+    QByteArray header(44, '\0');
+    auto put32 = [&header](int at, uint32_t v) {
+        for (int k = 0; k < 4; ++k)
+            header[at + k] = static_cast<char>(v >> (8 * k));
+    };
+    header.replace(0, 4, "RIFF");
+    put32(4, static_cast<uint32_t>(36 + frames * 4));
+    header.replace(8, 8, "WAVEfmt ");
+    put32(16, 16);
+    header[20] = 1;
+    header[22] = 2;
+    put32(24, rate);
+    put32(28, rate * 4);
+    header[32] = 4;
+    header[34] = 16;
+    header.replace(36, 4, "data");
+    put32(40, static_cast<uint32_t>(frames * 4));
+
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(header);
+    if (sparse) {
+        ASSERT_TRUE(file.resize(44 + static_cast<qint64>(frames) * 4));
+        return;
+    }
+    QByteArray second(rate * 4, '\0');
+    for (int s = 0; s < seconds; ++s) {
+        for (uint32_t k = 0; k < rate; ++k) {
+            const double phase = 2.0 * std::numbers::pi * toneOffsetHz * (s * double(rate) + k) / rate;
+            const auto i = static_cast<int16_t>(std::lround(8000.0 * std::cos(phase)));
+            const auto q = static_cast<int16_t>(std::lround(8000.0 * std::sin(phase)));
+            second[4 * k] = static_cast<char>(i & 0xFF);
+            second[4 * k + 1] = static_cast<char>((i >> 8) & 0xFF);
+            second[4 * k + 2] = static_cast<char>(q & 0xFF);
+            second[4 * k + 3] = static_cast<char>((q >> 8) & 0xFF);
+        }
+        file.write(second);
+    }
+}
+
+class WaterfallLoadTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(settingsDir.isValid());
+        ASSERT_TRUE(recordings.isValid());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
+        window.useRecordingFolderForSession(recordings.path());
+        window.show();
+    }
+
+    QString pathOf(const QString& name) const { return QDir(recordings.path()).filePath(name); }
+
+    bool loadAndWait(const QString& name)
+    {
+        QSignalSpy finished(&window, &WindowControl::waterfallFinished);
+        window.loadRecording(name);
+        return finished.wait(20000) && finished.first().first().toBool();
+    }
+
+    QTemporaryDir settingsDir;
+    QTemporaryDir recordings;
+    WindowControl window;
+};
+
+const char* kToneName = "SDRSharp_20140102_030405Z_7100000Hz_IQ.wav";
+
+TEST_F(WaterfallLoadTest, DrawsEveryLineWithTheToneInItsColumn)
+{
+    // +12 kHz of a 48 kHz band lies three quarters of the way across: column 768.
+    writeToneRecording(pathOf(kToneName), 12, 12000.0);
+    ASSERT_TRUE(loadAndWait(kToneName)) << window.statusText().toStdString();
+
+    const QImage& bitmap = window.waterfallView()->offscreen();
+    ASSERT_EQ(bitmap.height(), 12);
+    EXPECT_EQ(window.windowTitle(), kToneName);
+    EXPECT_FALSE(window.isDrawingWaterfall());
+    EXPECT_FALSE(window.infoLines().isEmpty());
+    for (int line = 0; line < bitmap.height(); ++line) {
+        int brightest = -1;
+        int best = -1;
+        for (int x = 0; x < bitmap.width(); ++x) {
+            const QRgb p = bitmap.pixel(x, line);
+            const int level = qRed(p) + qGreen(p) + qBlue(p);
+            if (level > best) {
+                best = level;
+                brightest = x;
+            }
+        }
+        EXPECT_NEAR(brightest, 768, 1) << "line " << line;
+    }
+}
+
+TEST_F(WaterfallLoadTest, RefusedFileKeepsTheWaterfallAndSaysWhy)
+{
+    writeToneRecording(pathOf(kToneName), 5, 3000.0);
+    ASSERT_TRUE(loadAndWait(kToneName));
+    const QImage before = window.waterfallView()->offscreen().copy();
+
+    QFile junk(pathOf("notes.txt"));
+    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+    junk.write("not a recording at all");
+    junk.close();
+    window.loadRecording("notes.txt");
+    EXPECT_TRUE(window.statusText().startsWith("notes.txt was not loaded: Unsupported recording"))
+        << window.statusText().toStdString();
+    EXPECT_EQ(window.windowTitle(), kToneName);
+    EXPECT_EQ(window.waterfallView()->offscreen(), before);
+    ASSERT_NE(window.recording(), nullptr);
+    EXPECT_EQ(window.recording()->mNumSeconds, 5);
+
+    window.loadRecording("missing.wav");
+    EXPECT_TRUE(window.statusText().contains("missing.wav was not loaded")) << window.statusText().toStdString();
+    EXPECT_EQ(window.waterfallView()->offscreen(), before);
+}
+
+TEST_F(WaterfallLoadTest, AnotherClickAbandonsTheRunningDrawing)
+{
+    // An hour of holes takes long enough to still be drawing at the next click.
+    writeToneRecording(pathOf("SDRSharp_20140102_030405Z_7000000Hz_long.wav"), 3600, 0.0, true);
+    writeToneRecording(pathOf(kToneName), 4, 5000.0);
+    QSignalSpy finished(&window, &WindowControl::waterfallFinished);
+    window.loadRecording("SDRSharp_20140102_030405Z_7000000Hz_long.wav");
+    EXPECT_TRUE(window.isDrawingWaterfall());
+    window.loadRecording(kToneName);
+    ASSERT_TRUE(finished.wait(20000));
+    QTest::qWait(200);
+    EXPECT_EQ(finished.count(), 1) << "the abandoned run reports nothing";
+    EXPECT_EQ(window.waterfallView()->offscreen().height(), 4);
+    EXPECT_EQ(window.windowTitle(), kToneName);
+}
+
+TEST_F(WaterfallLoadTest, CommandLinePictureMatchesTheWindow)
+{
+    writeToneRecording(pathOf(kToneName), 6, -7000.0);
+    for (bool colour : {true, false}) {
+        SCOPED_TRACE(colour ? "colour" : "grey");
+        if (window.drawsInColor() != colour)
+            window.findChild<QAction*>("colorWaterFallMenuItem")->trigger();
+        window.findChild<QLineEdit*>("mindBField")->setText("-100");
+        window.findChild<QLineEdit*>("maxdBField")->setText("-40");
+        ASSERT_TRUE(loadAndWait(kToneName));
+
+        const QString png = QDir(recordings.path()).filePath("picture.png");
+        QStringList args{"waterfall", pathOf(kToneName), "-o", png, "--fft-size", QString::number(window.fftSize()),
+                         "--min-db", "-100", "--max-db", "-40"};
+        if (!colour)
+            args << "--grey";
+        QProcess cli;
+        cli.start(KORVEL_CLI_PATH, args);
+        ASSERT_TRUE(cli.waitForFinished(30000));
+        ASSERT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
+
+        const QImage fromCli = QImage(png).convertToFormat(QImage::Format_RGBA8888);
+        const QImage fromWindow = window.waterfallView()->offscreen().convertToFormat(QImage::Format_RGBA8888);
+        ASSERT_EQ(fromCli.size(), fromWindow.size());
+        EXPECT_EQ(fromCli, fromWindow);
+    }
+}
+
+} // namespace
