@@ -267,20 +267,18 @@ void RecordingObject::setRecordingFile(const std::string& name, std::vector<std:
 RecordingObject::Recognition RecordingObject::recognise(const OpenFile& file, Derived& d,
                                                         std::vector<std::string>& lines)
 {
-    for (auto attempt : {&RecordingObject::tryToSdrRadioHeader, &RecordingObject::tryToSdrSharpHeader}) {
-        const Recognition r = (this->*attempt)(file, d, lines);
-        if (r != Recognition::Rejected)
-            return r;
-    }
-    for (auto attempt : {&RecordingObject::tryToSdrSdrStudio1, &RecordingObject::tryToSdrSdrStudio2}) {
-        const Recognition r = (this->*attempt)(file, d);
-        if (r != Recognition::Rejected)
-            return r;
-    }
-    const Recognition r = tryToReadPerseusHeader(file, d, lines);
-    if (r != Recognition::Rejected)
-        return r;
-    return readRfspaceHeader(file, d, lines);
+    Recognition r = tryToSdrRadioHeader(file, d, lines);
+    if (r == Recognition::Rejected)
+        r = tryToSdrSharpHeader(file, d, lines);
+    if (r == Recognition::Rejected)
+        r = tryToSdrSdrStudio1(file, d);
+    if (r == Recognition::Rejected)
+        r = tryToSdrSdrStudio2(file, d);
+    if (r == Recognition::Rejected)
+        r = tryToReadPerseusHeader(file, d, lines);
+    if (r == Recognition::Rejected)
+        r = readRfspaceHeader(file, d, lines);
+    return r;
 }
 
 RecordingObject::Recognition RecordingObject::tryToSdrRadioHeader(const OpenFile& file, Derived& d,
