@@ -4,6 +4,8 @@
 #include "dsp/SystemLog.h"
 
 #include <algorithm>
+#include <cstring>
+#include <type_traits>
 
 namespace {
 
@@ -24,18 +26,43 @@ struct SampleOps<double> {
     static void Store(double* s, Value v) { *s = v; }
 };
 
+// Two complex samples `apart` positions from each other, as one vector.
+inline void LoadPair(const ComplexSample* first, int apart, Double4& pair)
+{
+    pair = __builtin_shufflevector(LoadSample(first), LoadSample(first + apart), 0, 1, 2, 3);
+}
+
 // Half-band outputs for the windows line[i .. i+L-1], i = first, first+2, ... < count,
 // L = 4*pairs - 1. Symmetric taps are folded, so each output costs `pairs` products
-// plus the centre. Pairs > 0 fixes the length at compile time so the tap loop unrolls.
+// plus the centre. Pairs > 0 fixes the length at compile time so the tap loop
+// unrolls. Complex outputs go two to a vector: their windows start two samples apart.
 template <class Sample, int Pairs>
-int HalfBandOutputs(const Sample* line, int first, int count, const double* evenHalf, int pairs, double centre,
-                    Sample* out)
+__attribute__((always_inline)) inline int HalfBandOutputs(const Sample* line, int first, int count,
+                                                          const double* evenHalf, int pairs, double centre,
+                                                          Sample* out)
 {
     using Ops = SampleOps<Sample>;
     const int p = Pairs > 0 ? Pairs : pairs;
     const int last = 4 * p - 2;
     int k = 0;
-    for (int i = first; i < count; i += 2, ++k) {
+    int i = first;
+    if constexpr (std::is_same_v<Sample, ComplexSample>) {
+        for (; i + 2 < count; i += 4, k += 2) {
+            const Sample* w = line + i;
+            Double4 value;
+            LoadPair(w + 2 * p - 1, 2, value);
+            Double4 acc = centre * value;
+            for (int j = 0; j < p; ++j) {
+                Double4 older;
+                Double4 newer;
+                LoadPair(w + 2 * j, 2, older);
+                LoadPair(w + last - 2 * j, 2, newer);
+                acc += evenHalf[j] * (older + newer);
+            }
+            std::memcpy(static_cast<void*>(out + k), &acc, sizeof acc);
+        }
+    }
+    for (; i < count; i += 2, ++k) {
         const Sample* w = line + i;
         auto acc = centre * Ops::Load(w + 2 * p - 1);
         for (int j = 0; j < p; ++j)
@@ -46,8 +73,9 @@ int HalfBandOutputs(const Sample* line, int first, int count, const double* even
 }
 
 template <class Sample>
-int HalfBandOutputsOfLength(const Sample* line, int first, int count, const double* evenHalf, int pairs,
-                            double centre, Sample* out)
+__attribute__((always_inline)) inline int HalfBandOutputsOfLength(const Sample* line, int first, int count,
+                                                                  const double* evenHalf, int pairs, double centre,
+                                                                  Sample* out)
 {
     switch (pairs) {
     case 4: return HalfBandOutputs<Sample, 4>(line, first, count, evenHalf, pairs, centre, out);
@@ -68,7 +96,7 @@ int HalfBandOutputsOfLength(const Sample* line, int first, int count, const doub
 // from the line only, and at most ceil((pos + piece)/2) of them exist when the next
 // piece is copied from in[pos + piece], so out == in is safe at any size.
 template <class Sample>
-int HalfBandStream(int n, const Sample* in, Sample* out, Sample* line, int length, const std::vector<double>& evenHalf,
+__attribute__((always_inline)) inline int HalfBandStream(int n, const Sample* in, Sample* out, Sample* line, int length, const std::vector<double>& evenHalf,
                    double centre, bool& nextIsOdd)
 {
     const int history = length - 1;
@@ -128,7 +156,7 @@ int FilterObject::ApplyFilterLength(int n, const ComplexSample* in, ComplexSampl
     }
 }
 
-int FilterObject::CHalfBandDecimateBy2Length(int n, const ComplexSample* in, ComplexSample* out)
+KORVEL_VECTOR_CLONES int FilterObject::CHalfBandDecimateBy2Length(int n, const ComplexSample* in, ComplexSample* out)
 {
     if (n <= 0 || !HasHalfBandSet())
         return 0;
@@ -136,7 +164,7 @@ int FilterObject::CHalfBandDecimateBy2Length(int n, const ComplexSample* in, Com
                           m_ComplexNextIsOdd);
 }
 
-int FilterObject::CHalfBandDecimateBy2LengthReal(int n, const double* in, double* out)
+KORVEL_VECTOR_CLONES int FilterObject::CHalfBandDecimateBy2LengthReal(int n, const double* in, double* out)
 {
     if (n <= 0 || !HasHalfBandSet())
         return 0;
@@ -173,7 +201,22 @@ KORVEL_VECTOR_CLONES int FilterObject::CHalfBand11TapDecimateBy2Length(int n, co
     for (int i = first; i < headInputs; i += 2)
         headOut[headCount++] = tap11(head + i);
     int k = headCount;
-    for (int i = kHeadInputs + first; i < n; i += 2)
+    int i = kHeadInputs + first;
+    // Two outputs per vector: their windows start two samples apart.
+    for (; i + 2 < n; i += 4, k += 2) {
+        const ComplexSample* x = in + i - 10;
+        Double4 x0, x2, x4, x5, x6, x8, x10;
+        LoadPair(x, 2, x0);
+        LoadPair(x + 2, 2, x2);
+        LoadPair(x + 4, 2, x4);
+        LoadPair(x + 5, 2, x5);
+        LoadPair(x + 6, 2, x6);
+        LoadPair(x + 8, 2, x8);
+        LoadPair(x + 10, 2, x10);
+        const Double4 y = H0 * (x0 + x10) + H2 * (x2 + x8) + H4 * (x4 + x6) + H5 * x5;
+        std::memcpy(static_cast<void*>(out + k), &y, sizeof y);
+    }
+    for (; i < n; i += 2)
         StoreSample(out + k++, tap11(in + i - 10));
     for (int j = 0; j < headCount; ++j)
         StoreSample(out + j, headOut[j]);
