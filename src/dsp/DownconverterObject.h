@@ -74,7 +74,6 @@ private:
     double m_InRate = 0.0;
     double m_OutputRate = 0.0;
     double m_MaxBW = 0.0;
-    double m_NcoTime = 0.0;
     double m_CW_Offset = 0.0;
     double m_NcoFreq = 0.0;
     double m_NcoInc = 0.0;

@@ -96,8 +96,9 @@ __attribute__((always_inline)) inline int HalfBandOutputsOfLength(const Sample* 
 // from the line only, and at most ceil((pos + piece)/2) of them exist when the next
 // piece is copied from in[pos + piece], so out == in is safe at any size.
 template <class Sample>
-__attribute__((always_inline)) inline int HalfBandStream(int n, const Sample* in, Sample* out, Sample* line, int length, const std::vector<double>& evenHalf,
-                   double centre, bool& nextIsOdd)
+__attribute__((always_inline)) inline int HalfBandStream(int n, const Sample* in, Sample* out, Sample* line,
+                                                         int length, const std::vector<double>& evenHalf, double centre,
+                                                         bool& nextIsOdd)
 {
     const int history = length - 1;
     const int capacity = FilterObject::kWorkingLineLength - history;
@@ -121,10 +122,7 @@ FilterObject::FilterObject(int type)
       H0(0.006043102983737415),
       H2(-0.04937251545876149),
       H4(0.2933294495205284),
-      H5(0.5),
-      H6(0.2933294495205284),
-      H8(-0.04937251545876149),
-      H10(0.006043102983737415)
+      H5(0.5)
 {
 }
 
@@ -138,7 +136,6 @@ FilterObject::FilterObject(int type, int length, const double* coeff) : FilterOb
         return;
     }
     m_FirLength = length;
-    m_pCoef.assign(coeff, coeff + length);
     for (int i = 0; i < (length - 1) / 2; i += 2)
         m_EvenHalfTaps.push_back(coeff[i]);
     m_CentreTap = coeff[(length - 1) / 2];
@@ -156,7 +153,8 @@ int FilterObject::ApplyFilterLength(int n, const ComplexSample* in, ComplexSampl
     }
 }
 
-KORVEL_VECTOR_CLONES int FilterObject::CHalfBandDecimateBy2Length(int n, const ComplexSample* in, ComplexSample* out)
+KORVEL_VECTOR_CLONES int FilterObject::CHalfBandDecimateBy2Length(int n, const ComplexSample* in,
+                                                                  ComplexSample* out)
 {
     if (n <= 0 || !HasHalfBandSet())
         return 0;
@@ -171,7 +169,8 @@ KORVEL_VECTOR_CLONES int FilterObject::CHalfBandDecimateBy2LengthReal(int n, con
     return HalfBandStream(n, in, out, m_pHBFirRBuf.get(), m_FirLength, m_EvenHalfTaps, m_CentreTap, m_RealNextIsOdd);
 }
 
-KORVEL_VECTOR_CLONES int FilterObject::CHalfBand11TapDecimateBy2Length(int n, const ComplexSample* in, ComplexSample* out)
+KORVEL_VECTOR_CLONES int FilterObject::CHalfBand11TapDecimateBy2Length(int n, const ComplexSample* in,
+                                                                       ComplexSample* out)
 {
     if (n <= 0)
         return 0;

@@ -18,7 +18,7 @@ inline Double2 LoadSample(const ComplexSample* sample)
 
 inline void StoreSample(ComplexSample* sample, Double2 v) { std::memcpy(static_cast<void*>(sample), &v, sizeof v); }
 
-// Two consecutive samples (moved with memcpy: passing it by value would depend on
+// Two samples side by side (moved with memcpy: passing it by value would depend on
 // the instruction set). Where the machine has no 256-bit registers the compiler
 // splits each operation in two.
 using Double4 = double __attribute__((vector_size(32)));
