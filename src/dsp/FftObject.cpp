@@ -233,8 +233,8 @@ void FftObject::BuildScreenMapping(int maxWidth)
     m_BinMax = binOf(m_StopFreq);
     const int64_t span = static_cast<int64_t>(m_BinMax) - m_BinMin;
     if (span <= maxWidth) {
-        if (static_cast<int>(m_pTranslateTbl.size()) < maxWidth + 1)
-            m_pTranslateTbl.resize(maxWidth + 1);
+        if (m_pTranslateTbl.size() <= static_cast<size_t>(maxWidth))
+            m_pTranslateTbl.resize(static_cast<size_t>(maxWidth) + 1);
         m_pTranslateTbl[0] = m_BinMin;
         for (int x = 1; x < maxWidth; ++x)
             m_pTranslateTbl[x] = static_cast<int>(x * span / maxWidth + m_BinMin);
