@@ -6,10 +6,15 @@
 #include <QAudioSink>
 #include <QMediaDevices>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int buffersInFlight = 3;
-constexpr int deviceCheckMs = 2000;
+constexpr int deviceCheckMs = 1000;
+// The sink reads every few tens of milliseconds; a stream the server dropped
+// without telling Qt reads no more.
+constexpr int stallMs = 2000;
 constexpr int bufferMs = 1000 * SoundOutputObject::frameCount / SoundOutputObject::outputRate;
 
 QAudioFormat outputFormat()
@@ -56,15 +61,14 @@ void SoundOutputDevice::startSound(const QByteArray& deviceId)
     SystemLog("Start Sound");
     closeSink();
     wantedDeviceId = deviceId;
-    started = true;
     deviceCheck.start();
+    sinceLastCheck.start();
     openSink();
 }
 
 void SoundOutputDevice::stopSound()
 {
     SystemLog("Stop Sound");
-    started = false;
     closeSink();
     deviceCheck.stop();
     silentClock.stop();
@@ -80,23 +84,23 @@ void SoundOutputDevice::openSink()
 {
     device = findOutput(wantedDeviceId);
     if (device.isNull()) {
-        SystemLog("null sound device");
         waitForDevice(QMediaDevices::audioOutputs().isEmpty() ? tr("No audio output device")
                                                               : tr("Audio output device not available"));
         return;
     }
-    SystemLog("Device: %s UID: %s", qPrintable(device.description()), device.id().constData());
     sink = new QAudioSink(device, outputFormat(), this);
     sink->setBufferSize(buffersInFlight * SoundOutputObject::frameCount * qsizetype(sizeof(int16_t)));
+    reader.restartReadClock();
     sink->start(&reader);
     // A sink that cannot reach its device fails inside start(), without a
     // later state change; watch it only once it runs.
     if (sink->state() == QAudio::StoppedState) {
-        SystemLog("sound output error %d", int(sink->error()));
         closeSink();
         waitForDevice(tr("Audio output failed"));
         return;
     }
+    SystemLog("Device: %s UID: %s, buffer %lld bytes", qPrintable(device.description()), device.id().constData(),
+              static_cast<long long>(sink->bufferSize()));
     connect(sink, &QAudioSink::stateChanged, this, &SoundOutputDevice::sinkStateChanged);
     silentClock.stop();
     setStatus({});
@@ -118,13 +122,15 @@ void SoundOutputDevice::sinkStateChanged()
 {
     if (sink->state() != QAudio::StoppedState || sink->error() == QAudio::NoError)
         return;
-    SystemLog("sound output error %d", int(sink->error()));
     closeSink();
     waitForDevice(tr("Audio output failed"));
 }
 
 void SoundOutputDevice::waitForDevice(const QString& reason)
 {
+    // Retries fail the same way every second: log once per reason.
+    if (reason != status)
+        SystemLog("sound output: %s", qPrintable(reason));
     setStatus(reason);
     if (!silentClock.isActive())
         silentClock.start();
@@ -132,9 +138,23 @@ void SoundOutputDevice::waitForDevice(const QString& reason)
 
 void SoundOutputDevice::checkDevices()
 {
+    // After the GUI thread was held up the sink has not had a chance to read either.
+    const bool checkWasLate = sinceLastCheck.restart() > deviceCheckMs + 500;
     if (!sink) {
         if (!findOutput(wantedDeviceId).isNull())
             openSink();
+        return;
+    }
+    const QList<QAudioDevice> outputs = QMediaDevices::audioOutputs();
+    if (std::none_of(outputs.begin(), outputs.end(), [this](const QAudioDevice& d) { return d.id() == device.id(); })) {
+        SystemLog("sound device %s gone", device.id().constData());
+        closeSink();
+        openSink();
+        return;
+    }
+    if (reader.msSinceLastRead() > stallMs && !checkWasLate) {
+        closeSink();
+        waitForDevice(tr("Audio output failed"));
         return;
     }
     if (wantedDeviceId.isEmpty()) {

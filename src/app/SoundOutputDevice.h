@@ -5,6 +5,7 @@
 
 #include <QAudioDevice>
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -57,9 +58,9 @@ private:
     QAudioSink* sink = nullptr;
     QAudioDevice device;
     QByteArray wantedDeviceId;
-    bool started = false;
     QString status;
-    QTimer deviceCheck;   // retries a failed start, follows the default device
+    QTimer deviceCheck;   // retries a failed start, notices a lost device, follows the default device
+    QElapsedTimer sinceLastCheck;
     QTimer silentClock;   // empties the ring in real time while nothing plays
     std::vector<int16_t> discard;
 };

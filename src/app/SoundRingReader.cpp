@@ -6,6 +6,7 @@
 SoundRingReader::SoundRingReader(SoundOutputObject& sound, QObject* parent)
     : QIODevice(parent), sound(sound), buffer(SoundOutputObject::frameCount)
 {
+    lastRead.start();
 }
 
 qint64 SoundRingReader::bytesAvailable() const
@@ -16,6 +17,7 @@ qint64 SoundRingReader::bytesAvailable() const
 qint64 SoundRingReader::readData(char* data, qint64 maxSize)
 {
     const auto* bytes = reinterpret_cast<const char*>(buffer.data());
+    lastRead.start();
     qint64 copied = 0;
     while (copied < maxSize) {
         if (bytesHandedOut == bufferBytes) {

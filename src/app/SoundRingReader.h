@@ -2,6 +2,7 @@
 
 #include "demod/SoundOutputObject.h"
 
+#include <QElapsedTimer>
 #include <QIODevice>
 
 #include <vector>
@@ -18,6 +19,10 @@ public:
     bool atEnd() const override { return false; }
     qint64 bytesAvailable() const override;
 
+    // Milliseconds since the sink last read (or since restartReadClock()).
+    qint64 msSinceLastRead() const { return lastRead.elapsed(); }
+    void restartReadClock() { lastRead.start(); }
+
 protected:
     qint64 readData(char* data, qint64 maxSize) override;
     qint64 writeData(const char* data, qint64 size) override;
@@ -28,4 +33,5 @@ private:
     SoundOutputObject& sound;
     std::vector<int16_t> buffer;
     qint64 bytesHandedOut = bufferBytes;
+    QElapsedTimer lastRead;
 };

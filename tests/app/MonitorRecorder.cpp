@@ -20,9 +20,9 @@ MonitorRecorder::~MonitorRecorder()
     }
 }
 
-bool MonitorRecorder::start()
+bool MonitorRecorder::start(const QString& sink)
 {
-    const QString monitor = qEnvironmentVariable("KORVEL_TEST_SINK") + ".monitor";
+    const QString monitor = (sink.isEmpty() ? qEnvironmentVariable("KORVEL_TEST_SINK") : sink) + ".monitor";
     parec.start("parec", {"--latency-msec=10", "-d", monitor, "--format=s16le", "--rate=44100", "--channels=1"});
     if (!parec.waitForStarted(5000))
         return false;

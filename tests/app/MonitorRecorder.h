@@ -17,8 +17,9 @@ public:
 
     ~MonitorRecorder();
 
-    // Starts recording; returns once audio flows (false after 5 s without).
-    bool start();
+    // Starts recording the monitor of `sink` (empty: the test sink); returns
+    // once audio flows (false after 5 s without).
+    bool start(const QString& sink = {});
     // Samples recorded so far (also reads what is pending).
     const std::vector<int16_t>& samples();
     // Runs the event loop until `count` samples were recorded or `timeoutMs` passed.

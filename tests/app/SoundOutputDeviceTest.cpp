@@ -3,6 +3,8 @@
 #include "MonitorRecorder.h"
 #include "ToneMeasure.h"
 
+#include <QElapsedTimer>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -11,6 +13,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <numbers>
 #include <sys/resource.h>
 
@@ -40,6 +43,7 @@ public:
     }
 
     void start() { timer.start(); }
+    long fed() const { return k; }
 
 private:
     void feed()
@@ -146,6 +150,73 @@ TEST_F(SoundOutputRealAudio, NoOutputSilencesAndOutputComesBack)
     const long onset = recorder.waitForLoud(resumedFrom, silenceLevel, 3000);
     ASSERT_GE(onset, 0) << "no sound after noOutput was switched off";
     expectTone(onset);
+}
+
+// A second sink that the test plugs in and pulls out like a headset.
+class LateSink {
+public:
+    static constexpr const char* name = "korvel_late";
+
+    ~LateSink() { unplug(); }
+
+    bool plug()
+    {
+        QProcess pactl;
+        pactl.start("pactl", {"load-module", "module-null-sink", QString("sink_name=") + name,
+                              "sink_properties=device.description=Korvel_Late_Sink"});
+        if (!pactl.waitForFinished(5000) || pactl.exitCode() != 0)
+            return false;
+        module = pactl.readAllStandardOutput().trimmed();
+        return !module.isEmpty();
+    }
+
+    void unplug()
+    {
+        if (module.isEmpty())
+            return;
+        QProcess::execute("pactl", {"unload-module", QString::fromUtf8(module)});
+        module.clear();
+    }
+
+private:
+    QByteArray module;
+};
+
+bool waitFor(const std::function<bool()>& condition, int timeoutMs)
+{
+    QElapsedTimer waited;
+    waited.start();
+    while (!condition() && waited.elapsed() < timeoutMs)
+        QTest::qWait(20);
+    return condition();
+}
+
+TEST_F(SoundOutputRealAudio, OutputWaitsForItsDeviceAndSaysWhenItGoes)
+{
+    SoundOutputDevice output(sound);
+    ToneFeeder tone(sound);
+    tone.start();
+    output.startSound(LateSink::name);
+    EXPECT_FALSE(output.isPlaying());
+    EXPECT_EQ(output.statusText(), "Audio output device not available");
+
+    LateSink headset;
+    ASSERT_TRUE(headset.plug());
+    ASSERT_TRUE(waitFor([&] { return output.isPlaying(); }, 5000)) << "the output did not find the new device";
+    EXPECT_TRUE(output.statusText().isEmpty());
+    MonitorRecorder lateRecorder;
+    ASSERT_TRUE(lateRecorder.start(LateSink::name));
+    const long onset = lateRecorder.waitForLoud(0, silenceLevel, 4000);
+    ASSERT_GE(onset, 0) << "nothing was heard on the new device";
+
+    headset.unplug();
+    ASSERT_TRUE(waitFor([&] { return !output.isPlaying(); }, 3000));
+    EXPECT_FALSE(output.statusText().isEmpty());
+    // Playback goes on without a device: the ring is still emptied in real
+    // time, so the feeder, which only adds while fewer than 20000 wait, goes on.
+    const long fedBefore = tone.fed();
+    QTest::qWait(1000);
+    EXPECT_GT(tone.fed() - fedBefore, pipelineRate / 2);
 }
 
 TEST_F(SoundOutputRealAudio, DISABLED_MeasureCpuWhilePlaying10Seconds)
