@@ -1,10 +1,365 @@
 #include "app/WindowControl.h"
 
+#include "app/FFTView.h"
+#include "app/FreqScaleView.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSettings>
+#include <QSlider>
+#include <QTemporaryDir>
+#include <QTest>
 #include <gtest/gtest.h>
 
-TEST(WindowControl, StartsAndShowsItsTitle)
+#include <memory>
+#include <optional>
+
+namespace {
+
+// Preferences live in a temporary folder for each test; a recordings folder
+// with a few files sits beside them.
+class WindowControlTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(settingsDir.isValid());
+        ASSERT_TRUE(recordingsDir.isValid());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
+        for (const char* name : {"a.wav", "b.raw", ".hidden"}) {
+            QFile file(QDir(recordingsDir.path()).filePath(name));
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        }
+    }
+
+    static QSettings preferences() { return QSettings("Korvel", "Korvel"); }
+
+    std::unique_ptr<WindowControl> openWindow()
+    {
+        auto window = std::make_unique<WindowControl>();
+        window->useRecordingFolderForSession(recordingsDir.path());
+        window->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        return window;
+    }
+
+    // A 60-second waterfall of a 192 kHz band around 7100 kHz.
+    static void drawEmptyWaterfall(WindowControl& window)
+    {
+        window.waterfallView()->setHeight(60);
+        window.setWaterfallBand(192000.0, 7100000.0);
+    }
+
+    static QString text(WindowControl& window, const char* field)
+    {
+        return window.findChild<QLineEdit*>(field)->text();
+    }
+
+    static void setText(WindowControl& window, const char* field, const QString& value)
+    {
+        window.findChild<QLineEdit*>(field)->setText(value);
+    }
+
+    static QListWidget* fileBrowser(WindowControl& window) { return window.findChild<QListWidget*>("fileBrowser"); }
+
+    QTemporaryDir settingsDir;
+    QTemporaryDir recordingsDir;
+};
+
+TEST_F(WindowControlTest, FftSizeIsNormalisedAtStartUp)
+{
+    const struct {
+        std::optional<QVariant> stored;
+        const char* shown;
+    } cases[] = {
+        {std::nullopt, "8192"}, {0, "8192"},          {3000, "4096"},      {500, "1024"},
+        {100000, "65536"},      {1024, "1024"},       {-5, "1024"},        {qint64(1) << 40, "65536"},
+        {"99999999999999999999999", "65536"},         {"not a number", "8192"},
+    };
+    for (const auto& c : cases) {
+        QSettings settings = preferences();
+        settings.clear();
+        if (c.stored)
+            settings.setValue("fftsize", *c.stored);
+        settings.sync();
+        WindowControl window;
+        EXPECT_EQ(text(window, "fftLengthField"), c.shown) << (c.stored ? c.stored->toString().toStdString() : "absent");
+        EXPECT_EQ(QString::number(window.fftSize()), c.shown);
+    }
+}
+
+TEST_F(WindowControlTest, DbRangeDefaultsWhenBothAreZero)
+{
+    const struct {
+        std::optional<double> minDb, maxDb;
+        const char *shownMin, *shownMax;
+    } cases[] = {
+        {std::nullopt, std::nullopt, "-110", "-80"},
+        {0, 0, "-110", "-80"},
+        {-120, 0, "-120", "0"},
+        {-100.7, -60.2, "-100", "-60"},
+    };
+    for (const auto& c : cases) {
+        QSettings settings = preferences();
+        settings.clear();
+        if (c.minDb)
+            settings.setValue("minDB", *c.minDb);
+        if (c.maxDb)
+            settings.setValue("maxDB", *c.maxDb);
+        settings.sync();
+        WindowControl window;
+        EXPECT_EQ(text(window, "mindBField"), c.shownMin);
+        EXPECT_EQ(text(window, "maxdBField"), c.shownMax);
+    }
+}
+
+TEST_F(WindowControlTest, PreferencesAreWrittenBackWhenTheWindowCloses)
+{
+    {
+        auto window = openWindow();
+        setText(*window, "mindBField", "-125");
+        setText(*window, "maxdBField", "-65.5");
+        setText(*window, "fftLengthField", "3000");
+        window->findChild<QAction*>("colorWaterFallMenuItem")->trigger();
+        window->findChild<QAction*>("carrierTxtlMenuItem")->trigger();
+        EXPECT_TRUE(window->drawsInColor());
+        EXPECT_TRUE(window->writesCarrierTxt());
+        window->close();
+    }
+    QSettings settings = preferences();
+    EXPECT_EQ(settings.value("minDB").toInt(), -125);
+    EXPECT_EQ(settings.value("maxDB").toInt(), -65);
+    EXPECT_EQ(settings.value("fftsize").toInt(), 4096);
+    EXPECT_TRUE(settings.value("drawInColor").toBool());
+    EXPECT_TRUE(settings.value("writeCarriertxt").toBool());
+    EXPECT_FALSE(settings.contains("PREF_REC_FOLDER")) << "a session folder is not stored";
+
+    WindowControl again;
+    EXPECT_EQ(text(again, "mindBField"), "-125");
+    EXPECT_EQ(text(again, "maxdBField"), "-65");
+    EXPECT_EQ(text(again, "fftLengthField"), "4096");
+    EXPECT_TRUE(again.findChild<QAction*>("colorWaterFallMenuItem")->isChecked());
+    EXPECT_TRUE(again.findChild<QAction*>("carrierTxtlMenuItem")->isChecked());
+}
+
+TEST_F(WindowControlTest, ChosenFolderIsStoredAndListedWithoutDotEntries)
+{
+    {
+        WindowControl window;
+        window.chooseRecordingFolder(recordingsDir.path());
+        EXPECT_EQ(preferences().value("PREF_REC_FOLDER").toString(), recordingsDir.path());
+    }
+    WindowControl window;
+    EXPECT_EQ(window.recordingFolder(), recordingsDir.path());
+    QStringList listed = window.recordingFiles();
+    listed.sort();
+    EXPECT_EQ(listed, QStringList({".hidden", "a.wav", "b.raw"}));
+    EXPECT_EQ(fileBrowser(window)->count(), 3);
+
+    QFile(QDir(recordingsDir.path()).filePath("c.wav")).open(QIODevice::WriteOnly);
+    window.findChild<QAction*>("reloadAction")->trigger();
+    EXPECT_EQ(fileBrowser(window)->count(), 4);
+
+    window.chooseRecordingFolder(QString());
+    EXPECT_EQ(window.recordingFolder(), QDir(QDir::homePath()).filePath("sdr_recordings"));
+}
+
+TEST_F(WindowControlTest, MissingFolderGivesAnEmptyList)
 {
     WindowControl window;
-    window.show();
-    EXPECT_EQ(window.windowTitle(), "Korvel");
+    window.useRecordingFolderForSession(QDir(recordingsDir.path()).filePath("gone"));
+    EXPECT_TRUE(window.recordingFiles().isEmpty());
+    EXPECT_TRUE(window.statusText().contains("does not exist"));
+    window.useRecordingFolderForSession(recordingsDir.path());
+    EXPECT_EQ(window.statusText(), "") << "the message goes once a folder is listed";
 }
+
+TEST_F(WindowControlTest, ClickLoadsAndAltClickAsksForTheWaterfallWindow)
+{
+    auto window = openWindow();
+    QListWidget* list = fileBrowser(*window);
+    QListWidgetItem* item = list->findItems("a.wav", Qt::MatchExactly).value(0);
+    ASSERT_NE(item, nullptr);
+    const QPoint where = list->visualItemRect(item).center();
+
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::AltModifier, where);
+    EXPECT_TRUE(window->statusText().contains("waterfall window")) << window->statusText().toStdString();
+    EXPECT_EQ(window->windowTitle(), "Korvel");
+
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, where);
+    EXPECT_EQ(window->windowTitle(), "a.wav");
+    EXPECT_EQ(window->statusText(), "Loading a.wav…");
+
+    std::unique_ptr<QMenu> menu(window->createFileContextMenu("b.raw"));
+    for (QAction* action : menu->actions())
+        if (action->text() == "Open in Waterfall Window")
+            action->trigger();
+    EXPECT_TRUE(window->statusText().contains("b.raw"));
+    EXPECT_EQ(window->windowTitle(), "a.wav");
+}
+
+TEST_F(WindowControlTest, UnusableDbRangeIsRefusedWithAMessage)
+{
+    const struct {
+        const char *minDb, *maxDb;
+    } cases[] = {{"-80", "-80"}, {"-70", "-80"}, {"low", "-80"}};
+    for (const auto& c : cases) {
+        auto window = openWindow();
+        setText(*window, "mindBField", c.minDb);
+        setText(*window, "maxdBField", c.maxDb);
+        window->loadRecording("a.wav");
+        EXPECT_EQ(window->windowTitle(), "Korvel");
+        EXPECT_TRUE(window->statusText().contains("dB")) << window->statusText().toStdString();
+    }
+}
+
+TEST_F(WindowControlTest, DragFillsTheFourSelectionFields)
+{
+    auto window = openWindow();
+    drawEmptyWaterfall(*window);
+    FFTView* view = window->waterfallView();
+    QTest::mousePress(view, Qt::LeftButton, Qt::NoModifier, QPoint(768, 20));
+    QTest::mouseEvent(QTest::MouseMove, view, Qt::NoButton, Qt::ShiftModifier, QPoint(500, 15));
+    QTest::mouseEvent(QTest::MouseMove, view, Qt::NoButton, Qt::ShiftModifier, QPoint(256, 10));
+    QTest::mouseRelease(view, Qt::LeftButton, Qt::NoModifier, QPoint(256, 10));
+    EXPECT_EQ(text(*window, "startTimeField"), "10");
+    EXPECT_EQ(text(*window, "endTimeField"), "20");
+    EXPECT_EQ(text(*window, "startFreqField"), " 7052.000");
+    EXPECT_EQ(text(*window, "endFreqField"), " 7148.000");
+}
+
+TEST_F(WindowControlTest, RightClicksSetTheFieldOfTheirModifiers)
+{
+    // Clicked at 7100.5625 kHz, 42 s; the fields start as 5 s, 50 s, 7050, 7150 kHz.
+    const struct {
+        Qt::KeyboardModifiers keys;
+        const char* start;
+        const char* end;
+        const char* low;
+        const char* high;
+    } cases[] = {
+        {Qt::ShiftModifier, "42", "50", "7050", "7150"},
+        {Qt::ControlModifier, "5", "42", "7050", "7150"},
+        {Qt::AltModifier, "5", "50", "7101", "7150"},
+        {Qt::MetaModifier, "5", "50", "7050", "7101"},
+        {Qt::ShiftModifier | Qt::AltModifier, "0", "50", "7050", "7150"},
+        {Qt::ShiftModifier | Qt::MetaModifier, "5", "60", "7050", "7150"},
+        {Qt::ShiftModifier | Qt::ControlModifier, "5", "50", "7050", "7150"},
+        {Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier, "5", "50", "7050", "7150"},
+    };
+    auto window = openWindow();
+    drawEmptyWaterfall(*window);
+    for (const auto& c : cases) {
+        window->demodRecordingSettings(5, 50, 7050, 7150);
+        for (const char* field : {"startFreqField", "endFreqField"})
+            setText(*window, field, text(*window, field).trimmed().section('.', 0, 0));
+        QTest::mouseClick(window->waterfallView(), Qt::RightButton, c.keys, QPoint(515, 42));
+        EXPECT_EQ(text(*window, "startTimeField"), c.start) << int(c.keys);
+        EXPECT_EQ(text(*window, "endTimeField"), c.end) << int(c.keys);
+        EXPECT_EQ(text(*window, "startFreqField"), c.low) << int(c.keys);
+        EXPECT_EQ(text(*window, "endFreqField"), c.high) << int(c.keys);
+        EXPECT_EQ(window->selectionStartSecond(), QString(c.start).toInt());
+        EXPECT_EQ(window->selectionEndSecond(), QString(c.end).toInt());
+        EXPECT_TRUE(window->waterfallView()->hasSelection());
+    }
+}
+
+TEST_F(WindowControlTest, PlainRightClickPlacesTheTypedSelectionAndOffersTheMenu)
+{
+    auto window = openWindow();
+    drawEmptyWaterfall(*window);
+    window->demodRecordingSettings(10, 20, 7052, 7148);
+    QTest::mouseClick(window->waterfallView(), Qt::RightButton, Qt::NoModifier, QPoint(515, 42));
+    EXPECT_EQ(window->waterfallView()->selectionFrame(), QRectF(257, 11, 510, 8));
+    QWidget* popup = QApplication::activePopupWidget();
+    ASSERT_NE(popup, nullptr);
+    for (QAction* action : popup->actions())
+        if (action->text().startsWith("End at End of Recording"))
+            action->trigger();
+    popup->close();
+    EXPECT_EQ(text(*window, "endTimeField"), "60");
+}
+
+TEST_F(WindowControlTest, ControlsOfLaterWorkStartDisabled)
+{
+    auto window = openWindow();
+    for (const char* name : {"playbutton", "pausebutton", "loopButton", "p10SecButton", "p30SecButton", "p60SecButton",
+                             "p5MinButton", "m10SecButton", "m30SecButton", "m60SecButton", "m5MinButton",
+                             "demodFileButton", "timestampedDemodFileButton"}) {
+        auto* button = window->findChild<QAbstractButton*>(name);
+        ASSERT_NE(button, nullptr) << name;
+        EXPECT_FALSE(button->isEnabled()) << name;
+    }
+    EXPECT_TRUE(window->findChild<QAbstractButton*>("playbutton")->isCheckable());
+    EXPECT_TRUE(window->findChild<QAbstractButton*>("pausebutton")->isCheckable());
+    EXPECT_FALSE(window->findChild<QSlider*>("volumeSlider")->isEnabled());
+    EXPECT_FALSE(window->findChild<QMenu*>("outputDeviceMenuItem")->isEnabled());
+    for (const char* name : {"startTimeField", "endTimeField", "startFreqField", "endFreqField", "pbtField",
+                             "mindBField", "maxdBField", "fftLengthField"})
+        EXPECT_TRUE(window->findChild<QLineEdit*>(name)->isEnabled()) << name;
+    EXPECT_TRUE(window->findChild<QLineEdit*>("signalLevelField")->isReadOnly());
+    for (const char* name : {"theAudioSpectrumView", "spectrumView"})
+        EXPECT_NE(window->findChild<QWidget*>(name), nullptr) << name;
+
+    QStringList modes;
+    auto* modePopup = window->findChild<QComboBox*>("modePopup");
+    for (int i = 0; i < modePopup->count(); ++i)
+        modes << modePopup->itemText(i);
+    EXPECT_EQ(modes, QStringList({"AM", "SAM", "FM", "WFM", "USB", "LSB", "CWU", "CWL", "None"}));
+}
+
+TEST_F(WindowControlTest, BandOfNoWidthIsReportedAndLeavesNoScale)
+{
+    auto window = openWindow();
+    drawEmptyWaterfall(*window);
+    EXPECT_EQ(window->frequencyScaleView()->labelTexts().size(), 11);
+    window->setWaterfallBand(0.0, 7100000.0);
+    EXPECT_TRUE(window->frequencyScaleView()->labelTexts().isEmpty());
+    EXPECT_FALSE(window->statusText().isEmpty());
+    window->demodRecordingSettings(10, 20, 7052, 7148);
+    QTest::mouseClick(window->waterfallView(), Qt::RightButton, Qt::ShiftModifier, QPoint(515, 42));
+    EXPECT_FALSE(window->waterfallView()->hasSelection());
+}
+
+TEST_F(WindowControlTest, TypedFftLengthIsNormalised)
+{
+    auto window = openWindow();
+    auto* field = window->findChild<QLineEdit*>("fftLengthField");
+    field->setText("5000");
+    emit field->editingFinished();
+    EXPECT_EQ(field->text(), "8192");
+    EXPECT_EQ(window->fftSize(), 8192);
+    field->setText("nonsense");
+    emit field->editingFinished();
+    EXPECT_EQ(field->text(), "8192");
+}
+
+TEST_F(WindowControlTest, ScaleStaysOverItsColumnsWhenScrolledAcross)
+{
+    auto window = openWindow();
+    drawEmptyWaterfall(*window);
+    auto* scroller = window->findChild<QScrollArea*>("scrollingView");
+    scroller->setFixedWidth(500);
+    QApplication::processEvents();
+    QScrollBar* across = scroller->horizontalScrollBar();
+    ASSERT_GT(across->maximum(), 0);
+    for (int value : {0, across->maximum() / 2, across->maximum()}) {
+        across->setValue(value);
+        QApplication::processEvents();
+        for (int k : {0, 5, 10}) {
+            const QPoint label = window->frequencyScaleView()->mapTo(window.get(), QPoint(int(FreqScaleView::labelX(k)), 0));
+            const QPoint column = window->waterfallView()->mapTo(window.get(), QPoint(int(k * 102.4), 0));
+            EXPECT_EQ(label.x(), column.x()) << "scrolled to " << value << ", label " << k;
+        }
+    }
+}
+
+} // namespace
