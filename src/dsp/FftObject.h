@@ -1,0 +1,117 @@
+#pragma once
+
+#include "dsp/ComplexSample.h"
+
+#include <fftw3.h>
+
+#include <vector>
+
+// The FFT engine. Two uses:
+//  - spectrum displays: PutInDisplayFFT() windows and transforms one block (single
+//    precision) and keeps one level per bin; GetScreenIntegerFFTDataMaxHeight() maps
+//    those levels onto screen columns and pixel heights;
+//  - filtering and measurement: FwdFFT()/RevFFT(), in-place double-precision complex
+//    transforms of N samples.
+// Every engine owns its tables and its display scratch, so engines may run on
+// different threads at once; one engine is used by one thread at a time.
+class FftObject {
+public:
+    // Size 2048, Hann window (type 1), sample rate 1000 Hz, no averaging.
+    FftObject();
+    ~FftObject();
+    FftObject(const FftObject&) = delete;
+    FftObject& operator=(const FftObject&) = delete;
+
+    // size: transform length in complex points, clamped to [512, 16777216]; a power of two.
+    //       0 changes nothing at all.
+    // invert: read bins mirrored in the screen mapping.
+    // dBCompensation: level correction in dB added to every display level.
+    // sampleFreq: sample rate in Hz (> 0), used by the screen mapping only.
+    // Rebuilds the tables and the display plan when the size or dBCompensation changed;
+    // always clears the cached screen mapping and the levels.
+    void SetFFTParamsSize(int size, bool invert, double dBCompensation, double sampleFreq);
+
+    // type: window function 0..6 (rectangular, Hann, Hamming, Blackman-Nuttall,
+    // Blackman-Harris, Nuttall, flat top; all scaled to a mean weight near 1). Any other
+    // value gives the rectangular window. Takes effect at the next table rebuild.
+    void setWidowType(int type);
+
+    // n: averaging length, values <= 0 store 1. Always ends with ResetFFT().
+    void SetFFTAve(int n);
+
+    // Zeroes the display levels and the averaging state.
+    void ResetFFT();
+
+    // Display transform of one block: inLength samples (normally exactly N; a shorter
+    // block is padded with zeros, a longer one is cut to N). Afterwards entry m of
+    // FFTAveBuf() holds the level in bels (dB/10) of frequency (m + 1 - N/2) * Fs / N of
+    // the signal im + j*re: a tone of amplitude 16383.5 reads 0 dB, silence -220 dB.
+    // Returns the transform counter (unchanged by this path).
+    int PutInDisplayFFT(int inLength, const ComplexSample* inBuf);
+
+    // One screen line of the last display transform.
+    // maxHeight: pixels (>= 0); maxWidth: columns W; maxdB/mindB: levels in dB drawn at
+    // height 0 and maxHeight; startFreq/stopFreq: Hz relative to the centre, clamped to
+    // the transform's edges. outBuf receives heights in 0..maxHeight (0 = strongest),
+    // dBBuf the level in dB of the bin shown; both need room for W + 1 entries (the
+    // last bin of a span wider than W columns lands in column W, which is not drawn).
+    // W <= 0 writes nothing. Equal maxdB and mindB give no scale: every column gets
+    // maxHeight (a flat line) and its dB value, and the caller tells the user.
+    // The mapping is cached; the first request at a new width above N grows its table.
+    // Returns the overload flag, which this engine never raises.
+    bool GetScreenIntegerFFTDataMaxHeight(int maxHeight, int maxWidth, double maxdB, double mindB,
+                                          int startFreq, int stopFreq, int* outBuf, double* dBBuf);
+
+    // In-place transforms of N samples, reading `im` as the real part and `re` as the
+    // imaginary part. FwdFFT: X[k] = sum x[j] exp(+2 pi i jk/N); RevFFT: the same with
+    // exp(-2 pi i jk/N). Unscaled: RevFFT(FwdFFT(x)) = N * x.
+    void FwdFFT(ComplexSample* data);
+    void RevFFT(ComplexSample* data);
+
+    int FFTSize() const { return m_FFTSize; }
+    // N display levels in bels, see PutInDisplayFFT().
+    const double* FFTAveBuf() const { return m_pFFTAveBuf.data(); }
+
+private:
+    void BuildTables();
+    void BuildDisplayScratch();
+    void FreeDisplayScratch();
+    void BuildScreenMapping(int maxWidth);
+    template <class Visit> void ForEachReversedPair(int log2Count, Visit visit) const;
+    template <bool Conjugate> void Transform(ComplexSample* data);
+
+    bool m_Overload = false;
+    bool m_Invert = false;
+    int m_AveCount = 0;
+    int m_TotalCount = 0;
+    int m_FFTSize = 1024;
+    int m_LastFFTSize = 0;
+    int m_AveSize = 1;
+    int m_StartFreq = 0;
+    int m_StopFreq = 0;
+    int m_BinMin = 0;
+    int m_BinMax = 0;
+    int m_PlotWidth = 0;
+    int windowType = 1;
+    double m_K_C = 0.0;
+    double m_K_B = 0.0;
+    double m_dBCompensation = 0.0;
+    double m_SampleFreq = 0.0;
+    int m_Log2N = 0;
+    // Entry 0 = N/2, entry 1 = 1; from entry 2 on, the bit reversals of the numbers
+    // below 2^m_RevBits, m_RevBits = floor(log2(N) / 2) (about sqrt(N) entries).
+    std::vector<int> m_pWorkArea;
+    int m_RevBits = 0;
+    std::vector<int> m_pTranslateTbl;
+    // N/4 twiddle factors exp(+2 pi i p / N) as (cos, sin) pairs, pairs in bit-reversed order.
+    std::vector<double> m_pSinCosTbl;
+    std::vector<double> m_pWindowTbl;
+    std::vector<double> m_pFFTAveBuf;
+
+    // Display scratch, owned by this engine and sized to N.
+    int m_ScratchSize = 0;
+    fftwf_complex* m_DisplayIn = nullptr;
+    fftwf_complex* m_DisplayOut = nullptr;
+    float* m_DisplayLevels = nullptr;
+    fftwf_plan m_DisplayPlan = nullptr;
+};

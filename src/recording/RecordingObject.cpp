@@ -1,0 +1,597 @@
+#include "recording/RecordingObject.h"
+
+#include "dsp/SystemLog.h"
+#include "recording/ByteFields.h"
+#include "recording/UtcCalendar.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <optional>
+#include <pwd.h>
+#include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace ByteFields;
+
+namespace {
+
+constexpr size_t kReadBufferBytes = 256 * 1024;
+constexpr uint32_t kUnknownLength = 0xFFFFFFFF;
+constexpr uint64_t kFixedDataOffset16 = 118;
+constexpr uint64_t kFixedDataOffsetOther = 86;
+// More chunks than any recorder writes; bounds the walk on damaged files.
+constexpr int kMaxChunksWalked = 256;
+
+// Reads a decimal integer the way C's atoi does (leading blanks, an optional
+// sign, then digits), saturating instead of overflowing.
+int64_t leadingInteger(std::string_view text)
+{
+    size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t' || text[i] == '\n' ||
+                               text[i] == '\r' || text[i] == '\f' || text[i] == '\v'))
+        ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+        negative = text[i++] == '-';
+    int64_t value = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
+        value = std::min<int64_t>(value * 10 + (text[i] - '0'), INT64_MAX / 16);
+    return negative ? -value : value;
+}
+
+// Characters [from, from + count) of `text`, as many of them as exist.
+std::string_view charactersAt(std::string_view text, size_t from, size_t count)
+{
+    if (from >= text.size())
+        return {};
+    return text.substr(from, count);
+}
+
+int32_t clampToInt32(int64_t value)
+{
+    return static_cast<int32_t>(std::clamp<int64_t>(value, INT32_MIN, INT32_MAX));
+}
+
+std::string formatLine(const char* format, long long value)
+{
+    char line[64];
+    std::snprintf(line, sizeof line, format, value);
+    return line;
+}
+
+bool isChunkId(const uint8_t* p)
+{
+    return std::all_of(p, p + 4, [](uint8_t c) { return c >= 0x20 && c < 0x7F; });
+}
+
+std::string defaultRecordingFolder()
+{
+    const char* home = std::getenv("HOME");
+    std::string folder = home ? home : "";
+    if (folder.empty()) {
+        if (const passwd* user = getpwuid(getuid()))
+            folder = user->pw_dir;
+    }
+    return folder + "/sdr_recordings";
+}
+
+} // namespace
+
+// The parameters one recogniser derives, committed only when the file is taken.
+struct RecordingObject::Derived {
+    std::string layout;
+    RecordingHeader header;
+    int32_t sampleRate = 0;
+    double bandwidth = 0.0;
+    double centerFreq = 0.0;
+    int32_t bitsPerSample = 16;
+    // The layout's own count of seconds, and the bytes per complex sample it
+    // assumes (0 when the layout gives no count).
+    uint64_t headerSeconds = 0;
+    uint32_t headerSecondsBytesPerSample = 0;
+    int64_t start = 0;
+    int64_t end = 0;
+    bool endFollowsSeconds = false;
+    std::string refusal;
+
+    bool takeSampleRate(int64_t rate)
+    {
+        if (rate <= 0 || rate > INT32_MAX) {
+            refusal = "sample rate " + std::to_string(rate);
+            return false;
+        }
+        sampleRate = static_cast<int32_t>(rate);
+        return true;
+    }
+    void countSeconds(uint64_t seconds, uint32_t bytesPerComplexSample)
+    {
+        headerSeconds = seconds;
+        headerSecondsBytesPerSample = bytesPerComplexSample;
+    }
+};
+
+struct RecordingObject::OpenFile {
+    uint64_t size = 0;
+    std::string fileName; // last component of the path
+
+    // The first `count` bytes of the file; bytes past its end read as zero.
+    std::vector<uint8_t> head(const RecordingObject& owner, size_t count) const
+    {
+        std::vector<uint8_t> bytes(count, 0);
+        owner.readAt(0, bytes.data(), count);
+        return bytes;
+    }
+};
+
+RecordingObject::RecordingObject() : m_ReadBuffer(kReadBufferBytes) {}
+
+RecordingObject::~RecordingObject() { closeRecording(); }
+
+void RecordingObject::setRecordingFolder(const std::string& folder) { selectedRecordingFolder = folder; }
+
+bool RecordingObject::isValidRecordingFile() const { return theHeader != nullptr; }
+double RecordingObject::getSampleRate() const { return mSampleRate; }
+double RecordingObject::getBandwidth() const { return mBandwidth; }
+double RecordingObject::getCenterFreq() const { return mCenterFreq; }
+
+void RecordingObject::closeRecording()
+{
+    if (openedFile >= 0)
+        ::close(openedFile);
+    openedFile = -1;
+    theHeader.reset();
+    m_LayoutName.clear();
+}
+
+size_t RecordingObject::readAt(uint64_t position, uint8_t* into, size_t bytes) const
+{
+    size_t done = 0;
+    while (done < bytes) {
+        const ssize_t got = ::pread(openedFile, into + done, bytes - done,
+                                    static_cast<off_t>(position + done));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        done += static_cast<size_t>(got);
+    }
+    return done;
+}
+
+void RecordingObject::setRecordingFile(const std::string& name, std::vector<std::string>& debugArray)
+{
+    debugArray.clear();
+    const std::string folder =
+        selectedRecordingFolder.empty() ? defaultRecordingFolder() : selectedRecordingFolder;
+    filePath = (!name.empty() && name[0] == '/') ? name : folder + "/" + name;
+    closeRecording();
+
+    // Non-blocking so that a FIFO given by mistake cannot hang the open.
+    const int fd = ::open(filePath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    struct stat info {};
+    if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        if (fd >= 0)
+            ::close(fd);
+        debugArray.push_back("Can't open file");
+        return;
+    }
+    openedFile = fd;
+
+    OpenFile file;
+    file.size = static_cast<uint64_t>(info.st_size);
+    const size_t slash = name.find_last_of('/');
+    file.fileName = slash == std::string::npos ? name : name.substr(slash + 1);
+
+    Derived d;
+    if (recognise(file, d, debugArray) != Recognition::Accepted) {
+        debugArray.push_back("Unsupported recording: " + d.refusal);
+        closeRecording();
+        return;
+    }
+
+    // Find the samples: the "fmt " and "data" chunks of the RIFF chunk list.
+    std::optional<SampleFormat> declared;
+    bool dataFound = false;
+    uint64_t dataOffset = 0;
+    uint32_t dataLength = 0;
+    uint64_t position = 12;
+    for (int chunk = 0; chunk < kMaxChunksWalked && position + 8 <= file.size; ++chunk) {
+        uint8_t chunkHeader[8];
+        if (readAt(position, chunkHeader, 8) < 8)
+            break;
+        const uint32_t length = u32(chunkHeader + 4);
+        const uint64_t payload = position + 8;
+        if (idIs(chunkHeader, "data")) {
+            dataFound = true;
+            dataOffset = payload;
+            dataLength = length;
+            break;
+        }
+        if (idIs(chunkHeader, "fmt ") && !declared && length >= 16) {
+            uint8_t fmt[40] = {};
+            readAt(payload, fmt, std::min<uint32_t>(length, sizeof fmt));
+            const uint16_t subFormat = length >= 40 ? u16(fmt + 24) : 0;
+            declared = SampleFormat::fromWave(u16(fmt), u16(fmt + 2), u16(fmt + 14), subFormat);
+        }
+        uint64_t next = payload + length;
+        if (length & 1) {
+            // Chunks are padded to even lengths, but some writers leave the pad out.
+            uint8_t padded[4] = {}, unpadded[4] = {};
+            readAt(next + 1, padded, 4);
+            readAt(next, unpadded, 4);
+            if (isChunkId(padded) || !isChunkId(unpadded))
+                ++next;
+        }
+        position = next;
+    }
+
+    m_SampleFormat = declared ? *declared
+                              : SampleFormat(d.bitsPerSample == 16 ? SampleFormat::Encoding::Int16
+                                                                   : SampleFormat::Encoding::Int24,
+                                             2);
+    if (!dataFound)
+        dataOffset = d.bitsPerSample == 16 ? kFixedDataOffset16 : kFixedDataOffsetOther;
+
+    // Recorders that pass 4 GiB write 0xFFFFFFFF or a wrapped length, and a
+    // copy cut short leaves a length that runs past the end: then the samples
+    // run to the end of the file.
+    const bool sizeUnknown = d.header.f_len == kUnknownLength || file.size > uint64_t{UINT32_MAX} + 8 ||
+                             (dataFound && (dataLength == kUnknownLength ||
+                                            dataOffset + dataLength > file.size));
+    const uint64_t dataEnd = std::max(dataOffset, (dataFound && !sizeUnknown) ? dataOffset + dataLength
+                                                                              : file.size);
+    const uint32_t stride = m_SampleFormat.bytesPerSample();
+    const uint64_t heldSeconds = (dataEnd - dataOffset) / stride / static_cast<uint64_t>(d.sampleRate);
+    const bool headerCountApplies = !sizeUnknown && d.headerSecondsBytesPerSample == stride;
+    const uint64_t seconds = headerCountApplies ? std::min(d.headerSeconds, heldSeconds) : heldSeconds;
+
+    mSampleRate = d.sampleRate;
+    mBandwidth = d.bandwidth;
+    mCenterFreq = d.centerFreq;
+    mBitsPerSample = d.bitsPerSample;
+    mNumSeconds = static_cast<int32_t>(std::min<uint64_t>(seconds, INT32_MAX));
+    mStartTimestamp = d.start;
+    startUnixTimetamp = d.start;
+    endUnixTimetamp = d.endFollowsSeconds ? d.start + mNumSeconds : d.end;
+    m_LayoutName = d.layout;
+    m_DataOffset = dataOffset;
+    m_DataEnd = dataEnd;
+    theHeader = std::make_unique<RecordingHeader>(d.header);
+}
+
+RecordingObject::Recognition RecordingObject::recognise(const OpenFile& file, Derived& d,
+                                                        std::vector<std::string>& lines)
+{
+    for (auto attempt : {&RecordingObject::tryToSdrRadioHeader, &RecordingObject::tryToSdrSharpHeader}) {
+        const Recognition r = (this->*attempt)(file, d, lines);
+        if (r != Recognition::Rejected)
+            return r;
+    }
+    for (auto attempt : {&RecordingObject::tryToSdrSdrStudio1, &RecordingObject::tryToSdrSdrStudio2}) {
+        const Recognition r = (this->*attempt)(file, d);
+        if (r != Recognition::Rejected)
+            return r;
+    }
+    const Recognition r = tryToReadPerseusHeader(file, d, lines);
+    if (r != Recognition::Rejected)
+        return r;
+    return readRfspaceHeader(file, d, lines);
+}
+
+RecordingObject::Recognition RecordingObject::tryToSdrRadioHeader(const OpenFile& file, Derived& d,
+                                                                  std::vector<std::string>& lines)
+{
+    const std::vector<uint8_t> b = file.head(*this, 10000);
+    const int32_t auxiLength = i32(&b[42]);
+    if (auxiLength < 0 || auxiLength >= 4001 || !idIs(&b[38], "auxi") || !idIs(&b[46 + auxiLength], "data")) {
+        SystemLog("Not SdrRadio");
+        return Recognition::Rejected;
+    }
+
+    // The auxi text is UTF-16; its low bytes are the ASCII we look for.
+    std::string text;
+    for (size_t i = 0; i < 4000 && b[52 + 2 * i] != 0; ++i)
+        text.push_back(static_cast<char>(b[52 + 2 * i]));
+
+    // Each value is quoted: it starts one character after the key.
+    auto valueOf = [&text](std::string_view key) -> std::optional<int64_t> {
+        const size_t at = text.find(key);
+        if (at == std::string::npos)
+            return std::nullopt;
+        return leadingInteger(charactersAt(text, at + key.size() + 1, std::string::npos));
+    };
+    const auto bits = valueOf("BitsPerSample=");
+    const auto bytesPerSecond = valueOf("BytesPerSecond=");
+    const auto centerFreq = valueOf("RadioCenterFreq=");
+    const auto sampleRate = valueOf("SampleRate=");
+    const auto utcSeconds = valueOf("UTCSeconds=");
+    if (!bits || !bytesPerSecond || !centerFreq || !sampleRate || !utcSeconds) {
+        SystemLog("Not SdrRadio");
+        return Recognition::Rejected;
+    }
+
+    d.layout = "SdrRadio";
+    d.header.copyWaveFields(b.data());
+    if (!d.takeSampleRate(*sampleRate))
+        return Recognition::Refused;
+    d.bitsPerSample = clampToInt32(*bits);
+    const uint64_t perRate = d.header.f_len / static_cast<uint64_t>(d.sampleRate);
+    switch (d.bitsPerSample) {
+    case 16: d.countSeconds(perRate / 4, 4); break;
+    case 24: d.countSeconds(perRate / 6, 6); break;
+    case 32: d.countSeconds(perRate / 8, 8); break;
+    default: d.countSeconds(perRate, 1); break;
+    }
+    d.bandwidth = d.sampleRate;
+    d.centerFreq = static_cast<double>(*centerFreq);
+    d.start = static_cast<int32_t>(static_cast<uint32_t>(*utcSeconds));
+    d.endFollowsSeconds = true;
+    d.header.CenterFreq = static_cast<uint32_t>(*centerFreq);
+    d.header.Bandwidth = static_cast<uint32_t>(d.sampleRate);
+    return Recognition::Accepted;
+}
+
+RecordingObject::Recognition RecordingObject::tryToSdrSharpHeader(const OpenFile& file, Derived& d,
+                                                                  std::vector<std::string>& lines)
+{
+    const std::string_view name = file.fileName;
+    if (name.substr(0, 9) != "SDRSharp_")
+        return Recognition::Rejected;
+    lines.push_back("SDRSharp File");
+    const std::vector<uint8_t> b = file.head(*this, 44);
+    d.layout = "SDRSharp";
+    d.header.copyWaveFields(b.data());
+
+    // SDRSharp_YYYYMMDD_HHMMSSZ_<frequency>Hz...; missing characters read as no digits.
+    const int64_t year = leadingInteger(charactersAt(name, 9, 4));
+    const int64_t month = leadingInteger(charactersAt(name, 13, 2));
+    const int64_t day = leadingInteger(charactersAt(name, 15, 2));
+    const int64_t hour = leadingInteger(charactersAt(name, 18, 2));
+    const int64_t minute = leadingInteger(charactersAt(name, 20, 2));
+    const int64_t second = leadingInteger(charactersAt(name, 22, 2));
+    uint64_t frequency = 0;
+    for (char c : charactersAt(name, 26, std::string::npos)) {
+        if (c < '0' || c > '9')
+            break;
+        frequency = std::min<uint64_t>(frequency * 10 + static_cast<uint64_t>(c - '0'), UINT64_MAX / 16);
+    }
+
+    if (!d.takeSampleRate(d.header.samples_per_sec))
+        return Recognition::Refused;
+    d.countSeconds(d.header.f_len / d.header.samples_per_sec / 4, 4);
+    d.bandwidth = d.sampleRate;
+    d.centerFreq = static_cast<double>(frequency);
+    d.bitsPerSample = 16;
+    d.start = UtcCalendar::toUnix(year, month, day, hour, minute, second);
+    d.endFollowsSeconds = true;
+    d.header.CenterFreq = static_cast<uint32_t>(frequency);
+    d.header.Bandwidth = d.header.samples_per_sec;
+    d.header.startTime.wYear = static_cast<uint16_t>(year);
+    d.header.startTime.wMonth = static_cast<uint16_t>(month);
+    d.header.startTime.wDay = static_cast<uint16_t>(day);
+    d.header.startTime.wHour = static_cast<uint16_t>(hour);
+    d.header.startTime.wMinute = static_cast<uint16_t>(minute);
+    d.header.startTime.wSecond = static_cast<uint16_t>(second);
+    return Recognition::Accepted;
+}
+
+RecordingObject::Recognition RecordingObject::tryToSdrSdrStudio1(const OpenFile& file, Derived& d)
+{
+    const std::vector<uint8_t> b = file.head(*this, 1000);
+    if (u32(&b[40]) != 38 || !(idIs(&b[36], "rcvr") || idIs(&b[36], "auxi"))) {
+        SystemLog("Not SdrSdrStudio1");
+        return Recognition::Rejected;
+    }
+    d.layout = "SdrSdrStudio1";
+    d.header.copyWaveFields(b.data());
+    d.header.data_len = u32(&b[86]);
+    if (d.header.bits_per_sample == 32)
+        d.header.bits_per_sample = 24;
+    if (!d.takeSampleRate(d.header.samples_per_sec))
+        return Recognition::Refused;
+    d.countSeconds(d.header.f_len / d.header.samples_per_sec / 4, 4);
+    d.bandwidth = d.sampleRate;
+    d.centerFreq = u32(&b[44]);
+    d.bitsPerSample = d.header.bits_per_sample;
+    d.start = i32(&b[52]);
+    d.endFollowsSeconds = true;
+    d.header.CenterFreq = u32(&b[44]);
+    d.header.Bandwidth = d.header.samples_per_sec;
+    return Recognition::Accepted;
+}
+
+RecordingObject::Recognition RecordingObject::tryToSdrSdrStudio2(const OpenFile& file, Derived& d)
+{
+    const std::vector<uint8_t> b = file.head(*this, 1000);
+    if (u32(&b[40]) != 164 || !(idIs(&b[36], "rcvr") || idIs(&b[36], "auxi"))) {
+        SystemLog("Not SdrSdrStudio2");
+        return Recognition::Rejected;
+    }
+    if (!idIs(&b[208], "data")) {
+        SystemLog("Not SdrSdrStudio2 bad chunk ID");
+        return Recognition::Rejected;
+    }
+    d.layout = "SdrSdrStudio2";
+    d.header.copyWaveFields(b.data());
+    d.header.data_len = u32(&b[212]);
+    auto timeAt = [&b](size_t offset) {
+        return UtcCalendar::toUnix(i16(&b[offset]), i16(&b[offset + 2]), i16(&b[offset + 6]),
+                                   i16(&b[offset + 8]), i16(&b[offset + 10]), i16(&b[offset + 12]));
+    };
+    d.start = timeAt(44);
+    d.end = timeAt(60);
+    if (!d.takeSampleRate(d.header.samples_per_sec))
+        return Recognition::Refused;
+    const uint32_t bits = d.header.bits_per_sample;
+    if (bits == 0) {
+        d.refusal = "0 bits per sample";
+        return Recognition::Refused;
+    }
+    const uint64_t quarterBytes = (uint64_t{d.header.f_len} / d.header.samples_per_sec * 4) & ~uint64_t{7};
+    d.countSeconds(quarterBytes / bits, bits / 4);
+    d.bandwidth = d.sampleRate;
+    d.centerFreq = u32(&b[76]);
+    d.bitsPerSample = static_cast<int32_t>(bits);
+    d.header.CenterFreq = u32(&b[76]);
+    d.header.Bandwidth = d.header.samples_per_sec;
+    return Recognition::Accepted;
+}
+
+RecordingObject::Recognition RecordingObject::tryToReadPerseusHeader(const OpenFile& file, Derived& d,
+                                                                     std::vector<std::string>& lines)
+{
+    const std::vector<uint8_t> b = file.head(*this, 86);
+    if (!idIs(&b[36], "rcvr"))
+        return Recognition::Rejected;
+    lines.push_back("Read Perseus file");
+    d.layout = "Perseus";
+    d.header.copyWaveFields(b.data());
+    std::copy(&b[78], &b[82], d.header.chunkId);
+    d.header.data_len = u32(&b[82]);
+
+    const uint32_t centerFrequencyHz = u32(&b[44]);
+    const int32_t samplingRateIdx = i32(&b[48]);
+    const uint32_t timeStart = u32(&b[52]);
+    const uint16_t attenId = u16(&b[56]);
+    const auto adcPresel = static_cast<int8_t>(b[58]);
+    const auto adcPreamp = static_cast<int8_t>(b[59]);
+    const auto adcDither = static_cast<int8_t>(b[60]);
+
+    const uint32_t byteRate = d.header.avg_bytes_per_sec;
+    const uint32_t recSeconds = byteRate == 0 ? 0 : d.header.data_len / byteRate;
+    d.start = timeStart;
+    d.end = d.start + recSeconds;
+    auto asSystemTime = [](int64_t unixSeconds) {
+        const UtcCalendar::Fields f = UtcCalendar::fromUnix(unixSeconds);
+        RecordingHeader::SystemTime t;
+        t.wYear = static_cast<uint16_t>(f.year);
+        t.wMonth = static_cast<uint16_t>(f.month);
+        t.wDay = static_cast<uint16_t>(f.day);
+        t.wHour = static_cast<uint16_t>(f.hour);
+        t.wMinute = static_cast<uint16_t>(f.minute);
+        t.wSecond = static_cast<uint16_t>(f.second);
+        return t;
+    };
+    d.header.startTime = asSystemTime(d.start);
+    d.header.stopTime = asSystemTime(d.end);
+
+    static constexpr int32_t kBandwidths[5] = {100000, 200000, 400000, 800000, 1600000};
+    static constexpr int32_t kSampleRates[5] = {125000, 250000, 500000, 1000000, 2000000};
+    const bool tabled = samplingRateIdx >= 0 && samplingRateIdx <= 4;
+    const int32_t bandwidth = tabled ? kBandwidths[samplingRateIdx] : 0;
+    const int64_t sampleRate = tabled ? kSampleRates[samplingRateIdx] : int64_t{d.header.samples_per_sec};
+    d.bitsPerSample = d.header.bits_per_sample;
+    d.bandwidth = bandwidth;
+    d.centerFreq = centerFrequencyHz;
+
+    const UtcCalendar::Fields startFields = UtcCalendar::fromUnix(d.start);
+    char startLine[96];
+    std::snprintf(startLine, sizeof startLine, "%d %d %lld  %d %d %d", startFields.month,
+                  startFields.day, static_cast<long long>(startFields.year - 1900), startFields.hour,
+                  startFields.minute, startFields.second);
+    auto asInt = [](int64_t value) { return static_cast<long long>(static_cast<int32_t>(value)); };
+    lines.push_back(formatLine("Channels: %lld", d.header.channel));
+    lines.push_back(formatLine("samples_per_sec: %lld", asInt(d.header.samples_per_sec)));
+    lines.push_back(formatLine("avg_bytes_per_sec: %lld", asInt(d.header.avg_bytes_per_sec)));
+    lines.push_back(formatLine("bits_per_sample: %lld", d.header.bits_per_sample));
+    lines.push_back(formatLine("nCenterFrequencyHz: %lld", asInt(centerFrequencyHz)));
+    lines.push_back(formatLine("nSamplingRateIdx: %lld", samplingRateIdx));
+    lines.push_back(formatLine("timeStart: %lld", asInt(timeStart)));
+    lines.push_back(startLine);
+    lines.push_back(formatLine("wAttenId: %lld", attenId));
+    lines.push_back(formatLine("bAdcPresel: %lld", adcPresel));
+    lines.push_back(formatLine("bAdcPreamp: %lld", adcPreamp));
+    lines.push_back(formatLine("bAdcDither: %lld", adcDither));
+    lines.push_back("data: " + std::string(d.header.chunkId, 4));
+    lines.push_back(formatLine("data_len: %lld", d.header.data_len));
+    lines.push_back(formatLine("recSeconds: %lld", asInt(recSeconds)));
+    lines.push_back(formatLine("waveheader samples_per_sec: %lld", asInt(d.header.samples_per_sec)));
+    lines.push_back(formatLine("Bandwidth: %lld", bandwidth));
+    lines.push_back(formatLine("mBitsPerSample: %lld", d.bitsPerSample));
+    lines.push_back(formatLine("mSampleRate: %lld", asInt(sampleRate)));
+    lines.push_back(formatLine("mBandwidth: %lld", bandwidth));
+    lines.push_back(formatLine("mCenterFreq: %lld", asInt(centerFrequencyHz)));
+
+    if (!d.takeSampleRate(sampleRate))
+        return Recognition::Refused;
+    const uint64_t perRate = d.header.f_len / static_cast<uint64_t>(d.sampleRate);
+    if (d.bitsPerSample == 16)
+        d.countSeconds(perRate / 4, 4);
+    else if (d.bitsPerSample == 24)
+        d.countSeconds(perRate / 6, 6);
+    return Recognition::Accepted;
+}
+
+RecordingObject::Recognition RecordingObject::readRfspaceHeader(const OpenFile& file, Derived& d,
+                                                                std::vector<std::string>& lines)
+{
+    lines.push_back("Read Spectravue file");
+    const std::vector<uint8_t> b = file.head(*this, RecordingHeader::kSize);
+    d.layout = "SpectraVue";
+    d.header = RecordingHeader::fromBytes(b.data());
+    auto timeOf = [](const RecordingHeader::SystemTime& t) {
+        return UtcCalendar::toUnix(t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
+    };
+    d.start = timeOf(d.header.startTime);
+    d.end = timeOf(d.header.stopTime);
+    if (!d.takeSampleRate(d.header.samples_per_sec))
+        return Recognition::Refused;
+    d.countSeconds(d.header.f_len / d.header.samples_per_sec / 4, 4);
+    d.bandwidth = d.header.Bandwidth;
+    d.centerFreq = d.header.CenterFreq;
+    d.bitsPerSample = 16;
+    return Recognition::Accepted;
+}
+
+int64_t RecordingObject::getData(ComplexSample* block, double atSecond, int64_t samples)
+{
+    if (!theHeader || samples <= 0)
+        return 0;
+    const double firstIndex = static_cast<double>(mSampleRate) * atSecond;
+    if (!(firstIndex >= 0.0) || firstIndex >= 0x1p62)
+        return 0;
+    const uint64_t index = static_cast<uint64_t>(firstIndex);
+    const uint64_t stride = m_SampleFormat.bytesPerSample();
+    const uint64_t available = (m_DataEnd - m_DataOffset) / stride;
+    if (index >= available)
+        return 0;
+    const int64_t wanted = static_cast<int64_t>(std::min<uint64_t>(static_cast<uint64_t>(samples), available - index));
+    const int64_t perRead = static_cast<int64_t>(m_ReadBuffer.size() / stride);
+
+    uint64_t position = m_DataOffset + index * stride;
+    int64_t filled = 0;
+    while (filled < wanted) {
+        const int64_t count = std::min(perRead, wanted - filled);
+        const size_t bytes = static_cast<size_t>(count) * stride;
+        const size_t got = readAt(position, m_ReadBuffer.data(), bytes);
+        const int64_t complete = static_cast<int64_t>(got / stride);
+        m_SampleFormat.convert(m_ReadBuffer.data(), complete, block + filled);
+        filled += complete;
+        if (got < bytes)
+            break;
+        position += bytes;
+    }
+    return filled;
+}
+
+std::string RecordingObject::TimestampFromOffset(int32_t seconds) const
+{
+    return theHeader ? UtcCalendar::format(startUnixTimetamp + seconds, ':') : std::string();
+}
+
+std::string RecordingObject::FileTimestampFromOffset(int32_t seconds) const
+{
+    return theHeader ? UtcCalendar::format(startUnixTimetamp + seconds, '.') : std::string();
+}
+
+int32_t RecordingObject::UnixTimestampFromOffset(int32_t seconds) const
+{
+    if (!theHeader)
+        return 0;
+    return static_cast<int32_t>(static_cast<uint32_t>(seconds) + static_cast<uint32_t>(startUnixTimetamp));
+}

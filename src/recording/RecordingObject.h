@@ -1,0 +1,107 @@
+#pragma once
+
+#include "dsp/ComplexSample.h"
+#include "recording/RecordingHeader.h"
+#include "recording/SampleFormat.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+// One opened recording: recognises which of six receiver-program layouts a
+// file has, derives the recording's parameters from its header, and reads
+// complex samples by time. Each window that shows or plays a recording owns
+// its own object, so opening a file in one never changes another.
+//
+// Layouts, tried in this order: "SdrRadio", "SDRSharp" (by file name),
+// "SdrSdrStudio1", "SdrSdrStudio2", "Perseus", and "SpectraVue", which takes
+// every file the others reject. Samples are read from the file's RIFF "data"
+// chunk in the format its "fmt " chunk declares.
+class RecordingObject {
+public:
+    RecordingObject();
+    ~RecordingObject();
+    RecordingObject(const RecordingObject&) = delete;
+    RecordingObject& operator=(const RecordingObject&) = delete;
+
+    // Folder that resolves names without a leading '/'; empty means $HOME/sdr_recordings.
+    void setRecordingFolder(const std::string& folder);
+
+    // Opens `name` (a full path when it begins with '/', else a name in the
+    // recordings folder), recognises it and sets every parameter. `debugArray`
+    // is emptied and receives the information lines for the user, among them
+    // "Can't open file" or "Unsupported recording: <reason>" on failure. A file
+    // that cannot be opened or is refused leaves no valid recording and the
+    // parameters of the previous one.
+    void setRecordingFile(const std::string& name, std::vector<std::string>& debugArray);
+    bool isValidRecordingFile() const;
+
+    double getSampleRate() const; // complex samples per second
+    double getBandwidth() const;  // Hz
+    double getCenterFreq() const; // Hz
+
+    // Fills up to `samples` (>= 0) complex samples, starting `atSecond`
+    // seconds (>= 0) into the recording, into `block`, in 16-bit units (full
+    // scale about +-32768); `im` holds the file's I value, `re` its Q. Returns
+    // how many were filled: fewer at the end of the data, 0 with no valid
+    // recording. Entries beyond those keep what they held. Safe to call from
+    // several threads on different objects; allocates nothing.
+    int64_t getData(ComplexSample* block, double atSecond, int64_t samples);
+
+    // UTC time of the first sample plus `seconds`: "%d-%b-%Y %H:%M:%S" with
+    // English month names ("05-Dec-2026 16:39:35"); "" with no valid recording.
+    std::string TimestampFromOffset(int32_t seconds) const;
+    // The same time as "05-Dec-2026 16.39.35", for use in file names.
+    std::string FileTimestampFromOffset(int32_t seconds) const;
+    // Unix seconds of that time in 32 bits (wrapping); 0 with no valid recording.
+    int32_t UnixTimestampFromOffset(int32_t seconds) const;
+    // Unix seconds of the end of the recording as its header gives it.
+    int64_t endTimestamp() const { return endUnixTimetamp; }
+
+    // "SdrRadio", "SDRSharp", "SdrSdrStudio1", "SdrSdrStudio2", "Perseus",
+    // "SpectraVue"; "" with no valid recording.
+    const std::string& layoutName() const { return m_LayoutName; }
+    uint64_t dataOffset() const { return m_DataOffset; } // byte of the first sample
+    const std::string& path() const { return filePath; } // resolved full path
+    // The header record of the valid recording, null otherwise.
+    const RecordingHeader* header() const { return theHeader.get(); }
+    const SampleFormat& sampleFormat() const { return m_SampleFormat; }
+
+    // The recording's parameters. Read them; only the object writes them.
+    int32_t mSampleRate = 0;       // complex samples per second
+    double mBandwidth = 50000.0;   // Hz
+    double mCenterFreq = 0.0;      // Hz
+    int32_t mBitsPerSample = 16;   // width of one I or Q value as the header states it
+    int32_t mNumSeconds = 0;       // whole seconds of samples
+    int64_t mStartTimestamp = 0;   // Unix seconds (UTC) of the first sample
+
+private:
+    struct Derived;
+    struct OpenFile;
+    enum class Recognition { Rejected, Accepted, Refused };
+
+    Recognition tryToSdrRadioHeader(const OpenFile& file, Derived& d, std::vector<std::string>& lines);
+    Recognition tryToSdrSharpHeader(const OpenFile& file, Derived& d, std::vector<std::string>& lines);
+    Recognition tryToSdrSdrStudio1(const OpenFile& file, Derived& d);
+    Recognition tryToSdrSdrStudio2(const OpenFile& file, Derived& d);
+    Recognition tryToReadPerseusHeader(const OpenFile& file, Derived& d, std::vector<std::string>& lines);
+    Recognition readRfspaceHeader(const OpenFile& file, Derived& d, std::vector<std::string>& lines);
+    Recognition recognise(const OpenFile& file, Derived& d, std::vector<std::string>& lines);
+
+    void closeRecording();
+    size_t readAt(uint64_t position, uint8_t* into, size_t bytes) const;
+
+    std::string selectedRecordingFolder;
+    std::string filePath;
+    int openedFile = -1;
+    std::unique_ptr<RecordingHeader> theHeader;
+    int64_t startUnixTimetamp = 0;
+    int64_t endUnixTimetamp = 0;
+
+    std::string m_LayoutName;
+    SampleFormat m_SampleFormat;
+    uint64_t m_DataOffset = 0;
+    uint64_t m_DataEnd = 0;
+    std::vector<uint8_t> m_ReadBuffer; // sized once; getData converts through it
+};
