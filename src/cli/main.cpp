@@ -1,10 +1,12 @@
 #include "cli/CliCommon.h"
+#include "cli/InfoCommand.h"
 #include "cli/MakeDemoCommand.h"
 
 #include <cstdio>
 #include <cstring>
 #include <clocale>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -16,7 +18,8 @@ void printUsage(FILE* out)
                "  info FILE [--json]   the recording's layout, parameters and information lines\n"
                "  make-demo DIR        write a folder of demo recordings, one per file layout\n"
                "\n"
-               "FILE is a path; a plain file name is looked up in the recordings folder.\n",
+               "FILE is a path; a plain file name is looked up in the recordings folder\n"
+               "(the app's choice, else ~/sdr_recordings), then in the current directory.\n",
                out);
 }
 
@@ -38,6 +41,8 @@ int main(int argc, char* argv[])
         std::printf("korvel-cli %s\n", KORVEL_VERSION);
         return 0;
     }
+    if (command == "info")
+        return runInfoCommand(std::vector<std::string>(argv + 2, argv + argc));
     if (command == "make-demo")
         return runMakeDemoCommand(argc - 2, argv + 2);
     return cliFail("unknown command \"" + command + "\" (try korvel-cli --help)");

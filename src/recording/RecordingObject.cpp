@@ -69,17 +69,6 @@ bool isChunkId(const uint8_t* p)
     return std::all_of(p, p + 4, [](uint8_t c) { return c >= 0x20 && c < 0x7F; });
 }
 
-std::string defaultRecordingFolder()
-{
-    const char* home = std::getenv("HOME");
-    std::string folder = home ? home : "";
-    if (folder.empty()) {
-        if (const passwd* user = getpwuid(getuid()))
-            folder = user->pw_dir;
-    }
-    return folder + "/sdr_recordings";
-}
-
 } // namespace
 
 // The parameters one recogniser derives, committed only when the file is taken.
@@ -131,6 +120,17 @@ struct RecordingObject::OpenFile {
 RecordingObject::RecordingObject() : m_ReadBuffer(kReadBufferBytes) {}
 
 RecordingObject::~RecordingObject() { closeRecording(); }
+
+std::string RecordingObject::defaultRecordingFolder()
+{
+    const char* home = std::getenv("HOME");
+    std::string folder = home ? home : "";
+    if (folder.empty()) {
+        if (const passwd* user = getpwuid(getuid()))
+            folder = user->pw_dir;
+    }
+    return folder + "/sdr_recordings";
+}
 
 void RecordingObject::setRecordingFolder(const std::string& folder) { selectedRecordingFolder = folder; }
 

@@ -27,6 +27,8 @@ public:
 
     // Folder that resolves names without a leading '/'; empty means $HOME/sdr_recordings.
     void setRecordingFolder(const std::string& folder);
+    // $HOME/sdr_recordings, the folder used while none is set.
+    static std::string defaultRecordingFolder();
 
     // Opens `name` (a full path when it begins with '/', else a name in the
     // recordings folder), recognises it and sets every parameter. `debugArray`

@@ -1,6 +1,6 @@
 #include "dsp/AllocationCounter.h"
 #include "dsp/FftObject.h"
-#include "dsp/SystemLog.h"
+#include "dsp/QuietLog.h"
 
 #include <gtest/gtest.h>
 
@@ -51,12 +51,6 @@ void AddTone(std::vector<ComplexSample>& block, int k, double amplitude)
 }
 
 double AmplitudeForDb(double dB) { return 16383.5 * std::pow(10.0, dB / 20.0); }
-
-// Engines log a line whenever they build a display plan.
-struct QuietLog {
-    QuietLog() { SetSystemLogEnabled(false); }
-    ~QuietLog() { SetSystemLogEnabled(true); }
-};
 
 class FftObjectTest : public ::testing::Test {
 protected:

@@ -281,11 +281,16 @@ public:
     std::string write(const std::string& name, const std::vector<uint8_t>& bytes) const
     {
         const std::string full = path + "/" + name;
-        std::ofstream out(full, std::ios::binary | std::ios::trunc);
+        writeTo(full, bytes);
+        return full;
+    }
+
+    static void writeTo(const std::string& fullPath, const std::vector<uint8_t>& bytes)
+    {
+        std::ofstream out(fullPath, std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         if (!out)
-            throw std::runtime_error("cannot write " + full);
-        return full;
+            throw std::runtime_error("cannot write " + fullPath);
     }
 
     std::string path;

@@ -1,0 +1,116 @@
+// Feeds arbitrary bytes to the layout recognisers and the sample reader, as a
+// recording under a plain name, under an SDRSharp name given as a full path,
+// and under an SDRSharp name shorter than its pattern.
+#include "dsp/SystemLog.h"
+#include "recording/RecordingObject.h"
+#include "../tests/support/RecordingFixtures.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <unistd.h>
+
+namespace {
+
+const char* const kNames[] = {"input.wav", "SDRSharp_20140102_030405Z_7100000Hz_IQ.wav", "SDRSharp_2014"};
+
+// One file per process, reachable under every name through hard links.
+struct FuzzFiles {
+    fixtures::TempDir dir;
+    FuzzFiles()
+    {
+        dir.write(kNames[0], {});
+        for (size_t i = 1; i < std::size(kNames); ++i)
+            std::filesystem::create_hard_link(dir.path + "/" + kNames[0], dir.path + "/" + kNames[i]);
+    }
+    void store(const uint8_t* data, size_t size) const
+    {
+        const int fd = ::open((dir.path + "/" + kNames[0]).c_str(), O_WRONLY | O_TRUNC);
+        if (fd < 0)
+            std::abort();
+        size_t done = 0;
+        while (done < size) {
+            const ssize_t n = ::write(fd, data + done, size - done);
+            if (n <= 0)
+                std::abort();
+            done += static_cast<size_t>(n);
+        }
+        ::close(fd);
+    }
+};
+
+// One small valid file of every layout and of the main widths.
+void writeSeeds(const std::string& folder)
+{
+    auto f = [](fixtures::Encoding e, bool extensible = false) {
+        fixtures::WaveFormat w;
+        w.encoding = e;
+        w.sampleRate = 16;
+        w.extensible = extensible;
+        return w;
+    };
+    using fixtures::Encoding;
+    const std::pair<const char*, fixtures::Recording> seeds[] = {
+        {"sdrradio16", fixtures::sdrRadio(f(Encoding::Int16), 40, fixtures::sdrRadioText(16, 16, 7100000, 1700000000))},
+        {"sdrradio24", fixtures::sdrRadio(f(Encoding::Int24), 40, fixtures::sdrRadioText(24, 16, 7100000, 1700000000))},
+        {"sdrsharp16", fixtures::sdrSharp(f(Encoding::Int16), 40)},
+        {"sdrsharp8", fixtures::sdrSharp(f(Encoding::UInt8), 40)},
+        {"sdrsharpfloat", fixtures::sdrSharp(f(Encoding::Float32, true), 40)},
+        {"studio1", fixtures::sdrSdrStudio1(f(Encoding::Int32), 40, 10000000, 1600000000)},
+        {"studio2", fixtures::sdrSdrStudio2(f(Encoding::Int24), 40, 3500000, {}, {})},
+        {"perseus16", fixtures::perseus(f(Encoding::Int16), 40, {.samplingRateIdx = 9})},
+        {"perseus24", fixtures::perseus(f(Encoding::Int24), 40, {})},
+        {"spectravue", fixtures::spectraVue(f(Encoding::Int16), 40, {})},
+    };
+    for (const auto& [name, file] : seeds) {
+        fixtures::TempDir::writeTo(folder + "/" + name, file.bytes);
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    SetSystemLogEnabled(false);
+    if (const char* seeds = std::getenv("KORVEL_WRITE_SEEDS"))
+        writeSeeds(seeds);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    static const FuzzFiles files;
+    static RecordingObject recording;
+    static std::vector<ComplexSample> block(512);
+    files.store(data, size);
+
+    std::vector<std::string> lines;
+    recording.setRecordingFolder(files.dir.path);
+    for (const std::string& name : {std::string(kNames[0]), files.dir.path + "/" + kNames[1], std::string(kNames[2])}) {
+        recording.setRecordingFile(name, lines);
+        if (!recording.isValidRecordingFile()) {
+            if (lines.empty()) // a refusal always says why
+                std::abort();
+            continue;
+        }
+        if (recording.mSampleRate <= 0 || recording.mNumSeconds < 0)
+            std::abort();
+        const double last = recording.mNumSeconds;
+        for (double t : {0.0, 0.37, last - 1.0, last, last + 1.0, 1e12}) {
+            const int64_t got = recording.getData(block.data(), t, static_cast<int64_t>(block.size()));
+            if (got < 0 || got > static_cast<int64_t>(block.size()))
+                std::abort();
+            for (int64_t k = 0; k < got; ++k) {
+                if (!std::isfinite(block[k].im) || !std::isfinite(block[k].re))
+                    std::abort();
+            }
+        }
+        for (int32_t offset : {0, recording.mNumSeconds, INT32_MAX, INT32_MIN}) {
+            if (recording.TimestampFromOffset(offset).empty() || recording.FileTimestampFromOffset(offset).empty())
+                std::abort();
+            recording.UnixTimestampFromOffset(offset);
+        }
+    }
+    return 0;
+}

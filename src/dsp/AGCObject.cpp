@@ -1,0 +1,113 @@
+#include "dsp/AGCObject.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+
+namespace {
+
+// trunc(v) limited to [lo, hi]; NaN gives lo.
+int TruncLimited(double v, int lo, int hi)
+{
+    if (!(v >= lo))
+        return lo;
+    return v >= hi ? hi : static_cast<int>(v);
+}
+
+double LogMagnitude(const ComplexSample& s)
+{
+    return std::log10(std::max(std::fabs(s.re), std::fabs(s.im)) + 0.00032767) - 4.515436681141699;
+}
+
+} // namespace
+
+void AGCObject::SetParameters(bool agcOn, bool useHang, int threshold, int manualGain, int slopeFactor, int decay,
+                              double sampleRate)
+{
+    if (agcOn == m_AgcOn && useHang == m_UseHang && threshold == m_Threshold && manualGain == m_ManualGain &&
+        static_cast<double>(slopeFactor) == m_SlopeFactor && decay == m_Decay && sampleRate == m_SampleRate)
+        return;
+    m_AgcOn = agcOn;
+    m_UseHang = useHang;
+    m_Threshold = threshold;
+    m_ManualGain = manualGain;
+    m_SlopeFactor = slopeFactor;
+    m_Decay = decay;
+    if (sampleRate != m_SampleRate) {
+        m_SampleRate = sampleRate;
+        m_SigDelayBuf.fill(ComplexSample{});
+        m_MagBuf.fill(-16.0);
+        m_SigDelayPtr = 0;
+        m_HangTimer = 0;
+        m_Peak = -16.0;
+        m_DecayAve = -5.0;
+        m_AttackAve = -5.0;
+        m_MagBufPos = 0;
+    }
+
+    m_ManualAgcGain = 32767.0 * std::pow(10.0, -(100 - manualGain) * 0.05);
+    m_Knee = threshold * 0.05;
+    m_GainSlope = m_SlopeFactor * 0.01;
+    m_FixedGain = 0.7 * std::pow(10.0, m_Knee * (m_GainSlope - 1.0));
+
+    const double r = m_SampleRate;
+    m_AttackRiseAlpha = 1.0 - std::exp(-500.0 / r);
+    m_AttackFallAlpha = 1.0 - std::exp(-200.0 / r);
+    m_DecayRiseAlpha = 1.0 - std::exp(-3333.3333333333335 / (r * decay));
+    m_HangTime = TruncLimited(decay * 0.001 * r, 0, INT_MAX);
+    m_DecayFallAlpha = useHang ? 1.0 - std::exp(-20.0 / r) : 1.0 - std::exp(-1000.0 / (r * decay));
+    // The rings must hold at least one sample: at rates below 67 Hz the 15 ms delay
+    // would round to none and the ring positions would never wrap.
+    m_DelaySamples = TruncLimited(0.015 * r, 1, kRingSize - 1);
+    m_WindowSamples = TruncLimited(0.018 * r, 1, kRingSize);
+}
+
+void AGCObject::ProcessComplexData(int n, const ComplexSample* in, ComplexSample* out)
+{
+    if (!m_AgcOn) {
+        for (int i = 0; i < n; ++i)
+            out[i] = {in[i].im * m_ManualAgcGain, in[i].re * m_ManualAgcGain};
+        return;
+    }
+    for (int i = 0; i < n; ++i) {
+        const ComplexSample x = in[i];
+        const ComplexSample delayed = m_SigDelayBuf[m_SigDelayPtr];
+        m_SigDelayBuf[m_SigDelayPtr] = x;
+        if (++m_SigDelayPtr >= m_DelaySamples)
+            m_SigDelayPtr = 0;
+
+        const double mag = LogMagnitude(x);
+        const double old = m_MagBuf[m_MagBufPos];
+        m_MagBuf[m_MagBufPos] = mag;
+        if (++m_MagBufPos >= m_WindowSamples)
+            m_MagBufPos = 0;
+
+        if (mag > m_Peak) {
+            m_Peak = mag;
+        } else if (old == m_Peak) {
+            m_Peak = *std::max_element(m_MagBuf.begin(), m_MagBuf.begin() + m_WindowSamples);
+            m_Peak = std::max(m_Peak, -8.0);
+        }
+
+        const double attackAlpha = m_Peak > m_AttackAve ? m_AttackRiseAlpha : m_AttackFallAlpha;
+        m_AttackAve = (1.0 - attackAlpha) * m_AttackAve + attackAlpha * m_Peak;
+
+        if (m_UseHang) {
+            if (m_Peak > m_DecayAve) {
+                m_DecayAve = (1.0 - m_DecayRiseAlpha) * m_DecayAve + m_DecayRiseAlpha * m_Peak;
+                m_HangTimer = 0;
+            } else if (m_HangTimer < m_HangTime) {
+                ++m_HangTimer;
+            } else {
+                m_DecayAve = (1.0 - m_DecayFallAlpha) * m_DecayAve + m_DecayFallAlpha * m_Peak;
+            }
+        } else {
+            const double decayAlpha = m_Peak > m_DecayAve ? m_DecayRiseAlpha : m_DecayFallAlpha;
+            m_DecayAve = (1.0 - decayAlpha) * m_DecayAve + decayAlpha * m_Peak;
+        }
+
+        const double level = std::max(m_AttackAve, m_DecayAve);
+        const double gain = level > m_Knee ? 0.7 * std::pow(10.0, (m_GainSlope - 1.0) * level) : m_FixedGain;
+        out[i] = {delayed.im * gain, delayed.re * gain};
+    }
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "dsp/ComplexSample.h"
+
+#include <array>
+
+// Look-ahead peak AGC for the band-passed complex signal: the signal is delayed 15 ms
+// while a log-magnitude peak over an 18 ms window drives a fast attack and a slower
+// decay average; the gain follows the larger one in the log domain. Off, it applies a
+// fixed manual gain. Starts with every field zero (off, rate 0), as the pipeline uses it.
+class AGCObject {
+public:
+    static constexpr int kRingSize = 2048;
+
+    // agcOn: level automatically, else apply the manual gain. useHang: hold the decay
+    // average for the decay time before it falls. threshold: knee in dB relative to
+    // full scale (-100 in the pipeline). manualGain: dB, 100 = full (32767 times).
+    // slopeFactor: percent of the input level change kept above the knee (0 = flat).
+    // decay: ms (> 0). sampleRate: Hz (> 0). Nothing happens when all seven are
+    // unchanged; a new rate clears the rings and averages, other changes keep them.
+    // The delay is at most 2047 samples and the window at most 2048 (rates above
+    // about 113.8 kHz shorten them), and both at least 1.
+    void SetParameters(bool agcOn, bool useHang, int threshold, int manualGain, int slopeFactor, int decay,
+                       double sampleRate);
+
+    // Levels n samples; out may be in.
+    void ProcessComplexData(int n, const ComplexSample* in, ComplexSample* out);
+
+    int DelaySamples() const { return m_DelaySamples; }
+    int WindowSamples() const { return m_WindowSamples; }
+    int HangTime() const { return m_HangTime; }
+    double AttackRiseAlpha() const { return m_AttackRiseAlpha; }
+
+private:
+    bool m_AgcOn = false;
+    bool m_UseHang = false;
+    int m_Threshold = 0;
+    int m_ManualGain = 0;
+    int m_Decay = 0;
+    double m_SampleRate = 0.0;
+    double m_SlopeFactor = 0.0;
+    double m_ManualAgcGain = 0.0;
+    double m_DecayAve = 0.0;
+    double m_AttackAve = 0.0;
+    double m_AttackRiseAlpha = 0.0;
+    double m_AttackFallAlpha = 0.0;
+    double m_DecayRiseAlpha = 0.0;
+    double m_DecayFallAlpha = 0.0;
+    double m_FixedGain = 0.0;
+    double m_Knee = 0.0;
+    double m_GainSlope = 0.0;
+    double m_Peak = 0.0;
+    int m_SigDelayPtr = 0;
+    int m_MagBufPos = 0;
+    int m_DelaySamples = 0;
+    int m_WindowSamples = 0;
+    int m_HangTime = 0;
+    int m_HangTimer = 0;
+    std::array<ComplexSample, kRingSize> m_SigDelayBuf{};
+    std::array<double, kRingSize> m_MagBuf{};
+};

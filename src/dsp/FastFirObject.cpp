@@ -1,0 +1,91 @@
+#include "dsp/FastFirObject.h"
+
+#include "dsp/SystemLog.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+FastFirObject::FastFirObject()
+{
+    // 1025-point Blackman-Nuttall window, unscaled, 1 at the centre tap.
+    for (int k = 0; k < kTaps; ++k) {
+        const double a = 2.0 * std::numbers::pi * k / 1024.0;
+        m_pWindowTbl[k] = 0.3635819 - 0.4891775 * std::cos(a) + 0.1365995 * std::cos(2.0 * a) - 0.0106411 * std::cos(3.0 * a);
+    }
+    m_Fft.SetFFTParamsSize(2 * kBlock, false, 0.0, 1.0);
+}
+
+bool FastFirObject::SetupParametersFLoCut(double fLoCut, double fHiCut, double offset, double sampleRate)
+{
+    const bool unchanged =
+        fLoCut == m_FLoCut && fHiCut == m_FHiCut && offset == m_Offset && sampleRate == m_SampleRate;
+    m_FLoCut = fLoCut;
+    m_FHiCut = fHiCut;
+    m_Offset = offset;
+    m_SampleRate = sampleRate;
+    const double lo = offset + fLoCut;
+    const double hi = offset + fHiCut;
+    const bool valid = -sampleRate / 2 < lo && lo < hi && hi < sampleRate / 2;
+    if (unchanged)
+        return valid;
+    if (!valid) {
+        SystemLog("Filter Parameter error FLoCut %g   FHiCut %g   SampleRate %g", lo, hi, sampleRate);
+        return false;
+    }
+
+    m_pFilterCoef.fill(ComplexSample{});
+    const double width = (fHiCut - fLoCut) / sampleRate;
+    const double centre = (lo + hi) / sampleRate;
+    for (int i = 0; i < kTaps; ++i) {
+        const int m = i - 512;
+        const double tap =
+            m == 0 ? width : std::sin(std::numbers::pi * width * m) / (std::numbers::pi * m) * m_pWindowTbl[i];
+        const double x = std::numbers::pi * centre * m;
+        m_pFilterCoef[i].re = std::cos(x) * tap / 2048.0;
+        m_pFilterCoef[i].im = std::sin(x) * tap / 2048.0;
+    }
+    m_Fft.FwdFFT(m_pFilterCoef.data());
+    return true;
+}
+
+void FastFirObject::FilterBlock()
+{
+    std::copy(m_pFFTBuf.begin() + kBlock, m_pFFTBuf.end(), m_pFFTOverlapBuf.begin());
+    m_Fft.FwdFFT(m_pFFTBuf.data());
+    for (int k = 0; k < 2 * kBlock; ++k) {
+        ComplexSample& d = m_pFFTBuf[k];
+        const ComplexSample& e = m_pFilterCoef[k];
+        const double re = e.re * d.re - e.im * d.im;
+        const double im = e.im * d.re + e.re * d.im;
+        d.re = re;
+        d.im = im;
+    }
+    m_Fft.RevFFT(m_pFFTBuf.data());
+    std::copy(m_pFFTBuf.begin() + kBlock, m_pFFTBuf.end(), m_PendingOut.begin());
+    std::copy(m_pFFTOverlapBuf.begin(), m_pFFTOverlapBuf.end(), m_pFFTBuf.begin());
+}
+
+int FastFirObject::ProcessDataInLength(int n, const ComplexSample* in, ComplexSample* out)
+{
+    int count = 0;
+    for (int i = 0; i < n;) {
+        const int take = std::min(n - i, 2 * kBlock - m_InBufInPos);
+        std::copy(in + i, in + i + take, m_pFFTBuf.begin() + m_InBufInPos);
+        i += take;
+        m_InBufInPos += take;
+        if (m_InBufInPos == 2 * kBlock) {
+            // The previous block's output may now overwrite input: all of it is read.
+            if (m_PendingAt >= 0)
+                std::copy(m_PendingOut.begin(), m_PendingOut.end(), out + m_PendingAt);
+            FilterBlock();
+            m_PendingAt = count;
+            count += kBlock;
+            m_InBufInPos = kBlock;
+        }
+    }
+    if (m_PendingAt >= 0)
+        std::copy(m_PendingOut.begin(), m_PendingOut.end(), out + m_PendingAt);
+    m_PendingAt = -1;
+    return count;
+}

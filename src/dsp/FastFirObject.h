@@ -1,0 +1,48 @@
+#pragma once
+
+#include "dsp/ComplexSample.h"
+#include "dsp/FftObject.h"
+
+#include <array>
+
+// Complex band-pass of 1025 taps applied by overlap-save with 2048-point transforms.
+// It passes [offset + fLoCut, offset + fHiCut] of the signal re + j*im and rejects the
+// rest, the mirror band included, with unit pass-band gain and a delay of 512 samples.
+// Samples go in in blocks of any length and come out 1024 at a time.
+class FastFirObject {
+public:
+    static constexpr int kTaps = 1025;
+    static constexpr int kBlock = 1024;
+
+    // Until a valid band is designed the filter passes nothing (zero spectrum).
+    FastFirObject();
+
+    // fLoCut, fHiCut: band edges in Hz relative to offset; offset: band offset in Hz;
+    // sampleRate: Hz. Valid when -sampleRate/2 < offset + fLoCut < offset + fHiCut
+    // < sampleRate/2. Returns whether the stored band is valid: an invalid one is stored
+    // too (so repeating it logs nothing), logged, and leaves the previous design in use.
+    // Only between processing calls; the new design applies from the next block.
+    bool SetupParametersFLoCut(double fLoCut, double fHiCut, double offset, double sampleRate);
+
+    // Filters n (>= 0) samples. out needs room for n rounded up to a multiple of 1024;
+    // it may be `in` itself. Returns the number of samples written, a multiple of 1024.
+    int ProcessDataInLength(int n, const ComplexSample* in, ComplexSample* out);
+
+private:
+    void FilterBlock();
+
+    double m_FLoCut = -1.0;
+    double m_FHiCut = 1.0;
+    double m_Offset = 1.0;
+    double m_SampleRate = 1.0;
+    int m_InBufInPos = kBlock;
+    std::array<double, kTaps> m_pWindowTbl;
+    std::array<ComplexSample, kBlock> m_pFFTOverlapBuf{};
+    std::array<ComplexSample, 2 * kBlock> m_pFilterCoef{};
+    std::array<ComplexSample, 2 * kBlock> m_pFFTBuf{};
+    // Output of the last completed block, written out only once the input it would
+    // overwrite (when out is in) has been read.
+    std::array<ComplexSample, kBlock> m_PendingOut{};
+    int m_PendingAt = -1;
+    FftObject m_Fft;
+};

@@ -1,0 +1,214 @@
+#include "dsp/FilterObject.h"
+
+#include "dsp/SampleVector.h"
+#include "dsp/SystemLog.h"
+
+#include <algorithm>
+
+namespace {
+
+template <class Sample>
+struct SampleOps;
+
+template <>
+struct SampleOps<ComplexSample> {
+    using Value = Double2;
+    static Value Load(const ComplexSample* s) { return LoadSample(s); }
+    static void Store(ComplexSample* s, Value v) { StoreSample(s, v); }
+};
+
+template <>
+struct SampleOps<double> {
+    using Value = double;
+    static Value Load(const double* s) { return *s; }
+    static void Store(double* s, Value v) { *s = v; }
+};
+
+// Half-band outputs for the windows line[i .. i+L-1], i = first, first+2, ... < count,
+// L = 4*pairs - 1. Symmetric taps are folded, so each output costs `pairs` products
+// plus the centre. Pairs > 0 fixes the length at compile time so the tap loop unrolls.
+template <class Sample, int Pairs>
+int HalfBandOutputs(const Sample* line, int first, int count, const double* evenHalf, int pairs, double centre,
+                    Sample* out)
+{
+    using Ops = SampleOps<Sample>;
+    const int p = Pairs > 0 ? Pairs : pairs;
+    const int last = 4 * p - 2;
+    int k = 0;
+    for (int i = first; i < count; i += 2, ++k) {
+        const Sample* w = line + i;
+        auto acc = centre * Ops::Load(w + 2 * p - 1);
+        for (int j = 0; j < p; ++j)
+            acc += evenHalf[j] * (Ops::Load(w + 2 * j) + Ops::Load(w + last - 2 * j));
+        Ops::Store(out + k, acc);
+    }
+    return k;
+}
+
+template <class Sample>
+int HalfBandOutputsOfLength(const Sample* line, int first, int count, const double* evenHalf, int pairs,
+                            double centre, Sample* out)
+{
+    switch (pairs) {
+    case 4: return HalfBandOutputs<Sample, 4>(line, first, count, evenHalf, pairs, centre, out);
+    case 5: return HalfBandOutputs<Sample, 5>(line, first, count, evenHalf, pairs, centre, out);
+    case 6: return HalfBandOutputs<Sample, 6>(line, first, count, evenHalf, pairs, centre, out);
+    case 7: return HalfBandOutputs<Sample, 7>(line, first, count, evenHalf, pairs, centre, out);
+    case 8: return HalfBandOutputs<Sample, 8>(line, first, count, evenHalf, pairs, centre, out);
+    case 9: return HalfBandOutputs<Sample, 9>(line, first, count, evenHalf, pairs, centre, out);
+    case 10: return HalfBandOutputs<Sample, 10>(line, first, count, evenHalf, pairs, centre, out);
+    case 11: return HalfBandOutputs<Sample, 11>(line, first, count, evenHalf, pairs, centre, out);
+    case 12: return HalfBandOutputs<Sample, 12>(line, first, count, evenHalf, pairs, centre, out);
+    case 13: return HalfBandOutputs<Sample, 13>(line, first, count, evenHalf, pairs, centre, out);
+    default: return HalfBandOutputs<Sample, 0>(line, first, count, evenHalf, pairs, centre, out);
+    }
+}
+
+// Feeds the block through the working line in pieces that fit it. Outputs are read
+// from the line only, and at most ceil((pos + piece)/2) of them exist when the next
+// piece is copied from in[pos + piece], so out == in is safe at any size.
+template <class Sample>
+int HalfBandStream(int n, const Sample* in, Sample* out, Sample* line, int length, const std::vector<double>& evenHalf,
+                   double centre, bool& nextIsOdd)
+{
+    const int history = length - 1;
+    const int capacity = FilterObject::kWorkingLineLength - history;
+    int produced = 0;
+    for (int pos = 0; pos < n;) {
+        const int piece = std::min(n - pos, capacity);
+        std::copy(in + pos, in + pos + piece, line + history);
+        produced += HalfBandOutputsOfLength(line, nextIsOdd ? 1 : 0, piece, evenHalf.data(),
+                                            static_cast<int>(evenHalf.size()), centre, out + produced);
+        nextIsOdd ^= (piece & 1) != 0;
+        std::copy(line + piece, line + piece + history, line);
+        pos += piece;
+    }
+    return produced;
+}
+
+} // namespace
+
+FilterObject::FilterObject(int type)
+    : filterType(type),
+      H0(0.006043102983737415),
+      H2(-0.04937251545876149),
+      H4(0.2933294495205284),
+      H5(0.5),
+      H6(0.2933294495205284),
+      H8(-0.04937251545876149),
+      H10(0.006043102983737415)
+{
+}
+
+FilterObject::FilterObject(int type, int length, const double* coeff) : FilterObject(type)
+{
+    bool usable = coeff != nullptr && length >= 3 && length % 4 == 3;
+    for (int i = 0; usable && i < length; i += 2)
+        usable = coeff[i] == coeff[length - 1 - i];
+    if (!usable) {
+        SystemLog("FilterObject: unusable half-band set of %d taps", length);
+        return;
+    }
+    m_FirLength = length;
+    m_pCoef.assign(coeff, coeff + length);
+    for (int i = 0; i < (length - 1) / 2; i += 2)
+        m_EvenHalfTaps.push_back(coeff[i]);
+    m_CentreTap = coeff[(length - 1) / 2];
+    m_pHBFirBuf = std::make_unique<ComplexSample[]>(kWorkingLineLength);
+    m_pHBFirRBuf = std::make_unique<double[]>(kWorkingLineLength);
+}
+
+int FilterObject::ApplyFilterLength(int n, const ComplexSample* in, ComplexSample* out)
+{
+    switch (filterType) {
+    case 1: return CHalfBandDecimateBy2Length(n, in, out);
+    case 2: return CHalfBand11TapDecimateBy2Length(n, in, out);
+    case 3: return CCicN3DecimateBy2Length(n, in, out);
+    default: return 0;
+    }
+}
+
+int FilterObject::CHalfBandDecimateBy2Length(int n, const ComplexSample* in, ComplexSample* out)
+{
+    if (n <= 0 || !HasHalfBandSet())
+        return 0;
+    return HalfBandStream(n, in, out, m_pHBFirBuf.get(), m_FirLength, m_EvenHalfTaps, m_CentreTap,
+                          m_ComplexNextIsOdd);
+}
+
+int FilterObject::CHalfBandDecimateBy2LengthReal(int n, const double* in, double* out)
+{
+    if (n <= 0 || !HasHalfBandSet())
+        return 0;
+    return HalfBandStream(n, in, out, m_pHBFirRBuf.get(), m_FirLength, m_EvenHalfTaps, m_CentreTap, m_RealNextIsOdd);
+}
+
+int FilterObject::CHalfBand11TapDecimateBy2Length(int n, const ComplexSample* in, ComplexSample* out)
+{
+    if (n <= 0)
+        return 0;
+    // x = d0 ... d9 followed by the block; the output for block index i is taken over
+    // x[i ... i+10]. The first 18 inputs need the history: their outputs come from a
+    // local copy and are written last, since with out == in they land on inputs that
+    // later windows still read. The new history is saved before anything is written.
+    constexpr int kHeadInputs = 18;
+    const int headInputs = std::min(n, kHeadInputs);
+    ComplexSample head[10 + kHeadInputs];
+    std::copy(d, d + 10, head);
+    std::copy(in, in + headInputs, head + 10);
+
+    ComplexSample newHistory[10];
+    if (n >= 10)
+        std::copy(in + n - 10, in + n, newHistory);
+    else
+        std::copy(head + n, head + n + 10, newHistory);
+
+    const auto tap11 = [this](const ComplexSample* x) {
+        return H0 * (LoadSample(x) + LoadSample(x + 10)) + H2 * (LoadSample(x + 2) + LoadSample(x + 8)) +
+               H4 * (LoadSample(x + 4) + LoadSample(x + 6)) + H5 * LoadSample(x + 5);
+    };
+    const int first = m_Tap11NextIsOdd ? 1 : 0;
+    Double2 headOut[kHeadInputs / 2];
+    int headCount = 0;
+    for (int i = first; i < headInputs; i += 2)
+        headOut[headCount++] = tap11(head + i);
+    int k = headCount;
+    for (int i = kHeadInputs + first; i < n; i += 2)
+        StoreSample(out + k++, tap11(in + i - 10));
+    for (int j = 0; j < headCount; ++j)
+        StoreSample(out + j, headOut[j]);
+
+    std::copy(newHistory, newHistory + 10, d);
+    m_Tap11NextIsOdd ^= (n & 1) != 0;
+    return k;
+}
+
+int FilterObject::CCicN3DecimateBy2Length(int n, const ComplexSample* in, ComplexSample* out)
+{
+    if (n <= 0)
+        return 0;
+    Double2 even = LoadSample(&m_Xeven);
+    Double2 odd = LoadSample(&m_Xodd);
+    const auto pair = [&](Double2 a, Double2 b) {
+        const Double2 y = (3.0 * (odd + a) + (even + b)) * 0.125;
+        even = a;
+        odd = b;
+        return y;
+    };
+    int i = 0;
+    int k = 0;
+    if (m_CicHoldsSample) {
+        StoreSample(out + k++, pair(LoadSample(&m_CicHeldSample), LoadSample(in)));
+        m_CicHoldsSample = false;
+        i = 1;
+    }
+    for (; i + 1 < n; i += 2)
+        StoreSample(out + k++, pair(LoadSample(in + i), LoadSample(in + i + 1)));
+    if (i < n) {
+        m_CicHeldSample = in[i];
+        m_CicHoldsSample = true;
+    }
+    StoreSample(&m_Xeven, even);
+    StoreSample(&m_Xodd, odd);
+    return k;
+}

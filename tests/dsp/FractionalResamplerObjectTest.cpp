@@ -1,0 +1,139 @@
+#include "dsp/AllocationCounter.h"
+#include "dsp/FractionalResamplerObject.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <numbers>
+#include <random>
+#include <vector>
+
+namespace {
+
+std::vector<double> Sine(int n, double f, double fs, double amplitude)
+{
+    std::vector<double> x(n);
+    for (int t = 0; t < n; ++t)
+        x[t] = amplitude * std::sin(2.0 * std::numbers::pi * f * t / fs);
+    return x;
+}
+
+std::vector<int16_t> Resample(FractionalResamplerObject& resampler, const std::vector<double>& x, int piece,
+                              double rate, double gain = 1.0)
+{
+    std::vector<int16_t> result;
+    std::vector<int16_t> out(static_cast<size_t>(piece / rate) + 2);
+    for (int at = 0; at < static_cast<int>(x.size()); at += piece) {
+        const int n = std::min(piece, static_cast<int>(x.size()) - at);
+        const int produced = resampler.ResampleShortLength(n, rate, x.data() + at, out.data(), gain);
+        result.insert(result.end(), out.begin(), out.begin() + produced);
+    }
+    return result;
+}
+
+TEST(FractionalResamplerObjectTest, RatioOneDelaysByFourteenSamples)
+{
+    FractionalResamplerObject resampler(100000);
+    const auto x = Sine(44100, 1000.0, 44100.0, 10000.0);
+    const auto y = Resample(resampler, x, 44100, 1.0);
+    ASSERT_EQ(y.size(), 44100u);
+    for (int t = 0; t < 14; ++t)
+        ASSERT_EQ(y[t], 0) << t;
+    for (int t = 14; t < 44100; ++t)
+        ASSERT_NEAR(y[t], std::trunc(x[t - 14]), 1.0) << t;
+}
+
+TEST(FractionalResamplerObjectTest, FractionCarriesAcrossCalls)
+{
+    FractionalResamplerObject resampler(10000);
+    const std::vector<double> x(100, 1.0);
+    std::vector<int16_t> out(100);
+    const int expected[] = {67, 67, 66, 67, 67, 66, 67, 67, 66};
+    for (int count : expected)
+        EXPECT_EQ(resampler.ResampleShortLength(100, 1.5, x.data(), out.data(), 1.0), count);
+}
+
+TEST(FractionalResamplerObjectTest, OutputIsClippedSymmetrically)
+{
+    for (double level : {20000.0, -20000.0}) {
+        FractionalResamplerObject resampler(1000);
+        const std::vector<double> x(200, level);
+        const auto y = Resample(resampler, x, 200, 1.0, 2.0);
+        EXPECT_EQ(y[100], level > 0 ? 32767 : -32767);
+    }
+}
+
+TEST(FractionalResamplerObjectTest, ToneComesOutAtTheOutputRate)
+{
+    // 31250 -> 44100 S/s: output m lies at input position m * rate - 14.
+    const double rate = 31250.0 * 2.2675736961451248e-05;
+    FractionalResamplerObject resampler(10000);
+    const auto x = Sine(31250, 1000.0, 31250.0, 10000.0);
+    const auto y = Resample(resampler, x, 3125, rate);
+    ASSERT_NEAR(static_cast<double>(y.size()), 44100.0, 1.0);
+    for (int m = 100; m < 44100; ++m) {
+        const double expected = 10000.0 * std::sin(2.0 * std::numbers::pi * 1000.0 * (m * rate - 14.0) / 31250.0);
+        ASSERT_NEAR(y[m], expected, 3.0) << m;
+    }
+}
+
+TEST(FractionalResamplerObjectTest, PiecesGiveTheSameOutputAsOneBlock)
+{
+    std::mt19937 rng(5);
+    std::uniform_real_distribution<double> dist(-20000.0, 20000.0);
+    std::vector<double> x(20000);
+    for (auto& v : x)
+        v = dist(rng);
+
+    // Ratios whose multiples add up exactly; others differ from one block only in the
+    // rounding of the accumulated position, as the pipeline's blocks always have.
+    for (double rate : {1.0, 1.5, 0.5, 0.75, 2.0, 4.5}) {
+        FractionalResamplerObject reference(20000);
+        const auto whole = Resample(reference, x, 20000, rate);
+        for (int piece : {1, 13, 100, 4096}) {
+            SCOPED_TRACE(testing::Message() << "ratio " << rate << ", pieces of " << piece);
+            FractionalResamplerObject split(20000);
+            EXPECT_EQ(Resample(split, x, piece, rate), whole);
+        }
+    }
+}
+
+TEST(FractionalResamplerObjectTest, CallsAboveTheMaximumLengthAreProcessedInPasses)
+{
+    std::mt19937 rng(6);
+    std::uniform_real_distribution<double> dist(-20000.0, 20000.0);
+    std::vector<double> x(50000);
+    for (auto& v : x)
+        v = dist(rng);
+    for (double rate : {31250.0 / 44100.0, 250000.0 / 44100.0}) {
+        SCOPED_TRACE(rate);
+        FractionalResamplerObject roomy(100000);
+        FractionalResamplerObject small(1000);
+        for (int call = 0; call < 3; ++call)
+            EXPECT_EQ(Resample(small, x, 50000 - call, rate), Resample(roomy, x, 50000 - call, rate));
+    }
+}
+
+TEST(FractionalResamplerObjectTest, UnusableRatiosAndEmptyCallsProduceNothing)
+{
+    FractionalResamplerObject resampler(100);
+    const std::vector<double> x(100, 1000.0);
+    std::vector<int16_t> out(200);
+    for (double rate : {0.0, -1.0, std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity()})
+        EXPECT_EQ(resampler.ResampleShortLength(100, rate, x.data(), out.data(), 1.0), 0) << rate;
+    EXPECT_EQ(resampler.ResampleShortLength(0, 1.0, x.data(), out.data(), 1.0), 0);
+    EXPECT_EQ(resampler.ResampleShortLength(100, 1.0, x.data(), out.data(), 1.0), 100);
+}
+
+TEST(FractionalResamplerObjectTest, ResamplingDoesNotAllocate)
+{
+    FractionalResamplerObject resampler(1000);
+    const auto x = Sine(5000, 1000.0, 31250.0, 10000.0);
+    std::vector<int16_t> out(8000);
+    AllocationCounter counter;
+    resampler.ResampleShortLength(5000, 31250.0 / 44100.0, x.data(), out.data(), 1.0);
+    EXPECT_EQ(counter.Count(), 0u);
+}
+
+} // namespace
