@@ -218,13 +218,18 @@ int DemodulatorObject::ProcessData(const ComplexSample* input, int length, int16
     int consumed = 0;
     while (consumed < length) {
         const int take = std::min(length - consumed, m_InBufLimit - demodInCount);
-        std::memcpy(demodInBuf.data() + demodInCount, input + consumed, sizeof(ComplexSample) * take);
+        const ComplexSample* block = input + consumed;
+        if (demodInCount > 0 || take < m_InBufLimit) {
+            // Only a block split between calls is gathered; whole ones are read in place.
+            std::memcpy(demodInBuf.data() + demodInCount, block, sizeof(ComplexSample) * take);
+            block = demodInBuf.data();
+        }
         demodInCount += take;
         consumed += take;
         if (demodInCount < m_InBufLimit)
             break;
 
-        const int k = downconverterObject.ProcessDataLength(demodInCount, demodInBuf.data(), demodInBuf.data());
+        const int k = downconverterObject.ProcessDataLength(demodInCount, block, demodInBuf.data());
         int m = 0;
         if (k > 0)
             m = mainBandpassFilter->ProcessDataInLength(k, demodInBuf.data(), demodBandBuf.data());
