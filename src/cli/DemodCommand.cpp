@@ -76,7 +76,8 @@ int runDemodCommand(int argc, char* argv[])
 
     SelectionFields fields{options["--start"], options["--end"], options["--lo"], options["--hi"], options["--pbt"]};
     DemodSetup setup = DemodSetup::fromFields(
-        fields, mode, {static_cast<double>(recording.mSampleRate), recording.mCenterFreq, recording.mNumSeconds});
+        fields, mode, {static_cast<double>(recording.mSampleRate), recording.mCenterFreq, recording.mNumSeconds,
+                         recording.mStartTimestamp});
     if (!setup.ok())
         return cliFail(setup.error());
     if (setup.fields().pbt != fields.pbt)
@@ -105,7 +106,7 @@ int runDemodCommand(int argc, char* argv[])
     const int32_t last = std::max(setup.endSecond(), setup.startSecond() + 1);
     if (showProgress) {
         job.setProgress([&](int32_t next) {
-            std::fprintf(stderr, "\rsecond %d of %d to %d", next, setup.startSecond(), last);
+            std::fprintf(stderr, "\rdemodulating second %d of %d to %d", next, setup.startSecond(), last);
             std::fflush(stderr);
         });
     }

@@ -24,7 +24,8 @@ public:
     DemodSecondFeeder(RecordingObject& recording, int32_t sampleRate);
 
     // Reads second `second` (samples the recording lacks read as zeros, never
-    // as an earlier second) and demodulates it. `output`: null for playback
+    // as an earlier second) and demodulates it; the carrier log stamps its
+    // lines with the play position that follows, second + 1. `output`: null for playback
     // (the audio goes to the sound output), or room for
     // demod.maxOutputSamples(sampleRate()) samples. Returns ProcessData's count.
     int feedSecond(DemodulatorObject& demod, int32_t second, int16_t* output);

@@ -121,6 +121,7 @@ bool DemodSetup::configure(DemodulatorObject& demod)
 {
     SystemLog("bw: %g   nco: %g", filterHz_, ncoHz_);
     demod.setCenterFrequency(recording_.centerFreq);
+    demod.setRecordingStartTimestamp(recording_.startTimestamp);
     demod.SetInputSampleRate(recording_.sampleRate, 4000.0);
     demod.SetNCO(ncoHz_);
     demod.SetInputSampleRate(recording_.sampleRate, 4000.0);

@@ -20,6 +20,7 @@ struct DemodRecordingParameters {
     double sampleRate = 0.0; // S/s
     double centerFreq = 0.0; // Hz
     int32_t numSeconds = 0;  // whole seconds of samples
+    int64_t startTimestamp = 0; // Unix seconds (UTC) of the first sample
 };
 
 // A selection turned into demodulator settings: reads and mends the fields,
@@ -51,7 +52,7 @@ public:
     double pbtHz() const { return pbtHz_; }
 
     // Performs the set-up calls in their order on `demod` (which also learns the
-    // centre frequency for the carrier measurement). Returns false, with
+    // centre frequency and start time for the carrier measurement). Returns false, with
     // bandMessage() set, when the band cannot be filtered at the pipeline rate:
     // the demodulator is then silent. Only valid when ok().
     bool configure(DemodulatorObject& demod);

@@ -118,8 +118,8 @@ public:
     // as centre + NCO + the peak's offset.
     void setCenterFrequency(double hz) { mCenterFreq = hz; }
     // "carrier.txt" logging: on/off and the folder it is appended in (created
-    // when missing). Each line is stamped with the recording's start time plus
-    // the play position (UTC).
+    // when missing). Each line is stamped with the recording's start time
+    // (Unix seconds) plus the play position (whole seconds), in UTC.
     void setCarrierLog(bool enabled, const std::string& documentsFolder);
     void setRecordingStartTimestamp(int64_t unixSeconds) { mStartTimestamp = unixSeconds; }
     void setPlayBackSec(int32_t second) { playBackSec = second; }
