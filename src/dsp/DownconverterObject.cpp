@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <numbers>
+#include <type_traits>
 
 namespace {
 
@@ -45,6 +47,96 @@ ComplexSample Multiply(const ComplexSample& a, const ComplexSample& b)
     product.re = a.re * b.re - a.im * b.im;
     product.im = a.re * b.im + a.im * b.re;
     return product;
+}
+
+// Once the magnitude has settled, the phasor of sample k + j is R^(j+1) times the
+// stored one p, steps[j] = R^(j+1). Lane j holds it as {lr, lr} and {li, -li}, which
+// mixes a sample {im, re} with two products and a swap, and steps by R^Lanes, so the
+// samples of a group do not wait on each other. Wide puts two lanes in a vector.
+// Mixes in[k ... n-1] (at least one sample) and returns the phasor of the last.
+template <bool Wide, std::size_t Lanes>
+__attribute__((always_inline)) inline ComplexSample MixWithLanes(int k, int n, const ComplexSample* in,
+                                                                 ComplexSample* out,
+                                                                 const std::array<ComplexSample, Lanes>& steps,
+                                                                 const ComplexSample& p)
+{
+    constexpr int kMixLanes = static_cast<int>(Lanes);
+    using Vector = std::conditional_t<Wide, Double4, Double2>;
+    constexpr int perVector = Wide ? 2 : 1;
+    constexpr int vectors = kMixLanes / perVector;
+    double laneRe[kMixLanes];
+    double laneIm[kMixLanes];
+    for (int j = 0; j < kMixLanes; ++j) {
+        const ComplexSample lane = Multiply(steps[j], p);
+        laneRe[j] = lane.re;
+        laneIm[j] = lane.im;
+    }
+    const int groups = (n - k - 1) / kMixLanes;
+    if (groups > 0) {
+        const ComplexSample& step = steps[kMixLanes - 1];
+        Vector re[vectors];
+        Vector im[vectors];
+        Vector stepRe;
+        Vector stepIm;
+        if constexpr (Wide) {
+            for (int v = 0; v < vectors; ++v) {
+                re[v] = Vector{laneRe[2 * v], laneRe[2 * v], laneRe[2 * v + 1], laneRe[2 * v + 1]};
+                im[v] = Vector{laneIm[2 * v], -laneIm[2 * v], laneIm[2 * v + 1], -laneIm[2 * v + 1]};
+            }
+            stepRe = Vector{step.re, step.re, step.re, step.re};
+            stepIm = Vector{step.im, -step.im, step.im, -step.im};
+        } else {
+            for (int v = 0; v < vectors; ++v) {
+                re[v] = Vector{laneRe[v], laneRe[v]};
+                im[v] = Vector{laneIm[v], -laneIm[v]};
+            }
+            stepRe = Vector{step.re, step.re};
+            stepIm = Vector{step.im, -step.im};
+        }
+        for (int g = 0; g < groups; ++g, k += kMixLanes) {
+#pragma GCC unroll 4
+            for (int v = 0; v < vectors; ++v) {
+                Vector x;
+                std::memcpy(&x, in + k + v * perVector, sizeof x);
+                Vector swapped;
+                if constexpr (Wide)
+                    swapped = __builtin_shufflevector(x, x, 1, 0, 3, 2);
+                else
+                    swapped = __builtin_shufflevector(x, x, 1, 0);
+                const Vector y = re[v] * x + im[v] * swapped;
+                std::memcpy(static_cast<void*>(out + k + v * perVector), &y, sizeof y);
+            }
+#pragma GCC unroll 4
+            for (int v = 0; v < vectors; ++v) {
+                const Vector nextRe = re[v] * stepRe - im[v] * stepIm;
+                im[v] = im[v] * stepRe + re[v] * stepIm;
+                re[v] = nextRe;
+            }
+        }
+        for (int v = 0; v < vectors; ++v) {
+            for (int l = 0; l < perVector; ++l) {
+                laneRe[v * perVector + l] = re[v][2 * l];
+                laneIm[v * perVector + l] = im[v][2 * l];
+            }
+        }
+    }
+    const int rest = n - k; // 1 ... kMixLanes
+    for (int j = 0; j < rest; ++j) {
+        out[k + j].re = laneRe[j] * in[k + j].re - laneIm[j] * in[k + j].im;
+        out[k + j].im = laneRe[j] * in[k + j].im + laneIm[j] * in[k + j].re;
+    }
+    ComplexSample last;
+    last.re = laneRe[rest - 1];
+    last.im = laneIm[rest - 1];
+    return last;
+}
+
+template <std::size_t Lanes>
+KORVEL_WIDE_TARGET ComplexSample MixWithLanesWide(int k, int n, const ComplexSample* in, ComplexSample* out,
+                                                  const std::array<ComplexSample, Lanes>& steps,
+                                                  const ComplexSample& p)
+{
+    return MixWithLanes<true>(k, n, in, out, steps, p);
 }
 
 } // namespace
@@ -139,40 +231,12 @@ void DownconverterObject::MixPiece(int n, const ComplexSample* in, ComplexSample
         return;
     }
 
-    // Settled: the magnitude is at its fixed point, so the phasor of sample k + j is
-    // R^(j+1) times the stored one. Lane j holds it as {lr, lr} and {li, -li}, which
-    // mixes a sample {im, re} with two products and a swap.
-    Double2 laneRe[kLanes];
-    Double2 laneIm[kLanes];
-    for (int j = 0; j < kLanes; ++j) {
-        const ComplexSample lane = Multiply(m_LaneSteps[j], p);
-        laneRe[j] = Double2{lane.re, lane.re};
-        laneIm[j] = Double2{lane.im, -lane.im};
-    }
-    const ComplexSample& groupStep = m_LaneSteps[kLanes - 1];
-    const Double2 stepRe = {groupStep.re, groupStep.re};
-    const Double2 stepIm = {groupStep.im, -groupStep.im};
-
-    const auto mix = [](Double2 x, Double2 re, Double2 im) {
-        return re * x + im * __builtin_shufflevector(x, x, 1, 0);
-    };
-    const int groups = (n - k - 1) / kLanes;
-    for (int g = 0; g < groups; ++g, k += kLanes) {
-        for (int j = 0; j < kLanes; ++j)
-            StoreSample(out + k + j, mix(LoadSample(in + k + j), laneRe[j], laneIm[j]));
-        for (int j = 0; j < kLanes; ++j) {
-            const Double2 re = laneRe[j] * stepRe - laneIm[j] * stepIm;
-            laneIm[j] = laneIm[j] * stepRe + laneRe[j] * stepIm;
-            laneRe[j] = re;
-        }
-    }
-    const int rest = n - k; // 1 ... kLanes
-    for (int j = 0; j < rest; ++j)
-        StoreSample(out + k + j, mix(LoadSample(in + k + j), laneRe[j], laneIm[j]));
+    const ComplexSample last = WideVectorsAvailable() ? MixWithLanesWide(k, n, in, out, m_LaneSteps, p)
+                                                      : MixWithLanes<false>(k, n, in, out, m_LaneSteps, p);
+    const double lastRe = last.re;
+    const double lastIm = last.im;
 
     // The stored phasor follows the last one used, with the usual magnitude correction.
-    const double lastRe = laneRe[rest - 1][0];
-    const double lastIm = laneIm[rest - 1][0];
     const double gain = 1.95 - (lastRe * lastRe + lastIm * lastIm);
     m_Osc1.re = gain * lastRe;
     m_Osc1.im = gain * lastIm;

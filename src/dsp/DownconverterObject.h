@@ -57,9 +57,8 @@ public:
     const FilterObject& Stage(int index) const { return *m_Chain[index]; }
 
 private:
-    // Oscillator lanes: sample k of a run uses lane k mod kLanes, and each lane
-    // steps by the rotation over kLanes samples, so the samples of a group do not
-    // wait on each other.
+    // The oscillator runs on parallel lanes (sample k of a run on lane k mod kLanes),
+    // each stepping by the rotation over kLanes samples; a multiple of 2.
     static constexpr int kLanes = 4;
     // The phasor's magnitude rings for a few hundred samples after tuning; those
     // samples run the exact per-sample recursion, the rest the lanes.
@@ -74,7 +73,6 @@ private:
     double m_InRate = 0.0;
     double m_OutputRate = 0.0;
     double m_MaxBW = 0.0;
-    double m_NcoTime = 0.0;
     double m_CW_Offset = 0.0;
     double m_NcoFreq = 0.0;
     double m_NcoInc = 0.0;

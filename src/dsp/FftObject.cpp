@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <numbers>
 #include <utility>
 
@@ -232,8 +233,8 @@ void FftObject::BuildScreenMapping(int maxWidth)
     m_BinMax = binOf(m_StopFreq);
     const int64_t span = static_cast<int64_t>(m_BinMax) - m_BinMin;
     if (span <= maxWidth) {
-        if (static_cast<int>(m_pTranslateTbl.size()) < maxWidth + 1)
-            m_pTranslateTbl.resize(maxWidth + 1);
+        if (m_pTranslateTbl.size() <= static_cast<size_t>(maxWidth))
+            m_pTranslateTbl.resize(static_cast<size_t>(maxWidth) + 1);
         m_pTranslateTbl[0] = m_BinMin;
         for (int x = 1; x < maxWidth; ++x)
             m_pTranslateTbl[x] = static_cast<int>(x * span / maxWidth + m_BinMin);
@@ -318,6 +319,35 @@ template <class Visit> void FftObject::ForEachReversedPair(int log2Count, Visit 
     }
 }
 
+namespace {
+
+// One complex value of the transform (real part, imaginary part), that is the `im`
+// and `re` members of a sample in their memory order, in one vector register.
+typedef double Pair __attribute__((vector_size(16)));
+
+Pair Load(const ComplexSample& s)
+{
+    Pair v;
+    std::memcpy(&v, &s, sizeof v);
+    return v;
+}
+
+void Store(ComplexSample& s, Pair v) { std::memcpy(static_cast<void*>(&s), &v, sizeof v); }
+
+Pair Swap(Pair v) { return __builtin_shufflevector(v, v, 1, 0); }
+
+// Multiplication by w = wr + i*wi, given as {wr, wr} and {-wi, wi}.
+struct Twiddle {
+    Pair real;
+    Pair imag;
+    Twiddle(double wr, double wi) : real{wr, wr}, imag{-wi, wi} {}
+    Pair operator*(Pair v) const { return v * real + Swap(v) * imag; }
+};
+
+Pair TimesI(Pair v) { return Swap(v) * Pair{-1.0, 1.0}; }
+
+} // namespace
+
 // Radix-4 decimation in frequency on bit-reversed input, which leaves the output in
 // natural order. After the permutation every radix-4 block G of a stage uses one
 // twiddle theta = table[G] (the table is stored bit-reversed for this) and its square
@@ -349,64 +379,36 @@ template <bool Conjugate> void FftObject::Transform(ComplexSample* data)
                 w2r = -w2i;
                 w2i = t;
             }
-            const double w3r = w1r * w2r - w1i * w2i;
-            const double w3i = w1r * w2i + w1i * w2r;
+            const Twiddle theta1(w1r, w1i);
+            const Twiddle theta2(w2r, w2i);
+            const Twiddle theta3(w1r * w2r - w1i * w2i, w1r * w2i + w1i * w2r);
             ComplexSample* p = data + 4 * s * g;
             for (int m = 0; m < s; ++m) {
-                ComplexSample& a0 = p[m];
-                ComplexSample& a1 = p[m + s];
-                ComplexSample& a2 = p[m + 2 * s];
-                ComplexSample& a3 = p[m + 3 * s];
-                const double x0r = a0.im + a1.im, x0i = a0.re + a1.re;
-                const double x1r = a0.im - a1.im, x1i = a0.re - a1.re;
-                const double x2r = a2.im + a3.im, x2i = a2.re + a3.re;
-                const double x3r = a2.im - a3.im, x3i = a2.re - a3.re;
-                a0.im = x0r + x2r;
-                a0.re = x0i + x2i;
-                double tr = x0r - x2r, ti = x0i - x2i;
-                a2.im = w2r * tr - w2i * ti;
-                a2.re = w2r * ti + w2i * tr;
-                tr = x1r - x3i;
-                ti = x1i + x3r;
-                a1.im = w1r * tr - w1i * ti;
-                a1.re = w1r * ti + w1i * tr;
-                tr = x1r + x3i;
-                ti = x1i - x3r;
-                a3.im = w3r * tr - w3i * ti;
-                a3.re = w3r * ti + w3i * tr;
+                const Pair a0 = Load(p[m]), a1 = Load(p[m + s]), a2 = Load(p[m + 2 * s]), a3 = Load(p[m + 3 * s]);
+                const Pair x0 = a0 + a1, x1 = a0 - a1, x2 = a2 + a3, ix3 = TimesI(a2 - a3);
+                Store(p[m], x0 + x2);
+                Store(p[m + s], theta1 * (x1 + ix3));
+                Store(p[m + 2 * s], theta2 * (x0 - x2));
+                Store(p[m + 3 * s], theta3 * (x1 - ix3));
             }
         }
     }
 
-    const double sign = Conjugate ? -1.0 : 1.0;
+    const Pair sign = Conjugate ? Pair{1.0, -1.0} : Pair{1.0, 1.0};
     if (4 * s == n) {
         for (int m = 0; m < s; ++m) {
-            ComplexSample& a0 = data[m];
-            ComplexSample& a1 = data[m + s];
-            ComplexSample& a2 = data[m + 2 * s];
-            ComplexSample& a3 = data[m + 3 * s];
-            const double x0r = a0.im + a1.im, x0i = a0.re + a1.re;
-            const double x1r = a0.im - a1.im, x1i = a0.re - a1.re;
-            const double x2r = a2.im + a3.im, x2i = a2.re + a3.re;
-            const double x3r = a2.im - a3.im, x3i = a2.re - a3.re;
-            a0.im = x0r + x2r;
-            a0.re = sign * (x0i + x2i);
-            a2.im = x0r - x2r;
-            a2.re = sign * (x0i - x2i);
-            a1.im = x1r - x3i;
-            a1.re = sign * (x1i + x3r);
-            a3.im = x1r + x3i;
-            a3.re = sign * (x1i - x3r);
+            const Pair a0 = Load(data[m]), a1 = Load(data[m + s]), a2 = Load(data[m + 2 * s]), a3 = Load(data[m + 3 * s]);
+            const Pair x0 = a0 + a1, x1 = a0 - a1, x2 = a2 + a3, ix3 = TimesI(a2 - a3);
+            Store(data[m], sign * (x0 + x2));
+            Store(data[m + s], sign * (x1 + ix3));
+            Store(data[m + 2 * s], sign * (x0 - x2));
+            Store(data[m + 3 * s], sign * (x1 - ix3));
         }
     } else {
         for (int m = 0; m < s; ++m) {
-            ComplexSample& a0 = data[m];
-            ComplexSample& a1 = data[m + s];
-            const double xr = a0.im - a1.im, xi = a0.re - a1.re;
-            a0.im += a1.im;
-            a0.re = sign * (a0.re + a1.re);
-            a1.im = xr;
-            a1.re = sign * xi;
+            const Pair a0 = Load(data[m]), a1 = Load(data[m + s]);
+            Store(data[m], sign * (a0 + a1));
+            Store(data[m + s], sign * (a0 - a1));
         }
     }
 }

@@ -4,6 +4,8 @@
 #include "dsp/SystemLog.h"
 
 #include <algorithm>
+#include <cstring>
+#include <type_traits>
 
 namespace {
 
@@ -24,18 +26,44 @@ struct SampleOps<double> {
     static void Store(double* s, Value v) { *s = v; }
 };
 
+// Two complex samples `apart` positions from each other, as one vector.
+inline void LoadPair(const ComplexSample* first, int apart, Double4& pair)
+{
+    pair = __builtin_shufflevector(LoadSample(first), LoadSample(first + apart), 0, 1, 2, 3);
+}
+
 // Half-band outputs for the windows line[i .. i+L-1], i = first, first+2, ... < count,
 // L = 4*pairs - 1. Symmetric taps are folded, so each output costs `pairs` products
-// plus the centre. Pairs > 0 fixes the length at compile time so the tap loop unrolls.
-template <class Sample, int Pairs>
-int HalfBandOutputs(const Sample* line, int first, int count, const double* evenHalf, int pairs, double centre,
-                    Sample* out)
+// plus the centre. Pairs > 0 fixes the length at compile time so the tap loop
+// unrolls. With Wide, complex outputs go two to a vector: their windows start two
+// samples apart.
+template <class Sample, bool Wide, int Pairs>
+__attribute__((always_inline)) inline int HalfBandOutputs(const Sample* line, int first, int count,
+                                                          const double* evenHalf, int pairs, double centre,
+                                                          Sample* out)
 {
     using Ops = SampleOps<Sample>;
     const int p = Pairs > 0 ? Pairs : pairs;
     const int last = 4 * p - 2;
     int k = 0;
-    for (int i = first; i < count; i += 2, ++k) {
+    int i = first;
+    if constexpr (Wide && std::is_same_v<Sample, ComplexSample>) {
+        for (; i + 2 < count; i += 4, k += 2) {
+            const Sample* w = line + i;
+            Double4 value;
+            LoadPair(w + 2 * p - 1, 2, value);
+            Double4 acc = centre * value;
+            for (int j = 0; j < p; ++j) {
+                Double4 older;
+                Double4 newer;
+                LoadPair(w + 2 * j, 2, older);
+                LoadPair(w + last - 2 * j, 2, newer);
+                acc += evenHalf[j] * (older + newer);
+            }
+            std::memcpy(static_cast<void*>(out + k), &acc, sizeof acc);
+        }
+    }
+    for (; i < count; i += 2, ++k) {
         const Sample* w = line + i;
         auto acc = centre * Ops::Load(w + 2 * p - 1);
         for (int j = 0; j < p; ++j)
@@ -45,31 +73,33 @@ int HalfBandOutputs(const Sample* line, int first, int count, const double* even
     return k;
 }
 
-template <class Sample>
-int HalfBandOutputsOfLength(const Sample* line, int first, int count, const double* evenHalf, int pairs,
-                            double centre, Sample* out)
+template <class Sample, bool Wide>
+__attribute__((always_inline)) inline int HalfBandOutputsOfLength(const Sample* line, int first, int count,
+                                                                  const double* evenHalf, int pairs, double centre,
+                                                                  Sample* out)
 {
     switch (pairs) {
-    case 4: return HalfBandOutputs<Sample, 4>(line, first, count, evenHalf, pairs, centre, out);
-    case 5: return HalfBandOutputs<Sample, 5>(line, first, count, evenHalf, pairs, centre, out);
-    case 6: return HalfBandOutputs<Sample, 6>(line, first, count, evenHalf, pairs, centre, out);
-    case 7: return HalfBandOutputs<Sample, 7>(line, first, count, evenHalf, pairs, centre, out);
-    case 8: return HalfBandOutputs<Sample, 8>(line, first, count, evenHalf, pairs, centre, out);
-    case 9: return HalfBandOutputs<Sample, 9>(line, first, count, evenHalf, pairs, centre, out);
-    case 10: return HalfBandOutputs<Sample, 10>(line, first, count, evenHalf, pairs, centre, out);
-    case 11: return HalfBandOutputs<Sample, 11>(line, first, count, evenHalf, pairs, centre, out);
-    case 12: return HalfBandOutputs<Sample, 12>(line, first, count, evenHalf, pairs, centre, out);
-    case 13: return HalfBandOutputs<Sample, 13>(line, first, count, evenHalf, pairs, centre, out);
-    default: return HalfBandOutputs<Sample, 0>(line, first, count, evenHalf, pairs, centre, out);
+    case 4: return HalfBandOutputs<Sample, Wide, 4>(line, first, count, evenHalf, pairs, centre, out);
+    case 5: return HalfBandOutputs<Sample, Wide, 5>(line, first, count, evenHalf, pairs, centre, out);
+    case 6: return HalfBandOutputs<Sample, Wide, 6>(line, first, count, evenHalf, pairs, centre, out);
+    case 7: return HalfBandOutputs<Sample, Wide, 7>(line, first, count, evenHalf, pairs, centre, out);
+    case 8: return HalfBandOutputs<Sample, Wide, 8>(line, first, count, evenHalf, pairs, centre, out);
+    case 9: return HalfBandOutputs<Sample, Wide, 9>(line, first, count, evenHalf, pairs, centre, out);
+    case 10: return HalfBandOutputs<Sample, Wide, 10>(line, first, count, evenHalf, pairs, centre, out);
+    case 11: return HalfBandOutputs<Sample, Wide, 11>(line, first, count, evenHalf, pairs, centre, out);
+    case 12: return HalfBandOutputs<Sample, Wide, 12>(line, first, count, evenHalf, pairs, centre, out);
+    case 13: return HalfBandOutputs<Sample, Wide, 13>(line, first, count, evenHalf, pairs, centre, out);
+    default: return HalfBandOutputs<Sample, Wide, 0>(line, first, count, evenHalf, pairs, centre, out);
     }
 }
 
 // Feeds the block through the working line in pieces that fit it. Outputs are read
 // from the line only, and at most ceil((pos + piece)/2) of them exist when the next
 // piece is copied from in[pos + piece], so out == in is safe at any size.
-template <class Sample>
-int HalfBandStream(int n, const Sample* in, Sample* out, Sample* line, int length, const std::vector<double>& evenHalf,
-                   double centre, bool& nextIsOdd)
+template <class Sample, bool Wide>
+__attribute__((always_inline)) inline int HalfBandStream(int n, const Sample* in, Sample* out, Sample* line,
+                                                         int length, const std::vector<double>& evenHalf, double centre,
+                                                         bool& nextIsOdd)
 {
     const int history = length - 1;
     const int capacity = FilterObject::kWorkingLineLength - history;
@@ -77,13 +107,63 @@ int HalfBandStream(int n, const Sample* in, Sample* out, Sample* line, int lengt
     for (int pos = 0; pos < n;) {
         const int piece = std::min(n - pos, capacity);
         std::copy(in + pos, in + pos + piece, line + history);
-        produced += HalfBandOutputsOfLength(line, nextIsOdd ? 1 : 0, piece, evenHalf.data(),
+        produced += HalfBandOutputsOfLength<Sample, Wide>(line, nextIsOdd ? 1 : 0, piece, evenHalf.data(),
                                             static_cast<int>(evenHalf.size()), centre, out + produced);
         nextIsOdd ^= (piece & 1) != 0;
         std::copy(line + piece, line + piece + history, line);
         pos += piece;
     }
     return produced;
+}
+
+KORVEL_WIDE_TARGET int HalfBandStreamWide(int n, const ComplexSample* in, ComplexSample* out, ComplexSample* line,
+                                          int length, const std::vector<double>& evenHalf, double centre,
+                                          bool& nextIsOdd)
+{
+    return HalfBandStream<ComplexSample, true>(n, in, out, line, length, evenHalf, centre, nextIsOdd);
+}
+
+struct Tap11Taps {
+    double h0, h2, h4, h5;
+};
+
+inline Double2 Tap11Output(const Tap11Taps& h, const ComplexSample* x)
+{
+    return h.h0 * (LoadSample(x) + LoadSample(x + 10)) + h.h2 * (LoadSample(x + 2) + LoadSample(x + 8)) +
+           h.h4 * (LoadSample(x + 4) + LoadSample(x + 6)) + h.h5 * LoadSample(x + 5);
+}
+
+// 11-tap outputs for inputs i = first, first+2, ... < n whose windows in[i-10 ... i]
+// lie inside the block; returns the next output index.
+template <bool Wide>
+__attribute__((always_inline)) inline int Tap11Outputs(const Tap11Taps& h, int first, int n, const ComplexSample* in,
+                                                       ComplexSample* out, int k)
+{
+    int i = first;
+    if constexpr (Wide) {
+        for (; i + 2 < n; i += 4, k += 2) {
+            const ComplexSample* x = in + i - 10;
+            Double4 x0, x2, x4, x5, x6, x8, x10;
+            LoadPair(x, 2, x0);
+            LoadPair(x + 2, 2, x2);
+            LoadPair(x + 4, 2, x4);
+            LoadPair(x + 5, 2, x5);
+            LoadPair(x + 6, 2, x6);
+            LoadPair(x + 8, 2, x8);
+            LoadPair(x + 10, 2, x10);
+            const Double4 y = h.h0 * (x0 + x10) + h.h2 * (x2 + x8) + h.h4 * (x4 + x6) + h.h5 * x5;
+            std::memcpy(static_cast<void*>(out + k), &y, sizeof y);
+        }
+    }
+    for (; i < n; i += 2)
+        StoreSample(out + k++, Tap11Output(h, in + i - 10));
+    return k;
+}
+
+KORVEL_WIDE_TARGET int Tap11OutputsWide(const Tap11Taps& h, int first, int n, const ComplexSample* in,
+                                        ComplexSample* out, int k)
+{
+    return Tap11Outputs<true>(h, first, n, in, out, k);
 }
 
 } // namespace
@@ -93,10 +173,7 @@ FilterObject::FilterObject(int type)
       H0(0.006043102983737415),
       H2(-0.04937251545876149),
       H4(0.2933294495205284),
-      H5(0.5),
-      H6(0.2933294495205284),
-      H8(-0.04937251545876149),
-      H10(0.006043102983737415)
+      H5(0.5)
 {
 }
 
@@ -110,7 +187,6 @@ FilterObject::FilterObject(int type, int length, const double* coeff) : FilterOb
         return;
     }
     m_FirLength = length;
-    m_pCoef.assign(coeff, coeff + length);
     for (int i = 0; i < (length - 1) / 2; i += 2)
         m_EvenHalfTaps.push_back(coeff[i]);
     m_CentreTap = coeff[(length - 1) / 2];
@@ -132,15 +208,19 @@ int FilterObject::CHalfBandDecimateBy2Length(int n, const ComplexSample* in, Com
 {
     if (n <= 0 || !HasHalfBandSet())
         return 0;
-    return HalfBandStream(n, in, out, m_pHBFirBuf.get(), m_FirLength, m_EvenHalfTaps, m_CentreTap,
-                          m_ComplexNextIsOdd);
+    if (WideVectorsAvailable())
+        return HalfBandStreamWide(n, in, out, m_pHBFirBuf.get(), m_FirLength, m_EvenHalfTaps, m_CentreTap,
+                                  m_ComplexNextIsOdd);
+    return HalfBandStream<ComplexSample, false>(n, in, out, m_pHBFirBuf.get(), m_FirLength, m_EvenHalfTaps,
+                                                m_CentreTap, m_ComplexNextIsOdd);
 }
 
 int FilterObject::CHalfBandDecimateBy2LengthReal(int n, const double* in, double* out)
 {
     if (n <= 0 || !HasHalfBandSet())
         return 0;
-    return HalfBandStream(n, in, out, m_pHBFirRBuf.get(), m_FirLength, m_EvenHalfTaps, m_CentreTap, m_RealNextIsOdd);
+    return HalfBandStream<double, false>(n, in, out, m_pHBFirRBuf.get(), m_FirLength, m_EvenHalfTaps, m_CentreTap,
+                                         m_RealNextIsOdd);
 }
 
 int FilterObject::CHalfBand11TapDecimateBy2Length(int n, const ComplexSample* in, ComplexSample* out)
@@ -163,18 +243,14 @@ int FilterObject::CHalfBand11TapDecimateBy2Length(int n, const ComplexSample* in
     else
         std::copy(head + n, head + n + 10, newHistory);
 
-    const auto tap11 = [this](const ComplexSample* x) {
-        return H0 * (LoadSample(x) + LoadSample(x + 10)) + H2 * (LoadSample(x + 2) + LoadSample(x + 8)) +
-               H4 * (LoadSample(x + 4) + LoadSample(x + 6)) + H5 * LoadSample(x + 5);
-    };
+    const Tap11Taps taps = {H0, H2, H4, H5};
     const int first = m_Tap11NextIsOdd ? 1 : 0;
     Double2 headOut[kHeadInputs / 2];
     int headCount = 0;
     for (int i = first; i < headInputs; i += 2)
-        headOut[headCount++] = tap11(head + i);
-    int k = headCount;
-    for (int i = kHeadInputs + first; i < n; i += 2)
-        StoreSample(out + k++, tap11(in + i - 10));
+        headOut[headCount++] = Tap11Output(taps, head + i);
+    const int k = WideVectorsAvailable() ? Tap11OutputsWide(taps, kHeadInputs + first, n, in, out, headCount)
+                                         : Tap11Outputs<false>(taps, kHeadInputs + first, n, in, out, headCount);
     for (int j = 0; j < headCount; ++j)
         StoreSample(out + j, headOut[j]);
 

@@ -58,9 +58,8 @@ private:
 
     int filterType;
     int m_FirLength = 0;
-    std::vector<double> m_pCoef;
     std::unique_ptr<ComplexSample[]> m_pHBFirBuf; // L-1 history samples, then the current piece
-    double H0, H2, H4, H5, H6, H8, H10;
+    double H0, H2, H4, H5; // the 11-tap set's distinct taps: H6, H8, H10 mirror H4, H2, H0
     ComplexSample d[10];                                  // 11-tap history d0 ... d9, d9 the newest
     ComplexSample m_Xodd, m_Xeven;                        // CIC: last and second-to-last input
     std::unique_ptr<double[]> m_pHBFirRBuf;

@@ -17,3 +17,23 @@ inline Double2 LoadSample(const ComplexSample* sample)
 }
 
 inline void StoreSample(ComplexSample* sample, Double2 v) { std::memcpy(static_cast<void*>(sample), &v, sizeof v); }
+
+// Two samples side by side (moved with memcpy: passing it by value would depend on
+// the instruction set). Where the machine has no 256-bit registers the compiler
+// splits each operation in two.
+using Double4 = double __attribute__((vector_size(32)));
+
+// The hot loops come in two builds: a portable one on Double2, and one on Double4
+// for x86-64 machines with AVX2, where a Double4 is one register. Without such
+// registers Double4 code is split poorly, so it only runs where they exist.
+#if defined(__x86_64__) && defined(__GNUC__)
+#define KORVEL_WIDE_TARGET __attribute__((target("avx2,fma")))
+inline bool WideVectorsAvailable()
+{
+    static const bool available = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+    return available;
+}
+#else
+#define KORVEL_WIDE_TARGET
+inline bool WideVectorsAvailable() { return false; }
+#endif

@@ -194,48 +194,16 @@ void RecordingObject::setRecordingFile(const std::string& name, std::vector<std:
         return;
     }
 
-    // Find the samples: the "fmt " and "data" chunks of the RIFF chunk list.
-    std::optional<SampleFormat> declared;
-    bool dataFound = false;
-    uint64_t dataOffset = 0;
-    uint32_t dataLength = 0;
-    uint64_t position = 12;
-    for (int chunk = 0; chunk < kMaxChunksWalked && position + 8 <= file.size; ++chunk) {
-        uint8_t chunkHeader[8];
-        if (readAt(position, chunkHeader, 8) < 8)
-            break;
-        const uint32_t length = u32(chunkHeader + 4);
-        const uint64_t payload = position + 8;
-        if (idIs(chunkHeader, "data")) {
-            dataFound = true;
-            dataOffset = payload;
-            dataLength = length;
-            break;
-        }
-        if (idIs(chunkHeader, "fmt ") && !declared && length >= 16) {
-            uint8_t fmt[40] = {};
-            readAt(payload, fmt, std::min<uint32_t>(length, sizeof fmt));
-            const uint16_t subFormat = length >= 40 ? u16(fmt + 24) : 0;
-            declared = SampleFormat::fromWave(u16(fmt), u16(fmt + 2), u16(fmt + 14), subFormat);
-        }
-        uint64_t next = payload + length;
-        if (length & 1) {
-            // Chunks are padded to even lengths, but some writers leave the pad out.
-            uint8_t padded[4] = {}, unpadded[4] = {};
-            readAt(next + 1, padded, 4);
-            readAt(next, unpadded, 4);
-            if (isChunkId(padded) || !isChunkId(unpadded))
-                ++next;
-        }
-        position = next;
-    }
-
-    m_SampleFormat = declared ? *declared
-                              : SampleFormat(d.bitsPerSample == 16 ? SampleFormat::Encoding::Int16
-                                                                   : SampleFormat::Encoding::Int24,
-                                             2);
-    if (!dataFound)
-        dataOffset = d.bitsPerSample == 16 ? kFixedDataOffset16 : kFixedDataOffsetOther;
+    // Samples are read as the format chunk declares; without one, by the
+    // header's width: 16-bit pairs, or 24-bit pairs for any other width.
+    const SampleChunks chunks = findSampleChunks(file.size);
+    const bool dataFound = chunks.dataFound;
+    const uint32_t dataLength = chunks.dataLength;
+    const bool sixteenBit = d.bitsPerSample == 16;
+    m_SampleFormat = chunks.declared.value_or(
+        SampleFormat(sixteenBit ? SampleFormat::Encoding::Int16 : SampleFormat::Encoding::Int24, 2));
+    const uint64_t dataOffset =
+        dataFound ? chunks.dataOffset : (sixteenBit ? kFixedDataOffset16 : kFixedDataOffsetOther);
 
     // Recorders that pass 4 GiB write 0xFFFFFFFF or a wrapped length, and a
     // copy cut short leaves a length that runs past the end: then the samples
@@ -264,23 +232,57 @@ void RecordingObject::setRecordingFile(const std::string& name, std::vector<std:
     theHeader = std::make_unique<RecordingHeader>(d.header);
 }
 
+RecordingObject::SampleChunks RecordingObject::findSampleChunks(uint64_t fileSize) const
+{
+    SampleChunks found;
+    uint64_t position = 12;
+    for (int chunk = 0; chunk < kMaxChunksWalked && position + 8 <= fileSize; ++chunk) {
+        uint8_t chunkHeader[8];
+        if (readAt(position, chunkHeader, 8) < 8)
+            break;
+        const uint32_t length = u32(chunkHeader + 4);
+        const uint64_t payload = position + 8;
+        if (idIs(chunkHeader, "data")) {
+            found.dataFound = true;
+            found.dataOffset = payload;
+            found.dataLength = length;
+            break;
+        }
+        if (idIs(chunkHeader, "fmt ") && !found.declared && length >= 16) {
+            uint8_t fmt[40] = {};
+            readAt(payload, fmt, std::min<uint32_t>(length, sizeof fmt));
+            const uint16_t subFormat = length >= 40 ? u16(fmt + 24) : 0;
+            found.declared = SampleFormat::fromWave(u16(fmt), u16(fmt + 2), u16(fmt + 14), subFormat);
+        }
+        uint64_t next = payload + length;
+        if (length & 1) {
+            // Chunks are padded to even lengths, but some writers leave the pad out.
+            uint8_t padded[4] = {}, unpadded[4] = {};
+            readAt(next + 1, padded, 4);
+            readAt(next, unpadded, 4);
+            if (isChunkId(padded) || !isChunkId(unpadded))
+                ++next;
+        }
+        position = next;
+    }
+    return found;
+}
+
 RecordingObject::Recognition RecordingObject::recognise(const OpenFile& file, Derived& d,
                                                         std::vector<std::string>& lines)
 {
-    for (auto attempt : {&RecordingObject::tryToSdrRadioHeader, &RecordingObject::tryToSdrSharpHeader}) {
-        const Recognition r = (this->*attempt)(file, d, lines);
-        if (r != Recognition::Rejected)
-            return r;
-    }
-    for (auto attempt : {&RecordingObject::tryToSdrSdrStudio1, &RecordingObject::tryToSdrSdrStudio2}) {
-        const Recognition r = (this->*attempt)(file, d);
-        if (r != Recognition::Rejected)
-            return r;
-    }
-    const Recognition r = tryToReadPerseusHeader(file, d, lines);
-    if (r != Recognition::Rejected)
-        return r;
-    return readRfspaceHeader(file, d, lines);
+    Recognition r = tryToSdrRadioHeader(file, d, lines);
+    if (r == Recognition::Rejected)
+        r = tryToSdrSharpHeader(file, d, lines);
+    if (r == Recognition::Rejected)
+        r = tryToSdrSdrStudio1(file, d);
+    if (r == Recognition::Rejected)
+        r = tryToSdrSdrStudio2(file, d);
+    if (r == Recognition::Rejected)
+        r = tryToReadPerseusHeader(file, d, lines);
+    if (r == Recognition::Rejected)
+        r = readRfspaceHeader(file, d, lines);
+    return r;
 }
 
 RecordingObject::Recognition RecordingObject::tryToSdrRadioHeader(const OpenFile& file, Derived& d,

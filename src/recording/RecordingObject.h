@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -90,6 +91,16 @@ private:
     Recognition tryToReadPerseusHeader(const OpenFile& file, Derived& d, std::vector<std::string>& lines);
     Recognition readRfspaceHeader(const OpenFile& file, Derived& d, std::vector<std::string>& lines);
     Recognition recognise(const OpenFile& file, Derived& d, std::vector<std::string>& lines);
+
+    // The RIFF chunks that locate the samples: the format a "fmt " chunk
+    // declares and where the "data" chunk's payload lies.
+    struct SampleChunks {
+        std::optional<SampleFormat> declared;
+        bool dataFound = false;
+        uint64_t dataOffset = 0;
+        uint32_t dataLength = 0;
+    };
+    SampleChunks findSampleChunks(uint64_t fileSize) const;
 
     void closeRecording();
     size_t readAt(uint64_t position, uint8_t* into, size_t bytes) const;

@@ -215,30 +215,30 @@ TEST(RecordingSamples, EveryDeclaredFormatReadsIAndQAtTheRightIndex)
 TEST(RecordingSamples, ValuesScaleToSixteenBitUnits)
 {
     struct Case {
-        Encoding encoding;
+        SampleFormat::Encoding encoding;
         std::vector<uint8_t> value;
         double expected;
     };
     const std::vector<Case> cases = {
-        {Encoding::Int16, {0x00, 0x80}, -32768.0},
-        {Encoding::Int16, {0xFF, 0x7F}, 32767.0},
-        {Encoding::Int24, {0xFF, 0xFF, 0xFF}, -0.00390625},
-        {Encoding::Int24, {0x00, 0x00, 0x80}, -32768.0},
-        {Encoding::Int24, {0xFF, 0xFF, 0x7F}, 32767.99609375},
-        {Encoding::Int32, {0x00, 0x00, 0x00, 0x80}, -32768.0},
-        {Encoding::Int32, {0x00, 0x80, 0x00, 0x00}, 0.5},
-        {Encoding::UInt8, {0x00}, -32768.0},
-        {Encoding::UInt8, {0xFF}, 32512.0},
-        {Encoding::UInt8, {0x80}, 0.0},
-        {Encoding::Float32, {0x00, 0x00, 0x80, 0xBF}, -32768.0},  // -1.0
-        {Encoding::Float32, {0x00, 0x00, 0xC0, 0x7F}, 0.0},       // NaN
-        {Encoding::Float32, {0x00, 0x00, 0x80, 0x7F}, 0.0},       // +infinity
-        {Encoding::Float32, {0x00, 0x00, 0x80, 0xFF}, 0.0},       // -infinity
+        {SampleFormat::Encoding::Int16, {0x00, 0x80}, -32768.0},
+        {SampleFormat::Encoding::Int16, {0xFF, 0x7F}, 32767.0},
+        {SampleFormat::Encoding::Int24, {0xFF, 0xFF, 0xFF}, -0.00390625},
+        {SampleFormat::Encoding::Int24, {0x00, 0x00, 0x80}, -32768.0},
+        {SampleFormat::Encoding::Int24, {0xFF, 0xFF, 0x7F}, 32767.99609375},
+        {SampleFormat::Encoding::Int32, {0x00, 0x00, 0x00, 0x80}, -32768.0},
+        {SampleFormat::Encoding::Int32, {0x00, 0x80, 0x00, 0x00}, 0.5},
+        {SampleFormat::Encoding::UInt8, {0x00}, -32768.0},
+        {SampleFormat::Encoding::UInt8, {0xFF}, 32512.0},
+        {SampleFormat::Encoding::UInt8, {0x80}, 0.0},
+        {SampleFormat::Encoding::Float32, {0x00, 0x00, 0x80, 0xBF}, -32768.0},  // -1.0
+        {SampleFormat::Encoding::Float32, {0x00, 0x00, 0xC0, 0x7F}, 0.0},       // NaN
+        {SampleFormat::Encoding::Float32, {0x00, 0x00, 0x80, 0x7F}, 0.0},       // +infinity
+        {SampleFormat::Encoding::Float32, {0x00, 0x00, 0x80, 0xFF}, 0.0},       // -infinity
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "encoding " << static_cast<int>(c.encoding) << ", first byte "
                                         << int(c.value[0]));
-        const SampleFormat f(static_cast<SampleFormat::Encoding>(c.encoding), 2);
+        const SampleFormat f(c.encoding, 2);
         std::vector<uint8_t> pair = c.value;
         pair.insert(pair.end(), c.value.begin(), c.value.end());
         ComplexSample out{1.0, 1.0};
