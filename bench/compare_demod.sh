@@ -48,17 +48,19 @@ run_korvel() {
         taskset -c "$cpu" "$cli" demod "$input" --mode AM --start 0 --end "$seconds" \
         --lo "$lo" --hi "$hi" -o "$work/korvel.wav" > /dev/null
     read -r wall user sys rss < "$work/time"
-    echo "$wall $rss" >> "$work/korvel"
-    echo "korvel-cli  run $1: wall ${wall}s cpu $(awk -v u="$user" -v s="$sys" 'BEGIN { print u + s }')s peak ${rss} KB"
+    cpu_s=$(awk -v u="$user" -v s="$sys" 'BEGIN { print u + s }')
+    echo "$wall $rss $cpu_s" >> "$work/korvel"
+    echo "korvel-cli  run $1: wall ${wall}s cpu ${cpu_s}s peak ${rss} KB"
 }
 
 run_reference() {
     /usr/bin/time -f "%e %U %S %M" -o "$work/time" \
         taskset -c "$cpu" "$python" "$reference" "$input" "$work/reference.wav" --offset "$offset" > "$work/out"
     read -r wall user sys rss < "$work/time"
+    cpu_s=$(awk -v u="$user" -v s="$sys" 'BEGIN { print u + s }')
     flow=$(grep -o 'wall_s=[0-9.]*' "$work/out" | cut -d= -f2)
-    echo "$wall $flow $rss" >> "$work/reference"
-    echo "reference   run $1: wall ${wall}s (flowgraph ${flow}s) peak ${rss} KB"
+    echo "$wall $flow $rss $cpu_s" >> "$work/reference"
+    echo "reference   run $1: wall ${wall}s (flowgraph ${flow}s) cpu ${cpu_s}s peak ${rss} KB"
 }
 
 for ((i = 1; i <= runs; i++)); do
@@ -74,13 +76,16 @@ done
 median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 k_wall=$(cut -d' ' -f1 "$work/korvel" | median)
 k_rss=$(cut -d' ' -f2 "$work/korvel" | sort -n | tail -1)
+k_cpu=$(cut -d' ' -f3 "$work/korvel" | median)
 r_wall=$(cut -d' ' -f1 "$work/reference" | median)
 r_flow=$(cut -d' ' -f2 "$work/reference" | median)
 r_rss=$(cut -d' ' -f3 "$work/reference" | sort -n | tail -1)
-awk -v s="$seconds" -v k="$k_wall" -v r="$r_wall" -v f="$r_flow" -v km="$k_rss" -v rm="$r_rss" -v n="$runs" 'BEGIN {
+r_cpu=$(cut -d' ' -f4 "$work/reference" | median)
+awk -v s="$seconds" -v k="$k_wall" -v r="$r_wall" -v f="$r_flow" -v km="$k_rss" -v rm="$r_rss" -v n="$runs" -v kc="$k_cpu" -v rc="$r_cpu" 'BEGIN {
     printf "medians of %d runs on one core:\n", n
     printf "  korvel-cli demod  %.3f s  %.1fx real time  peak %.1f MB (whole process)\n", k, s / k, km / 1024
     printf "  reference         %.3f s  %.1fx real time  peak %.1f MB (whole process)\n", r, s / r, rm / 1024
     printf "  reference graph   %.3f s  %.1fx real time  (its own timing, no start-up)\n", f, s / f
+    printf "  cpu time: korvel-cli %.3f s, reference %.3f s (whole processes)\n", kc, rc
     printf "  speed ratio: %.2fx the whole reference, %.2fx its flowgraph alone\n", r / k, f / k
 }'
