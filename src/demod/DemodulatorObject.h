@@ -181,7 +181,6 @@ private:
     std::vector<ComplexSample> demodBandBuf;
     std::vector<double> demodAudioBuf;
     std::unique_ptr<FractionalResamplerObject> wavResampler;
-    int wavResamplerCapacity = 0;
 
     std::vector<ComplexSample> carrierRing;
     int32_t carrierRingPos = 0;
