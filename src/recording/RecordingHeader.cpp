@@ -47,3 +47,10 @@ RecordingHeader RecordingHeader::fromBytes(const uint8_t* bytes)
     h.DBOffset = u32(bytes + 98);
     return h;
 }
+
+void RecordingHeader::clearReceiverInfo()
+{
+    startTime = {};
+    stopTime = {};
+    CenterFreq = ADFrequency = IFFrequency = Bandwidth = IQOffset = DBOffset = 0;
+}

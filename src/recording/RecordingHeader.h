@@ -42,4 +42,7 @@ struct RecordingHeader {
     static RecordingHeader fromBytes(const uint8_t* bytes);
     // Copies the RIFF/WAVE fields from their offsets in a file's first 44 bytes.
     void copyWaveFields(const uint8_t* fileStart);
+    // Zeroes the receiver fields (times, frequencies, offsets), for a file
+    // that carries no receiver information.
+    void clearReceiverInfo();
 };

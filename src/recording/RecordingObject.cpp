@@ -539,12 +539,24 @@ RecordingObject::Recognition RecordingObject::readRfspaceHeader(const OpenFile& 
     auto timeOf = [](const RecordingHeader::SystemTime& t) {
         return UtcCalendar::toUnix(t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
     };
-    d.start = timeOf(d.header.startTime);
-    d.end = timeOf(d.header.stopTime);
+    // Bytes 44 to 113 describe the receiver only when they are the "auxi" chunk;
+    // in a plain WAVE file they are samples, which would give a nonsense band,
+    // centre and date. Such a file keeps the band of its sample rate instead.
+    const bool hasReceiverInfo = idIs(&b[36], "auxi");
+    if (!hasReceiverInfo)
+        d.header.clearReceiverInfo();
     if (!d.takeSampleRate(d.header.samples_per_sec))
         return Recognition::Refused;
     d.countSeconds(d.header.f_len / d.header.samples_per_sec / 4, 4);
-    d.bandwidth = d.header.Bandwidth;
+    if (hasReceiverInfo) {
+        d.start = timeOf(d.header.startTime);
+        d.end = timeOf(d.header.stopTime);
+    } else {
+        lines.push_back("No receiver information: centre frequency and start time unknown");
+        d.start = 0;
+        d.endFollowsSeconds = true;
+    }
+    d.bandwidth = hasReceiverInfo ? static_cast<double>(d.header.Bandwidth) : d.sampleRate;
     d.centerFreq = d.header.CenterFreq;
     d.bitsPerSample = 16;
     return Recognition::Accepted;

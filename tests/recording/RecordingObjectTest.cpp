@@ -502,6 +502,24 @@ TEST(RecordingOpening, NamesResolveAgainstTheFolderAndSDRSharpIsKnownByItsOwnNam
     EXPECT_THAT(lines, ElementsAre("SDRSharp File"));
 }
 
+TEST(RecordingLayouts, APlainWaveFileTakesItsBandFromTheRateNotFromItsSamples)
+{
+    // Not named like an SDRSharp recording, so it falls through to the last layout,
+    // whose receiver fields would be read from the first samples.
+    fixtures::TempDir dir;
+    const std::string full = dir.write("iq.wav", fixtures::sdrSharp(format(Encoding::Int16, 48000), 96000).bytes);
+    RecordingObject r;
+    std::vector<std::string> lines;
+    r.setRecordingFile(full, lines);
+    ASSERT_TRUE(r.isValidRecordingFile());
+    EXPECT_EQ(r.layoutName(), "SpectraVue");
+    EXPECT_EQ(r.mBandwidth, 48000.0);
+    EXPECT_EQ(r.mCenterFreq, 0.0);
+    EXPECT_EQ(r.mStartTimestamp, 0);
+    EXPECT_EQ(r.mNumSeconds, 2);
+    EXPECT_THAT(lines, ElementsAre("Read Spectravue file", "No receiver information: centre frequency and start time unknown"));
+}
+
 TEST(RecordingOpening, AFileThatCannotBeOpenedKeepsThePreviousParametersButNoRecording)
 {
     fixtures::TempDir dir;
