@@ -1,4 +1,5 @@
 #include "cli/CliCommon.h"
+#include "cli/DemodCommand.h"
 #include "cli/InfoCommand.h"
 #include "cli/MakeDemoCommand.h"
 #include "cli/WaterfallCommand.h"
@@ -20,6 +21,10 @@ void printUsage(FILE* out)
                "  waterfall FILE -o OUT.png [--fft-size N] [--min-db D] [--max-db D] [--grey]\n"
                "                       the whole recording as a waterfall picture, one row a second\n"
                "  make-demo DIR        write a folder of demo recordings, one per file layout\n"
+               "  demod FILE --mode MODE --start S --end E --lo KHZ --hi KHZ [--pbt KHZ]\n"
+               "        (-o OUT.wav | --timestamped DIR)\n"
+               "                       demodulate a selection to a 44100 Hz WAV file;\n"
+               "                       MODE: AM SAM FM WFM USB LSB CWU CWL\n"
                "\n"
                "FILE is a path; a plain file name is looked up in the recordings folder\n"
                "(the app's choice, else ~/sdr_recordings), then in the current directory.\n",
@@ -48,6 +53,8 @@ int main(int argc, char* argv[])
         return runInfoCommand(std::vector<std::string>(argv + 2, argv + argc));
     if (command == "waterfall")
         return runWaterfallCommand(std::vector<std::string>(argv + 2, argv + argc));
+    if (command == "demod")
+        return runDemodCommand(argc - 2, argv + 2);
     if (command == "make-demo")
         return runMakeDemoCommand(argc - 2, argv + 2);
     return cliFail("unknown command \"" + command + "\" (try korvel-cli --help)");

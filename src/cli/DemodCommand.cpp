@@ -1,0 +1,121 @@
+#include "cli/DemodCommand.h"
+
+#include "cli/CliCommon.h"
+#include "cli/InfoCommand.h"
+#include "demod/DemodFileJob.h"
+#include "demod/DemodSecondFeeder.h"
+#include "demod/DemodSetup.h"
+#include "demod/DemodulatorObject.h"
+#include "dsp/SystemLog.h"
+#include "recording/RecordingObject.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <strings.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+const char* const kUsage = "usage: korvel-cli demod FILE --mode MODE --start S --end E --lo KHZ --hi KHZ "
+                           "[--pbt KHZ] (-o OUT.wav | --timestamped DIR)";
+
+int modeIndex(const std::string& name)
+{
+    for (int mode = kDemodAM; mode < kDemodNone; ++mode) {
+        if (strcasecmp(name.c_str(), demodModeName(mode)) == 0)
+            return mode;
+    }
+    return -1;
+}
+
+} // namespace
+
+int runDemodCommand(int argc, char* argv[])
+{
+    static const std::vector<std::string> valued = {"--mode", "--start", "--end", "--lo",
+                                                    "--hi",   "--pbt",   "-o",    "--timestamped"};
+    std::map<std::string, std::string> options;
+    std::vector<std::string> files;
+    for (int i = 0; i < argc; ++i) {
+        const std::string arg = argv[i];
+        bool isOption = false;
+        for (const std::string& name : valued)
+            isOption = isOption || arg == name;
+        if (isOption) {
+            if (i + 1 >= argc)
+                return cliFail(arg + " needs a value; " + kUsage);
+            options[arg] = argv[++i];
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            return cliFail("unknown option \"" + arg + "\"; " + kUsage);
+        } else {
+            files.push_back(arg);
+        }
+    }
+    if (files.size() != 1)
+        return cliFail(kUsage);
+    for (const char* required : {"--mode", "--start", "--end", "--lo", "--hi"}) {
+        if (!options.count(required))
+            return cliFail(std::string("missing ") + required + "; " + kUsage);
+    }
+    if (options.count("-o") == options.count("--timestamped"))
+        return cliFail(std::string("give either -o OUT.wav or --timestamped DIR; ") + kUsage);
+    const int mode = modeIndex(options["--mode"]);
+    if (mode < 0)
+        return cliFail("unknown mode \"" + options["--mode"] + "\" (AM, SAM, FM, WFM, USB, LSB, CWU or CWL)");
+
+    SetSystemLogEnabled(false);
+    RecordingObject recording;
+    std::vector<std::string> lines;
+    recording.setRecordingFile(resolveRecordingArgument(files[0]), lines);
+    if (!recording.isValidRecordingFile()) {
+        return cliFail(recording.path() + ": " + (lines.empty() ? std::string("not a recording") : lines.back()));
+    }
+
+    SelectionFields fields{options["--start"], options["--end"], options["--lo"], options["--hi"], options["--pbt"]};
+    DemodSetup setup = DemodSetup::fromFields(
+        fields, mode, {static_cast<double>(recording.mSampleRate), recording.mCenterFreq, recording.mNumSeconds,
+                         recording.mStartTimestamp});
+    if (!setup.ok())
+        return cliFail(setup.error());
+    if (setup.fields().pbt != fields.pbt)
+        std::fprintf(stderr, "korvel-cli: pass-band shift limited to %s kHz\n", setup.fields().pbt.c_str());
+
+    DemodulatorObject demod;
+    if (!setup.configure(demod))
+        return cliFail(setup.bandMessage());
+
+    std::string folder, fileName;
+    if (options.count("-o")) {
+        const std::filesystem::path out(options["-o"]);
+        folder = out.parent_path().string();
+        fileName = out.filename().string();
+        if (fileName.empty() || fileName == "." || fileName == "..")
+            return cliFail("-o needs a file name: " + options["-o"]);
+    } else {
+        folder = options["--timestamped"];
+        fileName = DemodFileJob::timestampedFileName(setup.mode(), setup.lowKHz(), setup.highKHz(),
+                                                     recording.FileTimestampFromOffset(setup.startSecond()));
+    }
+
+    DemodSecondFeeder feeder(recording, recording.mSampleRate);
+    DemodFileJob job(demod, feeder, setup.startSecond(), setup.endSecond(), folder, fileName);
+    const bool showProgress = isatty(STDERR_FILENO);
+    const int32_t last = std::max(setup.endSecond(), setup.startSecond() + 1);
+    if (showProgress) {
+        job.setProgress([&](int32_t next) {
+            std::fprintf(stderr, "\rdemodulating second %d of %d to %d", next, setup.startSecond(), last);
+            std::fflush(stderr);
+        });
+    }
+    const DemodFileJob::Result result = job.run();
+    if (showProgress)
+        std::fputc('\n', stderr);
+    if (result.ok)
+        std::printf("%s\n", result.path.c_str());
+    if (!result.ok || !result.complete)
+        return cliFail(result.message);
+    return 0;
+}

@@ -1,0 +1,199 @@
+#include "demod/DemodFileJob.h"
+
+#include "demod/CNumberFormat.h"
+#include "demod/DemodSecondFeeder.h"
+#include "demod/DemodulatorObject.h"
+#include "dsp/SystemLog.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <unistd.h>
+
+namespace {
+
+void putU16(uint8_t* at, uint16_t v)
+{
+    at[0] = static_cast<uint8_t>(v);
+    at[1] = static_cast<uint8_t>(v >> 8);
+}
+
+void putU32(uint8_t* at, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        at[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+void wavHeader(uint8_t* h, uint64_t dataBytes)
+{
+    std::memcpy(h, "RIFF", 4);
+    putU32(h + 4, static_cast<uint32_t>(dataBytes + 36));
+    std::memcpy(h + 8, "WAVEfmt ", 8);
+    putU32(h + 16, 16);
+    putU16(h + 20, 1);
+    putU16(h + 22, 1);
+    putU32(h + 24, 44100);
+    putU32(h + 28, 88200);
+    putU16(h + 32, 2);
+    putU16(h + 34, 16);
+    std::memcpy(h + 36, "data", 4);
+    putU32(h + 40, static_cast<uint32_t>(dataBytes));
+}
+
+std::string systemError(int error) { return std::strerror(error); }
+
+// The temporary file: removed unless committed.
+class TemporaryFile {
+public:
+    bool open(const std::filesystem::path& folder, const std::string& fileName, std::string& error)
+    {
+        std::string pattern = (folder / ("." + fileName + ".XXXXXX")).string();
+        const int fd = mkstemp(pattern.data());
+        if (fd < 0) {
+            error = "Cannot write in \"" + folder.string() + "\": " + systemError(errno);
+            return false;
+        }
+        path_ = pattern;
+        file_ = fdopen(fd, "wb");
+        if (!file_) {
+            error = "Cannot write \"" + path_ + "\": " + systemError(errno);
+            ::close(fd);
+            return false;
+        }
+        return true;
+    }
+
+    bool write(const void* data, size_t bytes) { return std::fwrite(data, 1, bytes, file_) == bytes; }
+
+    bool rewriteStart(const void* data, size_t bytes)
+    {
+        return std::fseek(file_, 0, SEEK_SET) == 0 && write(data, bytes);
+    }
+
+    // Flushes to disk, closes and renames; returns 0 or the errno.
+    int commit(const std::string& target)
+    {
+        int error = 0;
+        if (std::fflush(file_) != 0 || fsync(fileno(file_)) != 0)
+            error = errno;
+        if (std::fclose(file_) != 0 && error == 0)
+            error = errno;
+        file_ = nullptr;
+        if (error == 0 && std::rename(path_.c_str(), target.c_str()) != 0)
+            error = errno;
+        if (error == 0)
+            path_.clear();
+        return error;
+    }
+
+    ~TemporaryFile()
+    {
+        if (file_)
+            std::fclose(file_);
+        if (!path_.empty())
+            std::remove(path_.c_str());
+    }
+
+private:
+    std::string path_;
+    FILE* file_ = nullptr;
+};
+
+} // namespace
+
+std::string DemodFileJob::timestampedFileName(int mode, double lowKHz, double highKHz,
+                                              const std::string& fileTimestamp)
+{
+    double kHz = (lowKHz + highKHz) / 2.0;
+    const char* label = "";
+    switch (mode) {
+    case kDemodAM:
+    case kDemodSAM: label = "AM"; break;
+    case kDemodFM:
+    case kDemodWFM: label = "FM"; break;
+    case kDemodUSB:
+        label = "USB";
+        kHz = lowKHz;
+        break;
+    case kDemodLSB:
+        label = "LSB";
+        kHz = highKHz;
+        break;
+    default: break;
+    }
+    return formatFixed(kHz, 1, 6) + " " + label + " " + fileTimestamp + ".wav";
+}
+
+DemodFileJob::DemodFileJob(DemodulatorObject& demod, DemodSecondFeeder& feeder, int32_t startSecond,
+                           int32_t endSecond, std::string folder, std::string fileName)
+    : demod_(demod)
+    , feeder_(feeder)
+    , endSecond_(endSecond)
+    , folder_(std::move(folder))
+    , fileName_(std::move(fileName))
+    , position_(startSecond)
+{
+}
+
+DemodFileJob::Result DemodFileJob::run()
+{
+    Result result;
+    const std::filesystem::path folder = folder_.empty() ? std::filesystem::path(".") : std::filesystem::path(folder_);
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    if (ec) {
+        result.message = "Cannot create the folder \"" + folder.string() + "\": " + ec.message();
+        return result;
+    }
+    TemporaryFile file;
+    if (!file.open(folder, fileName_, result.message))
+        return result;
+
+    uint8_t header[kWavHeaderBytes] = {};
+    std::vector<int16_t> audio(static_cast<size_t>(demod_.maxOutputSamples(feeder_.sampleRate())));
+    std::vector<uint8_t> bytes(audio.size() * 2);
+    uint64_t dataBytes = 0;
+    bool writeFailed = !file.write(header, sizeof header);
+    result.complete = true;
+    while (!writeFailed) {
+        if (cancelled_) {
+            result.message = "Demodulation to file cancelled.";
+            return result;
+        }
+        const int32_t second = position_.fetch_add(1);
+        const int n = feeder_.feedSecond(demod_, second, audio.data());
+        if (dataBytes + 2ull * n > maxDataBytes_) {
+            result.complete = false;
+            result.message = "The WAV file reached its 4 GiB limit at second " + std::to_string(second) +
+                             "; the rest of the selection is not in it.";
+            break;
+        }
+        for (int i = 0; i < n; ++i)
+            putU16(bytes.data() + 2 * i, static_cast<uint16_t>(audio[i]));
+        writeFailed = !file.write(bytes.data(), 2ull * n);
+        dataBytes += 2ull * n;
+        const int32_t next = position_;
+        if (progress_)
+            progress_(next);
+        if (next >= endSecond_)
+            break;
+    }
+    SystemLog("All done playing back");
+
+    const std::string target = (folder / fileName_).string();
+    if (!writeFailed) {
+        wavHeader(header, dataBytes);
+        writeFailed = !file.rewriteStart(header, sizeof header);
+    }
+    const int error = writeFailed ? errno : file.commit(target);
+    if (writeFailed || error != 0) {
+        result.complete = false;
+        result.message = "Cannot write \"" + target + "\": " + systemError(error);
+        return result;
+    }
+    result.ok = true;
+    result.path = target;
+    result.audioSamples = static_cast<int64_t>(dataBytes / 2);
+    return result;
+}

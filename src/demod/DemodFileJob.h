@@ -1,0 +1,69 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+class DemodulatorObject;
+class DemodSecondFeeder;
+
+// Demodulates a selection into a WAV file (44100 Hz, mono, 16-bit PCM): the
+// seconds [start, end) one at a time, at least one, through a demodulator that
+// DemodSetup has configured. The audio goes to a temporary file in the target
+// folder that is renamed over the target at the end, so a failed or cancelled
+// run leaves nothing behind and an existing file is replaced only by a whole one.
+//
+// run() blocks; the app calls it on a worker thread. cancel() and setPosition()
+// may be called from any thread while it runs.
+class DemodFileJob {
+public:
+    static constexpr const char* kFixedFileName = "DemodOutput.wav";
+    static constexpr int kWavHeaderBytes = 44;
+    // The RIFF length field (file length - 8) must fit 32 bits; an even count.
+    static constexpr uint64_t kMaxDataBytes = 0xFFFFFFFFull - 36 - 1;
+
+    // "%6.1f %s %@.wav": the frequency in kHz (the middle of the selection,
+    // its low edge for USB, its high edge for LSB), the label "AM", "FM", "USB",
+    // "LSB" or "" (CW and None), and `fileTimestamp` (the start second as
+    // RecordingObject::FileTimestampFromOffset gives it). C notation always.
+    static std::string timestampedFileName(int mode, double lowKHz, double highKHz, const std::string& fileTimestamp);
+
+    struct Result {
+        bool ok = false;          // a file was written
+        bool complete = false;    // ... holding the whole selection
+        std::string message;      // why not ok or not complete; empty otherwise
+        std::string path;         // the file written
+        int64_t audioSamples = 0; // 16-bit samples in the file
+    };
+
+    // Called after each second with the next second to read (the play mark).
+    using Progress = std::function<void(int32_t nextSecond)>;
+
+    // folder: created when missing; fileName: name inside it. `demod` and
+    // `feeder` must outlive run().
+    DemodFileJob(DemodulatorObject& demod, DemodSecondFeeder& feeder, int32_t startSecond, int32_t endSecond,
+                 std::string folder, std::string fileName);
+
+    void setProgress(Progress progress) { progress_ = std::move(progress); }
+    // Stops the run before the data would pass `bytes` (even, <= kMaxDataBytes).
+    void setMaxDataBytes(uint64_t bytes) { maxDataBytes_ = bytes; }
+
+    Result run();
+    void cancel() { cancelled_ = true; }
+    // The next second to read; the skip buttons move it during a run.
+    void setPosition(int32_t second) { position_ = second; }
+    int32_t position() const { return position_; }
+
+private:
+    DemodulatorObject& demod_;
+    DemodSecondFeeder& feeder_;
+    int32_t endSecond_;
+    std::string folder_;
+    std::string fileName_;
+    Progress progress_;
+    uint64_t maxDataBytes_ = kMaxDataBytes;
+    std::atomic<bool> cancelled_{false};
+    std::atomic<int32_t> position_;
+};

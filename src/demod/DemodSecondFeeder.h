@@ -1,0 +1,42 @@
+#pragma once
+
+#include "dsp/ComplexSample.h"
+
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+class DemodulatorObject;
+class RecordingObject;
+
+// Reads a recording one whole second at a time into a block sized to its rate
+// and hands it to the demodulator: the unit of work of playback and of
+// demodulation to a file.
+class DemodSecondFeeder {
+public:
+    // Fills up to `samples` samples from `atSecond` seconds into `block` and
+    // returns how many it filled (fewer at the end of the recording).
+    using SampleSource = std::function<int64_t(ComplexSample* block, double atSecond, int64_t samples)>;
+
+    // sampleRate: S/s of the recording (> 0): the block holds one second.
+    DemodSecondFeeder(SampleSource source, int32_t sampleRate);
+    // Reads from `recording`, which must outlive the feeder.
+    DemodSecondFeeder(RecordingObject& recording, int32_t sampleRate);
+
+    // Reads second `second` (samples the recording lacks read as zeros, never
+    // as an earlier second) and demodulates it; the carrier log stamps its
+    // lines with the play position that follows, second + 1. `output`: null for playback
+    // (the audio goes to the sound output), or room for
+    // demod.maxOutputSamples(sampleRate()) samples. Returns ProcessData's count.
+    int feedSecond(DemodulatorObject& demod, int32_t second, int16_t* output);
+
+    // One second of silence (Pause keeps the output running).
+    int feedSilence(DemodulatorObject& demod, int16_t* output);
+
+    int32_t sampleRate() const { return sampleRate_; }
+
+private:
+    SampleSource source_;
+    int32_t sampleRate_;
+    std::vector<ComplexSample> block_;
+};

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+class DemodulatorObject;
+
+// The texts of the selection fields as the user typed them (or as a drag or a
+// right click filled them).
+struct SelectionFields {
+    std::string startTime; // whole seconds from the start of the recording
+    std::string endTime;   // whole seconds
+    std::string lowFreq;   // kHz
+    std::string highFreq;  // kHz
+    std::string pbt;       // pass-band shift, kHz; empty means 0
+};
+
+// The recording parameters a set-up needs.
+struct DemodRecordingParameters {
+    double sampleRate = 0.0; // S/s
+    double centerFreq = 0.0; // Hz
+    int32_t numSeconds = 0;  // whole seconds of samples
+    int64_t startTimestamp = 0; // Unix seconds (UTC) of the first sample
+};
+
+// A selection turned into demodulator settings: reads and mends the fields,
+// works out tuning, filter width and pass-band shift, and configures a
+// DemodulatorObject. Shared by the main window (Play and the two file buttons)
+// and `korvel-cli demod`.
+class DemodSetup {
+public:
+    // mode: DemodMode index. Time fields are truncated to whole seconds and
+    // clamped to 0..numSeconds; reversed frequency edges are swapped; the shift
+    // is limited to +-5 kHz and so that the band stays inside the pipeline's
+    // band. A field that is not a finite number makes ok() false with error()
+    // saying which.
+    static DemodSetup fromFields(const SelectionFields& fields, int mode, const DemodRecordingParameters& recording);
+
+    bool ok() const { return error_.empty(); }
+    const std::string& error() const { return error_; }
+
+    // The field texts to show back: mended values rewritten, others as given.
+    const SelectionFields& fields() const { return fields_; }
+
+    int mode() const { return mode_; }
+    int32_t startSecond() const { return startSecond_; }
+    int32_t endSecond() const { return endSecond_; }
+    double lowKHz() const { return lowKHz_; }
+    double highKHz() const { return highKHz_; }
+    double ncoHz() const { return ncoHz_; }       // tuning offset from the centre frequency
+    double filterHz() const { return filterHz_; } // filter width, also the audio bandwidth
+    double pbtHz() const { return pbtHz_; }
+
+    // Performs the set-up calls in their order on `demod` (which also learns the
+    // centre frequency and start time for the carrier measurement). Returns false, with
+    // bandMessage() set, when the band cannot be filtered at the pipeline rate:
+    // the demodulator is then silent. Only valid when ok().
+    bool configure(DemodulatorObject& demod);
+    const std::string& bandMessage() const { return bandMessage_; }
+
+private:
+    SelectionFields fields_;
+    std::string error_;
+    std::string bandMessage_;
+    DemodRecordingParameters recording_;
+    int mode_ = 0;
+    int32_t startSecond_ = 0;
+    int32_t endSecond_ = 0;
+    double lowKHz_ = 0.0;
+    double highKHz_ = 0.0;
+    double ncoHz_ = 0.0;
+    double filterHz_ = 0.0;
+    double pbtHz_ = 0.0;
+};

@@ -1,0 +1,456 @@
+#include "demod/DemodulatorObject.h"
+
+#include "demod/CNumberFormat.h"
+#include "dsp/HalfBandCoefficients.h"
+#include "dsp/SystemLog.h"
+#include "recording/UtcCalendar.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+namespace {
+
+constexpr double kTwoPi = 6.283185307179586;
+
+// The FM loop is unstable below about 30.3 kHz and, just above, is thrown
+// against its limit for good by the AGC's start or a strong modulation; slower
+// pipelines use the loop gains of this rate (the audio scale stays the rate's own).
+constexpr double kMinFmLoopRate = 40000.0;
+
+// Band-pass output comes in whole transform blocks.
+constexpr int kBandpassBlock = 1024;
+
+} // namespace
+
+const char* demodModeName(int mode)
+{
+    static const char* const names[] = {"AM", "SAM", "FM", "WFM", "USB", "LSB", "CWU", "CWL", "None"};
+    return mode >= 0 && mode <= kDemodNone ? names[mode] : "AM";
+}
+
+DemodulatorObject::DemodulatorObject(AudioOutput* soundOutput)
+    : soundOutput_(soundOutput)
+    , mainBandpassFilter(std::make_unique<FastFirObject>())
+    , carrierRing(kCarrierFftSize)
+    , carrierFftBuf(kCarrierFftSize)
+{
+    mpxRing.assign(kMpxRingSize, 0.0);
+}
+
+DemodulatorObject::~DemodulatorObject() = default;
+
+void DemodulatorObject::SetNCO(double frequency)
+{
+    theNCOFreq = frequency;
+    downconverterObject.SetFrequency(frequency);
+}
+
+double DemodulatorObject::pipelineRateFor(int mode, double rate, double bandwidth)
+{
+    if (mode == kDemodFM)
+        bandwidth = 15000.0;
+    else if (mode == kDemodWFM)
+        bandwidth = 100000.0;
+    double r = std::trunc(rate);
+    while (r > 7900.0 && r > 5.988023952095809 * bandwidth)
+        r /= 2.0;
+    return r;
+}
+
+void DemodulatorObject::SetInputSampleRate(double rate, double bandwidth)
+{
+    const int32_t newRate = static_cast<int32_t>(rate);
+    if (newRate != m_InputRate)
+        demodInCount = 0; // samples of another recording must not start this one
+    m_InputRate = newRate;
+    m_DesiredMaxOutputBandwidth = bandwidth;
+    if (demodulationMode == kDemodFM)
+        m_DesiredMaxOutputBandwidth = 15000.0;
+    else if (demodulationMode == kDemodWFM)
+        m_DesiredMaxOutputBandwidth = 100000.0;
+    m_OutputRate = downconverterObject.setDataRate(m_InputRate, m_DesiredMaxOutputBandwidth);
+    SystemLog("***SetInputSampleRate %g  bandwidth:%g  outputRate:%g", rate, bandwidth, m_OutputRate);
+
+    mainBandpassFilter = std::make_unique<FastFirObject>();
+    double lo = -5000.0, hi = 5000.0;
+    switch (demodulationMode) {
+    case kDemodFM: lo = -7000.0; hi = 7000.0; break;
+    case kDemodUSB: lo = 0.0; hi = 5000.0; break;
+    case kDemodLSB: lo = -5000.0; hi = 0.0; break;
+    case kDemodWFM: lo = -100000.0; hi = 100000.0; break;
+    default: break;
+    }
+    mainBandpassFilter->SetupParametersFLoCut(lo, hi, 0.0, m_OutputRate);
+
+    if (demodulationMode == kDemodWFM) {
+        wfmFilter1.reset();
+        wfmFilter2.reset();
+        wfmFilter3.reset();
+        m_wfmOutputRate = m_OutputRate;
+        auto makeStage = [] { return std::make_unique<FilterObject>(1, 47, HalfBandCoefficients::Taps47.data()); };
+        if (m_wfmOutputRate > 400000.0) {
+            m_wfmOutputRate /= 2.0;
+            wfmFilter1 = makeStage();
+            SystemLog("wfmFilter1");
+        }
+        if (m_wfmOutputRate > 200000.0) {
+            m_wfmOutputRate /= 2.0;
+            wfmFilter2 = makeStage();
+            SystemLog("wfmFilter2");
+        }
+        if (m_wfmOutputRate > 100000.0) {
+            m_wfmOutputRate /= 2.0;
+            wfmFilter3 = makeStage();
+            SystemLog("wfmFilter3");
+        }
+    }
+
+    // A multiple of 256 of about 10 ms of input; at least 256, or slow
+    // recordings would hand every sample to the chain on its own.
+    m_InBufLimit = static_cast<int32_t>(m_InputRate * (0.01 * m_OutputRate) / m_OutputRate) & ~0xFF;
+    m_InBufLimit = std::max(m_InBufLimit, 256);
+    SystemLog("mainBandpassFilter m_InBufLimit %d", m_InBufLimit);
+    sizeBuffers();
+
+    agcObject.SetParameters(true, false, -100, 30, 0, 200, m_OutputRate);
+    carrierFftObject.reset();
+}
+
+void DemodulatorObject::sizeBuffers()
+{
+    const size_t block = static_cast<size_t>(m_InBufLimit);
+    if (demodInBuf.size() < block)
+        demodInBuf.resize(block);
+    if (demodBandBuf.size() < block + kBandpassBlock) {
+        demodBandBuf.resize(block + kBandpassBlock);
+        demodAudioBuf.resize(block + kBandpassBlock);
+    }
+}
+
+bool DemodulatorObject::SetDemodMode(int mode, double filter, double pbt, double bandwidth)
+{
+    demodulationMode = mode;
+    m_filter = filter;
+    m_pbt = pbt;
+    switch (mode) {
+    case kDemodUSB:
+    case kDemodCWU:
+        m_lowCutoff = -filter - pbt;
+        m_highCutoff = -pbt;
+        break;
+    case kDemodLSB:
+    case kDemodCWL:
+        m_lowCutoff = -pbt;
+        m_highCutoff = filter - pbt;
+        break;
+    default:
+        m_lowCutoff = -filter - pbt;
+        m_highCutoff = filter - pbt;
+        break;
+    }
+    m_Bandwidth = bandwidth;
+    SystemLog("Demod Mode: %d    %g  %g  %g %g %g", mode, m_lowCutoff, m_highCutoff, bandwidth, filter, pbt);
+
+    SetInputSampleRate(m_InputRate, bandwidth);
+
+    if (mode == kDemodWFM) {
+        const int taps = m_Fir.InitLPFilterScale(1.0, 50.0, 15000.0, 21000.0, m_wfmOutputRate);
+        SystemLog("****** DEMOD_WFM m_Fir len %d  m_wfmOutputRate %g", taps, m_wfmOutputRate);
+    } else {
+        const double stopFactor = mode == kDemodSAM ? 1.3 : 1.8;
+        m_Fir.InitLPFilterScale(1.0, 50.0, bandwidth, stopFactor * bandwidth, m_OutputRate);
+    }
+
+    if (mainBandpassFilter->SetupParametersFLoCut(m_lowCutoff, m_highCutoff, 0.0, m_OutputRate))
+        return true;
+    // A fresh filter passes nothing: silence rather than the provisional band.
+    mainBandpassFilter = std::make_unique<FastFirObject>();
+    return false;
+}
+
+int DemodulatorObject::maxOutputSamples(int length) const
+{
+    if (m_InputRate <= 0 || m_OutputRate <= 0.0)
+        return 0;
+    const double inputSamples = static_cast<double>(length) + m_InBufLimit;
+    const double seconds = inputSamples / m_InputRate + kBandpassBlock / m_OutputRate;
+    const double blocks = inputSamples / m_InBufLimit + 1.0;
+    return static_cast<int>(std::ceil(seconds * kAudioRate + 2.0 * blocks)) + 64;
+}
+
+bool DemodulatorObject::hasWfmFilter(int index) const
+{
+    switch (index) {
+    case 0: return wfmFilter1 != nullptr;
+    case 1: return wfmFilter2 != nullptr;
+    case 2: return wfmFilter3 != nullptr;
+    default: return false;
+    }
+}
+
+int DemodulatorObject::numSoundSamplesInOutputObject() const
+{
+    return soundOutput_ ? soundOutput_->numSoundSamples() : 0;
+}
+
+void DemodulatorObject::setCarrierLog(bool enabled, const std::string& documentsFolder)
+{
+    mWriteCarrierTxt = enabled;
+    carrierLogFolder = documentsFolder;
+}
+
+int DemodulatorObject::ProcessData(const ComplexSample* input, int length, int16_t* output)
+{
+    if (demodulationMode == kDemodNone) {
+        if (soundOutput_)
+            soundOutput_->setNoOutput(true);
+        return 0;
+    }
+    if (soundOutput_)
+        soundOutput_->setNoOutput(false);
+    if (length < 1 || m_InBufLimit < 1)
+        return 0;
+
+    int total = 0;
+    int consumed = 0;
+    while (consumed < length) {
+        const int take = std::min(length - consumed, m_InBufLimit - demodInCount);
+        const ComplexSample* block = input + consumed;
+        if (demodInCount > 0 || take < m_InBufLimit) {
+            // Only a block split between calls is gathered; whole ones are read in place.
+            std::memcpy(demodInBuf.data() + demodInCount, block, sizeof(ComplexSample) * take);
+            block = demodInBuf.data();
+        }
+        demodInCount += take;
+        consumed += take;
+        if (demodInCount < m_InBufLimit)
+            break;
+
+        const int k = downconverterObject.ProcessDataLength(demodInCount, block, demodInBuf.data());
+        int m = 0;
+        if (k > 0)
+            m = mainBandpassFilter->ProcessDataInLength(k, demodInBuf.data(), demodBandBuf.data());
+        if (m > 0) {
+            sMeter.ProcessDataLength(m, demodBandBuf.data(), m_OutputRate);
+            sMeterAve = sMeter.GetAve();
+            sMeterPeak = sMeter.GetPeak();
+        }
+        findCarrierFreq(demodBandBuf.data(), m, m_OutputRate, sMeterAve, sMeterPeak);
+        if (demodulationMode != kDemodWFM)
+            agcObject.ProcessComplexData(m, demodBandBuf.data(), demodBandBuf.data());
+        if (m > 0)
+            total = demodIQData(demodBandBuf.data(), m, output, total);
+        demodInCount = 0;
+    }
+    return total;
+}
+
+int DemodulatorObject::demodIQData(ComplexSample* samples, int count, int16_t* output, int currentOutputLen)
+{
+    if (count <= 0)
+        return currentOutputLen;
+    double* audio = demodAudioBuf.data();
+    int audioCount = count;
+    double audioRate = m_OutputRate;
+    switch (demodulationMode) {
+    case kDemodSAM: samDemod(samples, count, audio); break;
+    case kDemodFM: fmDemod(samples, count, audio); break;
+    case kDemodWFM:
+        audioCount = wfmDemod(samples, count, audio);
+        audioRate = m_wfmOutputRate;
+        break;
+    case kDemodUSB:
+    case kDemodLSB:
+    case kDemodCWU:
+    case kDemodCWL: ssbDemod(samples, count, audio); break;
+    default: amDemod(samples, count, audio); break;
+    }
+
+    if (output) {
+        const int capacity = static_cast<int>(demodAudioBuf.size());
+        if (!wavResampler || wavResamplerCapacity < capacity) {
+            wavResamplerCapacity = std::max(capacity, 100000);
+            wavResampler = std::make_unique<FractionalResamplerObject>(wavResamplerCapacity);
+        }
+        const int n = wavResampler->ResampleShortLength(audioCount, audioRate * 2.2675736961451248e-05, audio,
+                                                         output + currentOutputLen, 1.0);
+        return currentOutputLen + n;
+    }
+    if (soundOutput_)
+        soundOutput_->addSoundData(audio, audioCount, audioRate);
+    return currentOutputLen;
+}
+
+void DemodulatorObject::findCarrierFreq(const ComplexSample* samples, int count, double rate, double average,
+                                        double peak)
+{
+    carrierRate = rate;
+    if (carrierPower.empty())
+        carrierPower.assign(kCarrierFftSize, 0.0);
+    carrierAveSmoothed = 0.01 * average + 0.99 * carrierAveSmoothed;
+    carrierPeakSmoothed = 0.01 * peak + 0.99 * carrierPeakSmoothed;
+    if (!carrierFftObject) {
+        carrierFftObject = std::make_unique<FftObject>();
+        carrierFftObject->ResetFFT();
+        carrierFftObject->SetFFTAve(1);
+        carrierFftObject->SetFFTParamsSize(kCarrierFftSize, false, 0.0, rate);
+        SystemLog("carrierFftObject rate %d", static_cast<int>(rate));
+    }
+    if (count < 1)
+        return;
+
+    for (int i = 0; i < count; ++i) {
+        carrierRing[carrierRingPos] = samples[i];
+        if (++carrierRingPos >= kCarrierFftSize)
+            carrierRingPos = 0;
+        ++carrierCount;
+        if (static_cast<double>(carrierCount) < rate)
+            continue;
+
+        // A rotation of the ring leaves the bin powers as they are, so the
+        // storage order will do.
+        std::copy(carrierRing.begin(), carrierRing.end(), carrierFftBuf.begin());
+        carrierFftObject->FwdFFT(carrierFftBuf.data());
+        double maximum = 0.0;
+        for (int k = 0; k < kCarrierFftSize; ++k) {
+            const ComplexSample& bin = carrierFftBuf[k];
+            const double p = bin.im * bin.im + bin.re * bin.re;
+            carrierPower[k] = p;
+            if (p > maximum) {
+                maximum = p;
+                carrierPeakPower = p;
+                carrierPeakBin = k;
+            }
+        }
+        const double f0 = theNCOFreq + mCenterFreq;
+        const double resolution = rate * 3.0517578125e-05;
+        const int b = carrierPeakBin;
+        const double f = b > kCarrierFftSize / 2 ? f0 + (kCarrierFftSize - b) * resolution : f0 - b * resolution;
+        carrierFreqKHz = f * 0.001;
+        if (mWriteCarrierTxt)
+            appendCarrierLine(f);
+        carrierCount = 0;
+    }
+}
+
+void DemodulatorObject::appendCarrierLine(double frequencyHz)
+{
+    std::error_code ec;
+    std::filesystem::create_directories(carrierLogFolder, ec);
+    const std::string path = (std::filesystem::path(carrierLogFolder) / "carrier.txt").string();
+    FILE* file = std::fopen(path.c_str(), "a");
+    if (!file)
+        return; // the measurement itself stands; only the log line is lost
+    const std::string line = "\"" + UtcCalendar::format(mStartTimestamp + playBackSec, ':') + "\"," +
+                             formatFixed(frequencyHz * 0.001, 6) + "," + formatFixed(carrierAveSmoothed, 6) + "," +
+                             formatFixed(carrierPeakSmoothed, 6) + "\n";
+    std::fputs(line.c_str(), file);
+    std::fclose(file);
+}
+
+void DemodulatorObject::amDemod(const ComplexSample* in, int count, double* out)
+{
+    double z = amZ;
+    for (int i = 0; i < count; ++i) {
+        const double magnitude = std::sqrt(in[i].im * in[i].im + in[i].re * in[i].re);
+        const double next = 0.99 * z + magnitude;
+        out[i] = next - z;
+        z = next;
+    }
+    amZ = z;
+    m_Fir.ProcessFilterReal(count, out, out);
+}
+
+void DemodulatorObject::samDemod(const ComplexSample* in, int count, double* out)
+{
+    const double w = kTwoPi / m_OutputRate;
+    const double limit = 1000.0 * w;
+    const double alpha = 141.4 * w;
+    const double beta = alpha * 70.72135785007073 * w;
+    double phase = samPhase, frequency = samFreq, z = samZ;
+    for (int i = 0; i < count; ++i) {
+        const double a = in[i].im, b = in[i].re;
+        const double s = std::sin(phase), c = std::cos(phase);
+        const double x = b * c + a * s;
+        const double y = a * c - b * s;
+        const double error = std::atan2(y, x);
+        frequency += beta * error;
+        frequency = std::clamp(frequency, -limit, limit);
+        phase += alpha * error + frequency;
+        const double next = 0.99 * z + x;
+        out[i] = next - z;
+        z = next;
+    }
+    samPhase = std::fmod(phase, kTwoPi);
+    samFreq = frequency;
+    samZ = z;
+}
+
+void DemodulatorObject::fmDemod(const ComplexSample* in, int count, double* out)
+{
+    const double rate = m_OutputRate;
+    const double loopRate = std::max(rate, kMinFmLoopRate);
+    const double w = 1.0 / loopRate;
+    const double limit = 94247.7796076938 * w;
+    const double alpha = 44422.120121759675 * w;
+    const double beta = 22217.769827367705 * w * alpha;
+    const double gain = 0.5305164769729845 * rate;
+    SystemLog(" coeff %g %g %g %g %g %g %g %g", rate, kTwoPi * w, -limit, limit, alpha, beta, gain,
+              1.0 - std::exp(-1000.0 * w));
+    double phase = fmPhase, frequency = fmFreq;
+    for (int i = 0; i < count; ++i) {
+        const double a = in[i].im, b = in[i].re;
+        const double s = std::sin(phase), c = std::cos(phase);
+        const double x = b * c - a * s;
+        const double y = a * c + b * s;
+        const double error = std::atan2(y, x);
+        frequency -= beta * error;
+        frequency = std::clamp(frequency, -limit, limit);
+        phase += frequency - alpha * error;
+        out[i] = gain * frequency;
+        while (phase > kTwoPi)
+            phase -= kTwoPi;
+        while (phase < -kTwoPi)
+            phase += kTwoPi;
+    }
+    fmPhase = phase;
+    fmFreq = frequency;
+}
+
+int DemodulatorObject::wfmDemod(const ComplexSample* in, int count, double* out)
+{
+    double pa = wfmPrevIm, pb = wfmPrevRe;
+    int pos = mpxRingPos;
+    for (int i = 0; i < count; ++i) {
+        const double a = in[i].im, b = in[i].re;
+        const double d = 8000.0 * std::atan2(a * pb - pa * b, pa * a + b * pb);
+        out[i] = d;
+        pa = a;
+        pb = b;
+        mpxRing[pos] = d;
+        if (++pos >= kMpxRingSize)
+            pos = 0;
+    }
+    wfmPrevIm = pa;
+    wfmPrevRe = pb;
+    mpxRingPos = pos;
+    mpxRate = m_OutputRate;
+    SystemLog("DemodulatorUnit_wfmDemod  InLength %d    wfmRate %g", count, mpxRate);
+    int n = count;
+    for (FilterObject* stage : {wfmFilter1.get(), wfmFilter2.get(), wfmFilter3.get()}) {
+        if (stage)
+            n = stage->CHalfBandDecimateBy2LengthReal(n, out, out);
+    }
+    SystemLog("DemodulatorUnit_wfmDemod  InLength %d    wfmRate %g", n, mpxRate);
+    m_Fir.ProcessFilterReal(n, out, out);
+    return n;
+}
+
+void DemodulatorObject::ssbDemod(const ComplexSample* in, int count, double* out)
+{
+    for (int i = 0; i < count; ++i)
+        out[i] = in[i].re;
+}

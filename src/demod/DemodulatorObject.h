@@ -1,0 +1,204 @@
+#pragma once
+
+#include "demod/AudioOutput.h"
+#include "dsp/AGCObject.h"
+#include "dsp/ComplexSample.h"
+#include "dsp/DownconverterObject.h"
+#include "dsp/FastFirObject.h"
+#include "dsp/FftObject.h"
+#include "dsp/FilterObject.h"
+#include "dsp/FirObject.h"
+#include "dsp/FractionalResamplerObject.h"
+#include "dsp/SMeter.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+// Demodulation modes: the index of the mode menu item.
+enum DemodMode : int {
+    kDemodAM = 0,
+    kDemodSAM = 1,
+    kDemodFM = 2,
+    kDemodWFM = 3,
+    kDemodUSB = 4,
+    kDemodLSB = 5,
+    kDemodCWU = 6,
+    kDemodCWL = 7,
+    kDemodNone = 8,
+};
+
+// The menu labels "AM" ... "None" in mode order.
+const char* demodModeName(int mode);
+
+// Turns complex recording samples into audio: mixes the wanted frequency to 0 Hz
+// and decimates, band-passes, meters, levels, demodulates in one of eight modes
+// and resamples to 44100 Hz. Once per second of signal it measures the strongest
+// carrier in the pass band.
+//
+// Set-up order (see DemodSetup): SetInputSampleRate(rate, 4000), SetNCO(offset),
+// SetInputSampleRate(rate, 4000), SetDemodMode(...); then ProcessData() one
+// second at a time. One thread at a time uses an object; every buffer, filter
+// and demodulator state belongs to the object. Buffers are sized at set-up to
+// the rate in use; ProcessData() allocates nothing.
+//
+// Frequency sign: samples are re + j*im, so a signal above the tuned frequency
+// lies at negative frequency in the pipeline's baseband; the upper sidebands keep
+// the negative side of the band.
+class DemodulatorObject {
+public:
+    static constexpr int kCarrierFftSize = 32768;
+    static constexpr int kMpxRingSize = 2000000;
+    static constexpr double kAudioRate = 44100.0;
+
+    // soundOutput: where playback audio goes (ProcessData without an output
+    // buffer); not owned, may be null (then playback audio is dropped).
+    explicit DemodulatorObject(AudioOutput* soundOutput = nullptr);
+    ~DemodulatorObject();
+    DemodulatorObject(const DemodulatorObject&) = delete;
+    DemodulatorObject& operator=(const DemodulatorObject&) = delete;
+
+    // Replaces the sound output (after the user picks another device). Not owned.
+    void setSoundOutput(AudioOutput* soundOutput) { soundOutput_ = soundOutput; }
+
+    // frequency: offset of the wanted signal from the recording's centre, Hz
+    // (any sign, |f| below half the input rate). Restarts the oscillator.
+    void SetNCO(double frequency);
+
+    // rate: recording sample rate, S/s (> 0; truncated to an integer);
+    // bandwidth: wanted bandwidth after the downconverter, Hz (> 0; FM asks for
+    // 15000 and WFM for 100000 whatever is given). Rebuilds the band-pass filter
+    // with a provisional band, sizes the buffers and sets the AGC.
+    void SetInputSampleRate(double rate, double bandwidth);
+
+    // mode: DemodMode (any other value demodulates as AM); filter: filter width,
+    // Hz (half the band in AM/SAM/FM/WFM, the sideband width in USB/LSB/CW);
+    // pbt: pass-band shift, Hz; bandwidth: audio bandwidth, Hz, also the
+    // downconverter's bandwidth. Returns false when the band-pass refused the band
+    // (it must lie strictly inside +-half the pipeline rate, with low < high):
+    // the pipeline then stays silent until a band is accepted.
+    bool SetDemodMode(int mode, double filter, double pbt, double bandwidth);
+
+    // Demodulates `length` samples (>= 0) of `input`. With `output` null the
+    // audio goes to the sound output and 0 is returned; otherwise the audio is
+    // written to `output` as 44100 Hz 16-bit samples and their count returned;
+    // `output` must hold maxOutputSamples(length). Samples after the last whole
+    // block wait for the next call. Mode None drops the input and returns 0.
+    int ProcessData(const ComplexSample* input, int length, int16_t* output);
+
+    // Room ProcessData() may need in its output for `length` input samples with
+    // the current set-up.
+    int maxOutputSamples(int length) const;
+
+    // The pipeline rate the set-up will use for `mode` at input rate `rate` and
+    // bandwidth `bandwidth` (the downconverter halves the rate while it is above
+    // 7900 Hz and above 5.988 times the bandwidth).
+    static double pipelineRateFor(int mode, double rate, double bandwidth);
+
+    double getFilter() const { return m_filter; }
+    double getPBT() const { return m_pbt; }
+    double getLowCutoff() const { return m_lowCutoff; }
+    double getHighCutoff() const { return m_highCutoff; }
+    double getBandwidth() const { return m_Bandwidth; }
+    int getDemodMode() const { return demodulationMode; }
+    double getSignalLevel() const { return sMeter.GetAve(); }
+    int getInBufLimit() const { return m_InBufLimit; }
+    double getOutputRate() const { return m_OutputRate; }
+    double getWfmOutputRate() const { return m_wfmOutputRate; }
+    // Which of the three WFM half-band decimators exist (0, 1, 2).
+    bool hasWfmFilter(int index) const;
+
+    // Audio samples queued in the sound output; playback feeds another second
+    // while this is below 20000.
+    int numSoundSamplesInOutputObject() const;
+
+    // --- Carrier measurement context ---
+    // The recording's centre frequency, Hz: the carrier frequency is reported
+    // as centre + NCO + the peak's offset.
+    void setCenterFrequency(double hz) { mCenterFreq = hz; }
+    // "carrier.txt" logging: on/off and the folder it is appended in (created
+    // when missing). Each line is stamped with the recording's start time
+    // (Unix seconds) plus the play position (whole seconds), in UTC.
+    void setCarrierLog(bool enabled, const std::string& documentsFolder);
+    void setRecordingStartTimestamp(int64_t unixSeconds) { mStartTimestamp = unixSeconds; }
+    void setPlayBackSec(int32_t second) { playBackSec = second; }
+
+    // --- Values published for the views (read by the GUI thread's timers) ---
+    double sMeterAve = 0.0;      // dBm
+    double sMeterPeak = 0.0;     // dBm, peak of the last block
+    double carrierFreqKHz = 0.0; // last measured carrier, kHz
+    // Power per bin of the last carrier transform (kCarrierFftSize entries,
+    // empty before the first measurement); bin k is k * carrierRate / 32768 Hz
+    // below the tuned frequency for k < 16384 and above it beyond.
+    std::vector<double> carrierPower;
+    double carrierPeakPower = 0.0;
+    int32_t carrierPeakBin = 0;
+    double carrierRate = 0.0; // Hz
+    // WFM discriminator output (the broadcast multiplex) at mpxRate Hz; the
+    // writer's next position is mpxRingPos.
+    std::vector<double> mpxRing;
+    int32_t mpxRingPos = 0;
+    double mpxRate = 0.0;
+
+private:
+    int demodIQData(ComplexSample* samples, int count, int16_t* output, int currentOutputLen);
+    void findCarrierFreq(const ComplexSample* samples, int count, double rate, double average, double peak);
+    void appendCarrierLine(double frequencyHz);
+
+    void amDemod(const ComplexSample* in, int count, double* out);
+    void samDemod(const ComplexSample* in, int count, double* out);
+    void fmDemod(const ComplexSample* in, int count, double* out);
+    int wfmDemod(const ComplexSample* in, int count, double* out);
+    void ssbDemod(const ComplexSample* in, int count, double* out);
+
+    void sizeBuffers();
+
+    int32_t m_InputRate = 0;
+    double m_OutputRate = 0.0;
+    double m_wfmOutputRate = 0.0;
+    double m_DesiredMaxOutputBandwidth = 0.0;
+    int32_t m_InBufLimit = 0;
+    DownconverterObject downconverterObject;
+    SMeter sMeter;
+    AudioOutput* soundOutput_ = nullptr;
+    int demodulationMode = kDemodAM;
+    AGCObject agcObject;
+    std::unique_ptr<FastFirObject> mainBandpassFilter;
+    FirObject m_Fir;
+    double m_lowCutoff = 0.0;
+    double m_highCutoff = 0.0;
+    double m_Bandwidth = 0.0;
+    double m_filter = 0.0;
+    double m_pbt = 0.0;
+    double theNCOFreq = 0.0;
+    std::unique_ptr<FftObject> carrierFftObject;
+    std::unique_ptr<FilterObject> wfmFilter1, wfmFilter2, wfmFilter3;
+
+    // Working buffers, sized to the block of the rate in use.
+    std::vector<ComplexSample> demodInBuf;
+    int32_t demodInCount = 0;
+    std::vector<ComplexSample> demodBandBuf;
+    std::vector<double> demodAudioBuf;
+    std::unique_ptr<FractionalResamplerObject> wavResampler;
+    int wavResamplerCapacity = 0;
+
+    std::vector<ComplexSample> carrierRing;
+    int32_t carrierRingPos = 0;
+    int32_t carrierCount = 0;
+    std::vector<ComplexSample> carrierFftBuf;
+    double carrierAveSmoothed = 0.0;
+    double carrierPeakSmoothed = 0.0;
+
+    double mCenterFreq = 0.0;
+    int64_t mStartTimestamp = 0;
+    int32_t playBackSec = 0;
+    bool mWriteCarrierTxt = false;
+    std::string carrierLogFolder;
+
+    // Demodulator states: they persist across blocks, seconds and mode changes.
+    double amZ = 0.0;
+    double samPhase = 0.0, samFreq = 0.0, samZ = 0.0;
+    double fmPhase = 0.0, fmFreq = 0.0;
+    double wfmPrevIm = 0.0, wfmPrevRe = 0.0;
+};

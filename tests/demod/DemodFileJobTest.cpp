@@ -1,0 +1,190 @@
+#include "DemodTestSupport.h"
+
+#include "demod/DemodFileJob.h"
+#include "support/RecordingFixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+using namespace demodtest;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::vector<uint8_t> readFile(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+uint32_t u32At(const std::vector<uint8_t>& b, size_t at)
+{
+    return b.at(at) | b.at(at + 1) << 8 | b.at(at + 2) << 16 | uint32_t(b.at(at + 3)) << 24;
+}
+uint16_t u16At(const std::vector<uint8_t>& b, size_t at) { return static_cast<uint16_t>(b.at(at) | b.at(at + 1) << 8); }
+
+size_t entriesIn(const fs::path& folder)
+{
+    size_t n = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(folder))
+        ++n;
+    return n;
+}
+
+// A configured AM set-up of a station at 7110 kHz in a recording of `rate` S/s.
+struct AmJob {
+    explicit AmJob(int32_t rate, int32_t seconds, int32_t start, int32_t end, int32_t recordedSeconds = -1)
+        : setup(DemodSetup::fromFields(selection(start, end, 7105, 7115), kDemodAM, {double(rate), kCenterHz, seconds}))
+        , feeder(source(amStation(10000, 4000, 1000, 0.5), rate, recordedSeconds < 0 ? seconds : recordedSeconds),
+                 rate)
+    {
+        setup.configure(demod);
+    }
+    DemodSetup setup;
+    DemodulatorObject demod;
+    DemodSecondFeeder feeder;
+};
+
+} // namespace
+
+TEST(DemodFileJob, WritesAWholeWavFileThroughATemporaryName)
+{
+    fixtures::TempDir dir;
+    const fs::path folder = fs::path(dir.path) / "new" / "Documents";
+    AmJob am(96000, 5, 1, 4);
+    std::vector<int32_t> marks;
+    DemodFileJob job(am.demod, am.feeder, 1, 4, folder.string(), DemodFileJob::kFixedFileName);
+    job.setProgress([&](int32_t next) {
+        marks.push_back(next);
+        EXPECT_EQ(entriesIn(folder), 1u); // only the temporary file while running
+        EXPECT_FALSE(fs::exists(folder / DemodFileJob::kFixedFileName));
+    });
+    const DemodFileJob::Result result = job.run();
+    ASSERT_TRUE(result.ok) << result.message;
+    EXPECT_TRUE(result.complete);
+    EXPECT_EQ(result.path, (folder / "DemodOutput.wav").string());
+    EXPECT_EQ(marks, (std::vector<int32_t>{2, 3, 4}));
+    EXPECT_EQ(entriesIn(folder), 1u);
+
+    const std::vector<uint8_t> wav = readFile(result.path);
+    ASSERT_GE(wav.size(), 44u);
+    EXPECT_EQ(std::string(wav.begin(), wav.begin() + 4), "RIFF");
+    EXPECT_EQ(u32At(wav, 4), wav.size() - 8);
+    EXPECT_EQ(std::string(wav.begin() + 8, wav.begin() + 16), "WAVEfmt ");
+    EXPECT_EQ(u32At(wav, 16), 16u);
+    EXPECT_EQ(u16At(wav, 20), 1);
+    EXPECT_EQ(u16At(wav, 22), 1);
+    EXPECT_EQ(u32At(wav, 24), 44100u);
+    EXPECT_EQ(u32At(wav, 28), 88200u);
+    EXPECT_EQ(u16At(wav, 32), 2);
+    EXPECT_EQ(u16At(wav, 34), 16);
+    EXPECT_EQ(std::string(wav.begin() + 36, wav.begin() + 40), "data");
+    EXPECT_EQ(u32At(wav, 40), wav.size() - 44);
+    EXPECT_EQ(static_cast<int64_t>(wav.size() - 44), 2 * result.audioSamples);
+    EXPECT_NEAR(static_cast<double>(result.audioSamples), 3 * 44100.0, 3000.0);
+
+    std::vector<int16_t> audio;
+    for (size_t i = 44; i + 1 < wav.size(); i += 2)
+        audio.push_back(static_cast<int16_t>(u16At(wav, i)));
+    EXPECT_GT(toneShare(audio, 44100.0, 1000.0, 44100, 22050), 0.95);
+}
+
+TEST(DemodFileJob, ReplacesAnExistingFileAndAlwaysDoesAtLeastOneSecond)
+{
+    fixtures::TempDir dir;
+    dir.write("DemodOutput.wav", std::vector<uint8_t>(100000, 7));
+    AmJob am(48000, 3, 2, 1);
+    DemodFileJob job(am.demod, am.feeder, 2, 1, dir.path, DemodFileJob::kFixedFileName);
+    const DemodFileJob::Result result = job.run();
+    ASSERT_TRUE(result.ok) << result.message;
+    EXPECT_NEAR(static_cast<double>(result.audioSamples), 44100.0, 3000.0);
+    EXPECT_EQ(fs::file_size(result.path), 44 + 2 * static_cast<uint64_t>(result.audioSamples));
+    EXPECT_EQ(entriesIn(dir.path), 1u);
+}
+
+TEST(DemodFileJob, AFolderThatCannotBeCreatedIsReportedAndLeavesNothing)
+{
+    fixtures::TempDir dir;
+    const std::string blocker = dir.write("Documents", {1, 2, 3});
+    AmJob am(48000, 2, 0, 2);
+    DemodFileJob job(am.demod, am.feeder, 0, 2, blocker + "/sub", DemodFileJob::kFixedFileName);
+    const DemodFileJob::Result result = job.run();
+    EXPECT_FALSE(result.ok);
+    EXPECT_NE(result.message.find("Cannot"), std::string::npos) << result.message;
+    EXPECT_EQ(entriesIn(dir.path), 1u);
+}
+
+TEST(DemodFileJob, CancelLeavesNoFile)
+{
+    fixtures::TempDir dir;
+    AmJob am(48000, 5, 0, 5);
+    DemodFileJob job(am.demod, am.feeder, 0, 5, dir.path, "out.wav");
+    job.setProgress([&](int32_t next) {
+        if (next == 2)
+            job.cancel();
+    });
+    const DemodFileJob::Result result = job.run();
+    EXPECT_FALSE(result.ok);
+    EXPECT_FALSE(result.message.empty());
+    EXPECT_EQ(entriesIn(dir.path), 0u);
+}
+
+// The RIFF lengths are 32 bits: the run stops before the data would pass the
+// limit, and what was written is a valid file.
+TEST(DemodFileJob, StopsAtTheSizeLimitWithAMessage)
+{
+    fixtures::TempDir dir;
+    AmJob am(48000, 10, 0, 10);
+    DemodFileJob job(am.demod, am.feeder, 0, 10, dir.path, "out.wav");
+    job.setMaxDataBytes(250000);
+    const DemodFileJob::Result result = job.run();
+    ASSERT_TRUE(result.ok) << result.message;
+    EXPECT_FALSE(result.complete);
+    EXPECT_NE(result.message.find("4 GiB"), std::string::npos);
+    const std::vector<uint8_t> wav = readFile(result.path);
+    EXPECT_LE(wav.size() - 44, 250000u);
+    EXPECT_GT(wav.size() - 44, 250000u - 2 * 46000u);
+    EXPECT_EQ(u32At(wav, 40), wav.size() - 44);
+}
+
+// Seconds the recording lacks read as zeros, not as the previous second again.
+TEST(DemodFileJob, SecondsBeyondTheRecordingAreSilent)
+{
+    fixtures::TempDir dir;
+    AmJob am(48000, 4, 0, 4, 2);
+    DemodFileJob job(am.demod, am.feeder, 0, 4, dir.path, "out.wav");
+    const DemodFileJob::Result result = job.run();
+    ASSERT_TRUE(result.ok);
+    const std::vector<uint8_t> wav = readFile(result.path);
+    std::vector<int16_t> audio;
+    for (size_t i = 44; i + 1 < wav.size(); i += 2)
+        audio.push_back(static_cast<int16_t>(u16At(wav, i)));
+    ASSERT_GT(audio.size(), 4 * 44100u - 6000u);
+    EXPECT_GT(rms(audio, 44100, 22050), 1000.0);
+    EXPECT_LT(rms(audio, 3 * 44100, 22050), 1.0);
+}
+
+// One second of such a recording is more than the fixed blocks held.
+TEST(DemodFileJob, RecordingsFasterThanFiveMegasamplesPerSecondWork)
+{
+    fixtures::TempDir dir;
+    AmJob am(5200000, 1, 0, 1);
+    DemodFileJob job(am.demod, am.feeder, 0, 1, dir.path, "fast.wav");
+    const DemodFileJob::Result result = job.run();
+    ASSERT_TRUE(result.ok) << result.message;
+    EXPECT_NEAR(static_cast<double>(result.audioSamples), 44100.0, 3000.0);
+}
+
+TEST(DemodFileJob, TimestampedNames)
+{
+    const std::string stamp = "01-Jan-2014 00.00.00";
+    EXPECT_EQ(DemodFileJob::timestampedFileName(kDemodUSB, 7074.0, 7077.0, stamp), "7074.0 USB 01-Jan-2014 00.00.00.wav");
+    EXPECT_EQ(DemodFileJob::timestampedFileName(kDemodLSB, 7074.0, 7077.0, stamp), "7077.0 LSB 01-Jan-2014 00.00.00.wav");
+    EXPECT_EQ(DemodFileJob::timestampedFileName(kDemodSAM, 7105.0, 7115.0, stamp), "7110.0 AM 01-Jan-2014 00.00.00.wav");
+    EXPECT_EQ(DemodFileJob::timestampedFileName(kDemodWFM, 98000.0, 98200.0, stamp),
+              "98100.0 FM 01-Jan-2014 00.00.00.wav");
+    EXPECT_EQ(DemodFileJob::timestampedFileName(kDemodCWU, 7030.0, 7031.0, stamp), "7030.5  01-Jan-2014 00.00.00.wav");
+    EXPECT_EQ(DemodFileJob::timestampedFileName(kDemodAM, 990.0, 1000.0, stamp), " 995.0 AM 01-Jan-2014 00.00.00.wav");
+}
