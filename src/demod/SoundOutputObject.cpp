@@ -1,0 +1,104 @@
+#include "demod/SoundOutputObject.h"
+
+#include "dsp/SystemLog.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+constexpr double inputPerOutputSample = 2.2675736961451248e-05;  // 1 / 44100
+}
+
+SoundOutputObject::SoundOutputObject()
+    : fracResampler(maxResamplerInput), soundScratch(soundScratchSize), soundRing(soundRingSize)
+{
+}
+
+void SoundOutputObject::addSoundData(const double* data, int n, double rate)
+{
+    if (n <= 0)
+        return;
+    if (!(rate >= 2.0) || !std::isfinite(rate)) {
+        SystemLog("sound output: rate %g Hz refused", rate);
+        return;
+    }
+    const double ratio = rate * inputPerOutputSample;
+    // The resampler emits at most piece / ratio + 1 samples per call; the
+    // piece is kept small enough for that to fit in soundScratch.
+    const int piece = std::clamp(static_cast<int>((soundScratchSize - 2) * ratio), 1, maxResamplerInput);
+    const double gain = m_playbackVolume.load(std::memory_order_relaxed);
+    for (int done = 0; done < n;) {
+        const int len = std::min(piece, n - done);
+        const int out = fracResampler.ResampleShortLength(len, ratio, data + done, soundScratch.data(), gain);
+        appendToRing(soundScratch.data(), out);
+        done += len;
+    }
+}
+
+void SoundOutputObject::appendToRing(const int16_t* samples, int n)
+{
+    const int write = soundWritePos.load(std::memory_order_relaxed);
+    const int read = soundReadPos.load(std::memory_order_acquire);
+    int waiting = write - read;
+    if (waiting < 0)
+        waiting += soundRingSize;
+    // Overwriting unplayed audio would corrupt it and the reader's count: the
+    // newest samples give way instead.
+    const int room = soundRingSize - 1 - waiting;
+    if (n > room) {
+        if (!ringFullLogged)
+            SystemLog("sound ring full: %d samples dropped", n - room);
+        ringFullLogged = true;
+        n = room;
+    } else {
+        ringFullLogged = false;
+    }
+    const int first = std::min(n, soundRingSize - write);
+    std::copy(samples, samples + first, soundRing.begin() + write);
+    std::copy(samples + first, samples + n, soundRing.begin());
+    soundWritePos.store((write + n) % soundRingSize, std::memory_order_release);
+}
+
+void SoundOutputObject::setNoOutput(bool noOutput)
+{
+    soundNoOutput.store(noOutput, std::memory_order_release);
+}
+
+int SoundOutputObject::numSoundSamples() const
+{
+    const int waiting = soundWritePos.load(std::memory_order_acquire) - soundReadPos.load(std::memory_order_acquire);
+    return waiting < 0 ? waiting + soundRingSize : waiting;
+}
+
+void SoundOutputObject::setPlaybackVolume(double volume)
+{
+    m_playbackVolume.store(volume, std::memory_order_relaxed);
+}
+
+double SoundOutputObject::playbackVolume() const
+{
+    return m_playbackVolume.load(std::memory_order_relaxed);
+}
+
+bool SoundOutputObject::fillSoundBuffer(int16_t* buffer)
+{
+    std::fill(buffer, buffer + frameCount, int16_t{0});
+    const int write = soundWritePos.load(std::memory_order_acquire);
+    if (soundNoOutput.load(std::memory_order_acquire)) {
+        // The reader empties the ring by catching up with the writer; resetting
+        // both positions to 0 would race a writer on another thread.
+        soundReadPos.store(write, std::memory_order_release);
+        return false;
+    }
+    const int read = soundReadPos.load(std::memory_order_relaxed);
+    int waiting = write - read;
+    if (waiting < 0)
+        waiting += soundRingSize;
+    if (waiting < frameCount)
+        return false;
+    const int first = std::min(frameCount, soundRingSize - read);
+    std::copy(soundRing.begin() + read, soundRing.begin() + read + first, buffer);
+    std::copy(soundRing.begin(), soundRing.begin() + (frameCount - first), buffer + first);
+    soundReadPos.store((read + frameCount) % soundRingSize, std::memory_order_release);
+    return true;
+}
