@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+
+#include <cmath>
+#include <cstdint>
+#include <functional>
+#include <numbers>
+
+// A 16-bit recording in the 44-byte layout whose name carries its centre
+// frequency and start time (kAmRecordingName: 7100 kHz, 2 Jan 2014 03:04:05
+// UTC), holding one AM station at kAmCarrierOffsetHz above the centre whose
+// modulating tone may change every second.
+inline constexpr const char* kAmRecordingName = "SDRSharp_20140102_030405Z_7100000Hz_IQ.wav";
+inline constexpr double kAmCarrierOffsetHz = 10000.0;
+
+// toneOfSecond(s): the modulating tone of second s, Hz.
+inline bool writeAmRecording(const QString& path, int seconds, uint32_t rate,
+                             const std::function<double(int)>& toneOfSecond, double depth = 0.5)
+{
+    const uint64_t frames = static_cast<uint64_t>(rate) * seconds;
+    QByteArray header(44, '\0');
+    auto put32 = [&header](int at, uint32_t v) {
+        for (int k = 0; k < 4; ++k)
+            header[at + k] = static_cast<char>(v >> (8 * k));
+    };
+    header.replace(0, 4, "RIFF");
+    put32(4, static_cast<uint32_t>(36 + frames * 4));
+    header.replace(8, 8, "WAVEfmt ");
+    put32(16, 16);
+    header[20] = 1;
+    header[22] = 2;
+    put32(24, rate);
+    put32(28, rate * 4);
+    header[32] = 4;
+    header[34] = 16;
+    header.replace(36, 4, "data");
+    put32(40, static_cast<uint32_t>(frames * 4));
+
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(header) != header.size())
+        return false;
+    QByteArray second(static_cast<qsizetype>(rate) * 4, '\0');
+    double tonePhase = 0.0;
+    for (int s = 0; s < seconds; ++s) {
+        const double toneStep = 2.0 * std::numbers::pi * toneOfSecond(s) / rate;
+        for (uint32_t k = 0; k < rate; ++k) {
+            const double t = (static_cast<double>(s) * rate + k) / rate;
+            const double carrierPhase = 2.0 * std::numbers::pi * std::fmod(kAmCarrierOffsetHz * t, 1.0);
+            const double envelope = 6000.0 * (1.0 + depth * std::cos(tonePhase));
+            tonePhase = std::fmod(tonePhase + toneStep, 2.0 * std::numbers::pi);
+            const auto i = static_cast<int16_t>(std::lround(envelope * std::cos(carrierPhase)));
+            const auto q = static_cast<int16_t>(std::lround(envelope * std::sin(carrierPhase)));
+            second[4 * k] = static_cast<char>(i & 0xFF);
+            second[4 * k + 1] = static_cast<char>((i >> 8) & 0xFF);
+            second[4 * k + 2] = static_cast<char>(q & 0xFF);
+            second[4 * k + 3] = static_cast<char>((q >> 8) & 0xFF);
+        }
+        if (file.write(second) != second.size())
+            return false;
+    }
+    return true;
+}
