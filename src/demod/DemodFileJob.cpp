@@ -64,18 +64,27 @@ public:
         return true;
     }
 
-    bool write(const void* data, size_t bytes) { return std::fwrite(data, 1, bytes, file_) == bytes; }
-
-    bool rewriteStart(const void* data, size_t bytes)
+    // After a failure the file is past saving: the error is kept for commit().
+    bool write(const void* data, size_t bytes)
     {
-        return std::fseek(file_, 0, SEEK_SET) == 0 && write(data, bytes);
+        if (error_ == 0 && std::fwrite(data, 1, bytes, file_) != bytes)
+            error_ = errno != 0 ? errno : EIO;
+        return error_ == 0;
     }
 
-    // Flushes to disk, closes and renames; returns 0 or the errno.
+    void rewriteStart(const void* data, size_t bytes)
+    {
+        if (error_ == 0 && std::fseek(file_, 0, SEEK_SET) != 0)
+            error_ = errno;
+        write(data, bytes);
+    }
+
+    // Flushes to disk, closes and renames unless a write failed; returns 0 or
+    // the errno of the first failure.
     int commit(const std::string& target)
     {
-        int error = 0;
-        if (std::fflush(file_) != 0 || fsync(fileno(file_)) != 0)
+        int error = error_;
+        if (error == 0 && (std::fflush(file_) != 0 || fsync(fileno(file_)) != 0))
             error = errno;
         if (std::fclose(file_) != 0 && error == 0)
             error = errno;
@@ -98,6 +107,7 @@ public:
 private:
     std::string path_;
     FILE* file_ = nullptr;
+    int error_ = 0;
 };
 
 } // namespace
@@ -154,9 +164,9 @@ DemodFileJob::Result DemodFileJob::run()
     std::vector<int16_t> audio(static_cast<size_t>(demod_.maxOutputSamples(feeder_.sampleRate())));
     std::vector<uint8_t> bytes(audio.size() * 2);
     uint64_t dataBytes = 0;
-    bool writeFailed = !file.write(header, sizeof header);
     result.complete = true;
-    while (!writeFailed) {
+    bool writing = file.write(header, sizeof header);
+    while (writing) {
         if (cancelled_) {
             result.message = "Demodulation to file cancelled.";
             return result;
@@ -171,7 +181,7 @@ DemodFileJob::Result DemodFileJob::run()
         }
         for (int i = 0; i < n; ++i)
             putU16(bytes.data() + 2 * i, static_cast<uint16_t>(audio[i]));
-        writeFailed = !file.write(bytes.data(), 2ull * n);
+        writing = file.write(bytes.data(), 2ull * n);
         dataBytes += 2ull * n;
         const int32_t next = position_;
         if (progress_)
@@ -182,12 +192,10 @@ DemodFileJob::Result DemodFileJob::run()
     SystemLog("All done playing back");
 
     const std::string target = (folder / fileName_).string();
-    if (!writeFailed) {
-        wavHeader(header, dataBytes);
-        writeFailed = !file.rewriteStart(header, sizeof header);
-    }
-    const int error = writeFailed ? errno : file.commit(target);
-    if (writeFailed || error != 0) {
+    wavHeader(header, dataBytes);
+    file.rewriteStart(header, sizeof header);
+    const int error = file.commit(target);
+    if (error != 0) {
         result.complete = false;
         result.message = "Cannot write \"" + target + "\": " + systemError(error);
         return result;

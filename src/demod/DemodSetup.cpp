@@ -58,6 +58,10 @@ DemodSetup DemodSetup::fromFields(const SelectionFields& fields, int mode, const
         setup.error_ = "Unknown demodulation mode.";
         return setup;
     }
+    if (!(recording.sampleRate >= 1.0)) {
+        setup.error_ = "The recording has no sample rate.";
+        return setup;
+    }
 
     const std::optional<double> start = parseNumber(fields.startTime);
     const std::optional<double> end = parseNumber(fields.endTime);

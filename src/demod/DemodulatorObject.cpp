@@ -110,7 +110,9 @@ void DemodulatorObject::SetInputSampleRate(double rate, double bandwidth)
 
     // A multiple of 256 of about 10 ms of input; at least 256, or slow
     // recordings would hand every sample to the chain on its own.
-    m_InBufLimit = static_cast<int32_t>(m_InputRate * (0.01 * m_OutputRate) / m_OutputRate) & ~0xFF;
+    m_InBufLimit = m_OutputRate > 0.0
+                       ? static_cast<int32_t>(m_InputRate * (0.01 * m_OutputRate) / m_OutputRate) & ~0xFF
+                       : 0;
     m_InBufLimit = std::max(m_InBufLimit, 256);
     SystemLog("mainBandpassFilter m_InBufLimit %d", m_InBufLimit);
     sizeBuffers();
@@ -128,6 +130,9 @@ void DemodulatorObject::sizeBuffers()
         demodBandBuf.resize(block + kBandpassBlock);
         demodAudioBuf.resize(block + kBandpassBlock);
     }
+    // Longer blocks are resampled in passes of this length.
+    if (!wavResampler)
+        wavResampler = std::make_unique<FractionalResamplerObject>(100000);
 }
 
 bool DemodulatorObject::SetDemodMode(int mode, double filter, double pbt, double bandwidth)
@@ -270,11 +275,6 @@ int DemodulatorObject::demodIQData(ComplexSample* samples, int count, int16_t* o
     }
 
     if (output) {
-        const int capacity = static_cast<int>(demodAudioBuf.size());
-        if (!wavResampler || wavResamplerCapacity < capacity) {
-            wavResamplerCapacity = std::max(capacity, 100000);
-            wavResampler = std::make_unique<FractionalResamplerObject>(wavResamplerCapacity);
-        }
         const int n = wavResampler->ResampleShortLength(audioCount, audioRate * 2.2675736961451248e-05, audio,
                                                          output + currentOutputLen, 1.0);
         return currentOutputLen + n;

@@ -129,8 +129,9 @@ public:
     double sMeterPeak = 0.0;     // dBm, peak of the last block
     double carrierFreqKHz = 0.0; // last measured carrier, kHz
     // Power per bin of the last carrier transform (kCarrierFftSize entries,
-    // empty before the first measurement); bin k is k * carrierRate / 32768 Hz
-    // below the tuned frequency for k < 16384 and above it beyond.
+    // empty before the first measurement); bin k up to 16384 lies
+    // k * carrierRate / 32768 Hz below the tuned frequency, bin k beyond
+    // (32768 - k) * carrierRate / 32768 Hz above it.
     std::vector<double> carrierPower;
     double carrierPeakPower = 0.0;
     int32_t carrierPeakBin = 0;
@@ -181,7 +182,6 @@ private:
     std::vector<ComplexSample> demodBandBuf;
     std::vector<double> demodAudioBuf;
     std::unique_ptr<FractionalResamplerObject> wavResampler;
-    int wavResamplerCapacity = 0;
 
     std::vector<ComplexSample> carrierRing;
     int32_t carrierRingPos = 0;

@@ -35,12 +35,14 @@ public:
     double setDataRate(double inRate, double desiredMaxOutputBandwidth);
 
     // Tunes the oscillator to an offset in Hz (any sign, |hz| below half the input
-    // rate to be meaningful): the component at -hz of re + j*im moves to 0 Hz. The
-    // phasor restarts at 1.
+    // rate to be meaningful): the component at -hz of re + j*im moves to 0 Hz, which
+    // with the readers' layout (im holds the in-phase value) is the component at +hz
+    // of the recording. The phasor restarts at 1. Before any rate is set the offset
+    // is stored but the oscillator stays at 0 Hz.
     void SetFrequency(double hz);
 
     // Mixes and decimates n input samples at the input rate (n >= 0, any length:
-    // pieces give the same output as one long block). Writes the outputs at the
+    // pieces give the output of one long block, up to rounding). Writes the outputs at the
     // output rate to out and returns their count. out may equal in; in is not
     // changed otherwise. The oscillator's magnitude settles at sqrt(0.95) after
     // ringing (1, 0.95, 0.995, 0.955, ...) from each tuning.
@@ -54,7 +56,7 @@ public:
     double MaxBW() const { return m_MaxBW; }
     double NcoFreq() const { return m_NcoFreq; }
     int NumStages() const { return m_NumStages; }
-    const FilterObject& Stage(int index) const { return *m_Chain[index]; }
+    const FilterObject& Stage(int index) const { return *m_Chain[index]; } // 0 <= index < NumStages()
 
 private:
     // The oscillator runs on parallel lanes (sample k of a run on lane k mod kLanes),

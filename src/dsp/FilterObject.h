@@ -31,8 +31,8 @@ public:
 
     // A type-1 stage: `length` taps forming a symmetric half-band set of 4k+3
     // taps (HalfBandCoefficients.h), copied. Only the even taps and the centre
-    // are used. An unusable set (null, or a length not of that form) is logged
-    // and makes a stage whose calls return 0.
+    // are used. An unusable set (null, not symmetric, or a length not of that
+    // form) is logged and makes a stage whose type-1 calls return 0.
     FilterObject(int type, int length, const double* coeff);
 
     FilterObject(const FilterObject&) = delete;
@@ -59,16 +59,16 @@ private:
     int filterType;
     int m_FirLength = 0;
     std::unique_ptr<ComplexSample[]> m_pHBFirBuf; // L-1 history samples, then the current piece
-    double H0, H2, H4, H5; // the 11-tap set's distinct taps: H6, H8, H10 mirror H4, H2, H0
-    ComplexSample d[10];                                  // 11-tap history d0 ... d9, d9 the newest
-    ComplexSample m_Xodd, m_Xeven;                        // CIC: last and second-to-last input
-    std::unique_ptr<double[]> m_pHBFirRBuf;
+    double H0, H2, H4, H5;                        // distinct 11-tap taps; H6, H8, H10 mirror H4, H2, H0
+    ComplexSample d[10];                          // 11-tap history d0 ... d9, d9 the newest
+    ComplexSample m_Xodd, m_Xeven;                // CIC: last and second-to-last input
+    std::unique_ptr<double[]> m_pHBFirRBuf;       // as m_pHBFirBuf, for the real variant
 
     std::vector<double> m_EvenHalfTaps; // h[0], h[2], ... below the centre tap
     double m_CentreTap = 0.0;
-    bool m_ComplexNextIsOdd = false;  // stream position of the next type-1 complex input
-    bool m_RealNextIsOdd = false;     // likewise for the real stream
-    bool m_Tap11NextIsOdd = false;    // likewise for the 11-tap stream
-    bool m_CicHoldsSample = false;    // an unpaired CIC input waits in m_CicHeldSample
+    bool m_ComplexNextIsOdd = false; // stream position of the next type-1 complex input
+    bool m_RealNextIsOdd = false;    // likewise for the real stream
+    bool m_Tap11NextIsOdd = false;   // likewise for the 11-tap stream
+    bool m_CicHoldsSample = false;   // an unpaired CIC input waits in m_CicHeldSample
     ComplexSample m_CicHeldSample;
 };

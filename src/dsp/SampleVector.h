@@ -24,16 +24,17 @@ inline void StoreSample(ComplexSample* sample, Double2 v) { std::memcpy(static_c
 using Double4 = double __attribute__((vector_size(32)));
 
 // The hot loops come in two builds: a portable one on Double2, and one on Double4
-// for x86-64 machines with AVX2, where a Double4 is one register. Without such
-// registers Double4 code is split poorly, so it only runs where they exist.
+// for x86-64 machines with AVX2, where a Double4 is one register (elsewhere Double4
+// code is split poorly, so it only runs where such registers exist).
 #if defined(__x86_64__) && defined(__GNUC__)
 #define KORVEL_WIDE_TARGET __attribute__((target("avx2,fma")))
-inline bool WideVectorsAvailable()
-{
-    static const bool available = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
-    return available;
-}
 #else
 #define KORVEL_WIDE_TARGET
-inline bool WideVectorsAvailable() { return false; }
 #endif
+
+// True when the wide build runs: the machine has it and it has not been switched off.
+bool WideVectorsAvailable();
+
+// Switches the wide build off or back on (process-wide; both builds give the same
+// results up to rounding). For comparing the two builds.
+void SetWideVectorsEnabled(bool enabled);

@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <sys/resource.h>
 
 using namespace demodtest;
 namespace fs = std::filesystem;
@@ -114,6 +116,32 @@ TEST(DemodFileJob, AFolderThatCannotBeCreatedIsReportedAndLeavesNothing)
     EXPECT_FALSE(result.ok);
     EXPECT_NE(result.message.find("Cannot"), std::string::npos) << result.message;
     EXPECT_EQ(entriesIn(dir.path), 1u);
+}
+
+// A write that fails part way (here the file size limit, as a full disk would)
+// is reported, and the file that was there before stays as it was.
+TEST(DemodFileJob, AFailedWriteKeepsThePreviousFileAndLeavesNoPart)
+{
+    fixtures::TempDir dir;
+    const std::vector<uint8_t> previous(1000, 42);
+    dir.write("DemodOutput.wav", previous);
+    AmJob am(48000, 5, 0, 5);
+    DemodFileJob job(am.demod, am.feeder, 0, 5, dir.path, DemodFileJob::kFixedFileName);
+
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 150000;
+    setrlimit(RLIMIT_FSIZE, &small);
+    const DemodFileJob::Result result = job.run();
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, oldHandler);
+
+    EXPECT_FALSE(result.ok);
+    EXPECT_NE(result.message.find("Cannot write"), std::string::npos) << result.message;
+    EXPECT_EQ(entriesIn(dir.path), 1u);
+    EXPECT_EQ(readFile(fs::path(dir.path) / "DemodOutput.wav"), previous);
 }
 
 TEST(DemodFileJob, CancelLeavesNoFile)

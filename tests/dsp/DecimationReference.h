@@ -4,6 +4,7 @@
 // from their definitions, to check the real ones against.
 
 #include "dsp/ComplexSample.h"
+#include "dsp/SampleVector.h"
 
 #include <cmath>
 #include <random>
@@ -105,5 +106,10 @@ inline double RelativeError(const std::vector<ComplexSample>& a, const std::vect
     }
     return scale > 0 ? worst / scale : worst;
 }
+
+// Turns the wide build of the loops back on when a test that tries both ends.
+struct RestoreWideVectors {
+    ~RestoreWideVectors() { SetWideVectorsEnabled(true); }
+};
 
 } // namespace reference

@@ -117,38 +117,43 @@ TEST(DownconverterObject, MatchesThePlainRecursionAndDecimators)
             mixed[i] = oscillator.Mix(signal[i]);
         }
 
-        DownconverterObject downconverter;
-        downconverter.setDataRate(c.rate, c.bandwidth);
-        downconverter.SetFrequency(c.hz);
-        // The retuning falls at total / 2, between two calls.
-        std::vector<ComplexSample> output;
-        std::vector<ComplexSample> work;
-        for (std::size_t pos = 0, b = 0; pos < signal.size(); ++b) {
-            const std::size_t half = signal.size() / 2;
-            std::size_t length = std::min<std::size_t>(c.blocks[b % c.blocks.size()], signal.size() - pos);
-            if (pos < half && pos + length > half)
-                length = half - pos;
-            if (pos == half)
-                downconverter.SetFrequency(-c.hz / 3);
-            work.assign(signal.begin() + pos, signal.begin() + pos + length);
-            const int m = downconverter.ProcessDataLength(static_cast<int>(length), work.data(), work.data());
-            output.insert(output.end(), work.begin(), work.begin() + m);
-            pos += length;
-        }
+        // Both builds of the loops, whichever this machine runs by default.
+        const reference::RestoreWideVectors restore;
+        for (const bool wide : {true, false}) {
+            SetWideVectorsEnabled(wide);
+            DownconverterObject downconverter;
+            downconverter.setDataRate(c.rate, c.bandwidth);
+            downconverter.SetFrequency(c.hz);
+            // The retuning falls at total / 2, between two calls.
+            std::vector<ComplexSample> output;
+            std::vector<ComplexSample> work;
+            for (std::size_t pos = 0, b = 0; pos < signal.size(); ++b) {
+                const std::size_t half = signal.size() / 2;
+                std::size_t length = std::min<std::size_t>(c.blocks[b % c.blocks.size()], signal.size() - pos);
+                if (pos < half && pos + length > half)
+                    length = half - pos;
+                if (pos == half)
+                    downconverter.SetFrequency(-c.hz / 3);
+                work.assign(signal.begin() + pos, signal.begin() + pos + length);
+                const int m = downconverter.ProcessDataLength(static_cast<int>(length), work.data(), work.data());
+                output.insert(output.end(), work.begin(), work.begin() + m);
+                pos += length;
+            }
 
-        std::vector<ComplexSample> expected = mixed;
-        for (int s = 0; s < downconverter.NumStages(); ++s) {
-            const FilterObject& stage = downconverter.Stage(s);
-            const int taps = stage.FilterType() == 3 ? 0 : stage.FilterType() == 2 ? 11 : stage.FirLength();
-            expected = reference::Decimate(expected, taps,
-                                           taps == 11 ? reference::Tap11Set() : HalfBandCoefficients::TapsOfLength(taps));
-        }
-        ASSERT_EQ(output.size(), expected.size()) << c.rate;
-        EXPECT_LT(reference::RelativeError(output, expected), 1e-9) << c.rate << " " << c.hz;
-        // The first samples after tuning, each on its own.
-        for (int k = 0; k < 8 && downconverter.NumStages() == 0; ++k) {
-            EXPECT_NEAR(output[k].re, expected[k].re, 1e-9 * 30000) << k;
-            EXPECT_NEAR(output[k].im, expected[k].im, 1e-9 * 30000) << k;
+            std::vector<ComplexSample> expected = mixed;
+            for (int s = 0; s < downconverter.NumStages(); ++s) {
+                const FilterObject& stage = downconverter.Stage(s);
+                const int taps = stage.FilterType() == 3 ? 0 : stage.FilterType() == 2 ? 11 : stage.FirLength();
+                const double* set = taps == 11 ? reference::Tap11Set() : HalfBandCoefficients::TapsOfLength(taps);
+                expected = reference::Decimate(expected, taps, set);
+            }
+            ASSERT_EQ(output.size(), expected.size()) << c.rate;
+            EXPECT_LT(reference::RelativeError(output, expected), 1e-9) << c.rate << " " << c.hz << " wide " << wide;
+            // The first samples after tuning, each on its own.
+            for (int k = 0; k < 8 && downconverter.NumStages() == 0; ++k) {
+                EXPECT_NEAR(output[k].re, expected[k].re, 1e-9 * 30000) << k;
+                EXPECT_NEAR(output[k].im, expected[k].im, 1e-9 * 30000) << k;
+            }
         }
     }
 }
