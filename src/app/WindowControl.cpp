@@ -627,7 +627,6 @@ WindowControl::~WindowControl()
     // its thread joined before the window goes.
     disconnect(fileRun.get(), nullptr, this, nullptr);
     fileRun.reset();
-    soundDevice->stopSound();
 }
 
 bool WindowControl::isDrawingWaterfall() const
