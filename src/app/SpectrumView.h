@@ -18,6 +18,7 @@ public:
 
     // The column heights to draw (kColumns values); not owned, may be null.
     void setSpectrum(const std::vector<double>* columns) { mpxSpectrum = columns; }
+    const std::vector<double>* spectrum() const { return mpxSpectrum; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;

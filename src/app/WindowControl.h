@@ -102,6 +102,7 @@ public:
     // The audio queue between the demodulator and the sound device.
     SoundOutputObject& soundOutputObject() { return *soundOutput; }
     SoundDeviceMenu* soundDevices() const { return soundDeviceMenu; }
+    const SoundOutputDevice& soundOutputDevice() const { return *soundDevice; }
 
 public slots:
     // Asks for a recordings folder; confirming stores and lists it.

@@ -1,4 +1,7 @@
 #include "app/FFTView.h"
+#include "app/SoundDeviceMenu.h"
+#include "app/SoundOutputDevice.h"
+#include "app/SpectrumView.h"
 #include "app/WindowControl.h"
 #include "demod/DemodFileJob.h"
 #include "demod/DemodSecondFeeder.h"
@@ -12,7 +15,9 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QProgressBar>
 #include <QSettings>
 #include <QSignalSpy>
@@ -367,6 +372,57 @@ TEST_F(PlaybackTest, UnwritableDocumentsFolderIsReportedAndLeavesNothing)
     EXPECT_FALSE(finished.first().first().toBool());
     EXPECT_TRUE(window->statusText().startsWith("The WAV file was not written")) << window->statusText().toStdString();
     EXPECT_TRUE(button("demodFileButton")->isEnabled());
+}
+
+TEST_F(PlaybackTest, WideFmPlaybackDrawsTheMultiplexSpectrumOnTheSlowTick)
+{
+    ASSERT_TRUE(writeWfmRecording(pathOf("SDRSharp_20140102_050000Z_7100000Hz_IQ.wav"), 4, 250000));
+    ASSERT_TRUE(load("SDRSharp_20140102_050000Z_7100000Hz_IQ.wav"));
+    select("0", "4", "7020", "7200", "WFM");
+    auto* view = window->findChild<SpectrumView*>("spectrumView");
+    button("playbutton")->click();
+    ASSERT_TRUE(window->isPlaying());
+    tick();
+    window->OneSecTimer();
+    EXPECT_EQ(view->spectrum(), nullptr) << "one second is less than a transform";
+    tick();
+    tick();
+    window->OneSecTimer();
+    ASSERT_NE(view->spectrum(), nullptr);
+    const std::vector<double>& columns = *view->spectrum();
+    ASSERT_EQ(columns.size(), size_t(SpectrumView::kColumns));
+    // The multiplex runs at 250 kHz here: the pilot lands in column 199.
+    const auto peak = std::max_element(columns.begin() + 150, columns.begin() + 250);
+    EXPECT_NEAR(peak - columns.begin(), 199, 1);
+}
+
+TEST_F(PlaybackTest, DeviceChosenDuringAFileRunIsTakenWhenItEnds)
+{
+    if (qEnvironmentVariableIsEmpty("PULSE_SERVER"))
+        EXPECT_FALSE(window->findChild<QLabel*>("soundStatusLabel")->text().isEmpty())
+            << "no sound server: the status line says so";
+    SoundDeviceMenu* devices = window->soundDevices();
+    devices->setDevices({{"Headset", 0, "test-headset", 2, 0}});
+    QAction* headset = devices->menu()->actions().value(1);
+    ASSERT_NE(headset, nullptr);
+    ASSERT_EQ(headset->text(), "Headset");
+
+    select("0", "29", "7105", "7115");
+    QSignalSpy finished(window.get(), &WindowControl::demodFileFinished);
+    button("demodFileButton")->click();
+    ASSERT_TRUE(window->isWritingFile());
+    headset->trigger();
+    EXPECT_TRUE(window->soundOutputDevice().deviceId().isEmpty());
+    ASSERT_TRUE(finished.wait(30000));
+    for (int waited = 0; window->soundOutputDevice().deviceId().isEmpty() && waited < 3000; waited += 20)
+        QTest::qWait(20);
+    EXPECT_EQ(window->soundOutputDevice().deviceId(), "test-headset");
+    // A device that cannot be opened: said in the status line, nothing stops.
+    EXPECT_FALSE(window->findChild<QLabel*>("soundStatusLabel")->text().isEmpty());
+    select("1", "3", "7105", "7115");
+    button("playbutton")->click();
+    tick();
+    EXPECT_EQ(window->playBackSecond(), 2);
 }
 
 } // namespace
