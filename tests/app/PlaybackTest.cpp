@@ -359,6 +359,18 @@ TEST_F(PlaybackTest, FileButtonsDoNothingWhilePlaying)
     EXPECT_TRUE(window->isPlaying());
 }
 
+TEST_F(PlaybackTest, ClosingTheWindowDuringAFileRunStopsItAndLeavesNoPartialFile)
+{
+    select("0", "29", "7105", "7115");
+    button("demodFileButton")->click();
+    ASSERT_TRUE(window->isWritingFile());
+    window.reset();
+    const QStringList left = QDir(QDir(home.path()).filePath("Documents"))
+                                 .entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+    for (const QString& name : left)
+        EXPECT_EQ(name, "DemodOutput.wav") << "a temporary file was left behind";
+}
+
 TEST_F(PlaybackTest, UnwritableDocumentsFolderIsReportedAndLeavesNothing)
 {
     // A file where the Documents folder should be.
