@@ -285,3 +285,19 @@ TEST(DemodulatorObject, CarrierLogAppendsAStampedLinePerMeasurement)
     }
     EXPECT_GE(lines, 2);
 }
+
+// The multiplex view reads the undecimated discriminator output from the ring
+// (the start-up transient aside).
+TEST(DemodulatorObject, WfmFillsTheMultiplexRingAtThePipelineRate)
+{
+    DemodulatorObject demod;
+    demodulateToAudio(fmStation(0, 4000, 1000, 50000), 192000, 1, kDemodWFM, 7010, 7190, &demod);
+    EXPECT_EQ(demod.mpxRate, 192000.0);
+    EXPECT_EQ(demod.mpxRingPos % 1024, 0);
+    EXPECT_GT(demod.mpxRingPos, 192000 - 2 * 1024 - demod.getInBufLimit());
+    double peak = 0.0;
+    for (int i = demod.mpxRingPos / 2; i < demod.mpxRingPos; ++i)
+        peak = std::max(peak, std::abs(demod.mpxRing[i]));
+    // 50 kHz of deviation is a phase step of 2 pi 50000 / 192000 per sample, times 8000.
+    EXPECT_NEAR(peak, 8000.0 * 2.0 * std::numbers::pi * 50000.0 / 192000.0, 300.0);
+}
