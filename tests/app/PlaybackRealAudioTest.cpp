@@ -4,7 +4,7 @@
 #include "demod/DemodulatorObject.h"
 #include "recording/RecordingObject.h"
 
-#include "AmRecording.h"
+#include "IqRecordingWriter.h"
 #include "MonitorRecorder.h"
 #include "ToneMeasure.h"
 

@@ -10,7 +10,7 @@
 #include "demod/SoundOutputObject.h"
 #include "recording/RecordingObject.h"
 
-#include "AmRecording.h"
+#include "IqRecordingWriter.h"
 
 #include <QComboBox>
 #include <QDir>

@@ -16,7 +16,8 @@
 inline constexpr const char* kAmRecordingName = "SDRSharp_20140102_030405Z_7100000Hz_IQ.wav";
 inline constexpr double kAmCarrierOffsetHz = 10000.0;
 
-// Writes `seconds` seconds at `rate` S/s of sample(k) = (I, Q) in 16-bit units.
+// Writes `seconds` seconds at `rate` S/s of sample(k) = (I, Q) in 16-bit
+// units; without `sample`, a sparse file of zeros.
 inline bool writeIqRecording(const QString& path, int seconds, uint32_t rate,
                              const std::function<std::pair<double, double>(int64_t k)>& sample)
 {
@@ -42,6 +43,8 @@ inline bool writeIqRecording(const QString& path, int seconds, uint32_t rate,
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(header) != header.size())
         return false;
+    if (!sample)
+        return file.resize(44 + static_cast<qint64>(frames) * 4);
     QByteArray second(static_cast<qsizetype>(rate) * 4, '\0');
     for (int s = 0; s < seconds; ++s) {
         for (uint32_t k = 0; k < rate; ++k) {
