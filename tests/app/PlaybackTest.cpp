@@ -15,6 +15,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -357,6 +358,19 @@ TEST_F(PlaybackTest, FileButtonsDoNothingWhilePlaying)
     window->doDemodToFile();
     EXPECT_FALSE(window->isWritingFile());
     EXPECT_TRUE(window->isPlaying());
+}
+
+TEST_F(PlaybackTest, SkipsMoveTheFileRunToo)
+{
+    select("0", "29", "7105", "7115");
+    QSignalSpy finished(window.get(), &WindowControl::demodFileFinished);
+    button("demodFileButton")->click();
+    ASSERT_TRUE(window->isWritingFile());
+    button("p60SecButton")->click();
+    ASSERT_TRUE(finished.wait(30000));
+    ASSERT_TRUE(finished.first().first().toBool()) << window->statusText().toStdString();
+    // Past the end: the run stopped after the second it was on.
+    EXPECT_LT(QFileInfo(QDir(home.path()).filePath("Documents/DemodOutput.wav")).size(), 10 * 88200);
 }
 
 TEST_F(PlaybackTest, ClosingTheWindowDuringAFileRunStopsItAndLeavesNoPartialFile)
