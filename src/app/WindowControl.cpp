@@ -157,9 +157,9 @@ WindowControl::WindowControl(QWidget* parent)
     connect(waterfallLoader, &WaterfallLoader::rowsReady, this, &WindowControl::drawWaterfallRows);
     connect(waterfallLoader, &WaterfallLoader::finished, this, &WindowControl::endWaterfall);
 
-    // Start-up order: the devices, then the demodulator with its sound output
-    // (above), the preferences and files, the timers, the device menu and
-    // last the sound output on the chosen device.
+    // The demodulator and its sound output queue exist from here on; then the
+    // devices and their menu, the preferences and files, the timers, and last
+    // the sound output opens the chosen device.
     soundDeviceMenu->followSystemDevices();
     soundDeviceMenu->setBusyCheck([this] { return fileRun->isRunning(); });
     theAudioSpectrumView->setSource(demodulator.get());
