@@ -26,6 +26,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -1016,7 +1017,10 @@ void WindowControl::startDemodToFile(bool timestamped)
                     : DemodFileJob::kFixedFileName;
     const QString folder = documentsFolder();
     QString error;
-    if (!fileRun->start(QFile::decodeName(recordingObject->path().c_str()), *setup, folder,
+    // The run opens the file on its own; a folder given relative to the
+    // working directory must not be read as a name in the recordings folder.
+    const QString recordingPath = QFileInfo(QFile::decodeName(recordingObject->path().c_str())).absoluteFilePath();
+    if (!fileRun->start(recordingPath, *setup, folder,
                         QFile::decodeName(fileName.c_str()), mWriteCarrierTxt ? folder : QString(), &error)) {
         showStatus(error);
         return;
