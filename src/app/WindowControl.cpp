@@ -1,11 +1,22 @@
 #include "app/WindowControl.h"
 
 #include "app/AudioSpectrumView.h"
+#include "app/DemodFileRun.h"
 #include "app/FFTView.h"
 #include "app/FreqScaleView.h"
+#include "app/SoundDeviceMenu.h"
+#include "app/SoundOutputDevice.h"
 #include "app/SpectrumView.h"
 #include "app/WaterfallLoader.h"
 #include "app/WaterfallScrollArea.h"
+#include "demod/CNumberFormat.h"
+#include "demod/DemodFileJob.h"
+#include "demod/DemodSecondFeeder.h"
+#include "demod/DemodSetup.h"
+#include "demod/DemodulatorObject.h"
+#include "demod/MultiplexSpectrum.h"
+#include "demod/SoundOutputObject.h"
+#include "dsp/SystemLog.h"
 #include "recording/RecordingObject.h"
 #include "recording/SelectionRules.h"
 
@@ -15,6 +26,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -30,9 +42,11 @@
 #include <QSettings>
 #include <QSlider>
 #include <QSplitter>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTabWidget>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -43,6 +57,12 @@ namespace {
 const char* const kModeNames[] = {"AM", "SAM", "FM", "WFM", "USB", "LSB", "CWU", "CWL", "None"};
 const char* const kFrameKey = "WindowControlAutoSaveName";
 const char* const kSplitterKey = "WindowControlSplitters";
+
+// Playback keeps this many 44100 Hz samples waiting in the sound output.
+constexpr int kQueuedAudioTarget = 20000;
+// Seconds of recording one fast tick may feed at most: without audio reaching
+// the queue (mode "None", a silent band) the tick would otherwise read on.
+constexpr int kMaxSecondsPerTick = 2;
 
 QSettings Preferences()
 {
@@ -84,6 +104,11 @@ QGroupBox* MakeGroup(const QString& title, QHBoxLayout** row)
 
 WindowControl::WindowControl(QWidget* parent)
     : QMainWindow(parent)
+    , soundDeviceMenu(new SoundDeviceMenu(this))
+    , soundOutput(std::make_unique<SoundOutputObject>())
+    , demodulator(std::make_unique<DemodulatorObject>(soundOutput.get()))
+    , soundDevice(std::make_unique<SoundOutputDevice>(*soundOutput))
+    , fileRun(std::make_unique<DemodFileRun>())
     , fftView(new FFTView)
     , freqScaleView(new FreqScaleView)
     , scrollingView(new WaterfallScrollArea(fftView, freqScaleView))
@@ -121,8 +146,24 @@ WindowControl::WindowControl(QWidget* parent)
     drawingProgress->setFormat("%v of %m s");
     drawingProgress->hide();
     statusBar()->addPermanentWidget(drawingProgress);
+    fileProgress = new QProgressBar;
+    fileProgress->setObjectName("fileProgress");
+    fileProgress->setMaximumWidth(220);
+    fileProgress->setFormat("WAV %v of %m s");
+    fileProgress->hide();
+    statusBar()->addPermanentWidget(fileProgress);
+    soundStatusLabel = new QLabel;
+    soundStatusLabel->setObjectName("soundStatusLabel");
+    statusBar()->addPermanentWidget(soundStatusLabel);
     connect(waterfallLoader, &WaterfallLoader::rowsReady, this, &WindowControl::drawWaterfallRows);
     connect(waterfallLoader, &WaterfallLoader::finished, this, &WindowControl::endWaterfall);
+
+    // The demodulator and its sound output queue exist from here on; then the
+    // devices and their menu, the preferences and files, the timers, and last
+    // the sound output opens the chosen device.
+    soundDeviceMenu->followSystemDevices();
+    soundDeviceMenu->setBusyCheck([this] { return fileRun->isRunning(); });
+    theAudioSpectrumView->setSource(demodulator.get());
 
     buildMenus();
     readPreferences();
@@ -130,8 +171,24 @@ WindowControl::WindowControl(QWidget* parent)
     connect(fftView, &FFTView::demodRecordingSettings, this, &WindowControl::demodRecordingSettings);
     connect(fftView, &FFTView::rightMouseDownFreq, this, &WindowControl::rightMouseDownFreq);
     connect(qApp, &QCoreApplication::aboutToQuit, this, &WindowControl::savePreferences);
+    connect(fileRun.get(), &DemodFileRun::progress, this, &WindowControl::demodFileProgress);
+    connect(fileRun.get(), &DemodFileRun::finished, this, &WindowControl::demodFileEnded);
 
     readFilesList();
+
+    fastTimer = new QTimer(this);
+    fastTimer->setInterval(200);
+    connect(fastTimer, &QTimer::timeout, this, &WindowControl::FastTimer);
+    oneSecTimer = new QTimer(this);
+    oneSecTimer->setInterval(1000);
+    connect(oneSecTimer, &QTimer::timeout, this, &WindowControl::OneSecTimer);
+    fastTimer->start();
+    oneSecTimer->start();
+
+    connect(soundDeviceMenu, &SoundDeviceMenu::outputDeviceChosen, this,
+            [this](const QByteArray& deviceId) { soundDevice->startSound(deviceId); });
+    connect(soundDevice.get(), &SoundOutputDevice::statusChanged, soundStatusLabel, &QLabel::setText);
+    soundDevice->startSound(soundDeviceMenu->outputDeviceId());
 }
 
 QWidget* WindowControl::buildSidePanel()
@@ -292,9 +349,14 @@ QWidget* WindowControl::buildControls()
     p30SecButton = makeSkipButton("p30SecButton", "+30 s", "Skip ahead 30 seconds");
     p60SecButton = makeSkipButton("p60SecButton", "+60 s", "Skip ahead 60 seconds");
     p5MinButton = makeSkipButton("p5MinButton", "+5 min", "Skip ahead 5 minutes");
-    for (QToolButton* button : {m5MinButton, m60SecButton, m30SecButton, m10SecButton, p10SecButton, p30SecButton,
-                                p60SecButton, p5MinButton})
+    const std::pair<QToolButton*, int> skips[] = {{m5MinButton, -300}, {m60SecButton, -60}, {m30SecButton, -30},
+                                                  {m10SecButton, -10}, {p10SecButton, 10},  {p30SecButton, 30},
+                                                  {p60SecButton, 60},  {p5MinButton, 300}};
+    for (const auto& [button, seconds] : skips) {
         playRow->addWidget(button);
+        connect(button, &QToolButton::clicked, this, [this, seconds = seconds] { doSkip(seconds); });
+    }
+    connect(playbutton, &QToolButton::clicked, this, &WindowControl::doPlay);
     playRow->addSpacing(10);
     auto* volumeLabel = new QLabel;
     volumeLabel->setPixmap(style()->standardIcon(QStyle::SP_MediaVolume).pixmap(16, 16));
@@ -306,7 +368,6 @@ QWidget* WindowControl::buildControls()
     volumeSlider->setValue(700);
     volumeSlider->setFixedWidth(110);
     volumeSlider->setToolTip("Volume");
-    volumeSlider->setEnabled(false);
     playRow->addWidget(volumeSlider);
 
     QHBoxLayout* levelRow = nullptr;
@@ -340,6 +401,8 @@ QWidget* WindowControl::buildControls()
         button->setEnabled(false);
         fileRow->addWidget(button);
     }
+    connect(demodFileButton, &QToolButton::clicked, this, &WindowControl::doDemodToFile);
+    connect(timestampedDemodFileButton, &QToolButton::clicked, this, &WindowControl::doDemodToTimestampedFile);
 
     auto* firstRow = new QHBoxLayout;
     firstRow->addWidget(selection);
@@ -382,12 +445,10 @@ void WindowControl::buildMenus()
     });
 
     QMenu* audioMenu = menuBar()->addMenu("&Audio");
-    outputDeviceMenuItem = audioMenu->addMenu("&Output Device");
+    outputDeviceMenuItem = soundDeviceMenu->menu();
+    outputDeviceMenuItem->setTitle("&Output Device");
     outputDeviceMenuItem->setObjectName("outputDeviceMenuItem");
-    QAction* defaultDevice = outputDeviceMenuItem->addAction("Default Output");
-    defaultDevice->setCheckable(true);
-    defaultDevice->setChecked(true);
-    outputDeviceMenuItem->setEnabled(false);
+    audioMenu->addMenu(outputDeviceMenuItem);
     audioMenu->addSeparator();
     carrierTxtlMenuItem = audioMenu->addAction("Write Carrier Measurements to carrier.&txt");
     carrierTxtlMenuItem->setObjectName("carrierTxtlMenuItem");
@@ -561,7 +622,13 @@ QMenu* WindowControl::createFileContextMenu(const QString& name)
     return menu;
 }
 
-WindowControl::~WindowControl() = default;
+WindowControl::~WindowControl()
+{
+    // A file run still going is cancelled (its unfinished file removed) and
+    // its thread joined before the window goes.
+    disconnect(fileRun.get(), nullptr, this, nullptr);
+    fileRun.reset();
+}
 
 bool WindowControl::isDrawingWaterfall() const
 {
@@ -570,6 +637,11 @@ bool WindowControl::isDrawingWaterfall() const
 
 void WindowControl::loadRecording(const QString& name)
 {
+    // The worker reads the selection of the loaded recording until it is done.
+    if (fileRun->isRunning()) {
+        showStatus(QString("A WAV file is being written; %1 was not loaded. Try again when it is done.").arg(name));
+        return;
+    }
     double minDb = 0.0;
     double maxDb = 0.0;
     const QString problem = waterfallDbRange(&minDb, &maxDb);
@@ -599,7 +671,14 @@ void WindowControl::loadRecording(const QString& name)
     }
 
     waterfallLoader->cancel();
+    // Playback of the old recording must not read on in the new one with the
+    // old rate and tuning.
+    if (playingRecording)
+        stopPlayback();
+    playFeeder.reset();
     recordingObject = std::move(candidate);
+    playFeeder = std::make_unique<DemodSecondFeeder>(*recordingObject, recordingObject->mSampleRate);
+    updateControls();
     const int lineCount = recordingObject->mNumSeconds;
     if (!fftView->setHeight(lineCount)) {
         showStatus(QString("%1 is too long to draw here (%2 s)").arg(name).arg(lineCount));
@@ -714,4 +793,268 @@ void WindowControl::placeSelectionFromFields()
     startSecond = start;
     endSecond = end;
     fftView->setRecordingSettings(start, end, low, high);
+}
+
+// ---- Playback ----
+
+bool WindowControl::hasValidRecording() const
+{
+    return recordingObject && recordingObject->isValidRecordingFile() && playFeeder;
+}
+
+bool WindowControl::isWritingFile() const
+{
+    return fileRun->isRunning();
+}
+
+QString WindowControl::documentsFolder()
+{
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return folder.isEmpty() ? QDir(QDir::homePath()).filePath("Documents") : folder;
+}
+
+void WindowControl::updateControls()
+{
+    const bool valid = hasValidRecording();
+    const bool writing = fileRun->isRunning();
+    playbutton->setEnabled(valid && !writing);
+    pausebutton->setEnabled(playingRecording);
+    loopButton->setEnabled(valid);
+    for (QToolButton* button : {m5MinButton, m60SecButton, m30SecButton, m10SecButton, p10SecButton, p30SecButton,
+                                p60SecButton, p5MinButton})
+        button->setEnabled(valid);
+    demodFileButton->setEnabled(valid && !writing && !playingRecording);
+    timestampedDemodFileButton->setEnabled(valid && !writing && !playingRecording);
+}
+
+std::optional<DemodSetup> WindowControl::setupDemodStuff()
+{
+    const SelectionFields typed{startTimeField->text().toStdString(), endTimeField->text().toStdString(),
+                                startFreqField->text().toStdString(), endFreqField->text().toStdString(),
+                                pbtField->text().toStdString()};
+    const DemodRecordingParameters parameters{static_cast<double>(recordingObject->mSampleRate),
+                                              recordingObject->mCenterFreq, recordingObject->mNumSeconds,
+                                              recordingObject->mStartTimestamp};
+    DemodSetup setup = DemodSetup::fromFields(typed, modePopup->currentIndex(), parameters);
+    if (!setup.ok()) {
+        showStatus(QString::fromStdString(setup.error()));
+        return std::nullopt;
+    }
+    const SelectionFields& mended = setup.fields();
+    const std::pair<QLineEdit*, const std::string*> shown[] = {{startTimeField, &mended.startTime},
+                                                               {endTimeField, &mended.endTime},
+                                                               {startFreqField, &mended.lowFreq},
+                                                               {endFreqField, &mended.highFreq},
+                                                               {pbtField, &mended.pbt}};
+    for (const auto& [field, text] : shown) {
+        const QString value = QString::fromStdString(*text);
+        if (field->text() != value)
+            field->setText(value);
+    }
+    startSecond = setup.startSecond();
+    endSecond = setup.endSecond();
+    fftView->setRecordingSettings(startSecond, endSecond, setup.lowKHz(), setup.highKHz());
+    fftView->update();
+    playBackSec = startSecond;
+    return setup;
+}
+
+bool WindowControl::startPlaybackPipeline()
+{
+    std::optional<DemodSetup> setup = setupDemodStuff();
+    if (!setup)
+        return false;
+    demodulator->setCarrierLog(mWriteCarrierTxt, QFile::encodeName(documentsFolder()).toStdString());
+    if (!setup->configure(*demodulator)) {
+        showStatus(QString::fromStdString(setup->bandMessage()));
+        return false;
+    }
+    if (setup->mode() == kDemodWFM) {
+        if (!multiplexSpectrum)
+            multiplexSpectrum = std::make_unique<MultiplexSpectrum>();
+        multiplexSpectrum->skipTo(demodulator->mpxRingPos);
+    }
+    secondsFedSincePlay = 0;
+    return true;
+}
+
+void WindowControl::doPlay(bool on)
+{
+    if (!hasValidRecording()) {
+        playbutton->setChecked(false);
+        return;
+    }
+    if (!on) {
+        stopPlayback();
+        return;
+    }
+    if (fileRun->isRunning()) {
+        playbutton->setChecked(false);
+        showStatus("A WAV file is being written; play when it is done.");
+        return;
+    }
+    if (!startPlaybackPipeline()) {
+        playbutton->setChecked(false);
+        return;
+    }
+    playingRecording = true;
+    playbutton->setChecked(true);
+    updateControls();
+}
+
+void WindowControl::stopPlayback()
+{
+    playingRecording = false;
+    playbutton->setChecked(false);
+    pausebutton->setChecked(false);
+    fftView->setCurrentPlayTime(-1);
+    fftView->update();
+    // What is still queued belongs to the stopped playback: the output plays
+    // silence until the next Play feeds it.
+    soundOutput->setNoOutput(true);
+    updateControls();
+}
+
+void WindowControl::doSkip(int seconds)
+{
+    if (fileRun->isRunning())
+        fileRun->skip(seconds);
+    else
+        playBackSec += seconds;
+}
+
+void WindowControl::FastTimer()
+{
+    soundOutput->setPlaybackVolume(volumeSlider->value() * 0.001);
+    if (playBackSec < 0)
+        playBackSec = 0;
+    if (!playingRecording)
+        return;
+
+    const bool paused = pausebutton->isChecked();
+    for (int fed = 0; fed < kMaxSecondsPerTick && demodulator->numSoundSamplesInOutputObject() < kQueuedAudioTarget;
+         ++fed) {
+        if (!paused && playBackSec >= endSecond && secondsFedSincePlay > 0)
+            break;
+        if (paused) {
+            playFeeder->feedSilence(*demodulator, nullptr);
+        } else {
+            playFeeder->feedSecond(*demodulator, playBackSec, nullptr);
+            showStatus(QString::fromStdString(recordingObject->TimestampFromOffset(playBackSec) + " " +
+                                              formatFixed(demodulator->carrierFreqKHz, 3, 6) + " kHz"));
+            theAudioSpectrumView->update();
+            ++playBackSec;
+            ++secondsFedSincePlay;
+        }
+        // "%-5.1f dBm"
+        signalLevelField->setText(QString::fromStdString(formatFixed(demodulator->sMeterAve, 1)).leftJustified(5) +
+                                  " dBm");
+        sMeterIndicator->setValue(static_cast<int>(std::clamp(demodulator->sMeterAve, -140.0, -20.0)));
+    }
+    fftView->setCurrentPlayTime(playBackSec);
+
+    if (playBackSec >= endSecond) {
+        SystemLog("All done playing back");
+        playingRecording = false;
+        if (loopButton->isChecked() && startPlaybackPipeline()) {
+            playingRecording = true;
+            fftView->update();
+        } else {
+            // The queued tail plays out; the controls show that playback ended.
+            playbutton->setChecked(false);
+            pausebutton->setChecked(false);
+            updateControls();
+        }
+    }
+}
+
+void WindowControl::OneSecTimer()
+{
+    updateControls();
+    bool ok = false;
+    const double typed = fftLengthField->text().trimmed().toDouble(&ok);
+    if (ok)
+        mFftSize = NormalizeFftSize(typed);
+
+    if (multiplexSpectrum && playingRecording &&
+        multiplexSpectrum->update(demodulator->mpxRing.data(), static_cast<int32_t>(demodulator->mpxRing.size()),
+                                  demodulator->mpxRingPos)) {
+        spectrumView->setSpectrum(&multiplexSpectrum->spectrum());
+        spectrumView->update();
+    }
+}
+
+// ---- Demodulation to a WAV file ----
+
+void WindowControl::doDemodToFile()
+{
+    startDemodToFile(false);
+}
+
+void WindowControl::doDemodToTimestampedFile()
+{
+    startDemodToFile(true);
+}
+
+void WindowControl::startDemodToFile(bool timestamped)
+{
+    if (!hasValidRecording())
+        return;
+    if (playingRecording) {
+        showStatus("Stop playback before writing a WAV file.");
+        return;
+    }
+    if (fileRun->isRunning()) {
+        showStatus("A WAV file is already being written.");
+        return;
+    }
+    std::optional<DemodSetup> setup = setupDemodStuff();
+    if (!setup)
+        return;
+    const std::string fileName =
+        timestamped ? DemodFileJob::timestampedFileName(setup->mode(), setup->lowKHz(), setup->highKHz(),
+                                                        recordingObject->FileTimestampFromOffset(setup->startSecond()))
+                    : DemodFileJob::kFixedFileName;
+    const QString folder = documentsFolder();
+    QString error;
+    // The run opens the file on its own; a folder given relative to the
+    // working directory must not be read as a name in the recordings folder.
+    const QString recordingPath = QFileInfo(QFile::decodeName(recordingObject->path().c_str())).absoluteFilePath();
+    if (!fileRun->start(recordingPath, *setup, folder,
+                        QFile::decodeName(fileName.c_str()), mWriteCarrierTxt ? folder : QString(), &error)) {
+        showStatus(error);
+        return;
+    }
+    fileRunStartSecond = setup->startSecond();
+    fileProgress->setRange(0, std::max(setup->endSecond() - setup->startSecond(), 1));
+    fileProgress->setValue(0);
+    fileProgress->show();
+    fftView->setCurrentPlayTime(fileRunStartSecond);
+    showStatus(QString("Writing %1…").arg(QFile::decodeName(fileName.c_str())));
+    updateControls();
+}
+
+void WindowControl::demodFileProgress(int nextSecond)
+{
+    if (!fileRun->isRunning())
+        return;
+    fileProgress->setValue(std::clamp(nextSecond - fileRunStartSecond, 0, fileProgress->maximum()));
+    fftView->setCurrentPlayTime(nextSecond);
+}
+
+void WindowControl::demodFileEnded(bool ok, bool complete, const QString& message, const QString& path,
+                                   qint64 audioSamples)
+{
+    fileProgress->hide();
+    fftView->setCurrentPlayTime(-1);
+    if (!ok)
+        showStatus(QString("The WAV file was not written: %1").arg(message));
+    else if (!complete)
+        showStatus(QString("Wrote %1, but: %2").arg(QDir::toNativeSeparators(path), message));
+    else
+        showStatus(QString("Wrote %1 (%2 s of audio)")
+                       .arg(QDir::toNativeSeparators(path))
+                       .arg(static_cast<double>(audioSamples) / SoundOutputObject::outputRate, 0, 'f', 1));
+    updateControls();
+    emit demodFileFinished(ok);
 }

@@ -5,8 +5,18 @@
 #include <QStringList>
 
 #include <memory>
+#include <optional>
 
 class AudioSpectrumView;
+class DemodFileRun;
+class DemodSecondFeeder;
+class DemodSetup;
+class DemodulatorObject;
+class MultiplexSpectrum;
+class SoundDeviceMenu;
+class SoundOutputDevice;
+class SoundOutputObject;
+class QTimer;
 class FFTView;
 class FreqScaleView;
 class QAction;
@@ -33,6 +43,13 @@ class WaterfallScrollArea;
 // Drawing a waterfall: loadRecording() opens the file in the window's recording
 // model; a WaterfallLoader computes the rows on a worker thread and they are
 // painted as they arrive, with the progress in the status bar.
+//
+// Playback: Play configures the window's demodulator from the selection
+// fields; a 0.2 s timer (FastTimer) feeds it one second of recording at a time
+// while fewer than 20000 audio samples wait in the sound output, and a 1 s
+// timer (OneSecTimer) keeps the controls current and draws the multiplex
+// spectrum. Writing a WAV file runs on a worker thread with a pipeline of its
+// own (DemodFileRun); playback and a file run refuse each other.
 class WindowControl : public QMainWindow {
     Q_OBJECT
 public:
@@ -76,6 +93,17 @@ public:
     // the caller owns it.
     QMenu* createFileContextMenu(const QString& name);
 
+    bool isPlaying() const { return playingRecording; }
+    // The next whole second of the recording that playback feeds.
+    int playBackSecond() const { return playBackSec; }
+    bool isWritingFile() const;
+    // Where WAV files and carrier.txt go: the user's Documents folder.
+    static QString documentsFolder();
+    // The audio queue between the demodulator and the sound device.
+    SoundOutputObject& soundOutputObject() { return *soundOutput; }
+    SoundDeviceMenu* soundDevices() const { return soundDeviceMenu; }
+    const SoundOutputDevice& soundOutputDevice() const { return *soundDevice; }
+
 public slots:
     // Asks for a recordings folder; confirming stores and lists it.
     void setRecordingFolder();
@@ -97,9 +125,25 @@ public slots:
     // Writes the preferences back (at quit and when the window closes).
     void savePreferences();
 
+    // Action of the Play toggle: on configures the demodulator and starts
+    // feeding it; off stops.
+    void doPlay(bool on);
+    // The skip buttons: moves the play position (or a file run's) by `seconds`.
+    void doSkip(int seconds);
+    // The two file buttons: the selection to "DemodOutput.wav", or to a name
+    // made of frequency, mode and start time, in the Documents folder.
+    void doDemodToFile();
+    void doDemodToTimestampedFile();
+
+    // The 0.2 s and 1 s ticks.
+    void FastTimer();
+    void OneSecTimer();
+
 signals:
     // A waterfall was drawn to its end (completed) or could not be read.
     void waterfallFinished(bool completed);
+    // A file run ended; ok: a file was written.
+    void demodFileFinished(bool ok);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -117,6 +161,17 @@ private:
     void drawWaterfallRows(int firstLine, int columns, const QVector<int>& rows);
     void endWaterfall(bool completed, int lines);
     QToolButton* makeSkipButton(const QString& name, const QString& text, const QString& tip);
+    // Reads the selection fields into a set-up, shows the mended values, places
+    // the selection and rewinds the play position; nullopt (with a message) when
+    // a field cannot be used.
+    std::optional<DemodSetup> setupDemodStuff();
+    bool startPlaybackPipeline();
+    void stopPlayback();
+    void startDemodToFile(bool timestamped);
+    void demodFileProgress(int nextSecond);
+    void demodFileEnded(bool ok, bool complete, const QString& message, const QString& path, qint64 audioSamples);
+    void updateControls();
+    bool hasValidRecording() const;
 
     QStringList filesArray;
     QStringList infoArray;
@@ -128,9 +183,26 @@ private:
     bool mWriteCarrierTxt = false;
     int startSecond = 0;
     int endSecond = 0;
+    int playBackSec = 0;
+    bool playingRecording = false;
+    // Seconds fed since Play: an empty selection still plays one.
+    int secondsFedSincePlay = 0;
+    int fileRunStartSecond = 0;
     Qt::KeyboardModifiers fileClickModifiers;
 
+    // Declared in this order so that each goes before what it uses.
+    SoundDeviceMenu* soundDeviceMenu;
+    std::unique_ptr<SoundOutputObject> soundOutput;
+    std::unique_ptr<DemodulatorObject> demodulator;
+    std::unique_ptr<SoundOutputDevice> soundDevice;
     std::unique_ptr<RecordingObject> recordingObject;
+    std::unique_ptr<DemodSecondFeeder> playFeeder;
+    std::unique_ptr<MultiplexSpectrum> multiplexSpectrum;
+    std::unique_ptr<DemodFileRun> fileRun;
+    QTimer* fastTimer = nullptr;
+    QTimer* oneSecTimer = nullptr;
+    QLabel* soundStatusLabel = nullptr;
+    QProgressBar* fileProgress = nullptr;
     QString drawingName;
     QProgressBar* drawingProgress = nullptr;
 

@@ -2,6 +2,8 @@
 #include "app/WindowControl.h"
 #include "recording/RecordingObject.h"
 
+#include "IqRecordingWriter.h"
+
 #include <QDir>
 #include <QFile>
 #include <QAction>
@@ -20,50 +22,15 @@
 
 namespace {
 
-// A 16-bit recording in the 44-byte layout whose name carries its centre
-// frequency, 48,000 samples per second around 7100 kHz, holding one tone.
+// A recording of 48,000 samples per second around 7100 kHz holding one tone.
 void writeToneRecording(const QString& path, int seconds, double toneOffsetHz, bool sparse = false)
 {
     constexpr uint32_t rate = 48000;
-    const uint64_t frames = static_cast<uint64_t>(rate) * seconds;
-    QByteArray header(44, '\0');
-    auto put32 = [&header](int at, uint32_t v) {
-        for (int k = 0; k < 4; ++k)
-            header[at + k] = static_cast<char>(v >> (8 * k));
+    auto tone = [toneOffsetHz](int64_t k) {
+        const double phase = 2.0 * std::numbers::pi * toneOffsetHz * static_cast<double>(k) / rate;
+        return std::pair{8000.0 * std::cos(phase), 8000.0 * std::sin(phase)};
     };
-    header.replace(0, 4, "RIFF");
-    put32(4, static_cast<uint32_t>(36 + frames * 4));
-    header.replace(8, 8, "WAVEfmt ");
-    put32(16, 16);
-    header[20] = 1;
-    header[22] = 2;
-    put32(24, rate);
-    put32(28, rate * 4);
-    header[32] = 4;
-    header[34] = 16;
-    header.replace(36, 4, "data");
-    put32(40, static_cast<uint32_t>(frames * 4));
-
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(header);
-    if (sparse) {
-        ASSERT_TRUE(file.resize(44 + static_cast<qint64>(frames) * 4));
-        return;
-    }
-    QByteArray second(rate * 4, '\0');
-    for (int s = 0; s < seconds; ++s) {
-        for (uint32_t k = 0; k < rate; ++k) {
-            const double phase = 2.0 * std::numbers::pi * toneOffsetHz * (s * double(rate) + k) / rate;
-            const auto i = static_cast<int16_t>(std::lround(8000.0 * std::cos(phase)));
-            const auto q = static_cast<int16_t>(std::lround(8000.0 * std::sin(phase)));
-            second[4 * k] = static_cast<char>(i & 0xFF);
-            second[4 * k + 1] = static_cast<char>((i >> 8) & 0xFF);
-            second[4 * k + 2] = static_cast<char>(q & 0xFF);
-            second[4 * k + 3] = static_cast<char>((q >> 8) & 0xFF);
-        }
-        file.write(second);
-    }
+    ASSERT_TRUE(writeIqRecording(path, seconds, rate, sparse ? nullptr : std::function(tone)));
 }
 
 class WaterfallLoadTest : public ::testing::Test {

@@ -2,6 +2,7 @@
 
 #include "app/FFTView.h"
 #include "app/FreqScaleView.h"
+#include "app/SoundDeviceMenu.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -300,8 +301,11 @@ TEST_F(WindowControlTest, ControlsOfLaterWorkStartDisabled)
     }
     EXPECT_TRUE(window->findChild<QAbstractButton*>("playbutton")->isCheckable());
     EXPECT_TRUE(window->findChild<QAbstractButton*>("pausebutton")->isCheckable());
-    EXPECT_FALSE(window->findChild<QSlider*>("volumeSlider")->isEnabled());
-    EXPECT_FALSE(window->findChild<QMenu*>("outputDeviceMenuItem")->isEnabled());
+    EXPECT_TRUE(window->findChild<QSlider*>("volumeSlider")->isEnabled());
+    QMenu* outputDevices = window->soundDevices()->menu();
+    ASSERT_FALSE(outputDevices->actions().isEmpty());
+    EXPECT_EQ(outputDevices->actions().first()->text(), "Default Output Device");
+    EXPECT_TRUE(outputDevices->actions().first()->isChecked());
     for (const char* name : {"startTimeField", "endTimeField", "startFreqField", "endFreqField", "pbtField",
                              "mindBField", "maxdBField", "fftLengthField"})
         EXPECT_TRUE(window->findChild<QLineEdit*>(name)->isEnabled()) << name;

@@ -1,0 +1,97 @@
+#include "app/DemodFileRun.h"
+
+#include "demod/DemodFileJob.h"
+#include "demod/DemodSecondFeeder.h"
+#include "demod/DemodulatorObject.h"
+#include "recording/RecordingObject.h"
+
+#include <QFile>
+#include <QMetaObject>
+
+#include <algorithm>
+#include <vector>
+
+struct DemodFileRun::Job {
+    RecordingObject recording;
+    DemodulatorObject demod;
+    std::unique_ptr<DemodSecondFeeder> feeder;
+    std::unique_ptr<DemodFileJob> fileJob;
+};
+
+DemodFileRun::DemodFileRun(QObject* parent)
+    : QObject(parent)
+{
+}
+
+DemodFileRun::~DemodFileRun()
+{
+    if (job)
+        job->fileJob->cancel();
+    if (worker.joinable())
+        worker.join();
+}
+
+bool DemodFileRun::start(const QString& recordingPath, DemodSetup setup, const QString& folder,
+                         const QString& fileName, const QString& carrierLogFolder, QString* error)
+{
+    if (job) {
+        *error = tr("A WAV file is already being written.");
+        return false;
+    }
+    auto next = std::make_unique<Job>();
+    std::vector<std::string> lines;
+    next->recording.setRecordingFile(QFile::encodeName(recordingPath).toStdString(), lines);
+    if (!next->recording.isValidRecordingFile()) {
+        *error = tr("%1 cannot be read: %2")
+                     .arg(recordingPath, lines.empty() ? tr("not a recording") : QString::fromStdString(lines.back()));
+        return false;
+    }
+    next->demod.setCarrierLog(!carrierLogFolder.isEmpty(), QFile::encodeName(carrierLogFolder).toStdString());
+    if (!setup.configure(next->demod)) {
+        *error = QString::fromStdString(setup.bandMessage());
+        return false;
+    }
+    next->feeder = std::make_unique<DemodSecondFeeder>(next->recording, next->recording.mSampleRate);
+    next->fileJob = std::make_unique<DemodFileJob>(next->demod, *next->feeder, setup.startSecond(),
+                                                   setup.endSecond(), QFile::encodeName(folder).toStdString(),
+                                                   QFile::encodeName(fileName).toStdString());
+    // Emitted on the worker thread: the connections to the window are queued.
+    next->fileJob->setProgress([this](int32_t nextSecond) { emit progress(nextSecond); });
+
+    if (worker.joinable())
+        worker.join();
+    job = std::move(next);
+    DemodFileJob* fileJob = job->fileJob.get();
+    worker = std::thread([this, fileJob] {
+        const DemodFileJob::Result result = fileJob->run();
+        QMetaObject::invokeMethod(
+            this,
+            [this, ok = result.ok, complete = result.complete, message = QString::fromStdString(result.message),
+             path = QFile::decodeName(result.path.c_str()), samples = qint64(result.audioSamples)] {
+                finishOnGuiThread(ok, complete, message, path, samples);
+            },
+            Qt::QueuedConnection);
+    });
+    return true;
+}
+
+void DemodFileRun::finishOnGuiThread(bool ok, bool complete, const QString& message, const QString& path,
+                                     qint64 audioSamples)
+{
+    if (worker.joinable())
+        worker.join();
+    job.reset();
+    emit finished(ok, complete, message, path, audioSamples);
+}
+
+void DemodFileRun::skip(int seconds)
+{
+    if (job)
+        job->fileJob->setPosition(std::max(job->fileJob->position() + seconds, 0));
+}
+
+void DemodFileRun::cancel()
+{
+    if (job)
+        job->fileJob->cancel();
+}

@@ -1,0 +1,459 @@
+#include "app/FFTView.h"
+#include "app/SoundDeviceMenu.h"
+#include "app/SoundOutputDevice.h"
+#include "app/SpectrumView.h"
+#include "app/WindowControl.h"
+#include "demod/DemodFileJob.h"
+#include "demod/DemodSecondFeeder.h"
+#include "demod/DemodSetup.h"
+#include "demod/DemodulatorObject.h"
+#include "demod/SoundOutputObject.h"
+#include "recording/RecordingObject.h"
+
+#include "IqRecordingWriter.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QProgressBar>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+namespace {
+
+constexpr int kSeconds = 30;
+constexpr uint32_t kRate = 48000;
+
+// A window with a 30 s recording of an AM station at 7110 kHz loaded; the
+// Documents folder lies in a temporary home folder.
+class PlaybackTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(settingsDir.isValid());
+        ASSERT_TRUE(recordings.isValid());
+        ASSERT_TRUE(home.isValid());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
+        savedHome = qgetenv("HOME");
+        qputenv("HOME", QFile::encodeName(home.path()));
+        ASSERT_TRUE(writeAmRecording(pathOf(kAmRecordingName), kSeconds, kRate, [](int) { return 1000.0; }));
+        window = std::make_unique<WindowControl>();
+        window->useRecordingFolderForSession(recordings.path());
+        window->show();
+        ASSERT_TRUE(load(kAmRecordingName)) << window->statusText().toStdString();
+    }
+
+    void TearDown() override
+    {
+        window.reset();
+        qputenv("HOME", savedHome);
+    }
+
+    QString pathOf(const QString& name) const { return QDir(recordings.path()).filePath(name); }
+
+    bool load(const QString& name)
+    {
+        QSignalSpy finished(window.get(), &WindowControl::waterfallFinished);
+        window->loadRecording(name);
+        return finished.wait(20000) && finished.first().first().toBool();
+    }
+
+    void select(const QString& start, const QString& end, const QString& lowKHz, const QString& highKHz,
+                const char* mode = "AM")
+    {
+        field("startTimeField")->setText(start);
+        field("endTimeField")->setText(end);
+        field("startFreqField")->setText(lowKHz);
+        field("endFreqField")->setText(highKHz);
+        auto* modes = window->findChild<QComboBox*>("modePopup");
+        modes->setCurrentIndex(modes->findText(mode));
+    }
+
+    QLineEdit* field(const char* name) const { return window->findChild<QLineEdit*>(name); }
+    QToolButton* button(const char* name) const { return window->findChild<QToolButton*>(name); }
+    int playMark() const { return window->waterfallView()->currentPlayTime(); }
+
+    // Plays out what waits in the sound output, as the device would.
+    void drain()
+    {
+        std::vector<int16_t> buffer(SoundOutputObject::frameCount);
+        while (window->soundOutputObject().fillSoundBuffer(buffer.data())) {
+        }
+    }
+
+    void tick()
+    {
+        drain();
+        window->FastTimer();
+    }
+
+    QTemporaryDir settingsDir;
+    QTemporaryDir recordings;
+    QTemporaryDir home;
+    QByteArray savedHome;
+    std::unique_ptr<WindowControl> window;
+};
+
+TEST_F(PlaybackTest, PlayPauseAndSkipsMoveThePositionAndTheMark)
+{
+    select("2", "25", "7105", "7115");
+    button("playbutton")->click();
+    ASSERT_TRUE(window->isPlaying());
+    EXPECT_TRUE(button("pausebutton")->isEnabled());
+    EXPECT_FALSE(button("demodFileButton")->isEnabled());
+
+    // One second of recording fills the queue past 20000 samples.
+    window->FastTimer();
+    EXPECT_EQ(window->playBackSecond(), 3);
+    EXPECT_EQ(playMark(), 3);
+    tick();
+    tick();
+    EXPECT_EQ(window->playBackSecond(), 5);
+    // The status shows the time of the second fed and the measured carrier.
+    EXPECT_EQ(window->statusText(), "02-Jan-2014 03:04:09 7110.000 kHz");
+    EXPECT_TRUE(field("signalLevelField")->text().endsWith(" dBm"));
+    bool isNumber = false;
+    field("signalLevelField")->text().chopped(4).trimmed().toDouble(&isNumber);
+    EXPECT_TRUE(isNumber) << field("signalLevelField")->text().toStdString();
+
+    // Pause feeds silence: the position and the mark stay.
+    button("pausebutton")->click();
+    tick();
+    tick();
+    EXPECT_EQ(window->playBackSecond(), 5);
+    EXPECT_EQ(playMark(), 5);
+    EXPECT_GT(window->soundOutputObject().numSoundSamples(), 0);
+    button("pausebutton")->click();
+
+    button("p10SecButton")->click();
+    EXPECT_EQ(window->playBackSecond(), 15);
+    tick();
+    EXPECT_EQ(window->playBackSecond(), 16);
+    EXPECT_EQ(playMark(), 16);
+
+    // Back 5 minutes from second 16: from 0 at the next tick.
+    button("m5MinButton")->click();
+    tick();
+    EXPECT_EQ(window->playBackSecond(), 1);
+
+    button("playbutton")->click();
+    EXPECT_FALSE(window->isPlaying());
+    EXPECT_EQ(playMark(), -1);
+    EXPECT_FALSE(button("pausebutton")->isEnabled());
+    EXPECT_TRUE(button("demodFileButton")->isEnabled());
+}
+
+TEST_F(PlaybackTest, EndOfSelectionStopsOrLoops)
+{
+    for (const bool loop : {false, true}) {
+        SCOPED_TRACE(loop ? "loop" : "no loop");
+        button("loopButton")->setChecked(loop);
+        select("3", "5", "7105", "7115");
+        button("playbutton")->click();
+        tick();
+        tick();
+        if (loop) {
+            EXPECT_TRUE(window->isPlaying());
+            EXPECT_EQ(window->playBackSecond(), 3);
+            EXPECT_TRUE(button("playbutton")->isChecked());
+            // A skip past the end ends the pass at the next tick; Loop starts again.
+            button("p60SecButton")->click();
+            tick();
+            EXPECT_EQ(window->playBackSecond(), 3);
+            button("playbutton")->click();
+        } else {
+            EXPECT_FALSE(window->isPlaying());
+            EXPECT_EQ(window->playBackSecond(), 5);
+            EXPECT_FALSE(button("playbutton")->isChecked());
+        }
+        EXPECT_FALSE(window->isPlaying());
+    }
+}
+
+TEST_F(PlaybackTest, SelectionsThatGiveNoAudioDoNotRunAway)
+{
+    const struct {
+        const char* start;
+        const char* end;
+        const char* mode;
+        int secondsAfterOneTick;
+        bool playingAfterOneTick;
+    } cases[] = {
+        // "None" queues no audio: each tick feeds at most two seconds.
+        {"0", "30", "None", 2, true},
+        {"0", "1", "None", 1, false},
+        // An empty selection still plays one second.
+        {"7", "7", "AM", 8, false},
+        {"9", "4", "AM", 10, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.mode) + " " + c.start + ".." + c.end);
+        select(c.start, c.end, "7105", "7115", c.mode);
+        button("playbutton")->click();
+        ASSERT_TRUE(window->isPlaying());
+        tick();
+        EXPECT_EQ(window->playBackSecond(), c.secondsAfterOneTick);
+        EXPECT_EQ(window->isPlaying(), c.playingAfterOneTick);
+        if (window->isPlaying())
+            button("playbutton")->click();
+    }
+}
+
+TEST_F(PlaybackTest, FieldsThatCannotBeUsedRefusePlayWithAMessage)
+{
+    select("abc", "10", "7105", "7115");
+    button("playbutton")->click();
+    EXPECT_FALSE(window->isPlaying());
+    EXPECT_FALSE(button("playbutton")->isChecked());
+    EXPECT_TRUE(window->statusText().contains("abc")) << window->statusText().toStdString();
+
+    // Reversed edges are swapped and the shift is limited, as shown in the fields.
+    select("1", "10", "7115", "7105");
+    field("pbtField")->setText("7.5");
+    button("playbutton")->click();
+    EXPECT_TRUE(window->isPlaying());
+    EXPECT_EQ(field("startFreqField")->text(), "7105");
+    EXPECT_EQ(field("endFreqField")->text(), "7115");
+    EXPECT_NE(field("pbtField")->text(), "7.5");
+}
+
+TEST_F(PlaybackTest, LoadingAnotherRecordingStopsPlayback)
+{
+    ASSERT_TRUE(writeAmRecording(pathOf("SDRSharp_20140102_040000Z_7200000Hz_IQ.wav"), 5, 24000,
+                                 [](int) { return 800.0; }));
+    select("2", "25", "7105", "7115");
+    button("playbutton")->click();
+    window->FastTimer();
+    ASSERT_TRUE(window->isPlaying());
+
+    ASSERT_TRUE(load("SDRSharp_20140102_040000Z_7200000Hz_IQ.wav"));
+    EXPECT_FALSE(window->isPlaying());
+    EXPECT_FALSE(button("playbutton")->isChecked());
+    EXPECT_EQ(playMark(), -1);
+
+    select("1", "4", "7205", "7215");
+    button("playbutton")->click();
+    tick();
+    EXPECT_EQ(window->playBackSecond(), 2);
+    EXPECT_TRUE(window->statusText().startsWith("02-Jan-2014 04:00:01")) << window->statusText().toStdString();
+}
+
+// What the core job writes for the same selection, read back.
+QByteArray coreWav(const QString& recordingPath, const SelectionFields& fields, int mode, const QString& folder)
+{
+    RecordingObject recording;
+    std::vector<std::string> lines;
+    recording.setRecordingFile(QFile::encodeName(recordingPath).toStdString(), lines);
+    DemodSetup setup = DemodSetup::fromFields(fields, mode,
+                                              {double(recording.mSampleRate), recording.mCenterFreq,
+                                               recording.mNumSeconds, recording.mStartTimestamp});
+    DemodulatorObject demod;
+    setup.configure(demod);
+    DemodSecondFeeder feeder(recording, recording.mSampleRate);
+    DemodFileJob job(demod, feeder, setup.startSecond(), setup.endSecond(), QFile::encodeName(folder).toStdString(),
+                     "core.wav");
+    if (!job.run().ok)
+        return {};
+    QFile file(QDir(folder).filePath("core.wav"));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+uint32_t u32At(const QByteArray& bytes, int at)
+{
+    uint32_t v = 0;
+    for (int k = 3; k >= 0; --k)
+        v = (v << 8) | static_cast<uint8_t>(bytes[at + k]);
+    return v;
+}
+
+TEST_F(PlaybackTest, FileRunWritesTheSelectionAndRefusesEverythingElseMeanwhile)
+{
+    select("1", "29", "7105", "7115");
+    QSignalSpy finished(window.get(), &WindowControl::demodFileFinished);
+    button("demodFileButton")->click();
+    ASSERT_TRUE(window->isWritingFile()) << window->statusText().toStdString();
+    EXPECT_FALSE(button("demodFileButton")->isEnabled());
+    EXPECT_FALSE(button("timestampedDemodFileButton")->isEnabled());
+    EXPECT_FALSE(button("playbutton")->isEnabled());
+    EXPECT_TRUE(window->findChild<QProgressBar*>("fileProgress")->isVisible());
+
+    window->doDemodToTimestampedFile();
+    EXPECT_TRUE(window->statusText().contains("already being written")) << window->statusText().toStdString();
+    window->doPlay(true);
+    EXPECT_FALSE(window->isPlaying());
+    EXPECT_FALSE(button("playbutton")->isChecked());
+    window->loadRecording(kAmRecordingName);
+    EXPECT_TRUE(window->statusText().contains("was not loaded")) << window->statusText().toStdString();
+
+    // The play mark follows the file as it is written.
+    int furthestMark = -1;
+    for (int waited = 0; finished.isEmpty() && waited < 30000; waited += 5) {
+        QTest::qWait(5);
+        furthestMark = std::max(furthestMark, playMark());
+    }
+    ASSERT_EQ(finished.size(), 1);
+    EXPECT_TRUE(finished.first().first().toBool()) << window->statusText().toStdString();
+    EXPECT_GT(furthestMark, 1);
+    EXPECT_EQ(playMark(), -1);
+    EXPECT_FALSE(window->isWritingFile());
+    EXPECT_TRUE(button("demodFileButton")->isEnabled());
+
+    const QString written = QDir(home.path()).filePath("Documents/DemodOutput.wav");
+    EXPECT_TRUE(window->statusText().contains(written)) << window->statusText().toStdString();
+    QFile file(written);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray wav = file.readAll();
+    ASSERT_GT(wav.size(), 44);
+    EXPECT_EQ(wav.left(4), "RIFF");
+    EXPECT_EQ(u32At(wav, 4), uint32_t(wav.size() - 8));
+    EXPECT_EQ(u32At(wav, 24), 44100u);
+    EXPECT_EQ(u32At(wav, 40), uint32_t(wav.size() - 44));
+    // 28 seconds of audio, less what the filters still hold.
+    EXPECT_NEAR((wav.size() - 44) / 2.0 / 44100.0, 28.0, 0.1);
+
+    QTemporaryDir coreFolder;
+    ASSERT_TRUE(coreFolder.isValid());
+    EXPECT_TRUE(wav == coreWav(pathOf(kAmRecordingName), {"1", "29", "7105", "7115", ""}, kDemodAM,
+                               coreFolder.path()))
+        << "the window's file differs from the core job's";
+}
+
+TEST_F(PlaybackTest, TimestampedFileIsNamedAfterFrequencyModeAndStart)
+{
+    const struct {
+        const char* mode;
+        const char* name;
+    } cases[] = {
+        {"USB", "7105.0 USB 02-Jan-2014 03.04.07.wav"},
+        {"AM", "7110.0 AM 02-Jan-2014 03.04.07.wav"},
+        {"CWL", "7110.0  02-Jan-2014 03.04.07.wav"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mode);
+        select("2", "4", "7105", "7115", c.mode);
+        QSignalSpy finished(window.get(), &WindowControl::demodFileFinished);
+        button("timestampedDemodFileButton")->click();
+        ASSERT_TRUE(finished.wait(20000));
+        EXPECT_TRUE(finished.first().first().toBool()) << window->statusText().toStdString();
+        EXPECT_TRUE(QFile::exists(QDir(home.path()).filePath(QString("Documents/") + c.name)));
+    }
+}
+
+TEST_F(PlaybackTest, FileButtonsDoNothingWhilePlaying)
+{
+    select("2", "25", "7105", "7115");
+    button("playbutton")->click();
+    EXPECT_FALSE(button("demodFileButton")->isEnabled());
+    window->doDemodToFile();
+    EXPECT_FALSE(window->isWritingFile());
+    EXPECT_TRUE(window->isPlaying());
+}
+
+TEST_F(PlaybackTest, SkipsMoveTheFileRunToo)
+{
+    select("0", "29", "7105", "7115");
+    QSignalSpy finished(window.get(), &WindowControl::demodFileFinished);
+    button("demodFileButton")->click();
+    ASSERT_TRUE(window->isWritingFile());
+    button("p60SecButton")->click();
+    ASSERT_TRUE(finished.wait(30000));
+    ASSERT_TRUE(finished.first().first().toBool()) << window->statusText().toStdString();
+    // Past the end: the run stopped after the second it was on.
+    EXPECT_LT(QFileInfo(QDir(home.path()).filePath("Documents/DemodOutput.wav")).size(), 10 * 88200);
+}
+
+TEST_F(PlaybackTest, ClosingTheWindowDuringAFileRunStopsItAndLeavesNoPartialFile)
+{
+    select("0", "29", "7105", "7115");
+    button("demodFileButton")->click();
+    ASSERT_TRUE(window->isWritingFile());
+    window.reset();
+    const QStringList left = QDir(QDir(home.path()).filePath("Documents"))
+                                 .entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+    for (const QString& name : left)
+        EXPECT_EQ(name, "DemodOutput.wav") << "a temporary file was left behind";
+}
+
+TEST_F(PlaybackTest, UnwritableDocumentsFolderIsReportedAndLeavesNothing)
+{
+    // A file where the Documents folder should be.
+    QFile blocker(QDir(home.path()).filePath("Documents"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    select("2", "4", "7105", "7115");
+    QSignalSpy finished(window.get(), &WindowControl::demodFileFinished);
+    button("demodFileButton")->click();
+    ASSERT_TRUE(finished.wait(20000));
+    EXPECT_FALSE(finished.first().first().toBool());
+    EXPECT_TRUE(window->statusText().startsWith("The WAV file was not written")) << window->statusText().toStdString();
+    EXPECT_TRUE(button("demodFileButton")->isEnabled());
+}
+
+TEST_F(PlaybackTest, WideFmPlaybackDrawsTheMultiplexSpectrumOnTheSlowTick)
+{
+    ASSERT_TRUE(writeWfmRecording(pathOf("SDRSharp_20140102_050000Z_7100000Hz_IQ.wav"), 4, 250000));
+    ASSERT_TRUE(load("SDRSharp_20140102_050000Z_7100000Hz_IQ.wav"));
+    select("0", "4", "7020", "7200", "WFM");
+    auto* view = window->findChild<SpectrumView*>("spectrumView");
+    button("playbutton")->click();
+    ASSERT_TRUE(window->isPlaying());
+    tick();
+    window->OneSecTimer();
+    EXPECT_EQ(view->spectrum(), nullptr) << "one second is less than a transform";
+    tick();
+    tick();
+    window->OneSecTimer();
+    ASSERT_NE(view->spectrum(), nullptr);
+    const std::vector<double>& columns = *view->spectrum();
+    ASSERT_EQ(columns.size(), size_t(SpectrumView::kColumns));
+    // The multiplex runs at 250 kHz here: the pilot lands in column 199.
+    const auto peak = std::max_element(columns.begin() + 150, columns.begin() + 250);
+    EXPECT_NEAR(peak - columns.begin(), 199, 1);
+}
+
+TEST_F(PlaybackTest, DeviceChosenDuringAFileRunIsTakenWhenItEnds)
+{
+    const bool noSoundServer = qEnvironmentVariableIsEmpty("PULSE_SERVER");
+    auto* soundStatus = window->findChild<QLabel*>("soundStatusLabel");
+    if (noSoundServer)
+        EXPECT_FALSE(soundStatus->text().isEmpty()) << "no sound server: the status line says so";
+    SoundDeviceMenu* devices = window->soundDevices();
+    devices->setDevices({{"Headset", 0, "test-headset", 2, 0}});
+    QAction* defaultDevice = devices->menu()->actions().value(0);
+    QAction* headset = devices->menu()->actions().value(1);
+    ASSERT_NE(headset, nullptr);
+    ASSERT_EQ(headset->text(), "Headset");
+    headset->trigger();
+    EXPECT_EQ(window->soundOutputDevice().deviceId(), "test-headset");
+    // A device that cannot be opened is reported; nothing else stops.
+    EXPECT_FALSE(soundStatus->text().isEmpty());
+
+    select("0", "5", "7105", "7115");
+    QSignalSpy finished(window.get(), &WindowControl::demodFileFinished);
+    button("demodFileButton")->click();
+    ASSERT_TRUE(window->isWritingFile());
+    defaultDevice->trigger();
+    EXPECT_EQ(window->soundOutputDevice().deviceId(), "test-headset") << "restarted during the file run";
+    ASSERT_TRUE(finished.wait(30000));
+    for (int waited = 0; !window->soundOutputDevice().deviceId().isEmpty() && waited < 3000; waited += 20)
+        QTest::qWait(20);
+    EXPECT_TRUE(window->soundOutputDevice().deviceId().isEmpty());
+
+    select("1", "3", "7105", "7115");
+    button("playbutton")->click();
+    tick();
+    EXPECT_EQ(window->playBackSecond(), 2);
+}
+
+} // namespace
