@@ -50,10 +50,11 @@ SoundOutputDevice::SoundOutputDevice(SoundOutputObject& sound, QObject* parent)
 
 SoundOutputDevice::~SoundOutputDevice()
 {
-    if (sink) {
+    // Sinks closed earlier may still wait for deleteLater(); they pull from
+    // `reader`, so they must go before the members do, not with the children.
+    if (sink)
         sink->stop();
-        delete sink;
-    }
+    qDeleteAll(findChildren<QAudioSink*>(Qt::FindDirectChildrenOnly));
 }
 
 void SoundOutputDevice::startSound(const QByteArray& deviceId)

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include <cmath>
 #include <cstdio>
 #include <functional>
@@ -128,6 +130,20 @@ TEST_F(SoundOutputRealAudio, AudioQueuedWhileTheSinkPlaysSilenceIsHeardSoon)
     reportStartDelay("play_delay_ms", delay);
     EXPECT_LT(delay, 1500);
     expectTone(onset);
+}
+
+TEST_F(SoundOutputRealAudio, StoppedOutputCanBeDestroyedBeforeTheEventLoopRuns)
+{
+    // The closed sink still waits for its deferred deletion and pulls from the
+    // output's reader; it must not outlive it.
+    for (int round = 0; round < 5; ++round) {
+        auto output = std::make_unique<SoundOutputDevice>(sound);
+        output->startSound();
+        ASSERT_TRUE(output->isPlaying());
+        output->stopSound();
+        output->startSound();
+        output.reset();
+    }
 }
 
 TEST_F(SoundOutputRealAudio, NoOutputSilencesAndOutputComesBack)
