@@ -9,6 +9,7 @@
 #include <QMetaObject>
 
 #include <algorithm>
+#include <new>
 #include <vector>
 
 struct DemodFileRun::Job {
@@ -51,7 +52,12 @@ bool DemodFileRun::start(const QString& recordingPath, DemodSetup setup, const Q
         *error = QString::fromStdString(setup.bandMessage());
         return false;
     }
-    next->feeder = std::make_unique<DemodSecondFeeder>(next->recording, next->recording.mSampleRate);
+    try {
+        next->feeder = std::make_unique<DemodSecondFeeder>(next->recording, next->recording.mSampleRate);
+    } catch (const std::bad_alloc&) {
+        *error = tr("Not enough memory to demodulate a second at %1 samples per second").arg(next->recording.mSampleRate);
+        return false;
+    }
     next->fileJob = std::make_unique<DemodFileJob>(next->demod, *next->feeder, setup.startSecond(),
                                                    setup.endSecond(), QFile::encodeName(folder).toStdString(),
                                                    QFile::encodeName(fileName).toStdString());
@@ -87,7 +93,7 @@ void DemodFileRun::finishOnGuiThread(bool ok, bool complete, const QString& mess
 void DemodFileRun::skip(int seconds)
 {
     if (job)
-        job->fileJob->setPosition(std::max(job->fileJob->position() + seconds, 0));
+        job->fileJob->moveBy(seconds);
 }
 
 void DemodFileRun::cancel()

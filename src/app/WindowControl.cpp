@@ -51,6 +51,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <new>
 
 namespace {
 
@@ -677,10 +678,21 @@ void WindowControl::loadRecording(const QString& name)
         stopPlayback();
     playFeeder.reset();
     recordingObject = std::move(candidate);
-    playFeeder = std::make_unique<DemodSecondFeeder>(*recordingObject, recordingObject->mSampleRate);
+    try {
+        playFeeder = std::make_unique<DemodSecondFeeder>(*recordingObject, recordingObject->mSampleRate);
+    } catch (const std::bad_alloc&) {
+        showStatus(QString("%1: not enough memory to play a second at %2 samples per second")
+                       .arg(name)
+                       .arg(recordingObject->mSampleRate));
+    }
     updateControls();
     const int lineCount = recordingObject->mNumSeconds;
     if (!fftView->setHeight(lineCount)) {
+        // Never leave the previous picture and band under the new recording.
+        fftView->setHeight(0);
+        setWaterfallBand(0.0, 0.0);
+        drawingProgress->hide();
+        setWindowTitle(name);
         showStatus(QString("%1 is too long to draw here (%2 s)").arg(name).arg(lineCount));
         return;
     }

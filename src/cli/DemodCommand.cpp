@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <memory>
+#include <new>
 #include <string>
 #include <strings.h>
 #include <unistd.h>
@@ -100,7 +102,14 @@ int runDemodCommand(int argc, char* argv[])
                                                      recording.FileTimestampFromOffset(setup.startSecond()));
     }
 
-    DemodSecondFeeder feeder(recording, recording.mSampleRate);
+    std::unique_ptr<DemodSecondFeeder> feederHolder;
+    try {
+        feederHolder = std::make_unique<DemodSecondFeeder>(recording, recording.mSampleRate);
+    } catch (const std::bad_alloc&) {
+        return cliFail("not enough memory to demodulate a second at " + std::to_string(recording.mSampleRate) +
+                       " samples per second");
+    }
+    DemodSecondFeeder& feeder = *feederHolder;
     DemodFileJob job(demod, feeder, setup.startSecond(), setup.endSecond(), folder, fileName);
     const bool showProgress = isatty(STDERR_FILENO);
     const int32_t last = std::max(setup.endSecond(), setup.startSecond() + 1);

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -43,6 +44,17 @@ void wavHeader(uint8_t* h, uint64_t dataBytes)
 
 std::string systemError(int error) { return std::strerror(error); }
 
+mode_t processUmask()
+{
+    // Reading the mask means setting it; do that once only.
+    static const mode_t mask = [] {
+        const mode_t current = umask(0);
+        umask(current);
+        return current;
+    }();
+    return mask;
+}
+
 // The temporary file: removed unless committed.
 class TemporaryFile {
 public:
@@ -55,6 +67,9 @@ public:
             return false;
         }
         path_ = pattern;
+        // mkstemp makes the file private; the finished WAV gets the usual
+        // permissions of a new file.
+        fchmod(fd, 0666 & ~processUmask());
         file_ = fdopen(fd, "wb");
         if (!file_) {
             error = "Cannot write \"" + path_ + "\": " + systemError(errno);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -54,6 +55,14 @@ public:
     void cancel() { cancelled_ = true; }
     // The next second to read; the skip buttons move it during a run.
     void setPosition(int32_t second) { position_ = second; }
+    // Moves the position by `seconds`, never below 0; safe against the run's
+    // own advance on another thread.
+    void moveBy(int32_t seconds)
+    {
+        int32_t now = position_.load();
+        while (!position_.compare_exchange_weak(now, std::max(now + seconds, 0))) {
+        }
+    }
     int32_t position() const { return position_; }
 
 private:

@@ -61,6 +61,8 @@ void SoundOutputObject::appendToRing(const int16_t* samples, int n)
 
 void SoundOutputObject::setNoOutput(bool noOutput)
 {
+    if (noOutput)
+        soundFlushTo.store(soundWritePos.load(std::memory_order_relaxed), std::memory_order_release);
     soundNoOutput.store(noOutput, std::memory_order_release);
 }
 
@@ -90,7 +92,13 @@ bool SoundOutputObject::fillSoundBuffer(int16_t* buffer)
         soundReadPos.store(write, std::memory_order_release);
         return false;
     }
-    const int read = soundReadPos.load(std::memory_order_relaxed);
+    int read = soundReadPos.load(std::memory_order_relaxed);
+    const int flushTo = soundFlushTo.exchange(-1, std::memory_order_acq_rel);
+    auto ahead = [read](int position) { return (position - read + soundRingSize) % soundRingSize; };
+    if (flushTo >= 0 && ahead(flushTo) <= ahead(write)) {
+        read = flushTo;
+        soundReadPos.store(read, std::memory_order_release);
+    }
     int waiting = write - read;
     if (waiting < 0)
         waiting += soundRingSize;

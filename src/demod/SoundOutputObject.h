@@ -52,6 +52,10 @@ private:
     std::atomic<int> soundWritePos{0};  // written by the writer only
     std::atomic<int> soundReadPos{0};   // written by the reader only
     std::atomic<bool> soundNoOutput{true};
+    // Write position when noOutput was last switched on, -1 when handled: what
+    // was queued before it is never played, even if noOutput is switched off
+    // again before the reader next runs.
+    std::atomic<int> soundFlushTo{-1};
     std::atomic<double> m_playbackVolume{0.0};
     bool ringFullLogged = false;        // writer only
 };

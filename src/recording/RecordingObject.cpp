@@ -90,7 +90,7 @@ struct RecordingObject::Derived {
 
     bool takeSampleRate(int64_t rate)
     {
-        if (rate <= 0 || rate > INT32_MAX) {
+        if (rate <= 0 || rate > kMaxSampleRate) {
             refusal = "sample rate " + std::to_string(rate);
             return false;
         }

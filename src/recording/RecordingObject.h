@@ -21,6 +21,11 @@
 // chunk in the format its "fmt " chunk declares.
 class RecordingObject {
 public:
+    // Highest sample rate taken from a header (S/s). Playback and file output
+    // hold one second of samples, so a stray header claiming billions of
+    // samples per second is refused instead of exhausting memory.
+    static constexpr int64_t kMaxSampleRate = 250000000;
+
     RecordingObject();
     ~RecordingObject();
     RecordingObject(const RecordingObject&) = delete;

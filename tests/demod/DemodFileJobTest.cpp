@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -69,6 +71,10 @@ TEST(DemodFileJob, WritesAWholeWavFileThroughATemporaryName)
     EXPECT_EQ(result.path, (folder / "DemodOutput.wav").string());
     EXPECT_EQ(marks, (std::vector<int32_t>{2, 3, 4}));
     EXPECT_EQ(entriesIn(folder), 1u);
+    // Readable as any new file is, not private like the temporary it was.
+    const mode_t mask = umask(022);
+    umask(mask);
+    EXPECT_EQ(static_cast<mode_t>(fs::status(result.path).permissions()), 0666 & ~mask);
 
     const std::vector<uint8_t> wav = readFile(result.path);
     ASSERT_GE(wav.size(), 44u);

@@ -131,6 +131,19 @@ TEST_F(SoundOutputObjectTest, NoOutputFlushesWhatIsQueued)
     EXPECT_EQ(buffer.back(), 123);
 }
 
+TEST_F(SoundOutputObjectTest, AudioQueuedBeforeAStopIsNeverPlayedAfterIt)
+{
+    // Stop and Play again before the device pulls: only the new audio plays.
+    addCounting(30000);
+    sound.setNoOutput(true);
+    sound.setNoOutput(false);
+    std::vector<double> tone(2 * SoundOutputObject::frameCount, 123.5);
+    sound.addSoundData(tone.data(), static_cast<int>(tone.size()), 44100.0);
+    ASSERT_TRUE(sound.fillSoundBuffer(buffer.data()));
+    EXPECT_NE(buffer.front(), countingSample(0));
+    EXPECT_EQ(buffer.back(), 123);
+}
+
 TEST_F(SoundOutputObjectTest, ResamplesToTheOutputRate)
 {
     struct Case {

@@ -364,6 +364,9 @@ TEST(RecordingRefusals, UnusableHeaderNumbersAreRefusedWithAReason)
          {"Read Spectravue file", "Unsupported recording: sample rate 0"}},
         {"SpectraVue rate beyond 32 bits signed", "a.wav", patched(fixtures::spectraVue(f16, 100, {}), 24, 0x80000000),
          {"Read Spectravue file", "Unsupported recording: sample rate 2147483648"}},
+        // One second of it would not fit in memory for playback.
+        {"SpectraVue rate beyond any receiver", "a.wav", patched(fixtures::spectraVue(f16, 100, {}), 24, 0x7FFFFFFF),
+         {"Read Spectravue file", "Unsupported recording: sample rate 2147483647"}},
         {"SDRSharp rate 0", "SDRSharp_20140102_030405Z_7100000Hz_IQ.wav", patched(fixtures::sdrSharp(f16, 100), 24, 0),
          {"SDRSharp File", "Unsupported recording: sample rate 0"}},
         {"SdrRadio rate 0", "a.wav", fixtures::sdrRadio(f16, 100, fixtures::sdrRadioText(16, 0, 1, 1)).bytes,
