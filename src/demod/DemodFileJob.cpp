@@ -4,6 +4,7 @@
 #include "demod/DemodSecondFeeder.h"
 #include "demod/DemodulatorObject.h"
 #include "dsp/SystemLog.h"
+#include "recording/ByteFields.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -14,17 +15,8 @@
 
 namespace {
 
-void putU16(uint8_t* at, uint16_t v)
-{
-    at[0] = static_cast<uint8_t>(v);
-    at[1] = static_cast<uint8_t>(v >> 8);
-}
-
-void putU32(uint8_t* at, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        at[i] = static_cast<uint8_t>(v >> (8 * i));
-}
+using ByteFields::putU16;
+using ByteFields::putU32;
 
 void wavHeader(uint8_t* h, uint64_t dataBytes)
 {

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
-// Little-endian field access into byte buffers whose bounds the caller has
+// Little-endian field reads and writes in byte buffers whose bounds the caller has
 // checked. Works on any host byte order and any alignment.
 namespace ByteFields {
 
@@ -16,5 +16,16 @@ inline uint32_t u32(const uint8_t* p)
 }
 inline int32_t i32(const uint8_t* p) { return static_cast<int32_t>(u32(p)); }
 inline bool idIs(const uint8_t* p, const char (&id)[5]) { return std::memcmp(p, id, 4) == 0; }
+
+inline void putU16(uint8_t* p, uint16_t v)
+{
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+}
+inline void putU32(uint8_t* p, uint32_t v)
+{
+    for (int k = 0; k < 4; ++k)
+        p[k] = static_cast<uint8_t>(v >> (8 * k));
+}
 
 } // namespace ByteFields

@@ -1,5 +1,7 @@
 #include "recording/DemoRecordings.h"
 
+#include "recording/ByteFields.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
@@ -258,16 +260,9 @@ class ByteWriter {
 public:
     explicit ByteWriter(size_t size) : bytes(size, 0) {}
     void text(size_t at, const char* s) { std::memcpy(&bytes[at], s, std::strlen(s)); }
-    void u16(size_t at, uint32_t v) { put(at, v, 2); }
-    void u32(size_t at, uint32_t v) { put(at, v, 4); }
+    void u16(size_t at, uint32_t v) { ByteFields::putU16(&bytes[at], static_cast<uint16_t>(v)); }
+    void u32(size_t at, uint32_t v) { ByteFields::putU32(&bytes[at], v); }
     std::vector<uint8_t> bytes;
-
-private:
-    void put(size_t at, uint32_t v, int n)
-    {
-        for (int k = 0; k < n; ++k)
-            bytes[at + k] = static_cast<uint8_t>(v >> (8 * k));
-    }
 };
 
 void writeWaveFormat(ByteWriter& h, const Recording& r, uint32_t fmtLength)
@@ -385,9 +380,7 @@ bool writeRecording(const Recording& r, const std::filesystem::path& folder, std
     std::vector<uint8_t> bytes = header(r, total * bytesPerSample);
     const size_t headerSize = bytes.size();
     bytes.resize(headerSize + total * bytesPerSample);
-    const uint64_t riffLength = bytes.size() - 8;
-    for (int k = 0; k < 4; ++k)
-        bytes[4 + k] = static_cast<uint8_t>(riffLength >> (8 * k));
+    ByteFields::putU32(&bytes[4], static_cast<uint32_t>(bytes.size() - 8));
 
     std::vector<SignalSynth> synths;
     for (const Signal& s : r.signals)
