@@ -1,4 +1,5 @@
 #include "app/WindowControl.h"
+#include "dsp/SystemLog.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -23,7 +24,11 @@ int main(int argc, char* argv[])
     parser.addVersionOption();
     QCommandLineOption folderOption("folder", "Show the recordings in DIR for this run (the saved folder is kept).", "DIR");
     parser.addOption(folderOption);
+    QCommandLineOption verboseOption("verbose", "Write the diagnostic log to standard error (as KORVEL_VERBOSE=1 does).");
+    parser.addOption(verboseOption);
     parser.process(app);
+    if (parser.isSet(verboseOption))
+        SetSystemLogEnabled(true);
 
     WindowControl window;
     if (parser.isSet(folderOption))

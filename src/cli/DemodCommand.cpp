@@ -6,7 +6,6 @@
 #include "demod/DemodSecondFeeder.h"
 #include "demod/DemodSetup.h"
 #include "demod/DemodulatorObject.h"
-#include "dsp/SystemLog.h"
 #include "recording/RecordingObject.h"
 
 #include <cstdio>
@@ -68,7 +67,6 @@ int runDemodCommand(int argc, char* argv[])
     if (mode < 0)
         return cliFail("unknown mode \"" + options["--mode"] + "\" (AM, SAM, FM, WFM, USB, LSB, CWU or CWL)");
 
-    SetSystemLogEnabled(false);
     RecordingObject recording;
     std::vector<std::string> lines;
     recording.setRecordingFile(resolveRecordingArgument(files[0]), lines);

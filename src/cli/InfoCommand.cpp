@@ -1,7 +1,6 @@
 #include "cli/InfoCommand.h"
 
 #include "cli/CliCommon.h"
-#include "dsp/SystemLog.h"
 #include "recording/RecordingObject.h"
 
 #include <QSettings>
@@ -175,8 +174,6 @@ int runInfoCommand(const std::vector<std::string>& args)
     if (files.size() != 1)
         return cliFail("info needs exactly one FILE (usage: korvel-cli info FILE [--json])");
 
-    // The recognisers' diagnostic lines would only bury the answer.
-    SetSystemLogEnabled(false);
     RecordingObject recording;
     std::vector<std::string> lines;
     recording.setRecordingFile(resolveRecordingArgument(files[0]), lines);

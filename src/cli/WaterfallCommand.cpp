@@ -3,7 +3,6 @@
 #include "cli/CliCommon.h"
 #include "cli/InfoCommand.h"
 #include "cli/PngWriter.h"
-#include "dsp/SystemLog.h"
 #include "dsp/WaterfallColorTable.h"
 #include "recording/RecordingObject.h"
 #include "recording/SelectionRules.h"
@@ -62,7 +61,6 @@ int runWaterfallCommand(const std::vector<std::string>& args)
     if (const char* problem = DbRangeProblem(minDb, maxDb))
         return cliFail(std::string("waterfall: ") + problem);
 
-    SetSystemLogEnabled(false);
     RecordingObject recording;
     std::vector<std::string> lines;
     recording.setRecordingFile(resolveRecordingArgument(file), lines);

@@ -3,8 +3,10 @@
 #include "cli/InfoCommand.h"
 #include "cli/MakeDemoCommand.h"
 #include "cli/WaterfallCommand.h"
+#include "dsp/SystemLog.h"
 
 #include <cstdio>
+#include <algorithm>
 #include <cstring>
 #include <clocale>
 #include <string>
@@ -27,7 +29,8 @@ void printUsage(FILE* out)
                "                       MODE: AM SAM FM WFM USB LSB CWU CWL\n"
                "\n"
                "FILE is a path; a plain file name is looked up in the recordings folder\n"
-               "(the app's choice, else ~/sdr_recordings), then in the current directory.\n",
+               "(the app's choice, else ~/sdr_recordings), then in the current directory.\n"
+               "--verbose (anywhere) writes the diagnostic log to stderr, as KORVEL_VERBOSE=1 does.\n",
                out);
 }
 
@@ -36,6 +39,14 @@ void printUsage(FILE* out)
 int main(int argc, char* argv[])
 {
     std::setlocale(LC_ALL, "C");
+    std::vector<char*> args(argv, argv + argc);
+    const auto verbose = std::remove_if(args.begin() + (argc > 0 ? 1 : 0), args.end(),
+                                        [](const char* arg) { return std::strcmp(arg, "--verbose") == 0; });
+    if (verbose != args.end())
+        SetSystemLogEnabled(true);
+    args.erase(verbose, args.end());
+    argc = static_cast<int>(args.size());
+    argv = args.data();
     if (argc < 2) {
         printUsage(stderr);
         return 2;

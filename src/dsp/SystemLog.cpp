@@ -4,12 +4,23 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
-std::atomic<bool> logEnabled{std::getenv("KORVEL_QUIET") == nullptr};
+
+bool VerboseFromEnvironment()
+{
+    const char* value = std::getenv("KORVEL_VERBOSE");
+    return value != nullptr && *value != '\0' && std::strcmp(value, "0") != 0;
 }
 
+std::atomic<bool> logEnabled{VerboseFromEnvironment()};
+
+} // namespace
+
 void SetSystemLogEnabled(bool enabled) { logEnabled = enabled; }
+
+bool SystemLogEnabled() { return logEnabled; }
 
 void SystemLog(const char* format, ...)
 {

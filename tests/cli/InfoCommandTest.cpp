@@ -154,3 +154,16 @@ TEST(InfoCommand, PlainNamesResolveInTheRecordingsFolderThenTheCurrentDirectory)
     EXPECT_NE(inChosen.out.find("file:            " + chosen.path + "/" + kSdrSharpName + "\n"), std::string::npos)
         << inChosen.out << inChosen.err;
 }
+
+TEST(InfoCommand, DiagnosticLogOnlyWhenAskedFor)
+{
+    fixtures::TempDir dir;
+    const std::string path = dir.write(kSdrSharpName, fixtures::sdrSharp(format1000(), 3500).bytes);
+    const CliResult quiet = runCli({"info", path});
+    EXPECT_EQ(quiet.status, 0) << quiet.err;
+    EXPECT_EQ(quiet.err, "");
+    const CliResult verbose = runCli({"info", path, "--verbose"});
+    EXPECT_EQ(verbose.status, 0) << verbose.err;
+    EXPECT_EQ(verbose.out, quiet.out);
+    EXPECT_NE(verbose.err.find("Not SdrRadio"), std::string::npos) << verbose.err;
+}

@@ -2,9 +2,11 @@
 
 #include "dsp/SystemLog.h"
 
-// Silences the diagnostic log while a fixture lives (engines log a line whenever they
-// build a display plan). Declare it before the objects under test.
+// Silences the diagnostic log while a fixture lives, whatever KORVEL_VERBOSE
+// says (engines log a line whenever they build a display plan). Declare it
+// before the objects under test.
 struct QuietLog {
-    QuietLog() { SetSystemLogEnabled(false); }
-    ~QuietLog() { SetSystemLogEnabled(true); }
+    QuietLog() : wasEnabled(SystemLogEnabled()) { SetSystemLogEnabled(false); }
+    ~QuietLog() { SetSystemLogEnabled(wasEnabled); }
+    bool wasEnabled;
 };
