@@ -70,6 +70,13 @@ QSettings Preferences()
     return QSettings("Korvel", "Korvel");
 }
 
+// Folders are made absolute where they come in: the waterfall worker and the
+// file run open recordings by path, from wherever the process stands.
+QString AbsoluteFolder(const QString& folder)
+{
+    return folder.isEmpty() ? folder : QDir::cleanPath(QDir(folder).absolutePath());
+}
+
 QLineEdit* MakeField(QWidget* parent, const char* name, int width, const QString& tip)
 {
     auto* field = new QLineEdit(parent);
@@ -475,7 +482,7 @@ void WindowControl::readPreferences()
         sideSplitter->restoreState(splitters[1].toByteArray());
     }
 
-    selectedRecordingFolder = settings.value("PREF_REC_FOLDER").toString();
+    selectedRecordingFolder = AbsoluteFolder(settings.value("PREF_REC_FOLDER").toString());
     mFftSize = NormalizeFftSize(settings.value("fftsize", 0).toDouble());
     fftLengthField->setText(QString::number(mFftSize));
     const DbRange range = DbRangeFromPreferences(settings.value("minDB", 0).toDouble(), settings.value("maxDB", 0).toDouble());
@@ -532,7 +539,7 @@ QString WindowControl::waterfallDbRange(double* minDb, double* maxDb) const
 
 void WindowControl::useRecordingFolderForSession(const QString& dir)
 {
-    sessionFolder = dir;
+    sessionFolder = AbsoluteFolder(dir);
     ReloadTheFilesList();
 }
 
@@ -557,10 +564,10 @@ void WindowControl::setRecordingFolder()
 
 void WindowControl::chooseRecordingFolder(const QString& path)
 {
-    selectedRecordingFolder = path;
+    selectedRecordingFolder = AbsoluteFolder(path);
     sessionFolder.clear();
     QSettings settings = Preferences();
-    settings.setValue("PREF_REC_FOLDER", path);
+    settings.setValue("PREF_REC_FOLDER", selectedRecordingFolder);
     settings.sync();
     ReloadTheFilesList();
 }

@@ -86,6 +86,23 @@ TEST_F(WaterfallLoadTest, DrawsEveryLineWithTheToneInItsColumn)
     }
 }
 
+// The README starts the app with a folder relative to where it stands; the
+// waterfall worker must read the same file as the window.
+TEST_F(WaterfallLoadTest, FolderGivenRelativeToTheCurrentDirectoryIsDrawn)
+{
+    writeToneRecording(pathOf(kToneName), 3, 3000.0);
+    const QString before = QDir::currentPath();
+    QDir parent(recordings.path());
+    parent.cdUp();
+    ASSERT_TRUE(QDir::setCurrent(parent.path()));
+    window.useRecordingFolderForSession(QDir(recordings.path()).dirName());
+    ASSERT_TRUE(QDir::setCurrent(before));
+
+    EXPECT_TRUE(QDir::isAbsolutePath(window.recordingFolder())) << window.recordingFolder().toStdString();
+    EXPECT_TRUE(window.recordingFiles().contains(kToneName));
+    EXPECT_TRUE(loadAndWait(kToneName)) << window.statusText().toStdString();
+}
+
 TEST_F(WaterfallLoadTest, RefusedFileKeepsTheWaterfallAndSaysWhy)
 {
     writeToneRecording(pathOf(kToneName), 5, 3000.0);
