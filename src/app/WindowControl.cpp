@@ -632,10 +632,29 @@ QMenu* WindowControl::createFileContextMenu(const QString& name)
 
 WindowControl::~WindowControl()
 {
+    // Closing the audio sink spins a nested event loop, in which timers and
+    // queued signals would reach parts already gone. So first nothing may call
+    // the window any more; then the parts go in an order where each outlives
+    // what uses it.
+    fastTimer->stop();
+    oneSecTimer->stop();
+    waterfallLoader->cancel();
+    soundDeviceMenu->setBusyCheck({});
+    for (QObject* sender : std::initializer_list<QObject*>{fileRun.get(), soundDevice.get(), soundDeviceMenu,
+                                                          waterfallLoader, fftView, qApp})
+        sender->disconnect(this);
+    soundDevice->disconnect();
+    theAudioSpectrumView->setSource(nullptr);
+
     // A file run still going is cancelled (its unfinished file removed) and
-    // its thread joined before the window goes.
-    disconnect(fileRun.get(), nullptr, this, nullptr);
+    // its thread joined.
     fileRun.reset();
+    soundDevice.reset();
+    playFeeder.reset();
+    multiplexSpectrum.reset();
+    demodulator.reset();
+    soundOutput.reset();
+    recordingObject.reset();
 }
 
 bool WindowControl::isDrawingWaterfall() const
