@@ -8,7 +8,7 @@
 set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
 
-BUILD_PKGS=(g++ make cmake ninja-build pkg-config
+BUILD_PKGS=(g++ make cmake ninja-build pkg-config ccache
             qt6-base-dev qt6-multimedia-dev
             libfftw3-dev libpng-dev
             libgtest-dev libgmock-dev libbenchmark-dev qt6-qpa-plugins)

@@ -1,13 +1,19 @@
 #!/bin/bash
-# Runs every libFuzzer target in BUILD_DIR/fuzz for SECONDS each, starting from
-# the seeds that the target writes itself (KORVEL_WRITE_SEEDS), and fails on the
-# first finding.
+# Runs the libFuzzer targets in BUILD_DIR/fuzz for SECONDS in all, shared
+# equally (at least 10 s each), starting from the seeds that each target writes
+# itself (KORVEL_WRITE_SEEDS), and fails on the first finding.
 set -euo pipefail
 build=${1:?usage: run-fuzzers.sh BUILD_DIR SECONDS}
-seconds=${2:-60}
-found=0
+total=${2:-60}
+targets=()
 for target in "$build"/fuzz/fuzz_*; do
-    [ -x "$target" ] || continue
+    [ -x "$target" ] && targets+=("$target")
+done
+[ ${#targets[@]} -gt 0 ] || { echo "fuzz: no targets in $build/fuzz" >&2; exit 1; }
+seconds=$(( total / ${#targets[@]} ))
+[ "$seconds" -ge 10 ] || seconds=10
+found=0
+for target in "${targets[@]}"; do
     name=$(basename "$target")
     work=$(mktemp -d)
     mkdir -p "$work/corpus" "$work/seeds"

@@ -3,30 +3,40 @@
 # the fuzz targets for a bounded time, then the whole suite (core, CLI, widgets
 # offscreen, audio through a private PulseAudio null sink).
 #
-#   scripts/test.sh                 everything
-#   KORVEL_FUZZ_SECONDS=10 scripts/test.sh   shorter fuzzing
+#   scripts/test.sh                          everything
+#   KORVEL_FUZZ_SECONDS=20 scripts/test.sh   a shorter fuzzing budget (all targets together)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 
 jobs=$(nproc)
 fuzz_seconds=${KORVEL_FUZZ_SECONDS:-60}
+# Three trees are built; ccache lets a second run (or another clone) reuse
+# what did not change.
+export CCACHE_BASEDIR=$PWD CCACHE_NOHASHDIR=1
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 
-echo "== build"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+started=$SECONDS
+phase() { echo "== $1 (at $((SECONDS - started)) s)"; }
+
+phase "build"
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" >/dev/null
 cmake --build build -j "$jobs"
 
-echo "== core under AddressSanitizer and UndefinedBehaviorSanitizer"
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVEL_SANITIZE=ON >/dev/null
+phase "core under AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVEL_SANITIZE=ON "${launcher[@]}" >/dev/null
 cmake --build build-asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --test-dir build-asan --output-on-failure -j "$jobs"
 
-echo "== fuzzing (${fuzz_seconds} s per target)"
-CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVEL_FUZZ=ON >/dev/null
+phase "fuzzing (${fuzz_seconds} s over all targets)"
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVEL_FUZZ=ON \
+    "${launcher[@]}" >/dev/null
 cmake --build build-fuzz -j "$jobs"
 scripts/run-fuzzers.sh build-fuzz "$fuzz_seconds"
 
-echo "== whole suite"
+phase "whole suite"
 export QT_QPA_PLATFORM=offscreen
 scripts/with-audio.sh -- ctest --test-dir build --output-on-failure -j "$jobs"
+phase "done"
