@@ -10,7 +10,10 @@
 
 namespace {
 
-constexpr int buffersInFlight = 3;
+// What the sink holds ahead of the speaker: Pause and the volume are heard
+// this much later. Long enough to ride over the GUI thread's work on a second
+// of a fast recording.
+constexpr int sinkBufferMs = 120;
 constexpr int deviceCheckMs = 1000;
 // The sink reads every few tens of milliseconds; a stream the server dropped
 // without telling Qt reads no more.
@@ -90,7 +93,7 @@ void SoundOutputDevice::openSink()
         return;
     }
     sink = new QAudioSink(device, outputFormat(), this);
-    sink->setBufferSize(buffersInFlight * SoundOutputObject::frameCount * qsizetype(sizeof(int16_t)));
+    sink->setBufferSize(SoundOutputObject::outputRate * sinkBufferMs / 1000 * qsizetype(sizeof(int16_t)));
     reader.restartReadClock();
     sink->start(&reader);
     // A sink that cannot reach its device fails inside start(), without a

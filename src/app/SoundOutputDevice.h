@@ -13,7 +13,7 @@
 class QAudioSink;
 
 // Plays the sound ring of a SoundOutputObject on an audio device: 44100 Hz,
-// mono, 16-bit, pulled by the sink in 11025-frame buffers with about three in
+// mono, 16-bit, pulled by the sink in short pieces with about 0.12 s in
 // flight. Lives on the GUI thread.
 //
 // When there is no device, the chosen one is missing or the sink fails, the

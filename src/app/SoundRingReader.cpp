@@ -4,7 +4,7 @@
 #include <cstring>
 
 SoundRingReader::SoundRingReader(SoundOutputObject& sound, QObject* parent)
-    : QIODevice(parent), sound(sound), buffer(SoundOutputObject::frameCount)
+    : QIODevice(parent), sound(sound), buffer(pieceSamples)
 {
     lastRead.start();
 }
@@ -21,7 +21,7 @@ qint64 SoundRingReader::readData(char* data, qint64 maxSize)
     qint64 copied = 0;
     while (copied < maxSize) {
         if (bytesHandedOut == bufferBytes) {
-            sound.fillSoundBuffer(buffer.data());
+            sound.readSound(buffer.data(), pieceSamples);
             bytesHandedOut = 0;
         }
         const qint64 n = std::min(maxSize - copied, bufferBytes - bytesHandedOut);

@@ -7,9 +7,10 @@
 
 #include <vector>
 
-// The pull source of the audio sink: hands out the bytes of whole 11025-frame
-// buffers taken from the sound ring (or silence) one after another. It never
-// ends and never returns short: a read of 0 bytes would stall the sink for good.
+// The pull source of the audio sink: hands out the sound ring's output (or
+// silence) in short pieces, so that the volume and a flush are heard as soon as
+// the sink's own buffer has played. It never ends and never returns short: a
+// read of 0 bytes would stall the sink for good.
 class SoundRingReader : public QIODevice {
     Q_OBJECT
 public:
@@ -28,7 +29,8 @@ protected:
     qint64 writeData(const char* data, qint64 size) override;
 
 private:
-    static constexpr qint64 bufferBytes = SoundOutputObject::frameCount * qint64(sizeof(int16_t));
+    static constexpr int pieceSamples = 256;
+    static constexpr qint64 bufferBytes = pieceSamples * qint64(sizeof(int16_t));
 
     SoundOutputObject& sound;
     std::vector<int16_t> buffer;

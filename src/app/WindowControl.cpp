@@ -365,6 +365,7 @@ QWidget* WindowControl::buildControls()
         connect(button, &QToolButton::clicked, this, [this, seconds = seconds] { doSkip(seconds); });
     }
     connect(playbutton, &QToolButton::clicked, this, &WindowControl::doPlay);
+    connect(pausebutton, &QToolButton::toggled, this, &WindowControl::pauseToggled);
     playRow->addSpacing(10);
     auto* volumeLabel = new QLabel;
     volumeLabel->setPixmap(style()->standardIcon(QStyle::SP_MediaVolume).pixmap(16, 16));
@@ -377,6 +378,8 @@ QWidget* WindowControl::buildControls()
     volumeSlider->setFixedWidth(110);
     volumeSlider->setToolTip("Volume");
     playRow->addWidget(volumeSlider);
+    connect(volumeSlider, &QSlider::valueChanged, this,
+            [this](int value) { soundOutput->setPlaybackVolume(value * 0.001); });
 
     QHBoxLayout* levelRow = nullptr;
     QGroupBox* level = MakeGroup("Signal", &levelRow);
@@ -897,11 +900,18 @@ std::optional<DemodSetup> WindowControl::setupDemodStuff()
     return setup;
 }
 
-bool WindowControl::startPlaybackPipeline()
+bool WindowControl::startPlaybackPipeline(bool keepStream)
 {
     std::optional<DemodSetup> setup = setupDemodStuff();
     if (!setup)
         return false;
+    if (keepStream && setup->mode() == demodulator->getDemodMode() && setup->ncoHz() == demodulator->getNCO() &&
+        setup->filterHz() == demodulator->getFilter() && setup->pbtHz() == demodulator->getPBT() &&
+        recordingObject->mSampleRate == demodulator->getInputRate()) {
+        // A new set-up would restart every filter mid-stream: a dropout and a jump.
+        secondsFedSincePlay = 0;
+        return true;
+    }
     demodulator->setCarrierLog(mWriteCarrierTxt, QFile::encodeName(documentsFolder()).toStdString());
     if (!setup->configure(*demodulator)) {
         showStatus(QString::fromStdString(setup->bandMessage()));
@@ -950,7 +960,33 @@ void WindowControl::stopPlayback()
     // What is still queued belongs to the stopped playback: the output plays
     // silence until the next Play feeds it.
     soundOutput->setNoOutput(true);
+    showSignalLevel(false);
     updateControls();
+}
+
+void WindowControl::pauseToggled(bool paused)
+{
+    // Silence at once; the pipeline waits where it is, so Resume goes on
+    // without a restart.
+    if (playingRecording && paused) {
+        soundOutput->flush();
+        showSignalLevel(false);
+    }
+}
+
+void WindowControl::showSignalLevel(bool measured)
+{
+    // A silent input (a gap beyond the recording, digital zeros) reads far
+    // below anything a recording holds: no measurement either.
+    const double level = demodulator->sMeterAve;
+    if (!measured || !(level > -200.0)) {
+        signalLevelField->clear();
+        sMeterIndicator->setValue(sMeterIndicator->minimum());
+        return;
+    }
+    // "%-5.1f dBm"
+    signalLevelField->setText(QString::fromStdString(formatFixed(level, 1)).leftJustified(5) + " dBm");
+    sMeterIndicator->setValue(static_cast<int>(std::clamp(level, -140.0, -20.0)));
 }
 
 void WindowControl::doSkip(int seconds)
@@ -968,39 +1004,44 @@ void WindowControl::FastTimer()
         playBackSec = 0;
     if (!playingRecording)
         return;
+    feedPlayback();
+}
 
+void WindowControl::feedPlayback()
+{
+    if (!playingRecording)
+        return;
+    if (playBackSec < 0)
+        playBackSec = 0;
+    // While paused nothing is fed: the output plays silence and the pipeline
+    // keeps its state for the resume.
     const bool paused = pausebutton->isChecked();
-    for (int fed = 0; fed < kMaxSecondsPerTick && demodulator->numSoundSamplesInOutputObject() < kQueuedAudioTarget;
+    for (int fed = 0; !paused && fed < kMaxSecondsPerTick &&
+                      demodulator->numSoundSamplesInOutputObject() < kQueuedAudioTarget;
          ++fed) {
-        if (!paused && playBackSec >= endSecond && secondsFedSincePlay > 0)
+        if (playBackSec >= endSecond && secondsFedSincePlay > 0)
             break;
-        if (paused) {
-            playFeeder->feedSilence(*demodulator, nullptr);
-        } else {
-            playFeeder->feedSecond(*demodulator, playBackSec, nullptr);
-            showStatus(QString::fromStdString(recordingObject->TimestampFromOffset(playBackSec) + " " +
-                                              formatFixed(demodulator->carrierFreqKHz, 3, 6) + " kHz"));
-            theAudioSpectrumView->update();
-            ++playBackSec;
-            ++secondsFedSincePlay;
-        }
-        // "%-5.1f dBm"
-        signalLevelField->setText(QString::fromStdString(formatFixed(demodulator->sMeterAve, 1)).leftJustified(5) +
-                                  " dBm");
-        sMeterIndicator->setValue(static_cast<int>(std::clamp(demodulator->sMeterAve, -140.0, -20.0)));
+        playFeeder->feedSecond(*demodulator, playBackSec, nullptr);
+        showStatus(QString::fromStdString(recordingObject->TimestampFromOffset(playBackSec) + " " +
+                                          formatFixed(demodulator->carrierFreqKHz, 3, 6) + " kHz"));
+        theAudioSpectrumView->update();
+        ++playBackSec;
+        ++secondsFedSincePlay;
+        showSignalLevel(true);
     }
     fftView->setCurrentPlayTime(playBackSec);
 
     if (playBackSec >= endSecond) {
         SystemLog("All done playing back");
         playingRecording = false;
-        if (loopButton->isChecked() && startPlaybackPipeline()) {
+        if (loopButton->isChecked() && startPlaybackPipeline(true)) {
             playingRecording = true;
             fftView->update();
         } else {
             // The queued tail plays out; the controls show that playback ended.
             playbutton->setChecked(false);
             pausebutton->setChecked(false);
+            showSignalLevel(false);
             updateControls();
         }
     }

@@ -165,8 +165,13 @@ private:
     // the selection and rewinds the play position; nullopt (with a message) when
     // a field cannot be used.
     std::optional<DemodSetup> setupDemodStuff();
-    bool startPlaybackPipeline();
+    // keepStream: when the selection and mode are unchanged the pipeline plays
+    // on (Loop) rather than starting a new stream.
+    bool startPlaybackPipeline(bool keepStream = false);
     void stopPlayback();
+    void feedPlayback();
+    void pauseToggled(bool paused);
+    void showSignalLevel(bool measured);
     void startDemodToFile(bool timestamped);
     void demodFileProgress(int nextSecond);
     void demodFileEnded(bool ok, bool complete, const QString& message, const QString& path, qint64 audioSamples);

@@ -28,9 +28,3 @@ int DemodSecondFeeder::feedSecond(DemodulatorObject& demod, int32_t second, int1
     demod.setPlayBackSec(second + 1);
     return demod.ProcessData(block_.data(), sampleRate_, output);
 }
-
-int DemodSecondFeeder::feedSilence(DemodulatorObject& demod, int16_t* output)
-{
-    std::fill(block_.begin(), block_.end(), ComplexSample{});
-    return demod.ProcessData(block_.data(), sampleRate_, output);
-}

@@ -30,8 +30,6 @@ public:
     // demod.maxOutputSamples(sampleRate()) samples. Returns ProcessData's count.
     int feedSecond(DemodulatorObject& demod, int32_t second, int16_t* output);
 
-    // One second of silence (Pause keeps the output running).
-    int feedSilence(DemodulatorObject& demod, int16_t* output);
 
     int32_t sampleRate() const { return sampleRate_; }
 

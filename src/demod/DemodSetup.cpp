@@ -130,6 +130,7 @@ bool DemodSetup::configure(DemodulatorObject& demod)
     demod.SetNCO(ncoHz_);
     demod.SetInputSampleRate(recording_.sampleRate, 4000.0);
     const bool accepted = demod.SetDemodMode(mode_, filterHz_, pbtHz_, filterHz_);
+    demod.ResetStream();
     bandMessage_.clear();
     if (accepted || mode_ == kDemodNone)
         return true;

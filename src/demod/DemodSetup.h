@@ -52,7 +52,8 @@ public:
     double pbtHz() const { return pbtHz_; }
 
     // Performs the set-up calls in their order on `demod` (which also learns the
-    // centre frequency and start time for the carrier measurement). Returns false, with
+    // centre frequency and start time for the carrier measurement) and starts a
+    // new stream on it (DemodulatorObject::ResetStream). Returns false, with
     // bandMessage() set, when the band cannot be filtered at the pipeline rate:
     // the demodulator is then silent. Only valid when ok().
     bool configure(DemodulatorObject& demod);

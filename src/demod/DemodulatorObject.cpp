@@ -23,6 +23,17 @@ constexpr double kMinFmLoopRate = 40000.0;
 // Band-pass output comes in whole transform blocks.
 constexpr int kBandpassBlock = 1024;
 
+// Removes up to `left` samples from the front of x[0..n) and returns how many remain.
+int dropFront(ComplexSample* x, int n, int& left)
+{
+    const int drop = std::min(n, left);
+    if (drop > 0) {
+        std::memmove(x, x + drop, sizeof(ComplexSample) * static_cast<size_t>(n - drop));
+        left -= drop;
+    }
+    return n - drop;
+}
+
 } // namespace
 
 const char* demodModeName(int mode)
@@ -162,7 +173,8 @@ bool DemodulatorObject::SetDemodMode(int mode, double filter, double pbt, double
     SetInputSampleRate(m_InputRate, bandwidth);
 
     if (mode == kDemodWFM) {
-        const int taps = m_Fir.InitLPFilterScale(1.0, 50.0, 15000.0, 21000.0, m_wfmOutputRate);
+        // The stop band starts below the 19 kHz stereo pilot.
+        const int taps = m_Fir.InitLPFilterScale(1.0, 60.0, 15000.0, 18500.0, m_wfmOutputRate);
         SystemLog("****** DEMOD_WFM m_Fir len %d  m_wfmOutputRate %g", taps, m_wfmOutputRate);
     } else {
         const double stopFactor = mode == kDemodSAM ? 1.3 : 1.8;
@@ -174,6 +186,31 @@ bool DemodulatorObject::SetDemodMode(int mode, double filter, double pbt, double
     // A fresh filter passes nothing: silence rather than the provisional band.
     mainBandpassFilter = std::make_unique<FastFirObject>();
     return false;
+}
+
+void DemodulatorObject::ResetStream()
+{
+    demodInCount = 0;
+    downconverterObject.ClearHistory();
+    downconverterObject.SetFrequency(theNCOFreq);
+    auto bandpass = std::make_unique<FastFirObject>();
+    // A refused band keeps a filter that passes nothing.
+    if (!bandpass->SetupParametersFLoCut(m_lowCutoff, m_highCutoff, 0.0, m_OutputRate))
+        bandpass = std::make_unique<FastFirObject>();
+    mainBandpassFilter = std::move(bandpass);
+    agcObject.Reset();
+    if (wavResampler)
+        wavResampler->Reset();
+    // The band-pass's first filter length of output is a partial convolution
+    // over the empty history: a faint ramp that the AGC would level into a loud
+    // burst. The AGC's own delay starts as zeros. Both are held back.
+    bandpassFillLeft = FastFirObject::kTaps - 1;
+    agcFillLeft = demodulationMode == kDemodWFM ? 0 : agcObject.DelaySamples();
+    demodPrimed = false;
+    amZ = 0.0;
+    samPhase = samFreq = samZ = 0.0;
+    fmPhase = fmFreq = 0.0;
+    wfmPrevIm = wfmPrevRe = 0.0;
 }
 
 int DemodulatorObject::maxOutputSamples(int length) const
@@ -238,14 +275,19 @@ int DemodulatorObject::ProcessData(const ComplexSample* input, int length, int16
         int m = 0;
         if (k > 0)
             m = mainBandpassFilter->ProcessDataInLength(k, demodInBuf.data(), demodBandBuf.data());
+        m = dropFront(demodBandBuf.data(), m, bandpassFillLeft);
         if (m > 0) {
             sMeter.ProcessDataLength(m, demodBandBuf.data(), m_OutputRate);
             sMeterAve = sMeter.GetAve();
             sMeterPeak = sMeter.GetPeak();
         }
         findCarrierFreq(demodBandBuf.data(), m, m_OutputRate, sMeterAve, sMeterPeak);
-        if (demodulationMode != kDemodWFM)
+        if (demodulationMode != kDemodWFM) {
             agcObject.ProcessComplexData(m, demodBandBuf.data(), demodBandBuf.data());
+            m = dropFront(demodBandBuf.data(), m, agcFillLeft);
+        }
+        if (m > 0 && !demodPrimed)
+            primeDemod(demodBandBuf.data(), m);
         if (m > 0)
             total = demodIQData(demodBandBuf.data(), m, output, total);
         demodInCount = 0;
@@ -349,6 +391,25 @@ void DemodulatorObject::appendCarrierLine(double frequencyHz)
                              formatFixed(carrierPeakSmoothed, 6) + "\n";
     std::fputs(line.c_str(), file);
     std::fclose(file);
+}
+
+// Starts each demodulator as if it had followed the stream for long: the DC
+// filters at the mean level of the first block and the loops on the phase of
+// its first sample, so nothing steps at the start.
+void DemodulatorObject::primeDemod(const ComplexSample* x, int count)
+{
+    double sum = 0.0;
+    for (int i = 0; i < count; ++i)
+        sum += std::sqrt(x[i].im * x[i].im + x[i].re * x[i].re);
+    const double meanMagnitude = sum / count;
+    const double a = x[0].im, b = x[0].re;
+    amZ = meanMagnitude / (1.0 - 0.99);
+    samPhase = std::atan2(a, b);
+    samZ = meanMagnitude / (1.0 - 0.99);
+    fmPhase = -std::atan2(a, b);
+    wfmPrevIm = a;
+    wfmPrevRe = b;
+    demodPrimed = true;
 }
 
 void DemodulatorObject::amDemod(const ComplexSample* in, int count, double* out)

@@ -80,6 +80,13 @@ public:
     // the pipeline then stays silent until a band is accepted.
     bool SetDemodMode(int mode, double filter, double pbt, double bandwidth);
 
+    // Forgets every sample seen so far (filter histories, AGC, demodulator
+    // states, the partial block): the next ProcessData() starts a new stream, as
+    // a new play or file run does. The new stream's audio begins once the
+    // band-pass and the AGC hold signal, with the demodulators locked to its
+    // first sample, so it starts without a click. Call after the set-up.
+    void ResetStream();
+
     // Demodulates `length` samples (>= 0) of `input`. With `output` null the
     // audio goes to the sound output and 0 is returned; otherwise the audio is
     // written to `output` as 44100 Hz 16-bit samples and their count returned;
@@ -96,6 +103,8 @@ public:
     // 7900 Hz and above 5.988 times the bandwidth).
     static double pipelineRateFor(int mode, double rate, double bandwidth);
 
+    double getNCO() const { return theNCOFreq; }
+    int32_t getInputRate() const { return m_InputRate; }
     double getFilter() const { return m_filter; }
     double getPBT() const { return m_pbt; }
     double getLowCutoff() const { return m_lowCutoff; }
@@ -152,6 +161,7 @@ private:
     void fmDemod(const ComplexSample* in, int count, double* out);
     int wfmDemod(const ComplexSample* in, int count, double* out);
     void ssbDemod(const ComplexSample* in, int count, double* out);
+    void primeDemod(const ComplexSample* x, int count);
 
     void sizeBuffers();
 
@@ -195,6 +205,13 @@ private:
     int32_t playBackSec = 0;
     bool mWriteCarrierTxt = false;
     std::string carrierLogFolder;
+
+    // Start of a stream: band-pass and AGC outputs still to hold back (they
+    // come from their empty histories), and whether the demodulator states
+    // are still to be set from the first sample.
+    int bandpassFillLeft = 0;
+    int agcFillLeft = 0;
+    bool demodPrimed = true;
 
     // Demodulator states: they persist across blocks, seconds and mode changes.
     double amZ = 0.0;

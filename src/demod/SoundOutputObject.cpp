@@ -26,16 +26,15 @@ void SoundOutputObject::addSoundData(const double* data, int n, double rate)
     // The resampler emits at most piece / ratio + 1 samples per call; the
     // piece is kept small enough for that to fit in soundScratch.
     const int piece = std::clamp(static_cast<int>((soundScratchSize - 2) * ratio), 1, maxResamplerInput);
-    const double gain = m_playbackVolume.load(std::memory_order_relaxed);
     for (int done = 0; done < n;) {
         const int len = std::min(piece, n - done);
-        const int out = fracResampler.ResampleShortLength(len, ratio, data + done, soundScratch.data(), gain);
+        const int out = fracResampler.ResampleLength(len, ratio, data + done, soundScratch.data());
         appendToRing(soundScratch.data(), out);
         done += len;
     }
 }
 
-void SoundOutputObject::appendToRing(const int16_t* samples, int n)
+void SoundOutputObject::appendToRing(const double* samples, int n)
 {
     const int write = soundWritePos.load(std::memory_order_relaxed);
     const int read = soundReadPos.load(std::memory_order_acquire);
@@ -62,8 +61,15 @@ void SoundOutputObject::appendToRing(const int16_t* samples, int n)
 void SoundOutputObject::setNoOutput(bool noOutput)
 {
     if (noOutput)
-        soundFlushTo.store(soundWritePos.load(std::memory_order_relaxed), std::memory_order_release);
+        flush();
     soundNoOutput.store(noOutput, std::memory_order_release);
+}
+
+void SoundOutputObject::flush()
+{
+    // What follows is a new stream: the resampler must not carry the old one into it.
+    fracResampler.Reset();
+    soundFlushTo.store(soundWritePos.load(std::memory_order_relaxed), std::memory_order_release);
 }
 
 int SoundOutputObject::numSoundSamples() const
@@ -84,29 +90,44 @@ double SoundOutputObject::playbackVolume() const
 
 bool SoundOutputObject::fillSoundBuffer(int16_t* buffer)
 {
-    std::fill(buffer, buffer + frameCount, int16_t{0});
+    return readSound(buffer, frameCount) > 0;
+}
+
+int SoundOutputObject::readSound(int16_t* out, int n)
+{
+    std::fill(out, out + n, int16_t{0});
     const int write = soundWritePos.load(std::memory_order_acquire);
     if (soundNoOutput.load(std::memory_order_acquire)) {
         // The reader empties the ring by catching up with the writer; resetting
         // both positions to 0 would race a writer on another thread.
         soundReadPos.store(write, std::memory_order_release);
-        return false;
+        bufferLeft = 0;
+        return 0;
     }
     int read = soundReadPos.load(std::memory_order_relaxed);
     const int flushTo = soundFlushTo.exchange(-1, std::memory_order_acq_rel);
     auto ahead = [read](int position) { return (position - read + soundRingSize) % soundRingSize; };
     if (flushTo >= 0 && ahead(flushTo) <= ahead(write)) {
         read = flushTo;
-        soundReadPos.store(read, std::memory_order_release);
+        bufferLeft = 0;
     }
-    int waiting = write - read;
-    if (waiting < 0)
-        waiting += soundRingSize;
-    if (waiting < frameCount)
-        return false;
-    const int first = std::min(frameCount, soundRingSize - read);
-    std::copy(soundRing.begin() + read, soundRing.begin() + read + first, buffer);
-    std::copy(soundRing.begin(), soundRing.begin() + (frameCount - first), buffer + first);
-    soundReadPos.store((read + frameCount) % soundRingSize, std::memory_order_release);
-    return true;
+    const double gain = m_playbackVolume.load(std::memory_order_relaxed);
+    int played = 0;
+    while (played < n) {
+        if (bufferLeft == 0) {
+            if (ahead(write) - ahead(read) < frameCount)
+                break;
+            bufferLeft = frameCount;
+        }
+        const int take = std::min({n - played, bufferLeft, soundRingSize - read});
+        for (int i = 0; i < take; ++i) {
+            const double v = std::clamp(soundRing[read + i] * gain, -32767.0, 32767.0);
+            out[played + i] = v == v ? static_cast<int16_t>(v) : 0;
+        }
+        played += take;
+        bufferLeft -= take;
+        read = (read + take) % soundRingSize;
+    }
+    soundReadPos.store(read, std::memory_order_release);
+    return played;
 }

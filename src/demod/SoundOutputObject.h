@@ -8,9 +8,10 @@
 #include <vector>
 
 // The audio queue between the demodulator and the sound device: audio is
-// resampled to 44100 Hz with the playback volume applied, converted to 16 bits
-// and appended to a ring; the sound device takes it out one whole buffer of
-// 11025 frames (0.25 s) at a time through fillSoundBuffer().
+// resampled to 44100 Hz and appended to a ring; the sound device takes it out
+// in whole buffers of 11025 frames (0.25 s), in pieces of any length as it
+// asks (readSound). The volume is applied and the samples are limited to 16
+// bits as they leave the ring, so a new volume is heard at once.
 //
 // One writer (addSoundData, setNoOutput) and one reader (fillSoundBuffer) may
 // run on different threads: each ring position is written by one side only.
@@ -31,24 +32,30 @@ public:
     void addSoundData(const double* data, int n, double rate) override;
     void setNoOutput(bool noOutput) override;
     int numSoundSamples() const override;
+    // Drops what is queued, and the rest of the buffer being played: the reader
+    // plays silence until new audio makes a whole buffer.
+    void flush();
 
-    // Gain applied while resampling: the volume slider value (0..1000) x 0.001.
-    // 0 until first set. Any thread.
+    // Gain applied as samples leave the ring: the volume slider value
+    // (0..1000) x 0.001. 0 until first set. Any thread.
     void setPlaybackVolume(double volume);
     double playbackVolume() const;
 
-    // Reader side: fills `buffer` (frameCount samples) with the next whole
-    // buffer from the ring and returns true, or with silence and returns false.
-    // Fewer than frameCount waiting samples are left for a later call; with
-    // noOutput on the ring is emptied.
+    // Reader side: fills out[0..n) with the next samples of the output and
+    // returns how many came from the ring; the rest is silence. A buffer starts
+    // only when a whole one (frameCount samples) is waiting, and then plays to
+    // its end over the following calls unless flushed; fewer waiting samples are
+    // left for later. With noOutput on the ring is emptied.
+    int readSound(int16_t* out, int n);
+    // One whole buffer (frameCount samples); true when it holds audio.
     bool fillSoundBuffer(int16_t* buffer);
 
 private:
-    void appendToRing(const int16_t* samples, int n);
+    void appendToRing(const double* samples, int n);
 
     FractionalResamplerObject fracResampler;
-    std::vector<int16_t> soundScratch;
-    std::vector<int16_t> soundRing;
+    std::vector<double> soundScratch;
+    std::vector<float> soundRing;       // at unit gain, not yet limited
     std::atomic<int> soundWritePos{0};  // written by the writer only
     std::atomic<int> soundReadPos{0};   // written by the reader only
     std::atomic<bool> soundNoOutput{true};
@@ -58,4 +65,5 @@ private:
     std::atomic<int> soundFlushTo{-1};
     std::atomic<double> m_playbackVolume{0.0};
     bool ringFullLogged = false;        // writer only
+    int bufferLeft = 0;                 // reader only: samples of the buffer in play
 };

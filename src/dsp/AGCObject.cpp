@@ -35,14 +35,7 @@ void AGCObject::SetParameters(bool agcOn, bool useHang, int threshold, int manua
     m_Decay = decay;
     if (sampleRate != m_SampleRate) {
         m_SampleRate = sampleRate;
-        m_SigDelayBuf.fill(ComplexSample{});
-        m_MagBuf.fill(-16.0);
-        m_SigDelayPtr = 0;
-        m_HangTimer = 0;
-        m_Peak = -16.0;
-        m_DecayAve = -5.0;
-        m_AttackAve = -5.0;
-        m_MagBufPos = 0;
+        Reset();
     }
 
     m_ManualAgcGain = 32767.0 * std::pow(10.0, -(100 - manualGain) * 0.05);
@@ -60,6 +53,18 @@ void AGCObject::SetParameters(bool agcOn, bool useHang, int threshold, int manua
     // would round to none and the ring positions would never wrap.
     m_DelaySamples = TruncLimited(0.015 * r, 1, kRingSize - 1);
     m_WindowSamples = TruncLimited(0.018 * r, 1, kRingSize);
+}
+
+void AGCObject::Reset()
+{
+    m_SigDelayBuf.fill(ComplexSample{});
+    m_MagBuf.fill(-16.0);
+    m_SigDelayPtr = 0;
+    m_HangTimer = 0;
+    m_Peak = -16.0;
+    m_DecayAve = -5.0;
+    m_AttackAve = -5.0;
+    m_MagBufPos = 0;
 }
 
 void AGCObject::ProcessComplexData(int n, const ComplexSample* in, ComplexSample* out)

@@ -23,6 +23,10 @@ public:
     void SetParameters(bool agcOn, bool useHang, int threshold, int manualGain, int slopeFactor, int decay,
                        double sampleRate);
 
+    // Forgets the signal: empty rings and averages, as a new rate gives; the next
+    // DelaySamples() outputs are zeros.
+    void Reset();
+
     // Levels n samples; out may be in.
     void ProcessComplexData(int n, const ComplexSample* in, ComplexSample* out);
 

@@ -242,6 +242,14 @@ void DownconverterObject::MixPiece(int n, const ComplexSample* in, ComplexSample
     m_Osc1.im = gain * lastIm;
 }
 
+void DownconverterObject::ClearHistory()
+{
+    if (!m_ChainBuilt)
+        return;
+    m_ChainBuilt = false;
+    setDataRate(m_InRate, m_MaxBW);
+}
+
 void DownconverterObject::DeleteFilters()
 {
     for (int s = 0; s < m_NumStages; ++s)

@@ -48,6 +48,10 @@ public:
     // ringing (1, 0.95, 0.995, 0.955, ...) from each tuning.
     int ProcessDataLength(int n, const ComplexSample* in, ComplexSample* out);
 
+    // Rebuilds the chain for the same rates with empty histories; nothing before it
+    // reaches the output.
+    void ClearHistory();
+
     // Releases every stage of the chain.
     void DeleteFilters();
 

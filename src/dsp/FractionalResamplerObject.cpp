@@ -26,6 +26,30 @@ FractionalResamplerObject::FractionalResamplerObject(int maxInputLength)
 int FractionalResamplerObject::ResampleShortLength(int n, double rate, const double* inBuf, int16_t* outBuf,
                                                    double gain)
 {
+    return Resample(n, rate, inBuf, [outBuf, gain](int index, double acc) {
+        double v = acc * gain;
+        if (v > 32767.0)
+            v = 32767.0;
+        if (v < -32767.0)
+            v = -32767.0;
+        outBuf[index] = v == v ? static_cast<int16_t>(v) : 0;
+    });
+}
+
+int FractionalResamplerObject::ResampleLength(int n, double rate, const double* inBuf, double* outBuf)
+{
+    return Resample(n, rate, inBuf, [outBuf](int index, double acc) { outBuf[index] = acc; });
+}
+
+void FractionalResamplerObject::Reset()
+{
+    m_FloatTime = 0.0;
+    std::fill(m_pInputBuf.begin(), m_pInputBuf.end(), 0.0);
+}
+
+template <typename Store>
+int FractionalResamplerObject::Resample(int n, double rate, const double* inBuf, Store store)
+{
     if (n <= 0 || !(rate > 0.0) || !std::isfinite(rate))
         return 0;
     // Positions count from the start of the whole call in every pass, so the passes
@@ -35,14 +59,15 @@ int FractionalResamplerObject::ResampleShortLength(int n, double rate, const dou
     int count = 0;
     for (int base = 0; base < n; base += passLength) {
         const int length = std::min(passLength, n - base);
-        count += ResamplePass(base, length, t, rate, inBuf + base, outBuf + count, gain);
+        auto storeAfter = [&store, count](int index, double acc) { store(count + index, acc); };
+        count += ResamplePass(base, length, t, rate, inBuf + base, storeAfter);
     }
     m_FloatTime = t - n;
     return count;
 }
 
-int FractionalResamplerObject::ResamplePass(int base, int n, double& t, double rate, const double* in, int16_t* out,
-                                            double gain)
+template <typename Store>
+int FractionalResamplerObject::ResamplePass(int base, int n, double& t, double rate, const double* in, Store& store)
 {
     double* buffer = m_pInputBuf.data();
     std::copy(in, in + n, buffer + kTaps);
@@ -55,12 +80,7 @@ int FractionalResamplerObject::ResamplePass(int base, int n, double& t, double r
         double acc = 0.0;
         for (int k = i + 1; k <= i + kTaps; ++k)
             acc += kernel[static_cast<int>((k - t) * 10000.0)] * buffer[k - base];
-        double v = acc * gain;
-        if (v > 32767.0)
-            v = 32767.0;
-        if (v < -32767.0)
-            v = -32767.0;
-        out[count++] = v == v ? static_cast<int16_t>(v) : 0;
+        store(count++, acc);
     }
     std::copy(buffer + n, buffer + n + kTaps, buffer);
     return count;

@@ -19,9 +19,17 @@ public:
     // n / rate + 1 samples. Outputs are limited to -32767..32767 and truncated.
     // Returns the number of outputs.
     int ResampleShortLength(int n, double rate, const double* inBuf, int16_t* outBuf, double gain);
+    // The same without gain, limit or truncation.
+    int ResampleLength(int n, double rate, const double* inBuf, double* outBuf);
+
+    // Forgets the history: the next input starts a new stream.
+    void Reset();
 
 private:
-    int ResamplePass(int base, int n, double& t, double rate, const double* in, int16_t* out, double gain);
+    template <typename Store>
+    int Resample(int n, double rate, const double* inBuf, Store store);
+    template <typename Store>
+    int ResamplePass(int base, int n, double& t, double rate, const double* in, Store& store);
 
     // Position of the next output in input samples from the start of the history
     // window of the next call.

@@ -54,6 +54,41 @@ int secondHeard(const int16_t* x, long n)
     return best;
 }
 
+// Largest |sample| of x[0..n).
+double peakLevel(const int16_t* x, long n)
+{
+    int peak = 0;
+    for (long i = 0; i < n; ++i)
+        peak = std::max(peak, std::abs(int(x[i])));
+    return peak;
+}
+
+// Longest run of samples below `level` in x[0..n).
+long longestQuietRun(const int16_t* x, long n, double level)
+{
+    long run = 0, longest = 0;
+    for (long i = 0; i < n; ++i) {
+        run = std::abs(x[i]) < level ? run + 1 : 0;
+        longest = std::max(longest, run);
+    }
+    return longest;
+}
+
+// Milliseconds from sample `from` until the 10 ms windows of x fall below
+// `level` (RMS) and stay there for 50 ms; -1 when they do not.
+double msUntilBelow(const std::vector<int16_t>& x, size_t from, double level)
+{
+    const size_t window = kRate / 100;
+    for (size_t at = from; at + 5 * window <= x.size(); at += window / 4) {
+        bool quiet = true;
+        for (size_t w = 0; w < 5 && quiet; ++w)
+            quiet = rmsLevel(x.data() + at + w * window, window) < level;
+        if (quiet)
+            return 1000.0 * double(at - from) / kRate;
+    }
+    return -1.0;
+}
+
 // Plays selections of an AM recording through the real window and sound
 // output into the test sink and listens to its monitor. ctest runs suites
 // named RealAudio one at a time.
@@ -216,6 +251,67 @@ TEST_F(PlaybackRealAudio, LoopPlaysTheSelectionAgain)
     }
     EXPECT_GE(restarts, 2);
     EXPECT_TRUE(window->isPlaying());
+    // The restarts neither break the sound nor jump in level.
+    const int16_t* x = recorder.samples().data() + onset;
+    const double steady = peakLevel(x + kRate / 5, kRate / 5);
+    EXPECT_LE(longestQuietRun(x + kRate / 5, kRate * 5, 0.02 * steady), kRate / 1000);
+    EXPECT_LE(peakLevel(x + kRate / 5, kRate * 5), 2.0 * steady);
+}
+
+// Measures how soon Play, Pause, Resume and the volume are heard, and checks
+// that each Play starts cleanly: within 100 ms of the onset no sample 6 dB
+// above the steady level and no gap. Prints the figures.
+TEST_F(PlaybackRealAudio, ControlsActAtOnceAndPlaysStartClean)
+{
+    ASSERT_TRUE(writeAmRecording(QDir(recordings.path()).filePath(kAmRecordingName), kSeconds, 48000,
+                                 [](int) { return 500.0; }));
+    openWindow(kAmRecordingName);
+    select("0", "20", false);
+    auto* volume = window->findChild<QSlider*>("volumeSlider");
+
+    for (int round = 0; round < 4; ++round) {
+        qint64 delayMs = 0;
+        const long onset = play(&delayMs);
+        ASSERT_GE(onset, 0) << "nothing was heard in round " << round;
+        report("Play to audio", static_cast<double>(delayMs), "ms");
+        EXPECT_LT(delayMs, 700) << round;
+        ASSERT_TRUE(recorder.waitForSamples(onset + kRate, 5000));
+        const int16_t* x = recorder.samples().data() + onset;
+        const double steady = peakLevel(x + kRate * 4 / 10, kRate / 5);
+        ASSERT_GT(steady, 3000.0);
+        EXPECT_LE(peakLevel(x, kRate / 10), 2.0 * steady) << "click at the start of round " << round;
+        EXPECT_LE(longestQuietRun(x, kRate / 10, 0.02 * steady), kRate / 1000) << "gap in round " << round;
+
+        if (round == 0) {
+            // Volume 1000 -> 250 (-12 dB): heard once the level has dropped 6 dB.
+            const double loud = rmsLevel(x + kRate / 2, kRate / 2);
+            const size_t changedAt = recorder.samples().size();
+            volume->setValue(250);
+            ASSERT_TRUE(recorder.waitForSamples(changedAt + kRate, 5000));
+            const double volumeMs = msUntilBelow(recorder.samples(), changedAt, loud / 2.0);
+            report("Volume change to heard", volumeMs, "ms");
+            EXPECT_GE(volumeMs, 0.0);
+            EXPECT_LT(volumeMs, 400.0);
+            volume->setValue(1000);
+
+            const size_t pausedAt = recorder.samples().size();
+            button("pausebutton")->click();
+            ASSERT_TRUE(recorder.waitForSamples(pausedAt + kRate, 5000));
+            const double pauseMs = msUntilBelow(recorder.samples(), pausedAt, kSilenceLevel);
+            report("Pause to silence", pauseMs, "ms");
+            EXPECT_GE(pauseMs, 0.0);
+            EXPECT_LT(pauseMs, 400.0);
+
+            const size_t resumedAt = recorder.samples().size();
+            const qint64 resumedMs = recorder.elapsedMs();
+            button("pausebutton")->click();
+            ASSERT_GE(recorder.waitForLoud(resumedAt, 1000, 5000), 0);
+            report("Resume to audio", static_cast<double>(recorder.loudArrivalMs() - resumedMs), "ms");
+            EXPECT_LT(recorder.loudArrivalMs() - resumedMs, 700);
+        }
+        button("playbutton")->click();
+        QTest::qWait(400);
+    }
 }
 
 // Not run by ctest: measures the CPU time of playing a 2,000,000 S/s

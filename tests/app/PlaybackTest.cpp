@@ -127,13 +127,15 @@ TEST_F(PlaybackTest, PlayPauseAndSkipsMoveThePositionAndTheMark)
     field("signalLevelField")->text().chopped(4).trimmed().toDouble(&isNumber);
     EXPECT_TRUE(isNumber) << field("signalLevelField")->text().toStdString();
 
-    // Pause feeds silence: the position and the mark stay.
+    // Pause drops what is queued and feeds nothing: the position and the mark
+    // stay, and the signal level shows no measurement.
     button("pausebutton")->click();
     tick();
     tick();
     EXPECT_EQ(window->playBackSecond(), 5);
     EXPECT_EQ(playMark(), 5);
-    EXPECT_GT(window->soundOutputObject().numSoundSamples(), 0);
+    EXPECT_EQ(window->soundOutputObject().numSoundSamples(), 0);
+    EXPECT_TRUE(field("signalLevelField")->text().isEmpty());
     button("pausebutton")->click();
 
     button("p10SecButton")->click();
@@ -149,6 +151,7 @@ TEST_F(PlaybackTest, PlayPauseAndSkipsMoveThePositionAndTheMark)
 
     button("playbutton")->click();
     EXPECT_FALSE(window->isPlaying());
+    EXPECT_TRUE(field("signalLevelField")->text().isEmpty());
     EXPECT_EQ(playMark(), -1);
     EXPECT_FALSE(button("pausebutton")->isEnabled());
     EXPECT_TRUE(button("demodFileButton")->isEnabled());

@@ -50,7 +50,9 @@ TEST(CliDemod, WritesTheTimestampedFileOfTheSelection)
     const fs::path expected = out / "7074.0 USB 01-Jan-2014 00.00.00.wav";
     EXPECT_EQ(r.out, expected.string() + "\n");
     ASSERT_TRUE(fs::exists(expected));
-    EXPECT_NEAR(dataLength(expected), 2 * 2 * 44100.0, 6000.0);
+    // Short by what the band-pass holds at the end and at the start (0.13 s each
+    // at this narrow band's pipeline rate).
+    EXPECT_NEAR(dataLength(expected), 2 * 2 * 44100.0, 2 * 14000.0);
     EXPECT_EQ(fs::file_size(expected), 44u + dataLength(expected));
     EXPECT_EQ(r.err, "");
 }
@@ -64,7 +66,7 @@ TEST(CliDemod, WritesToTheGivenFileAndReportsALimitedShift)
                           "--hi", "7080", "--pbt", "9", "-o", out.string()});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.err.find("limited to 5 kHz"), std::string::npos) << r.err;
-    EXPECT_NEAR(dataLength(out), 2 * 44100.0, 3000.0);
+    EXPECT_NEAR(dataLength(out), 2 * 44100.0, 8000.0);
 }
 
 TEST(CliDemod, RefusesBadInvocationsWithOneLineAndStatusTwo)

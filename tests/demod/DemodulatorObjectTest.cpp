@@ -41,8 +41,9 @@ TEST_P(DemodModes, ProducesTheToneAtTheRightFrequency)
 {
     const ModeCase& c = GetParam();
     const std::vector<int16_t> audio = demodulateToAudio(c.signal, c.rate, 2, c.mode, c.lowKHz, c.highKHz);
-    // Short of two seconds by what waits in the band-pass (1024 samples).
-    ASSERT_GT(audio.size(), 2 * 44100u - 44100u / 5);
+    // Short of two seconds by what waits in the band-pass and what its start
+    // holds back (1024 samples each, at pipeline rates down to 7.9 kHz).
+    ASSERT_GT(audio.size(), 2 * 44100u - 44100u / 3);
     EXPECT_LE(audio.size(), 2 * 44100u);
     const size_t from = 44100 / 2, n = 44100 / 2;
     EXPECT_GT(rms(audio, from, n), 1000.0);
@@ -184,7 +185,7 @@ TEST(DemodulatorObject, ModeNoneSilencesTheOutputAndDropsTheInput)
 TEST(DemodulatorObject, SlowRecordingWithAHalfBandStageStillPlays)
 {
     const std::vector<int16_t> audio = demodulateToAudio(amStation(0, 4000, 500, 0.5), 24000, 2, kDemodAM, 7099, 7101);
-    ASSERT_GT(audio.size(), 80000u);
+    ASSERT_GT(audio.size(), 72000u);
     EXPECT_GT(toneShare(audio, 44100.0, 500.0, 22050, 22050), 0.9);
 }
 
@@ -241,7 +242,7 @@ TEST(DemodulatorObject, RefusedBandPlaysSilence)
         std::vector<int16_t> out(static_cast<size_t>(demod.maxOutputSamples(48000)));
         for (int s = 0; s < 2; ++s) {
             const int n = feeder.feedSecond(demod, s, out.data());
-            EXPECT_GT(n, 30000);
+            EXPECT_GT(n, 25000);
             EXPECT_TRUE(std::all_of(out.begin(), out.begin() + n, [](int16_t v) { return v == 0; }));
         }
     }
@@ -300,4 +301,88 @@ TEST(DemodulatorObject, WfmFillsTheMultiplexRingAtThePipelineRate)
         peak = std::max(peak, std::abs(demod.mpxRing[i]));
     // 50 kHz of deviation is a phase step of 2 pi 50000 / 192000 per sample, times 8000.
     EXPECT_NEAR(peak, 8000.0 * 2.0 * std::numbers::pi * 50000.0 / 192000.0, 300.0);
+}
+
+namespace {
+
+double peakOf(const std::vector<int16_t>& x, size_t from, size_t n)
+{
+    double peak = 0.0;
+    for (size_t i = from; i < std::min(x.size(), from + n); ++i)
+        peak = std::max(peak, std::abs(double(x[i])));
+    return peak;
+}
+
+struct StartCase {
+    const char* name;
+    int mode;
+    int32_t rate;
+    Signal signal;
+    double lowKHz, highKHz;
+};
+
+class DemodStarts : public ::testing::TestWithParam<StartCase> {};
+
+} // namespace
+
+// The first 100 ms of a play: no sample 6 dB above the steady level, and once
+// the audio has begun no gap in it. The second play on the same demodulator
+// must not hear the end of the first.
+TEST_P(DemodStarts, StartWithoutClickOrGap)
+{
+    const StartCase& c = GetParam();
+    DemodulatorObject demod;
+    for (int play = 0; play < 2; ++play) {
+        const std::vector<int16_t> audio = demodulateToAudio(c.signal, c.rate, 2, c.mode, c.lowKHz, c.highKHz, &demod);
+        ASSERT_GT(audio.size(), 66150u);
+        const double steady = peakOf(audio, 44100, 22050);
+        ASSERT_GT(steady, 3000.0);
+        size_t onset = 0;
+        while (onset < audio.size() && std::abs(audio[onset]) < 0.1 * steady)
+            ++onset;
+        EXPECT_LT(onset, 4410u) << "play " << play;
+        EXPECT_LE(peakOf(audio, 0, onset + 4410), 2.0 * steady) << "play " << play << " steady " << steady;
+        size_t run = 0, longest = 0;
+        for (size_t i = onset; i < onset + 4410; ++i) {
+            run = std::abs(audio[i]) < 0.02 * steady ? run + 1 : 0;
+            longest = std::max(longest, run);
+        }
+        EXPECT_LE(longest, 44u) << "play " << play;
+        int clipped = 0;
+        for (size_t i = 0; i < onset + 4410; ++i)
+            clipped += std::abs(audio[i]) >= 32767;
+        EXPECT_EQ(clipped, 0) << "play " << play;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AllModes, DemodStarts,
+    ::testing::Values(StartCase{"AM", kDemodAM, 96000, amStation(10000, 4000, 1000, 0.5), 7105, 7115},
+                      StartCase{"SAM", kDemodSAM, 96000, amStation(10000, 4000, 1000, 0.5), 7105, 7115},
+                      StartCase{"FM", kDemodFM, 96000, fmStation(30000, 4000, 1000, 3000), 7124, 7136},
+                      StartCase{"FM250k", kDemodFM, 250000, fmStation(30000, 4000, 1000, 3000), 7124, 7136},
+                      StartCase{"WFM", kDemodWFM, 250000, fmStation(0, 4000, 1000, 50000), 7010, 7190},
+                      StartCase{"USB", kDemodUSB, 96000, carrier(-19000, 2000), 7080, 7083},
+                      StartCase{"CWL", kDemodCWL, 96000, carrier(-10700, 2000), 7089, 7090}),
+    [](const ::testing::TestParamInfo<StartCase>& info) { return std::string(info.param.name); });
+
+// A broadcast multiplex: the programme at 50 kHz deviation and the stereo
+// pilot at 7.5 kHz. The mono audio must keep the pilot 50 dB below the
+// programme, whatever rate the decimators leave the audio filter.
+TEST(DemodulatorObject, WfmKeepsTheStereoPilotOutOfTheAudio)
+{
+    const Signal multiplex = [](int64_t k, double rate) {
+        const double t = static_cast<double>(k) / rate;
+        const double phase = 50000.0 / 1000.0 * std::sin(kTwoPi * std::fmod(1000.0 * t, 1.0)) +
+                             7500.0 / 19000.0 * std::sin(kTwoPi * std::fmod(19000.0 * t, 1.0));
+        return ComplexSample{4000.0 * std::cos(phase), 4000.0 * std::sin(phase)};
+    };
+    for (int32_t rate : {192000, 250000, 2000000}) {
+        const std::vector<int16_t> audio = demodulateToAudio(multiplex, rate, 1, kDemodWFM, 7010, 7190);
+        ASSERT_GT(audio.size(), 33075u) << rate;
+        const double programme = toneShare(audio, 44100.0, 1000.0, 11025, 22050);
+        const double pilot = toneShare(audio, 44100.0, 19000.0, 11025, 22050);
+        EXPECT_GT(programme, 0.9) << rate;
+        EXPECT_LT(10.0 * std::log10(pilot / programme), -50.0) << rate;
+    }
 }
