@@ -14,7 +14,7 @@ cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVEL_TSA
 cmake --build build-tsan -j "$(nproc)" --target test_app korvel-cli
 
 export QT_QPA_PLATFORM=offscreen
-export TSAN_OPTIONS="suppressions=$PWD/scripts/tsan.supp second_deadlock_stack=1 halt_on_error=0 exitcode=66 history_size=4"
+export TSAN_OPTIONS="suppressions=$PWD/scripts/tsan.supp second_deadlock_stack=1 die_after_fork=0 halt_on_error=0 exitcode=66 history_size=4"
 log=$(mktemp)
 status=0
 scripts/with-audio.sh -- build-tsan/tests/app/test_app --gtest_filter="$filter" 2>&1 | tee "$log" || status=$?
