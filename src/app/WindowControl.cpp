@@ -678,6 +678,15 @@ void WindowControl::loadRecording(const QString& name)
         stopPlayback();
     playFeeder.reset();
     recordingObject = std::move(candidate);
+    // A selection made on another recording may lie outside this one's band.
+    bool lowOk = false, highOk = false;
+    const double lowKHz = startFreqField->text().trimmed().toDouble(&lowOk);
+    const double highKHz = endFreqField->text().trimmed().toDouble(&highOk);
+    if (lowOk && highOk &&
+        !SelectionFitsBand(lowKHz, highKHz, RecordingBandOf(recordingObject->mSampleRate, recordingObject->mCenterFreq))) {
+        for (QLineEdit* field : {startTimeField, endTimeField, startFreqField, endFreqField})
+            field->clear();
+    }
     try {
         playFeeder = std::make_unique<DemodSecondFeeder>(*recordingObject, recordingObject->mSampleRate);
     } catch (const std::bad_alloc&) {
@@ -1028,6 +1037,9 @@ void WindowControl::startDemodToFile(bool timestamped)
                                                         recordingObject->FileTimestampFromOffset(setup->startSecond()))
                     : DemodFileJob::kFixedFileName;
     const QString folder = documentsFolder();
+    // The run refuses a missing folder; Documents is ours to create. If this
+    // fails, the run says why.
+    QDir().mkpath(folder);
     QString error;
     // The run opens the file on its own; a folder given relative to the
     // working directory must not be read as a name in the recordings folder.
