@@ -568,9 +568,13 @@ void WindowControl::chooseRecordingFolder(const QString& path)
 void WindowControl::readFilesList()
 {
     const QString folder = recordingFolder();
-    // In the order the file system lists them, hidden entries included.
-    filesArray = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                                        QDir::Unsorted);
+    // Only what would open, by name; hidden files are the unfinished ones.
+    const QDir dir(folder);
+    filesArray.clear();
+    for (const QString& name : dir.entryList(QDir::Files, QDir::Name | QDir::IgnoreCase)) {
+        if (RecordingObject::isRecordingFile(QFile::encodeName(dir.filePath(name)).toStdString()))
+            filesArray << name;
+    }
     fileBrowser->clear();
     fileBrowser->addItems(filesArray);
     folderLabel->setText(QDir::toNativeSeparators(folder));
