@@ -231,6 +231,8 @@ QWidget* WindowControl::buildSidePanel()
             menu->popup(fileBrowser->viewport()->mapToGlobal(pos));
         }
     });
+    // Enough rows to pick from without scrolling at once.
+    fileBrowser->setMinimumHeight(6 * fileBrowser->fontMetrics().lineSpacing() + 2 * fileBrowser->frameWidth() + 4);
     filesColumn->addWidget(fileBrowser, 1);
     sideSplitter->addWidget(files);
 
@@ -265,6 +267,8 @@ QWidget* WindowControl::buildSidePanel()
     theAudioSpectrumView->setObjectName("theAudioSpectrumView");
     spectrumView = new SpectrumView;
     spectrumView->setObjectName("spectrumView");
+    // As low as the carrier view, so that the window fits a 768-pixel screen.
+    spectrumView->setMinimumHeight(theAudioSpectrumView->minimumHeight());
     spectra->addTab(theAudioSpectrumView, "Carrier");
     spectra->addTab(spectrumView, "Multiplex");
     sideSplitter->addWidget(spectra);

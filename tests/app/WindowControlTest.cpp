@@ -13,6 +13,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -383,3 +384,35 @@ TEST_F(WindowControlTest, ScaleStaysOverItsColumnsWhenScrolledAcross)
 }
 
 } // namespace
+
+// Made as small as it goes, the window still shows every caption and field
+// whole and apart, and a file list of several rows; it fits a 1366 x 768 screen.
+TEST_F(WindowControlTest, AtItsSmallestSizeEverythingStaysLegible)
+{
+    auto window = openWindow();
+    window->resize(800, 500);
+    QTest::qWait(20);
+    EXPECT_LE(window->width(), 1366);
+    EXPECT_LE(window->height(), 720);
+
+    QList<QWidget*> controls;
+    for (QWidget* w : window->findChildren<QWidget*>()) {
+        if (w->isVisible() && (qobject_cast<QLabel*>(w) || qobject_cast<QLineEdit*>(w) ||
+                               qobject_cast<QAbstractButton*>(w) || qobject_cast<QComboBox*>(w)) &&
+            !qobject_cast<QLabel*>(w->parentWidget()))
+            controls << w;
+    }
+    auto frame = [&](QWidget* w) { return QRect(w->mapTo(window.get(), QPoint(0, 0)), w->size()); };
+    for (QWidget* w : controls) {
+        if (auto* label = qobject_cast<QLabel*>(w); label && !label->text().isEmpty() && label->objectName() != "statusField")
+            EXPECT_GE(label->width(), label->minimumSizeHint().width()) << label->text().toStdString();
+        for (QWidget* other : controls) {
+            if (other != w && !w->isAncestorOf(other) && !other->isAncestorOf(w))
+                EXPECT_FALSE(frame(w).intersects(frame(other)))
+                    << w->objectName().toStdString() << " " << w->metaObject()->className() << " overlaps "
+                    << other->objectName().toStdString() << " " << other->metaObject()->className();
+        }
+    }
+    QListWidget* files = fileBrowser(*window);
+    EXPECT_GE(files->viewport()->height(), 6 * files->fontMetrics().lineSpacing());
+}
