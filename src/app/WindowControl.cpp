@@ -690,8 +690,8 @@ void WindowControl::loadRecording(const QString& name)
     bool lowOk = false, highOk = false;
     const double lowKHz = startFreqField->text().trimmed().toDouble(&lowOk);
     const double highKHz = endFreqField->text().trimmed().toDouble(&highOk);
-    if (lowOk && highOk &&
-        !SelectionFitsBand(lowKHz, highKHz, RecordingBandOf(recordingObject->mSampleRate, recordingObject->mCenterFreq))) {
+    const RecordingBand band = RecordingBandOf(recordingObject->mSampleRate, recordingObject->mCenterFreq);
+    if (lowOk && highOk && !SelectionFitsBand(lowKHz, highKHz, band)) {
         for (QLineEdit* field : {startTimeField, endTimeField, startFreqField, endFreqField})
             field->clear();
     }

@@ -42,8 +42,8 @@ public:
     // Called after each second with the next second to read (the play mark).
     using Progress = std::function<void(int32_t nextSecond)>;
 
-    // folder: an existing folder (run() refuses a missing one); fileName: name inside it. `demod` and
-    // `feeder` must outlive run().
+    // folder: an existing folder (run() refuses a missing one); fileName: name
+    // inside it. `demod` and `feeder` must outlive run().
     DemodFileJob(DemodulatorObject& demod, DemodSecondFeeder& feeder, int32_t startSecond, int32_t endSecond,
                  std::string folder, std::string fileName);
 

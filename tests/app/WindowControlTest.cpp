@@ -404,7 +404,8 @@ TEST_F(WindowControlTest, AtItsSmallestSizeEverythingStaysLegible)
     }
     auto frame = [&](QWidget* w) { return QRect(w->mapTo(window.get(), QPoint(0, 0)), w->size()); };
     for (QWidget* w : controls) {
-        if (auto* label = qobject_cast<QLabel*>(w); label && !label->text().isEmpty() && label->objectName() != "statusField")
+        auto* label = qobject_cast<QLabel*>(w);
+        if (label && !label->text().isEmpty() && label->objectName() != "statusField")
             EXPECT_GE(label->width(), label->minimumSizeHint().width()) << label->text().toStdString();
         for (QWidget* other : controls) {
             if (other != w && !w->isAncestorOf(other) && !other->isAncestorOf(w))

@@ -583,7 +583,7 @@ TEST(RecordingOpening, TheHeaderCheckTakesWhatOpensAndRefusesAudioAndOtherFiles)
         bool recording;
     };
     const WaveFormat f16 = format(Encoding::Int16, 1000);
-    fixtures::WaveFormat music = format(Encoding::Int16, 44100, 1);
+    const WaveFormat music = format(Encoding::Int16, 44100, 1);
     const std::string notes = "Listened to 7030 kHz at 16:40; more tomorrow.\n";
     const std::vector<Case> cases = {
         {"SDRSharp_20140102_030405Z_7100000Hz_IQ.wav", fixtures::sdrSharp(f16, 1500).bytes, true},
@@ -594,10 +594,10 @@ TEST(RecordingOpening, TheHeaderCheckTakesWhatOpensAndRefusesAudioAndOtherFiles)
         {"spectravue.wav", fixtures::spectraVue(f16, 1500, {}).bytes, true},
         {"iq.wav", fixtures::sdrSharp(f16, 1500).bytes, true},
         {"notes.txt", {notes.begin(), notes.end()}, false},
-        {"music.wav", fixtures::riffFile({{"fmt ", fixtures::fmtPayload(music, 16)}}, std::vector<uint8_t>(88200)).bytes,
-         false},
-        {"SDRSharp_20140102_030405Z_7100000Hz_mono.wav", fixtures::sdrSharp(format(Encoding::Int16, 1000, 1), 1500).bytes,
-         false},
+        {"music.wav",
+         fixtures::riffFile({{"fmt ", fixtures::fmtPayload(music, 16)}}, std::vector<uint8_t>(88200)).bytes, false},
+        {"SDRSharp_20140102_030405Z_7100000Hz_mono.wav",
+         fixtures::sdrSharp(format(Encoding::Int16, 1000, 1), 1500).bytes, false},
         {"empty.wav", {}, false},
     };
     fixtures::TempDir dir;
