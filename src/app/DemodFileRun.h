@@ -21,8 +21,8 @@ public:
 
     // Opens `recordingPath`, configures a demodulator of the run's own from
     // `setup` (ok() must hold) and starts writing `fileName` in `folder`
-    // (created when missing). carrierLogFolder: where "carrier.txt" is
-    // appended, empty for no log. Returns false with `error` set when the run
+    // (which must exist). carrierLogFolder: where "carrier.txt" is appended,
+    // empty for no log. Returns false with `error` set when the run
     // cannot start (one is running, the recording cannot be read, the band
     // cannot be filtered).
     bool start(const QString& recordingPath, DemodSetup setup, const QString& folder, const QString& fileName,

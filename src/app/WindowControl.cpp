@@ -238,6 +238,8 @@ QWidget* WindowControl::buildSidePanel()
             menu->popup(fileBrowser->viewport()->mapToGlobal(pos));
         }
     });
+    // Enough rows to pick from without scrolling at once.
+    fileBrowser->setMinimumHeight(6 * fileBrowser->fontMetrics().lineSpacing() + 2 * fileBrowser->frameWidth() + 4);
     filesColumn->addWidget(fileBrowser, 1);
     sideSplitter->addWidget(files);
 
@@ -272,6 +274,8 @@ QWidget* WindowControl::buildSidePanel()
     theAudioSpectrumView->setObjectName("theAudioSpectrumView");
     spectrumView = new SpectrumView;
     spectrumView->setObjectName("spectrumView");
+    // As low as the carrier view, so that the window fits a 768-pixel screen.
+    spectrumView->setMinimumHeight(theAudioSpectrumView->minimumHeight());
     spectra->addTab(theAudioSpectrumView, "Carrier");
     spectra->addTab(spectrumView, "Multiplex");
     sideSplitter->addWidget(spectra);
@@ -578,9 +582,13 @@ void WindowControl::chooseRecordingFolder(const QString& path)
 void WindowControl::readFilesList()
 {
     const QString folder = recordingFolder();
-    // In the order the file system lists them, hidden entries included.
-    filesArray = QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                                        QDir::Unsorted);
+    // Only what would open, by name; hidden files are the unfinished ones.
+    const QDir dir(folder);
+    filesArray.clear();
+    for (const QString& name : dir.entryList(QDir::Files, QDir::Name | QDir::IgnoreCase)) {
+        if (RecordingObject::isRecordingFile(QFile::encodeName(dir.filePath(name)).toStdString()))
+            filesArray << name;
+    }
     fileBrowser->clear();
     fileBrowser->addItems(filesArray);
     folderLabel->setText(QDir::toNativeSeparators(folder));
@@ -707,6 +715,15 @@ void WindowControl::loadRecording(const QString& name)
         stopPlayback();
     playFeeder.reset();
     recordingObject = std::move(candidate);
+    // A selection made on another recording may lie outside this one's band.
+    bool lowOk = false, highOk = false;
+    const double lowKHz = startFreqField->text().trimmed().toDouble(&lowOk);
+    const double highKHz = endFreqField->text().trimmed().toDouble(&highOk);
+    const RecordingBand band = RecordingBandOf(recordingObject->mSampleRate, recordingObject->mCenterFreq);
+    if (lowOk && highOk && !SelectionFitsBand(lowKHz, highKHz, band)) {
+        for (QLineEdit* field : {startTimeField, endTimeField, startFreqField, endFreqField})
+            field->clear();
+    }
     try {
         playFeeder = std::make_unique<DemodSecondFeeder>(*recordingObject, recordingObject->mSampleRate);
     } catch (const std::bad_alloc&) {
@@ -1095,6 +1112,9 @@ void WindowControl::startDemodToFile(bool timestamped)
                                                         recordingObject->FileTimestampFromOffset(setup->startSecond()))
                     : DemodFileJob::kFixedFileName;
     const QString folder = documentsFolder();
+    // The run refuses a missing folder; Documents is ours to create. If this
+    // fails, the run says why.
+    QDir().mkpath(folder);
     QString error;
     // The run opens the file on its own; a folder given relative to the
     // working directory must not be read as a name in the recordings folder.

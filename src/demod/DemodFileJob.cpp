@@ -123,23 +123,13 @@ std::string DemodFileJob::timestampedFileName(int mode, double lowKHz, double hi
                                               const std::string& fileTimestamp)
 {
     double kHz = (lowKHz + highKHz) / 2.0;
-    const char* label = "";
-    switch (mode) {
-    case kDemodAM:
-    case kDemodSAM: label = "AM"; break;
-    case kDemodFM:
-    case kDemodWFM: label = "FM"; break;
-    case kDemodUSB:
-        label = "USB";
+    if (mode == kDemodUSB)
         kHz = lowKHz;
-        break;
-    case kDemodLSB:
-        label = "LSB";
+    else if (mode == kDemodLSB)
         kHz = highKHz;
-        break;
-    default: break;
-    }
-    return formatFixed(kHz, 1, 6) + " " + label + " " + fileTimestamp + ".wav";
+    // Each mode has a label of its own, so that writing one selection in two
+    // modes gives two files instead of one replacing the other.
+    return formatFixed(kHz, 1, 6) + " " + demodModeName(mode) + " " + fileTimestamp + ".wav";
 }
 
 DemodFileJob::DemodFileJob(DemodulatorObject& demod, DemodSecondFeeder& feeder, int32_t startSecond,
@@ -157,10 +147,10 @@ DemodFileJob::Result DemodFileJob::run()
 {
     Result result;
     const std::filesystem::path folder = folder_.empty() ? std::filesystem::path(".") : std::filesystem::path(folder_);
+    // A mistyped folder must not turn into a new tree of folders.
     std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
-    if (ec) {
-        result.message = "Cannot create the folder \"" + folder.string() + "\": " + ec.message();
+    if (!std::filesystem::is_directory(folder, ec)) {
+        result.message = "The folder \"" + folder.string() + "\" does not exist.";
         return result;
     }
     TemporaryFile file;

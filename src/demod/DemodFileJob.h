@@ -26,8 +26,8 @@ public:
     static constexpr uint64_t kMaxDataBytes = 0xFFFFFFFFull - 36 - 1;
 
     // "%6.1f %s %@.wav": the frequency in kHz (the middle of the selection,
-    // its low edge for USB, its high edge for LSB), the label "AM", "FM", "USB",
-    // "LSB" or "" (CW and None), and `fileTimestamp` (the start second as
+    // its low edge for USB, its high edge for LSB), the mode's name ("AM",
+    // "SAM", ..., "CWL", "None"), and `fileTimestamp` (the start second as
     // RecordingObject::FileTimestampFromOffset gives it). C notation always.
     static std::string timestampedFileName(int mode, double lowKHz, double highKHz, const std::string& fileTimestamp);
 
@@ -42,8 +42,8 @@ public:
     // Called after each second with the next second to read (the play mark).
     using Progress = std::function<void(int32_t nextSecond)>;
 
-    // folder: created when missing; fileName: name inside it. `demod` and
-    // `feeder` must outlive run().
+    // folder: an existing folder (run() refuses a missing one); fileName: name
+    // inside it. `demod` and `feeder` must outlive run().
     DemodFileJob(DemodulatorObject& demod, DemodSecondFeeder& feeder, int32_t startSecond, int32_t endSecond,
                  std::string folder, std::string fileName);
 

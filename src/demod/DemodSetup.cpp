@@ -3,6 +3,7 @@
 #include "demod/CNumberFormat.h"
 #include "demod/DemodulatorObject.h"
 #include "dsp/SystemLog.h"
+#include "recording/SelectionRules.h"
 
 #include <algorithm>
 #include <charconv>
@@ -82,11 +83,22 @@ DemodSetup DemodSetup::fromFields(const SelectionFields& fields, int mode, const
     if (!setup.error_.empty())
         return setup;
 
+    double low = *lowField, high = *highField;
+    // Outside its band a recording holds only aliases of other frequencies.
+    const RecordingBand band = RecordingBandOf(recording.sampleRate, recording.centerFreq);
+    if (!SelectionFitsBand(low, high, band)) {
+        setup.error_ = "The selection " + formatFixed(std::min(low, high), 3) + " - " +
+                       formatFixed(std::max(low, high), 3) + " kHz is outside the recording's band " +
+                       formatFixed(band.lowKHz, 3) + " - " + formatFixed(band.highKHz, 3) + " kHz.";
+        return setup;
+    }
+
     setup.startSecond_ = clampedSecond(*start, recording.numSeconds);
     setup.endSecond_ = clampedSecond(*end, recording.numSeconds);
+    if (setup.startSecond_ > setup.endSecond_)
+        std::swap(setup.startSecond_, setup.endSecond_);
     setup.fields_.startTime = std::to_string(setup.startSecond_);
     setup.fields_.endTime = std::to_string(setup.endSecond_);
-    double low = *lowField, high = *highField;
     if (low > high) {
         std::swap(low, high);
         std::swap(setup.fields_.lowFreq, setup.fields_.highFreq);

@@ -30,10 +30,11 @@ struct DemodRecordingParameters {
 class DemodSetup {
 public:
     // mode: DemodMode index. Time fields are truncated to whole seconds and
-    // clamped to 0..numSeconds; reversed frequency edges are swapped; the shift
-    // is limited to +-5 kHz and so that the band stays inside the pipeline's
-    // band. A field that is not a finite number makes ok() false with error()
-    // saying which.
+    // clamped to 0..numSeconds; reversed times and frequency edges are swapped;
+    // the shift is limited to +-5 kHz and so that the band stays inside the
+    // pipeline's band. A field that is not a finite number, or a selection
+    // whose band is not inside the recording's (centre +- half the sample
+    // rate), makes ok() false with error() saying which.
     static DemodSetup fromFields(const SelectionFields& fields, int mode, const DemodRecordingParameters& recording);
 
     bool ok() const { return error_.empty(); }

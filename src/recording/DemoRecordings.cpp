@@ -64,8 +64,8 @@ std::vector<Recording> recordings()
 {
     return {
         {"SDRSharp_20261205_163935Z_7100000Hz_IQ.wav",
-         "40 m band, 192 kHz: CW at 7030.0 kHz, USB at 7074.0, AM at 7120.0 (also SAM), "
-         "LSB at 7150.0, narrow FM at 7180.0 kHz",
+         "40 m band, 192 kHz: CW at 7030.0 kHz, USB at 7074.0, a weak carrier at 7054.5 from 20 s, "
+         "AM at 7120.0 (also SAM), LSB at 7150.0, narrow FM at 7180.0 kHz",
          Layout::SdrSharp, 192000, 16, 60, 7100000.0,
          {{-70000.0, 1500.0, Modulation::Cw, Programme::Morse, 0.0},
           {-26000.0, 1200.0, Modulation::Usb, Programme::TwoTone, 700.0},
@@ -74,15 +74,17 @@ std::vector<Recording> recordings()
           {80000.0, 1500.0, Modulation::Nbfm, Programme::Melody, 0.0},
           {-45500.0, 120.0, Modulation::Carrier, Programme::Tone, 0.0, 0.0, 20.0}}},
         {"mediumwave-999kHz-spectravue.wav",
-         "Medium wave, 250 kHz: AM stations every 9 kHz from 882 to 1116 kHz, each with its own tone",
+         "Medium wave, 250 kHz (200 kHz shown): AM stations on the 9 kHz raster, with a tone each at 909.0, "
+         "918.0, 954.0, 1026.0, 1062.0 and 1089.0 kHz and with music at 999.0 kHz; 909.0, 954.0 and 1062.0 "
+         "fade slowly, 1062.0 comes on at 15 s",
          Layout::SpectraVue, 250000, 16, 60, 999000.0,
-         {{-117000.0, 900.0, Modulation::Am, Programme::Tone, 400.0, 37.0},
+         {{-90000.0, 900.0, Modulation::Am, Programme::Tone, 400.0, 37.0},
           {-81000.0, 2500.0, Modulation::Am, Programme::Tone, 600.0},
           {-45000.0, 300.0, Modulation::Am, Programme::Tone, 800.0, 23.0},
           {0.0, 4000.0, Modulation::Am, Programme::Melody, 0.0},
           {27000.0, 1500.0, Modulation::Am, Programme::Tone, 1000.0},
           {63000.0, 150.0, Modulation::Am, Programme::Tone, 1200.0, 29.0, 15.0},
-          {99000.0, 2000.0, Modulation::Am, Programme::Tone, 500.0}}},
+          {90000.0, 2000.0, Modulation::Am, Programme::Tone, 500.0}}},
         {"longwave-300kHz-perseus.wav",
          "Long wave, 125 kHz, 24-bit: keyed beacon carriers at 280.0 and 310.0 kHz (CWU/CWL), AM at 330.0 kHz",
          Layout::Perseus, 125000, 24, 60, 300000.0,
@@ -426,13 +428,35 @@ bool writeRecording(const Recording& r, const std::filesystem::path& folder, std
     return true;
 }
 
+// The spectrum a signal occupies around its frequency, kHz.
+std::pair<double, double> occupiedKHz(const Signal& s)
+{
+    switch (s.modulation) {
+    case Modulation::Am: return {-1.5, 1.5};
+    case Modulation::Usb: return {0.0, 3.0};
+    case Modulation::Lsb: return {-3.0, 0.0};
+    case Modulation::Cw: return {-0.2, 0.2};
+    case Modulation::Nbfm: return {-3.5, 3.5};
+    case Modulation::Wfm: return {-95.0, 95.0};
+    case Modulation::Carrier: return {-0.05, 0.05};
+    }
+    return {0.0, 0.0};
+}
+
 } // namespace
 
 std::vector<DemoRecordings::Entry> DemoRecordings::catalogue()
 {
     std::vector<Entry> list;
-    for (const Recording& r : recordings())
-        list.push_back({r.fileName, r.description});
+    for (const Recording& r : recordings()) {
+        Entry entry{r.fileName, r.description, {}};
+        for (const auto& s : r.signals) {
+            const double kHz = (r.centerHz + s.offsetHz) / 1000.0;
+            const auto [below, above] = occupiedKHz(s);
+            entry.signals.push_back({kHz, kHz + below, kHz + above});
+        }
+        list.push_back(std::move(entry));
+    }
     return list;
 }
 

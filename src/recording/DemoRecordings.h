@@ -8,9 +8,15 @@
 // folder for new users and a fixture for end-to-end tests.
 class DemoRecordings {
 public:
+    struct Signal {
+        double kHz;      // the frequency the description names
+        double lowKHz;   // the spectrum the signal occupies
+        double highKHz;
+    };
     struct Entry {
         std::string fileName;
         std::string description;  // what can be heard where
+        std::vector<Signal> signals;
     };
 
     // The recordings that writeAll() produces, in the order it writes them.

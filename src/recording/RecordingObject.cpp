@@ -119,6 +119,52 @@ struct RecordingObject::OpenFile {
 
 RecordingObject::RecordingObject() : m_ReadBuffer(kReadBufferBytes) {}
 
+RecordingObject::RecordingObject(ProbeOnly) : m_Quiet(true) {}
+
+void RecordingObject::logRejection(const char* line) const
+{
+    if (!m_Quiet)
+        SystemLog("%s", line);
+}
+
+bool RecordingObject::isRecordingFile(const std::string& path)
+{
+    RecordingObject probe{ProbeOnly{}};
+    OpenFile file;
+    Derived d;
+    SampleChunks chunks;
+    std::vector<std::string> lines;
+    return probe.openAndRecognise(path, file, d, chunks, lines);
+}
+
+bool RecordingObject::openAndRecognise(const std::string& path, OpenFile& file, Derived& d, SampleChunks& chunks,
+                                       std::vector<std::string>& lines)
+{
+    // Non-blocking so that a FIFO given by mistake cannot hang the open.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    struct stat info {};
+    if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        if (fd >= 0)
+            ::close(fd);
+        lines.push_back("Can't open file");
+        return false;
+    }
+    openedFile = fd;
+
+    file.size = static_cast<uint64_t>(info.st_size);
+    const size_t slash = path.find_last_of('/');
+    file.fileName = slash == std::string::npos ? path : path.substr(slash + 1);
+
+    chunks = findSampleChunks(file.size);
+    // A mono WAV file is audio: read as I/Q it would pair unrelated samples.
+    if (chunks.declaredChannels == 1)
+        d.refusal = "not an I/Q recording (1 channel)";
+    else if (recognise(file, d, lines) == Recognition::Accepted)
+        return true;
+    lines.push_back("Unsupported recording: " + d.refusal);
+    return false;
+}
+
 RecordingObject::~RecordingObject() { closeRecording(); }
 
 std::string RecordingObject::defaultRecordingFolder()
@@ -171,32 +217,16 @@ void RecordingObject::setRecordingFile(const std::string& name, std::vector<std:
     filePath = (!name.empty() && name[0] == '/') ? name : folder + "/" + name;
     closeRecording();
 
-    // Non-blocking so that a FIFO given by mistake cannot hang the open.
-    const int fd = ::open(filePath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    struct stat info {};
-    if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        if (fd >= 0)
-            ::close(fd);
-        debugArray.push_back("Can't open file");
-        return;
-    }
-    openedFile = fd;
-
     OpenFile file;
-    file.size = static_cast<uint64_t>(info.st_size);
-    const size_t slash = name.find_last_of('/');
-    file.fileName = slash == std::string::npos ? name : name.substr(slash + 1);
-
     Derived d;
-    if (recognise(file, d, debugArray) != Recognition::Accepted) {
-        debugArray.push_back("Unsupported recording: " + d.refusal);
+    SampleChunks chunks;
+    if (!openAndRecognise(filePath, file, d, chunks, debugArray)) {
         closeRecording();
         return;
     }
 
     // Samples are read as the format chunk declares; without one, by the
     // header's width: 16-bit pairs, or 24-bit pairs for any other width.
-    const SampleChunks chunks = findSampleChunks(file.size);
     const bool dataFound = chunks.dataFound;
     const uint32_t dataLength = chunks.dataLength;
     const bool sixteenBit = d.bitsPerSample == 16;
@@ -251,6 +281,7 @@ RecordingObject::SampleChunks RecordingObject::findSampleChunks(uint64_t fileSiz
         if (idIs(chunkHeader, "fmt ") && !found.declared && length >= 16) {
             uint8_t fmt[40] = {};
             readAt(payload, fmt, std::min<uint32_t>(length, sizeof fmt));
+            found.declaredChannels = u16(fmt + 2);
             const uint16_t subFormat = length >= 40 ? u16(fmt + 24) : 0;
             found.declared = SampleFormat::fromWave(u16(fmt), u16(fmt + 2), u16(fmt + 14), subFormat);
         }
@@ -291,7 +322,7 @@ RecordingObject::Recognition RecordingObject::tryToSdrRadioHeader(const OpenFile
     const std::vector<uint8_t> b = file.head(*this, 10000);
     const int32_t auxiLength = i32(&b[42]);
     if (auxiLength < 0 || auxiLength >= 4001 || !idIs(&b[38], "auxi") || !idIs(&b[46 + auxiLength], "data")) {
-        SystemLog("Not SdrRadio");
+        logRejection("Not SdrRadio");
         return Recognition::Rejected;
     }
 
@@ -313,7 +344,7 @@ RecordingObject::Recognition RecordingObject::tryToSdrRadioHeader(const OpenFile
     const auto sampleRate = valueOf("SampleRate=");
     const auto utcSeconds = valueOf("UTCSeconds=");
     if (!bits || !bytesPerSecond || !centerFreq || !sampleRate || !utcSeconds) {
-        SystemLog("Not SdrRadio");
+        logRejection("Not SdrRadio");
         return Recognition::Rejected;
     }
 
@@ -386,7 +417,7 @@ RecordingObject::Recognition RecordingObject::tryToSdrSdrStudio1(const OpenFile&
 {
     const std::vector<uint8_t> b = file.head(*this, 1000);
     if (u32(&b[40]) != 38 || !(idIs(&b[36], "rcvr") || idIs(&b[36], "auxi"))) {
-        SystemLog("Not SdrSdrStudio1");
+        logRejection("Not SdrSdrStudio1");
         return Recognition::Rejected;
     }
     d.layout = "SdrSdrStudio1";
@@ -411,11 +442,11 @@ RecordingObject::Recognition RecordingObject::tryToSdrSdrStudio2(const OpenFile&
 {
     const std::vector<uint8_t> b = file.head(*this, 1000);
     if (u32(&b[40]) != 164 || !(idIs(&b[36], "rcvr") || idIs(&b[36], "auxi"))) {
-        SystemLog("Not SdrSdrStudio2");
+        logRejection("Not SdrSdrStudio2");
         return Recognition::Rejected;
     }
     if (!idIs(&b[208], "data")) {
-        SystemLog("Not SdrSdrStudio2 bad chunk ID");
+        logRejection("Not SdrSdrStudio2 bad chunk ID");
         return Recognition::Rejected;
     }
     d.layout = "SdrSdrStudio2";

@@ -45,6 +45,11 @@ public:
     void setRecordingFile(const std::string& name, std::vector<std::string>& debugArray);
     bool isValidRecordingFile() const;
 
+    // Whether setRecordingFile() would take the file at `path`, judged from
+    // its header alone and without information or log lines: for listing a
+    // folder. A one-channel (audio) WAV file is not a recording.
+    static bool isRecordingFile(const std::string& path);
+
     double getSampleRate() const; // complex samples per second
     double getBandwidth() const;  // Hz
     double getCenterFreq() const; // Hz
@@ -88,6 +93,11 @@ private:
     struct Derived;
     struct OpenFile;
     enum class Recognition { Rejected, Accepted, Refused };
+    struct ProbeOnly {};
+
+    // A model that only recognises headers: no read buffer, no log lines.
+    explicit RecordingObject(ProbeOnly);
+    void logRejection(const char* line) const;
 
     Recognition tryToSdrRadioHeader(const OpenFile& file, Derived& d, std::vector<std::string>& lines);
     Recognition tryToSdrSharpHeader(const OpenFile& file, Derived& d, std::vector<std::string>& lines);
@@ -101,11 +111,16 @@ private:
     // declares and where the "data" chunk's payload lies.
     struct SampleChunks {
         std::optional<SampleFormat> declared;
+        uint16_t declaredChannels = 0; // 0 without a "fmt " chunk
         bool dataFound = false;
         uint64_t dataOffset = 0;
         uint32_t dataLength = 0;
     };
     SampleChunks findSampleChunks(uint64_t fileSize) const;
+    // Opens `path` and recognises its layout; false with the reason appended
+    // to `lines` when the file cannot be opened or is refused.
+    bool openAndRecognise(const std::string& path, OpenFile& file, Derived& d, SampleChunks& chunks,
+                          std::vector<std::string>& lines);
 
     void closeRecording();
     size_t readAt(uint64_t position, uint8_t* into, size_t bytes) const;
@@ -122,4 +137,5 @@ private:
     uint64_t m_DataOffset = 0;
     uint64_t m_DataEnd = 0;
     std::vector<uint8_t> m_ReadBuffer; // sized once; getData converts through it
+    bool m_Quiet = false;
 };

@@ -110,6 +110,19 @@ WaterfallSelection SelectionFromDrag(double anchorX, double anchorY, double corn
             std::min(anchorKHz, cornerKHz), std::max(anchorKHz, cornerKHz)};
 }
 
+RecordingBand RecordingBandOf(double sampleRate, double centerHz)
+{
+    return {(centerHz - sampleRate / 2.0) / 1000.0, (centerHz + sampleRate / 2.0) / 1000.0};
+}
+
+bool SelectionFitsBand(double lowKHz, double highKHz, const RecordingBand& band)
+{
+    // The waterfall's edges come back from the fields rounded to 0.001 kHz.
+    constexpr double kRoundingKHz = 0.0005;
+    return std::min(lowKHz, highKHz) >= band.lowKHz - kRoundingKHz &&
+           std::max(lowKHz, highKHz) <= band.highKHz + kRoundingKHz;
+}
+
 std::array<int, 11> FrequencyScaleLabels(double bandwidthKHz, double centerKHz)
 {
     std::array<int, 11> labels{};

@@ -84,6 +84,18 @@ struct WaterfallSelection {
 WaterfallSelection SelectionFromDrag(double anchorX, double anchorY, double cornerX, double cornerY,
                                      int pixelsHigh, const WaterfallBand& band);
 
+// The band a recording's samples hold without aliasing: its centre frequency
+// +- half its complex sample rate, kHz.
+struct RecordingBand {
+    double lowKHz;
+    double highKHz;
+};
+RecordingBand RecordingBandOf(double sampleRate, double centerHz);
+
+// Whether a selection from lowKHz to highKHz (either order) lies inside
+// `band`; edges typed to a thousandth of a kHz count as on the band's edge.
+bool SelectionFitsBand(double lowKHz, double highKHz, const RecordingBand& band);
+
 // The eleven labels of the frequency scale, whole kHz (truncated) at the left
 // edge, every tenth of the band, and the right edge.
 std::array<int, 11> FrequencyScaleLabels(double bandwidthKHz, double centerKHz);

@@ -198,7 +198,8 @@ TEST_F(PlaybackTest, SelectionsThatGiveNoAudioDoNotRunAway)
         {"0", "1", "None", 1, false},
         // An empty selection still plays one second.
         {"7", "7", "AM", 8, false},
-        {"9", "4", "AM", 10, false},
+        // Reversed times are swapped: 4 to 9.
+        {"9", "4", "AM", 5, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.mode) + " " + c.start + ".." + c.end);
@@ -245,11 +246,37 @@ TEST_F(PlaybackTest, LoadingAnotherRecordingStopsPlayback)
     EXPECT_FALSE(button("playbutton")->isChecked());
     EXPECT_EQ(playMark(), -1);
 
-    select("1", "4", "7205", "7215");
+    select("1", "4", "7208", "7212");
     button("playbutton")->click();
     tick();
     EXPECT_EQ(window->playBackSecond(), 2);
     EXPECT_TRUE(window->statusText().startsWith("02-Jan-2014 04:00:01")) << window->statusText().toStdString();
+}
+
+TEST_F(PlaybackTest, ASelectionOutsideTheRecordingsBandIsClearedOnLoadAndRefused)
+{
+    const QString other = "SDRSharp_20140102_040000Z_7200000Hz_IQ.wav";
+    ASSERT_TRUE(writeAmRecording(pathOf(other), 5, 24000, [](int) { return 800.0; }));
+    select("2", "25", "7105", "7115");
+    ASSERT_TRUE(load(other));
+    for (const char* name : {"startTimeField", "endTimeField", "startFreqField", "endFreqField"})
+        EXPECT_EQ(field(name)->text(), "") << name;
+
+    select("1", "4", "7105", "7115");
+    button("playbutton")->click();
+    EXPECT_FALSE(window->isPlaying());
+    EXPECT_TRUE(window->statusText().endsWith("outside the recording's band 7188.000 - 7212.000 kHz."))
+        << window->statusText().toStdString();
+    window->showStatus("");
+    window->doDemodToFile();
+    EXPECT_FALSE(window->isWritingFile());
+    EXPECT_TRUE(window->statusText().contains("outside the recording's band")) << window->statusText().toStdString();
+
+    // A selection that fits stays.
+    select("1", "4", "7195", "7205");
+    ASSERT_TRUE(load(other));
+    EXPECT_EQ(field("startFreqField")->text(), "7195");
+    EXPECT_EQ(field("endTimeField")->text(), "4");
 }
 
 // What the core job writes for the same selection, read back.
@@ -340,7 +367,8 @@ TEST_F(PlaybackTest, TimestampedFileIsNamedAfterFrequencyModeAndStart)
     } cases[] = {
         {"USB", "7105.0 USB 02-Jan-2014 03.04.07.wav"},
         {"AM", "7110.0 AM 02-Jan-2014 03.04.07.wav"},
-        {"CWL", "7110.0  02-Jan-2014 03.04.07.wav"},
+        {"CWL", "7110.0 CWL 02-Jan-2014 03.04.07.wav"},
+        {"CWU", "7110.0 CWU 02-Jan-2014 03.04.07.wav"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.mode);
@@ -349,7 +377,8 @@ TEST_F(PlaybackTest, TimestampedFileIsNamedAfterFrequencyModeAndStart)
         button("timestampedDemodFileButton")->click();
         ASSERT_TRUE(finished.wait(20000));
         EXPECT_TRUE(finished.first().first().toBool()) << window->statusText().toStdString();
-        EXPECT_TRUE(QFile::exists(QDir(home.path()).filePath(QString("Documents/") + c.name)));
+        EXPECT_TRUE(QFile::exists(QDir(home.path()).filePath(QString("Documents/") + c.name)))
+            << window->statusText().toStdString();
     }
 }
 

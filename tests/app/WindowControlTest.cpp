@@ -4,12 +4,16 @@
 #include "app/FreqScaleView.h"
 #include "app/SoundDeviceMenu.h"
 
+#include "IqRecordingWriter.h"
+#include "support/RecordingFixtures.h"
+
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
@@ -35,11 +39,23 @@ protected:
         ASSERT_TRUE(settingsDir.isValid());
         ASSERT_TRUE(recordingsDir.isValid());
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
-        for (const char* name : {"a.wav", "b.raw", ".hidden"}) {
-            QFile file(QDir(recordingsDir.path()).filePath(name));
-            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        }
+        // Two recordings among files that are not.
+        for (const char* name : {"b.wav", "A.wav", ".hidden.wav"})
+            ASSERT_TRUE(writeIqRecording(pathOf(name), 1, 1000, nullptr));
+        QFile notes(pathOf("notes.txt"));
+        ASSERT_TRUE(notes.open(QIODevice::WriteOnly));
+        notes.write("Listened to 7030 kHz at 16:40.\n");
+        notes.close();
+        ASSERT_TRUE(QDir(recordingsDir.path()).mkdir("sub.wav"));
+        fixtures::WaveFormat mono;
+        mono.channels = 1;
+        mono.sampleRate = 44100;
+        fixtures::TempDir::writeTo(pathOf("music.wav").toStdString(),
+                                   fixtures::riffFile({{"fmt ", fixtures::fmtPayload(mono, 16)}},
+                                                      std::vector<uint8_t>(88200)).bytes);
     }
+
+    QString pathOf(const char* name) const { return QDir(recordingsDir.path()).filePath(name); }
 
     static QSettings preferences() { return QSettings("Korvel", "Korvel"); }
 
@@ -151,7 +167,7 @@ TEST_F(WindowControlTest, PreferencesAreWrittenBackWhenTheWindowCloses)
     EXPECT_TRUE(again.findChild<QAction*>("carrierTxtlMenuItem")->isChecked());
 }
 
-TEST_F(WindowControlTest, ChosenFolderIsStoredAndListedWithoutDotEntries)
+TEST_F(WindowControlTest, ChosenFolderIsStoredAndListsOnlyItsRecordingsByName)
 {
     {
         WindowControl window;
@@ -160,14 +176,14 @@ TEST_F(WindowControlTest, ChosenFolderIsStoredAndListedWithoutDotEntries)
     }
     WindowControl window;
     EXPECT_EQ(window.recordingFolder(), recordingsDir.path());
-    QStringList listed = window.recordingFiles();
-    listed.sort();
-    EXPECT_EQ(listed, QStringList({".hidden", "a.wav", "b.raw"}));
-    EXPECT_EQ(fileBrowser(window)->count(), 3);
+    // Only the recordings, by name.
+    EXPECT_EQ(window.recordingFiles(), QStringList({"A.wav", "b.wav"}));
+    EXPECT_EQ(fileBrowser(window)->count(), 2);
+    EXPECT_EQ(fileBrowser(window)->item(0)->text(), "A.wav");
 
-    QFile(QDir(recordingsDir.path()).filePath("c.wav")).open(QIODevice::WriteOnly);
+    ASSERT_TRUE(writeIqRecording(pathOf("a1.wav"), 1, 1000, nullptr));
     window.findChild<QAction*>("reloadAction")->trigger();
-    EXPECT_EQ(fileBrowser(window)->count(), 4);
+    EXPECT_EQ(window.recordingFiles(), QStringList({"A.wav", "a1.wav", "b.wav"}));
 
     window.chooseRecordingFolder(QString());
     EXPECT_EQ(window.recordingFolder(), QDir(QDir::homePath()).filePath("sdr_recordings"));
@@ -187,7 +203,7 @@ TEST_F(WindowControlTest, ClickLoadsAndAltClickAsksForTheWaterfallWindow)
 {
     auto window = openWindow();
     QListWidget* list = fileBrowser(*window);
-    QListWidgetItem* item = list->findItems("a.wav", Qt::MatchExactly).value(0);
+    QListWidgetItem* item = list->findItems("A.wav", Qt::MatchExactly).value(0);
     ASSERT_NE(item, nullptr);
     const QPoint where = list->visualItemRect(item).center();
 
@@ -195,15 +211,16 @@ TEST_F(WindowControlTest, ClickLoadsAndAltClickAsksForTheWaterfallWindow)
     EXPECT_TRUE(window->statusText().contains("waterfall window")) << window->statusText().toStdString();
     EXPECT_EQ(window->windowTitle(), "Korvel");
 
-    // a.wav is empty: the click tries to load it and says why it cannot.
+    // Gone since the list was read: the click tries to load it and says why it cannot.
+    ASSERT_TRUE(QFile::remove(pathOf("A.wav")));
     QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, where);
-    EXPECT_TRUE(window->statusText().startsWith("a.wav was not loaded")) << window->statusText().toStdString();
+    EXPECT_TRUE(window->statusText().startsWith("A.wav was not loaded")) << window->statusText().toStdString();
 
-    std::unique_ptr<QMenu> menu(window->createFileContextMenu("b.raw"));
+    std::unique_ptr<QMenu> menu(window->createFileContextMenu("b.wav"));
     for (QAction* action : menu->actions())
         if (action->text() == "Open in Waterfall Window")
             action->trigger();
-    EXPECT_TRUE(window->statusText().contains("b.raw"));
+    EXPECT_TRUE(window->statusText().contains("b.wav"));
     EXPECT_EQ(window->windowTitle(), "Korvel");
 }
 
@@ -216,7 +233,7 @@ TEST_F(WindowControlTest, UnusableDbRangeIsRefusedWithAMessage)
         auto window = openWindow();
         setText(*window, "mindBField", c.minDb);
         setText(*window, "maxdBField", c.maxDb);
-        window->loadRecording("a.wav");
+        window->loadRecording("A.wav");
         EXPECT_EQ(window->windowTitle(), "Korvel");
         EXPECT_TRUE(window->statusText().contains("dB")) << window->statusText().toStdString();
     }
@@ -367,3 +384,36 @@ TEST_F(WindowControlTest, ScaleStaysOverItsColumnsWhenScrolledAcross)
 }
 
 } // namespace
+
+// Made as small as it goes, the window still shows every caption and field
+// whole and apart, and a file list of several rows; it fits a 1366 x 768 screen.
+TEST_F(WindowControlTest, AtItsSmallestSizeEverythingStaysLegible)
+{
+    auto window = openWindow();
+    window->resize(800, 500);
+    QTest::qWait(20);
+    EXPECT_LE(window->width(), 1366);
+    EXPECT_LE(window->height(), 720);
+
+    QList<QWidget*> controls;
+    for (QWidget* w : window->findChildren<QWidget*>()) {
+        if (w->isVisible() && (qobject_cast<QLabel*>(w) || qobject_cast<QLineEdit*>(w) ||
+                               qobject_cast<QAbstractButton*>(w) || qobject_cast<QComboBox*>(w)) &&
+            !qobject_cast<QLabel*>(w->parentWidget()))
+            controls << w;
+    }
+    auto frame = [&](QWidget* w) { return QRect(w->mapTo(window.get(), QPoint(0, 0)), w->size()); };
+    for (QWidget* w : controls) {
+        auto* label = qobject_cast<QLabel*>(w);
+        if (label && !label->text().isEmpty() && label->objectName() != "statusField")
+            EXPECT_GE(label->width(), label->minimumSizeHint().width()) << label->text().toStdString();
+        for (QWidget* other : controls) {
+            if (other != w && !w->isAncestorOf(other) && !other->isAncestorOf(w))
+                EXPECT_FALSE(frame(w).intersects(frame(other)))
+                    << w->objectName().toStdString() << " " << w->metaObject()->className() << " overlaps "
+                    << other->objectName().toStdString() << " " << other->metaObject()->className();
+        }
+    }
+    QListWidget* files = fileBrowser(*window);
+    EXPECT_GE(files->viewport()->height(), 6 * files->fontMetrics().lineSpacing());
+}

@@ -44,6 +44,7 @@ TEST(CliDemod, WritesTheTimestampedFileOfTheSelection)
     fixtures::TempDir dir;
     const std::string recording = writeUsbRecording(dir);
     const fs::path out = fs::path(dir.path) / "wavs";
+    fs::create_directory(out);
     CliResult r = runCli({"demod", recording, "--mode", "usb", "--start", "0", "--end", "2", "--lo", "7074",
                           "--hi", "7077", "--timestamped", out.string()});
     ASSERT_EQ(r.status, 0) << r.err;
@@ -69,6 +70,28 @@ TEST(CliDemod, WritesToTheGivenFileAndReportsALimitedShift)
     EXPECT_NEAR(dataLength(out), 2 * 44100.0, 8000.0);
 }
 
+TEST(CliDemod, ReversedTimesAreSwappedLikeTheFrequencies)
+{
+    fixtures::TempDir dir;
+    const std::string recording = writeUsbRecording(dir);
+    const fs::path out = fs::path(dir.path) / "reversed.wav";
+    CliResult r = runCli({"demod", recording, "--mode", "usb", "--start", "3", "--end", "1", "--lo", "7077",
+                          "--hi", "7074", "-o", out.string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NEAR(dataLength(out), 2 * 2 * 44100.0, 6000.0);
+}
+
+TEST(CliDemod, ASelectionOutsideTheRecordingsBandIsRefusedNamingTheBand)
+{
+    fixtures::TempDir dir;
+    const std::string recording = writeUsbRecording(dir);
+    CliResult r = runCli({"demod", recording, "--mode", "AM", "--start", "0", "--end", "1", "--lo", "4995", "--hi",
+                          "5005", "-o", dir.path + "/x.wav"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.err, "korvel-cli: The selection 4995.000 - 5005.000 kHz is outside the recording's band "
+                     "7050.000 - 7098.000 kHz.\n");
+}
+
 TEST(CliDemod, RefusesBadInvocationsWithOneLineAndStatusTwo)
 {
     fixtures::TempDir dir;
@@ -83,10 +106,15 @@ TEST(CliDemod, RefusesBadInvocationsWithOneLineAndStatusTwo)
          "--timestamped", dir.path},
         {"demod", dir.path + "/missing.wav", "--mode", "AM", "--start", "0", "--end", "1", "--lo", "7074", "--hi",
          "7077", "-o", out},
-        // 200 kHz wide at 48000 S/s cannot be filtered
+        // outside the recording's band, 7050 - 7098 kHz
         {"demod", recording, "--mode", "AM", "--start", "0", "--end", "1", "--lo", "7000", "--hi", "7200", "-o", out},
         {"demod", recording, "--mode", "AM", "--start", "0", "--end", "1", "--lo", "7074", "--hi", "7077", "-o",
          recording + "/x.wav"},
+        // a mistyped folder is not created
+        {"demod", recording, "--mode", "AM", "--start", "0", "--end", "1", "--lo", "7074", "--hi", "7077", "-o",
+         dir.path + "/missing/x.wav"},
+        {"demod", recording, "--mode", "AM", "--start", "0", "--end", "1", "--lo", "7074", "--hi", "7077",
+         "--timestamped", dir.path + "/missing"},
     };
     for (const auto& args : cases) {
         CliResult r = runCli(args);
@@ -95,4 +123,5 @@ TEST(CliDemod, RefusesBadInvocationsWithOneLineAndStatusTwo)
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
     }
     EXPECT_FALSE(fs::exists(out));
+    EXPECT_FALSE(fs::exists(dir.path + "/missing"));
 }

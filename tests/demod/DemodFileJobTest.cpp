@@ -56,7 +56,8 @@ struct AmJob {
 TEST(DemodFileJob, WritesAWholeWavFileThroughATemporaryName)
 {
     fixtures::TempDir dir;
-    const fs::path folder = fs::path(dir.path) / "new" / "Documents";
+    const fs::path folder = fs::path(dir.path) / "Documents";
+    fs::create_directory(folder);
     AmJob am(96000, 5, 1, 4);
     std::vector<int32_t> marks;
     DemodFileJob job(am.demod, am.feeder, 1, 4, folder.string(), DemodFileJob::kFixedFileName);
@@ -113,15 +114,18 @@ TEST(DemodFileJob, ReplacesAnExistingFileAndAlwaysDoesAtLeastOneSecond)
     EXPECT_EQ(entriesIn(dir.path), 1u);
 }
 
-TEST(DemodFileJob, AFolderThatCannotBeCreatedIsReportedAndLeavesNothing)
+// A mistyped folder is refused rather than created.
+TEST(DemodFileJob, AFolderThatDoesNotExistIsReportedAndLeavesNothing)
 {
     fixtures::TempDir dir;
     const std::string blocker = dir.write("Documents", {1, 2, 3});
-    AmJob am(48000, 2, 0, 2);
-    DemodFileJob job(am.demod, am.feeder, 0, 2, blocker + "/sub", DemodFileJob::kFixedFileName);
-    const DemodFileJob::Result result = job.run();
-    EXPECT_FALSE(result.ok);
-    EXPECT_NE(result.message.find("Cannot"), std::string::npos) << result.message;
+    for (const std::string& folder : {dir.path + "/missing/sub", blocker, blocker + "/sub"}) {
+        AmJob am(48000, 2, 0, 2);
+        DemodFileJob job(am.demod, am.feeder, 0, 2, folder, DemodFileJob::kFixedFileName);
+        const DemodFileJob::Result result = job.run();
+        EXPECT_FALSE(result.ok);
+        EXPECT_EQ(result.message, "The folder \"" + folder + "\" does not exist.");
+    }
     EXPECT_EQ(entriesIn(dir.path), 1u);
 }
 
@@ -217,9 +221,17 @@ TEST(DemodFileJob, TimestampedNames)
     const std::string stamp = "01-Jan-2014 00.00.00";
     EXPECT_EQ(DemodFileJob::timestampedFileName(kDemodUSB, 7074.0, 7077.0, stamp), "7074.0 USB 01-Jan-2014 00.00.00.wav");
     EXPECT_EQ(DemodFileJob::timestampedFileName(kDemodLSB, 7074.0, 7077.0, stamp), "7077.0 LSB 01-Jan-2014 00.00.00.wav");
-    EXPECT_EQ(DemodFileJob::timestampedFileName(kDemodSAM, 7105.0, 7115.0, stamp), "7110.0 AM 01-Jan-2014 00.00.00.wav");
-    EXPECT_EQ(DemodFileJob::timestampedFileName(kDemodWFM, 98000.0, 98200.0, stamp),
-              "98100.0 FM 01-Jan-2014 00.00.00.wav");
-    EXPECT_EQ(DemodFileJob::timestampedFileName(kDemodCWU, 7030.0, 7031.0, stamp), "7030.5  01-Jan-2014 00.00.00.wav");
     EXPECT_EQ(DemodFileJob::timestampedFileName(kDemodAM, 990.0, 1000.0, stamp), " 995.0 AM 01-Jan-2014 00.00.00.wav");
+    // Modes that share a frequency rule still get names of their own.
+    const struct {
+        int mode;
+        const char* name;
+    } cases[] = {
+        {kDemodAM, "7110.0 AM 01-Jan-2014 00.00.00.wav"},   {kDemodSAM, "7110.0 SAM 01-Jan-2014 00.00.00.wav"},
+        {kDemodFM, "7110.0 FM 01-Jan-2014 00.00.00.wav"},   {kDemodWFM, "7110.0 WFM 01-Jan-2014 00.00.00.wav"},
+        {kDemodCWU, "7110.0 CWU 01-Jan-2014 00.00.00.wav"}, {kDemodCWL, "7110.0 CWL 01-Jan-2014 00.00.00.wav"},
+        {kDemodNone, "7110.0 None 01-Jan-2014 00.00.00.wav"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(DemodFileJob::timestampedFileName(c.mode, 7105.0, 7115.0, stamp), c.name);
 }

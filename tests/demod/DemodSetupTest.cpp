@@ -46,6 +46,7 @@ TEST(DemodSetup, FieldsAreReadAndMended)
         {fields("-30", "100000", "7105", "7115"), 0, 600, 7105, 7115, "7105"},        // clamped to the recording
         {fields(" 3 ", "1e2", " 7115.000", "7105.5"), 3, 100, 7105.5, 7115, "7105.5"}, // edges swapped as a drag would
         {fields("700", "650", "7105", "7115"), 600, 600, 7105, 7115, "7105"},
+        {fields("20", "10", "7105", "7115"), 10, 20, 7105, 7115, "7105"},              // times swapped like edges
     };
     for (const auto& c : cases) {
         const DemodSetup setup = DemodSetup::fromFields(c.in, kDemodAM, kRecording);
@@ -55,6 +56,7 @@ TEST(DemodSetup, FieldsAreReadAndMended)
         EXPECT_EQ(setup.lowKHz(), c.low);
         EXPECT_EQ(setup.highKHz(), c.high);
         EXPECT_EQ(setup.fields().startTime, std::to_string(c.start));
+        EXPECT_EQ(setup.fields().endTime, std::to_string(c.end));
         EXPECT_EQ(setup.fields().lowFreq, c.lowText);
     }
 }
@@ -72,6 +74,30 @@ TEST(DemodSetup, FieldsThatAreNotFiniteNumbersAreRefused)
         EXPECT_NE(setup.error().find("is not a number"), std::string::npos);
     }
     EXPECT_TRUE(DemodSetup::fromFields(fields("0", "10", "7105", "7115", " "), kDemodAM, kRecording).ok());
+}
+
+// Outside centre +- half the sample rate a recording holds only aliases.
+TEST(DemodSetup, SelectionsOutsideTheRecordingsBandAreRefused)
+{
+    const DemodRecordingParameters recording{192000.0, 7100000.0, 60};
+    const struct {
+        const char* low;
+        const char* high;
+        bool ok;
+    } cases[] = {
+        {"4995", "5005", false},     {"7003", "7010", false},     {"7190", "7197", false},
+        {"7210", "7200", false},     {"7004.000", "7196.000", true}, {"7196", "7190", true},
+        {"7030", "7031", true},
+    };
+    for (int mode : {kDemodAM, kDemodUSB, kDemodCWL}) {
+        for (const auto& c : cases) {
+            const DemodSetup setup = DemodSetup::fromFields(fields("0", "10", c.low, c.high), mode, recording);
+            EXPECT_EQ(setup.ok(), c.ok) << c.low << " - " << c.high << " in mode " << mode;
+        }
+    }
+    const DemodSetup refused = DemodSetup::fromFields(fields("0", "10", "5005", "4995"), kDemodAM, recording);
+    EXPECT_EQ(refused.error(),
+              "The selection 4995.000 - 5005.000 kHz is outside the recording's band 7004.000 - 7196.000 kHz.");
 }
 
 TEST(DemodSetup, PassBandShiftIsLimitedToFiveKilohertzAndToThePipelineBand)

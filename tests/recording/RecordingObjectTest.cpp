@@ -196,7 +196,6 @@ TEST(RecordingSamples, EveryDeclaredFormatReadsIAndQAtTheRightIndex)
         {"extensible 24-bit", format(Encoding::Int24, 1000, 2, true)},
         {"extensible float", format(Encoding::Float32, 1000, 2, true)},
         {"four channels, first two are I and Q", format(Encoding::Int16, 1000, 4)},
-        {"one channel holding I and Q in turn", format(Encoding::Int16, 1000, 1)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -572,6 +571,55 @@ TEST(RecordingOpening, OpeningInOneObjectLeavesAnotherAlone)
     EXPECT_EQ(a.recording->mSampleRate, 1000);
     expectSignal(*a.recording, Encoding::Int16, 2.0, 2000, 100);
     expectSignal(*b.recording, Encoding::Int24, 1.0, 48000, 100);
+}
+
+// The header check that lists a folder takes exactly the files that open,
+// and says nothing while it looks.
+TEST(RecordingOpening, TheHeaderCheckTakesWhatOpensAndRefusesAudioAndOtherFiles)
+{
+    struct Case {
+        std::string name;
+        std::vector<uint8_t> bytes;
+        bool recording;
+    };
+    const WaveFormat f16 = format(Encoding::Int16, 1000);
+    const WaveFormat music = format(Encoding::Int16, 44100, 1);
+    const std::string notes = "Listened to 7030 kHz at 16:40; more tomorrow.\n";
+    const std::vector<Case> cases = {
+        {"SDRSharp_20140102_030405Z_7100000Hz_IQ.wav", fixtures::sdrSharp(f16, 1500).bytes, true},
+        {"radio.wav", fixtures::sdrRadio(f16, 1500, fixtures::sdrRadioText(16, 1000, 7100000, 1)).bytes, true},
+        {"studio1.wav", fixtures::sdrSdrStudio1(f16, 1500, 1, 1).bytes, true},
+        {"studio2.wav", fixtures::sdrSdrStudio2(f16, 1500, 1, {}, {}).bytes, true},
+        {"perseus.wav", fixtures::perseus(f16, 1500, {}).bytes, true},
+        {"spectravue.wav", fixtures::spectraVue(f16, 1500, {}).bytes, true},
+        {"iq.wav", fixtures::sdrSharp(f16, 1500).bytes, true},
+        {"notes.txt", {notes.begin(), notes.end()}, false},
+        {"music.wav",
+         fixtures::riffFile({{"fmt ", fixtures::fmtPayload(music, 16)}}, std::vector<uint8_t>(88200)).bytes, false},
+        {"SDRSharp_20140102_030405Z_7100000Hz_mono.wav",
+         fixtures::sdrSharp(format(Encoding::Int16, 1000, 1), 1500).bytes, false},
+        {"empty.wav", {}, false},
+    };
+    fixtures::TempDir dir;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = dir.write(c.name, c.bytes);
+        testing::internal::CaptureStderr();
+        const bool listed = RecordingObject::isRecordingFile(path);
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+        EXPECT_EQ(listed, c.recording);
+        RecordingObject r;
+        std::vector<std::string> lines;
+        r.setRecordingFile(path, lines);
+        EXPECT_EQ(r.isValidRecordingFile(), c.recording);
+    }
+    EXPECT_FALSE(RecordingObject::isRecordingFile(dir.path));
+    EXPECT_FALSE(RecordingObject::isRecordingFile(dir.path + "/missing.wav"));
+
+    RecordingObject r;
+    std::vector<std::string> lines;
+    r.setRecordingFile(dir.path + "/music.wav", lines);
+    EXPECT_THAT(lines, ElementsAre("Unsupported recording: not an I/Q recording (1 channel)"));
 }
 
 TEST(RecordingTimestamps, OffsetsFormatAsUtcWithEnglishMonths)
