@@ -2,9 +2,9 @@
 // recording (an AM station 150 kHz off the centre, in noise), writing 44100 Hz
 // audio as demodulation to a file does. The x_real_time counter is seconds of
 // recording demodulated per second.
+#include "common/SystemLog.h"
 #include "demod/DemodSetup.h"
 #include "demod/DemodulatorObject.h"
-#include "dsp/SystemLog.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,10 +1,10 @@
 // Throughput of the pipeline's blocks at the rates the pipeline runs them. The
 // "realtime" counter is seconds of signal processed per second.
+#include "common/SystemLog.h"
 #include "dsp/AGCObject.h"
 #include "dsp/FastFirObject.h"
 #include "dsp/FractionalResamplerObject.h"
 #include "dsp/SMeter.h"
-#include "dsp/SystemLog.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,6 +1,6 @@
 // The engine's own double-precision transform beside FFTW's, and the display transform.
+#include "common/SystemLog.h"
 #include "dsp/FftObject.h"
-#include "dsp/SystemLog.h"
 
 #include <benchmark/benchmark.h>
 #include <fftw3.h>

@@ -1,7 +1,7 @@
 // getData throughput from the page cache, in bytes of file input per second.
-#include "dsp/SystemLog.h"
-#include "recording/RecordingObject.h"
 #include "../tests/support/RecordingFixtures.h"
+#include "common/SystemLog.h"
+#include "recording/RecordingObject.h"
 
 #include <benchmark/benchmark.h>
 

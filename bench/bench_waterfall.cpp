@@ -3,7 +3,7 @@
 // is a sparse stand-in (a header and 28.8 GB of holes, which read as zeros
 // without disk I/O), made in the temp folder unless KORVEL_WATERFALL_FILE names one.
 #include "recording/RecordingObject.h"
-#include "recording/WaterfallGenerator.h"
+#include "waterfall/WaterfallGenerator.h"
 
 #include <benchmark/benchmark.h>
 

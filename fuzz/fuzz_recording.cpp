@@ -1,9 +1,9 @@
 // Feeds arbitrary bytes to the layout recognisers and the sample reader, as a
 // recording under a plain name, under an SDRSharp name given as a full path,
 // and under an SDRSharp name shorter than its pattern.
-#include "dsp/SystemLog.h"
-#include "recording/RecordingObject.h"
 #include "../tests/support/RecordingFixtures.h"
+#include "common/SystemLog.h"
+#include "recording/RecordingObject.h"
 
 #include <cmath>
 #include <cstdlib>

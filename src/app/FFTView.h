@@ -1,6 +1,6 @@
 #pragma once
 
-#include "dsp/WaterfallColorTable.h"
+#include "waterfall/WaterfallColorTable.h"
 
 #include <QImage>
 #include <QPointF>

@@ -1,6 +1,6 @@
 #include "app/SoundDeviceMenu.h"
 
-#include "dsp/SystemLog.h"
+#include "common/SystemLog.h"
 
 #include <QActionGroup>
 #include <QAudioDevice>

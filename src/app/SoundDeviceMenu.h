@@ -1,6 +1,6 @@
 #pragma once
 
-#include "demod/SoundDeviceTable.h"
+#include "audio/SoundDeviceTable.h"
 
 #include <QByteArray>
 #include <QObject>

@@ -1,6 +1,6 @@
 #include "app/SoundOutputDevice.h"
 
-#include "dsp/SystemLog.h"
+#include "common/SystemLog.h"
 
 #include <QAudioFormat>
 #include <QAudioSink>

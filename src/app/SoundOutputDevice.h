@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/SoundRingReader.h"
-#include "demod/SoundOutputObject.h"
+#include "audio/SoundOutputObject.h"
 
 #include <QAudioDevice>
 #include <QByteArray>

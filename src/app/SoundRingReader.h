@@ -1,6 +1,6 @@
 #pragma once
 
-#include "demod/SoundOutputObject.h"
+#include "audio/SoundOutputObject.h"
 
 #include <QElapsedTimer>
 #include <QIODevice>

@@ -1,7 +1,7 @@
 #include "app/WaterfallLoader.h"
 
 #include "recording/RecordingObject.h"
-#include "recording/WaterfallGenerator.h"
+#include "waterfall/WaterfallGenerator.h"
 
 #include <QElapsedTimer>
 #include <QFile>

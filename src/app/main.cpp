@@ -1,5 +1,5 @@
 #include "app/WindowControl.h"
-#include "dsp/SystemLog.h"
+#include "common/SystemLog.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

@@ -3,10 +3,10 @@
 #include "cli/CliCommon.h"
 #include "cli/InfoCommand.h"
 #include "cli/PngWriter.h"
-#include "dsp/WaterfallColorTable.h"
 #include "recording/RecordingObject.h"
 #include "recording/SelectionRules.h"
-#include "recording/WaterfallGenerator.h"
+#include "waterfall/WaterfallColorTable.h"
+#include "waterfall/WaterfallGenerator.h"
 
 #include <charconv>
 #include <cmath>

@@ -3,7 +3,7 @@
 #include "cli/InfoCommand.h"
 #include "cli/MakeDemoCommand.h"
 #include "cli/WaterfallCommand.h"
-#include "dsp/SystemLog.h"
+#include "common/SystemLog.h"
 
 #include <cstdio>
 #include <algorithm>

@@ -1,10 +1,10 @@
 #include "demod/DemodFileJob.h"
 
-#include "demod/CNumberFormat.h"
+#include "common/ByteFields.h"
+#include "common/CNumberFormat.h"
+#include "common/SystemLog.h"
 #include "demod/DemodSecondFeeder.h"
 #include "demod/DemodulatorObject.h"
-#include "dsp/SystemLog.h"
-#include "recording/ByteFields.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "dsp/ComplexSample.h"
+#include "common/ComplexSample.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,8 +1,8 @@
 #include "demod/DemodSetup.h"
 
-#include "demod/CNumberFormat.h"
+#include "common/CNumberFormat.h"
+#include "common/SystemLog.h"
 #include "demod/DemodulatorObject.h"
-#include "dsp/SystemLog.h"
 #include "recording/SelectionRules.h"
 
 #include <algorithm>

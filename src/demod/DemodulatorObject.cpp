@@ -1,9 +1,9 @@
 #include "demod/DemodulatorObject.h"
 
-#include "demod/CNumberFormat.h"
+#include "common/CNumberFormat.h"
+#include "common/SystemLog.h"
+#include "common/UtcCalendar.h"
 #include "dsp/HalfBandCoefficients.h"
-#include "dsp/SystemLog.h"
-#include "recording/UtcCalendar.h"
 
 #include <algorithm>
 #include <cmath>

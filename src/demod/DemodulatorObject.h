@@ -1,8 +1,8 @@
 #pragma once
 
-#include "demod/AudioOutput.h"
+#include "common/AudioOutput.h"
+#include "common/ComplexSample.h"
 #include "dsp/AGCObject.h"
-#include "dsp/ComplexSample.h"
 #include "dsp/DownconverterObject.h"
 #include "dsp/FastFirObject.h"
 #include "dsp/FftObject.h"

@@ -1,6 +1,6 @@
 #include "dsp/FastFirObject.h"
 
-#include "dsp/SystemLog.h"
+#include "common/SystemLog.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,7 +1,7 @@
 #include "dsp/FftObject.h"
 
+#include "common/SystemLog.h"
 #include "dsp/FftwPlannerMutex.h"
-#include "dsp/SystemLog.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,7 +1,7 @@
 #include "dsp/FilterObject.h"
 
+#include "common/SystemLog.h"
 #include "dsp/SampleVector.h"
-#include "dsp/SystemLog.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "dsp/ComplexSample.h"
+#include "common/ComplexSample.h"
 
 // Signal level of the band-passed complex signal in dB relative to 16-bit full scale
 // (magnitude 32767 is 0 dB), with a 10 ms attack / 500 ms decay average and a peak

@@ -1,6 +1,6 @@
 #include "recording/DemoRecordings.h"
 
-#include "recording/ByteFields.h"
+#include "common/ByteFields.h"
 
 #include <algorithm>
 #include <cerrno>

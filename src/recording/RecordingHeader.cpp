@@ -1,6 +1,6 @@
 #include "recording/RecordingHeader.h"
 
-#include "recording/ByteFields.h"
+#include "common/ByteFields.h"
 
 #include <cstring>
 

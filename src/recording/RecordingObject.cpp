@@ -1,8 +1,8 @@
 #include "recording/RecordingObject.h"
 
-#include "dsp/SystemLog.h"
-#include "recording/ByteFields.h"
-#include "recording/UtcCalendar.h"
+#include "common/ByteFields.h"
+#include "common/SystemLog.h"
+#include "common/UtcCalendar.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -3,11 +3,11 @@
 #include "app/SoundOutputDevice.h"
 #include "app/SpectrumView.h"
 #include "app/WindowControl.h"
+#include "audio/SoundOutputObject.h"
 #include "demod/DemodFileJob.h"
 #include "demod/DemodSecondFeeder.h"
 #include "demod/DemodSetup.h"
 #include "demod/DemodulatorObject.h"
-#include "demod/SoundOutputObject.h"
 #include "recording/RecordingObject.h"
 
 #include "IqRecordingWriter.h"

@@ -1,11 +1,11 @@
 #pragma once
 
-#include "demod/AudioOutput.h"
-#include "demod/CNumberFormat.h"
+#include "common/AudioOutput.h"
+#include "common/CNumberFormat.h"
+#include "common/ComplexSample.h"
 #include "demod/DemodSecondFeeder.h"
 #include "demod/DemodSetup.h"
 #include "demod/DemodulatorObject.h"
-#include "dsp/ComplexSample.h"
 
 #include <cmath>
 #include <cstdint>

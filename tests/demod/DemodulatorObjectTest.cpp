@@ -1,7 +1,7 @@
 #include "DemodTestSupport.h"
 
-#include "dsp/SystemLog.h"
-#include "recording/UtcCalendar.h"
+#include "common/SystemLog.h"
+#include "common/UtcCalendar.h"
 #include "support/RecordingFixtures.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 #include "dsp/AGCObject.h"
-#include "dsp/AllocationCounter.h"
+#include "support/AllocationCounter.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include "dsp/FirObject.h"
 #include "dsp/HalfBandCoefficients.h"
 
-#include "dsp/AllocationCounter.h"
+#include "support/AllocationCounter.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // Plain, unoptimised forms of the decimators and the oscillator, written straight
 // from their definitions, to check the real ones against.
 
-#include "dsp/ComplexSample.h"
+#include "common/ComplexSample.h"
 #include "dsp/SampleVector.h"
 
 #include <cmath>

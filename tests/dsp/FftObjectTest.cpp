@@ -1,6 +1,6 @@
-#include "dsp/AllocationCounter.h"
 #include "dsp/FftObject.h"
-#include "dsp/QuietLog.h"
+#include "support/AllocationCounter.h"
+#include "support/QuietLog.h"
 
 #include <gtest/gtest.h>
 

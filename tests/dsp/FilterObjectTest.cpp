@@ -1,6 +1,6 @@
 #include "dsp/FilterObject.h"
 #include "dsp/HalfBandCoefficients.h"
-#include "dsp/QuietLog.h"
+#include "support/QuietLog.h"
 
 #include "dsp/DecimationReference.h"
 

@@ -1,5 +1,5 @@
-#include "dsp/AllocationCounter.h"
 #include "dsp/FractionalResamplerObject.h"
+#include "support/AllocationCounter.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 // recording model reads, for tests, fuzz seeds and benchmarks. Header-only and
 // free of any test framework.
 
-#include "dsp/ComplexSample.h"
+#include "common/ComplexSample.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,6 +1,6 @@
-#include "demod/SoundOutputObject.h"
+#include "audio/SoundOutputObject.h"
 
-#include "dsp/SystemLog.h"
+#include "common/SystemLog.h"
 
 #include <algorithm>
 #include <cmath>

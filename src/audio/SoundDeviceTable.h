@@ -1,6 +1,6 @@
 #pragma once
 
-#include "demod/SoundDeviceRow.h"
+#include "audio/SoundDeviceRow.h"
 
 #include <map>
 #include <string>

@@ -1,4 +1,4 @@
-#include "dsp/SystemLog.h"
+#include "common/SystemLog.h"
 
 #include <atomic>
 #include <cstdarg>

@@ -1,4 +1,4 @@
-#include "dsp/AllocationCounter.h"
+#include "support/AllocationCounter.h"
 
 #include <atomic>
 #include <cstdlib>

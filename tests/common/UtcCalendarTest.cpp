@@ -1,4 +1,4 @@
-#include "recording/UtcCalendar.h"
+#include "common/UtcCalendar.h"
 
 #include <gtest/gtest.h>
 

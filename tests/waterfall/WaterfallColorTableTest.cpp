@@ -1,4 +1,4 @@
-#include "dsp/WaterfallColorTable.h"
+#include "waterfall/WaterfallColorTable.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "demod/CNumberFormat.h"
+#include "common/CNumberFormat.h"
 
 #include <charconv>
 

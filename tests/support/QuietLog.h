@@ -1,6 +1,6 @@
 #pragma once
 
-#include "dsp/SystemLog.h"
+#include "common/SystemLog.h"
 
 // Silences the diagnostic log while a fixture lives, whatever KORVEL_VERBOSE
 // says (engines log a line whenever they build a display plan). Declare it

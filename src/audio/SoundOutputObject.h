@@ -1,6 +1,6 @@
 #pragma once
 
-#include "demod/AudioOutput.h"
+#include "common/AudioOutput.h"
 #include "dsp/FractionalResamplerObject.h"
 
 #include <atomic>

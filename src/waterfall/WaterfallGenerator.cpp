@@ -1,4 +1,4 @@
-#include "recording/WaterfallGenerator.h"
+#include "waterfall/WaterfallGenerator.h"
 
 #include "recording/RecordingObject.h"
 

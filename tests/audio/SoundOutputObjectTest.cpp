@@ -1,4 +1,4 @@
-#include "demod/SoundOutputObject.h"
+#include "audio/SoundOutputObject.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "demod/SoundDeviceTable.h"
+#include "audio/SoundDeviceTable.h"
 
 bool SoundDeviceTable::setDevices(std::vector<SoundDeviceRow> devices)
 {

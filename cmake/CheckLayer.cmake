@@ -1,0 +1,27 @@
+cmake_minimum_required(VERSION 3.25)
+# Fails when a file of core layer LAYER includes a Qt header, or a header of
+# a core layer that LAYER does not use (REACHES: LAYER and the layers below it;
+# LAYERS: every core layer).
+#   cmake -DLAYER=demod -DREACHES=demod,dsp,common -DLAYERS=... -DSOURCE_DIR=src -P CheckLayer.cmake
+string(REPLACE "," ";" reaches "${REACHES}")
+string(REPLACE "," ";" layers "${LAYERS}")
+file(GLOB files ${SOURCE_DIR}/${LAYER}/*.h ${SOURCE_DIR}/${LAYER}/*.cpp)
+set(problems "")
+foreach(file IN LISTS files)
+    file(STRINGS ${file} includes REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"]")
+    foreach(line IN LISTS includes)
+        string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]*[<\"]([^>\"]*)[>\"].*$" "\\1" header "${line}")
+        file(RELATIVE_PATH shown ${SOURCE_DIR} ${file})
+        if(header MATCHES "^Q[A-Za-z]*(/|$)" OR header MATCHES "^Qt")
+            string(APPEND problems "${shown}: includes the Qt header <${header}>; the core stays free of Qt\n")
+        elseif(header MATCHES "^([A-Za-z_]+)/")
+            set(folder ${CMAKE_MATCH_1})
+            if(folder IN_LIST layers AND NOT folder IN_LIST reaches)
+                string(APPEND problems "${shown}: includes \"${header}\", but ${LAYER} does not use the ${folder} layer\n")
+            endif()
+        endif()
+    endforeach()
+endforeach()
+if(problems)
+    message(FATAL_ERROR "${problems}")
+endif()
