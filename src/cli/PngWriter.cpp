@@ -1,12 +1,13 @@
 #include "cli/PngWriter.h"
 
+#include "common/TemporaryFile.h"
+
 #include <png.h>
 
 #include <cerrno>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 
 namespace {
 
@@ -52,32 +53,21 @@ bool writeRgbaPng(const std::string& path, int width, int height, const PngRowSo
         error = "the image is empty";
         return false;
     }
-    const std::filesystem::path target(path);
-    std::filesystem::path temporary = target;
-    temporary += ".part";
-    FILE* file = std::fopen(temporary.c_str(), "wb");
-    if (!file) {
-        error = "cannot write " + temporary.string() + ": " + std::strerror(errno);
+    TemporaryFile file;
+    if (!file.open(path, error))
         return false;
-    }
     std::string encodeError;
-    bool ok = encode(file, width, height, rowAt, &encodeError);
-    if (std::fflush(file) != 0 || std::ferror(file)) {
-        ok = false;
-        if (encodeError.empty())
-            encodeError = std::strerror(errno);
+    errno = 0;
+    if (!encode(file.stream(), width, height, rowAt, &encodeError)) {
+        if (errno == 0) {
+            error = "cannot write \"" + path + "\": " + encodeError;
+            return false;
+        }
+        file.fail(errno);
     }
-    ok = (std::fclose(file) == 0) && ok;
-    std::error_code ec;
-    if (!ok) {
-        error = "cannot write " + path + ": " + (encodeError.empty() ? std::string(std::strerror(errno)) : encodeError);
-        std::filesystem::remove(temporary, ec);
-        return false;
-    }
-    std::filesystem::rename(temporary, target, ec);
-    if (ec) {
-        error = "cannot rename to " + path + ": " + ec.message();
-        std::filesystem::remove(temporary, ec);
+    if (const int failure = file.commit()) {
+        // libpng says only "Write Error"; the system says why.
+        error = "cannot write \"" + path + "\": " + std::strerror(failure);
         return false;
     }
     return true;

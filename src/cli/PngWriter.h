@@ -8,7 +8,6 @@
 // top to bottom; the pointer must stay valid until the next call.
 using PngRowSource = std::function<const uint8_t*(int y)>;
 
-// Writes an 8-bit RGBA image as PNG, row by row, through a temporary name in
-// the same folder that is renamed at the end, so that an existing file is only
-// replaced by a complete one.
+// Writes an 8-bit RGBA image as PNG, row by row, through a TemporaryFile, so
+// that an existing file is only replaced by a complete one.
 bool writeRgbaPng(const std::string& path, int width, int height, const PngRowSource& rowAt, std::string& error);

@@ -4,6 +4,7 @@
 #include "cli/MakeDemoCommand.h"
 #include "cli/WaterfallCommand.h"
 #include "common/SystemLog.h"
+#include "common/TemporaryFile.h"
 
 #include <cstdio>
 #include <algorithm>
@@ -39,6 +40,8 @@ void printUsage(FILE* out)
 int main(int argc, char* argv[])
 {
     std::setlocale(LC_ALL, "C");
+    // Ctrl-C or a kill during a run leaves no half-written file behind.
+    removeTemporaryFilesOnSignals();
     std::vector<char*> args(argv, argv + argc);
     const auto verbose = std::remove_if(args.begin() + (argc > 0 ? 1 : 0), args.end(),
                                         [](const char* arg) { return std::strcmp(arg, "--verbose") == 0; });

@@ -3,6 +3,7 @@
 #include "common/ByteFields.h"
 #include "common/CNumberFormat.h"
 #include "common/SystemLog.h"
+#include "common/TemporaryFile.h"
 #include "demod/DemodSecondFeeder.h"
 #include "demod/DemodulatorObject.h"
 
@@ -10,8 +11,6 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -35,87 +34,6 @@ void wavHeader(uint8_t* h, uint64_t dataBytes)
 }
 
 std::string systemError(int error) { return std::strerror(error); }
-
-mode_t processUmask()
-{
-    // Reading the mask means setting it; do that once only.
-    static const mode_t mask = [] {
-        const mode_t current = umask(0);
-        umask(current);
-        return current;
-    }();
-    return mask;
-}
-
-// The temporary file: removed unless committed.
-class TemporaryFile {
-public:
-    bool open(const std::filesystem::path& folder, const std::string& fileName, std::string& error)
-    {
-        std::string pattern = (folder / ("." + fileName + ".XXXXXX")).string();
-        const int fd = mkstemp(pattern.data());
-        if (fd < 0) {
-            error = "Cannot write in \"" + folder.string() + "\": " + systemError(errno);
-            return false;
-        }
-        path_ = pattern;
-        // mkstemp makes the file private; the finished WAV gets the usual
-        // permissions of a new file.
-        fchmod(fd, 0666 & ~processUmask());
-        file_ = fdopen(fd, "wb");
-        if (!file_) {
-            error = "Cannot write \"" + path_ + "\": " + systemError(errno);
-            ::close(fd);
-            return false;
-        }
-        return true;
-    }
-
-    // After a failure the file is past saving: the error is kept for commit().
-    bool write(const void* data, size_t bytes)
-    {
-        if (error_ == 0 && std::fwrite(data, 1, bytes, file_) != bytes)
-            error_ = errno != 0 ? errno : EIO;
-        return error_ == 0;
-    }
-
-    void rewriteStart(const void* data, size_t bytes)
-    {
-        if (error_ == 0 && std::fseek(file_, 0, SEEK_SET) != 0)
-            error_ = errno;
-        write(data, bytes);
-    }
-
-    // Flushes to disk, closes and renames unless a write failed; returns 0 or
-    // the errno of the first failure.
-    int commit(const std::string& target)
-    {
-        int error = error_;
-        if (error == 0 && (std::fflush(file_) != 0 || fsync(fileno(file_)) != 0))
-            error = errno;
-        if (std::fclose(file_) != 0 && error == 0)
-            error = errno;
-        file_ = nullptr;
-        if (error == 0 && std::rename(path_.c_str(), target.c_str()) != 0)
-            error = errno;
-        if (error == 0)
-            path_.clear();
-        return error;
-    }
-
-    ~TemporaryFile()
-    {
-        if (file_)
-            std::fclose(file_);
-        if (!path_.empty())
-            std::remove(path_.c_str());
-    }
-
-private:
-    std::string path_;
-    FILE* file_ = nullptr;
-    int error_ = 0;
-};
 
 } // namespace
 
@@ -153,8 +71,9 @@ DemodFileJob::Result DemodFileJob::run()
         result.message = "The folder \"" + folder.string() + "\" does not exist.";
         return result;
     }
+    const std::string target = (folder / fileName_).string();
     TemporaryFile file;
-    if (!file.open(folder, fileName_, result.message))
+    if (!file.open(target, result.message))
         return result;
 
     uint8_t header[kWavHeaderBytes] = {};
@@ -188,10 +107,9 @@ DemodFileJob::Result DemodFileJob::run()
     }
     SystemLog("All done playing back");
 
-    const std::string target = (folder / fileName_).string();
     wavHeader(header, dataBytes);
     file.rewriteStart(header, sizeof header);
-    const int error = file.commit(target);
+    const int error = file.commit();
     if (error != 0) {
         result.complete = false;
         result.message = "Cannot write \"" + target + "\": " + systemError(error);

@@ -1,6 +1,7 @@
 #include "recording/DemoRecordings.h"
 
 #include "common/ByteFields.h"
+#include "common/TemporaryFile.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -404,25 +405,13 @@ bool writeRecording(const Recording& r, const std::filesystem::path& folder, std
         }
     }
 
-    const std::filesystem::path target = folder / r.fileName;
-    const std::filesystem::path temporary = folder / ("." + r.fileName + ".part");
-    FILE* f = std::fopen(temporary.c_str(), "wb");
-    if (!f) {
-        error = "cannot write " + temporary.string() + ": " + std::strerror(errno);
+    const std::string target = (folder / r.fileName).string();
+    TemporaryFile file;
+    if (!file.open(target, error))
         return false;
-    }
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    const bool closed = std::fclose(f) == 0;
-    std::error_code ec;
-    if (!written || !closed) {
-        error = "cannot write " + target.string() + ": " + std::strerror(errno);
-        std::filesystem::remove(temporary, ec);
-        return false;
-    }
-    std::filesystem::rename(temporary, target, ec);
-    if (ec) {
-        error = "cannot rename to " + target.string() + ": " + ec.message();
-        std::filesystem::remove(temporary, ec);
+    file.write(bytes.data(), bytes.size());
+    if (const int failure = file.commit()) {
+        error = "cannot write \"" + target + "\": " + std::strerror(failure);
         return false;
     }
     return true;

@@ -25,15 +25,14 @@ std::string slurp(const char* path)
 }
 } // namespace
 
-CliResult runCli(const std::vector<std::string>& args)
+CliProcess startCli(const std::vector<std::string>& args)
 {
     const std::string folder = std::filesystem::temp_directory_path().string();
-    std::string outName = folder + "/korvel-cli-out.XXXXXX";
-    std::string errName = folder + "/korvel-cli-err.XXXXXX";
-    char* outPath = outName.data();
-    char* errPath = errName.data();
-    int outFd = mkstemp(outPath);
-    int errFd = mkstemp(errPath);
+    CliProcess process;
+    process.outPath = folder + "/korvel-cli-out.XXXXXX";
+    process.errPath = folder + "/korvel-cli-err.XXXXXX";
+    const int outFd = mkstemp(process.outPath.data());
+    const int errFd = mkstemp(process.errPath.data());
 
     std::vector<char*> argv;
     std::string program = KORVEL_CLI_PATH;
@@ -47,19 +46,31 @@ CliResult runCli(const std::vector<std::string>& args)
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, outFd, 1);
     posix_spawn_file_actions_adddup2(&actions, errFd, 2);
-    CliResult result;
-    pid_t pid;
-    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) == 0) {
-        int status = 0;
-        waitpid(pid, &status, 0);
-        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
+    if (posix_spawn(&process.pid, program.c_str(), &actions, nullptr, argv.data(), environ) != 0)
+        process.pid = -1;
     posix_spawn_file_actions_destroy(&actions);
     close(outFd);
     close(errFd);
-    result.out = slurp(outPath);
-    result.err = slurp(errPath);
-    unlink(outPath);
-    unlink(errPath);
+    return process;
+}
+
+CliResult finishCli(CliProcess& process)
+{
+    CliResult result;
+    if (process.pid > 0) {
+        int status = 0;
+        waitpid(process.pid, &status, 0);
+        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    result.out = slurp(process.outPath.c_str());
+    result.err = slurp(process.errPath.c_str());
+    unlink(process.outPath.c_str());
+    unlink(process.errPath.c_str());
     return result;
+}
+
+CliResult runCli(const std::vector<std::string>& args)
+{
+    CliProcess process = startCli(args);
+    return finishCli(process);
 }

@@ -1,0 +1,157 @@
+#include "common/TemporaryFile.h"
+
+#include <array>
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// The names a signal handler removes. A handler may only make
+// async-signal-safe calls, so the names are kept as plain C strings in fixed
+// slots.
+std::array<std::atomic<char*>, 32> liveFiles{};
+
+char* registerLive(const std::string& path)
+{
+    char* name = strdup(path.c_str());
+    if (!name)
+        return nullptr;
+    for (auto& slot : liveFiles) {
+        char* empty = nullptr;
+        if (slot.compare_exchange_strong(empty, name))
+            return name;
+    }
+    // More files than slots: still removed by the destructor, not on a signal.
+    std::free(name);
+    return nullptr;
+}
+
+void unregisterLive(char* name)
+{
+    if (!name)
+        return;
+    for (auto& slot : liveFiles) {
+        char* expected = name;
+        if (slot.compare_exchange_strong(expected, nullptr))
+            break;
+    }
+    std::free(name);
+}
+
+extern "C" void removeLiveFilesAndExit(int signal)
+{
+    for (auto& slot : liveFiles)
+        if (char* name = slot.load())
+            ::unlink(name);
+    ::_exit(128 + signal);
+}
+
+mode_t processUmask()
+{
+    // Reading the mask means setting it; do that once only.
+    static const mode_t mask = [] {
+        const mode_t current = umask(0);
+        umask(current);
+        return current;
+    }();
+    return mask;
+}
+
+} // namespace
+
+bool TemporaryFile::open(const std::string& target, std::string& error)
+{
+    const std::filesystem::path targetPath(target);
+    std::filesystem::path folder = targetPath.parent_path();
+    if (folder.empty())
+        folder = ".";
+    std::string pattern = (folder / ("." + targetPath.filename().string() + ".XXXXXX")).string();
+    const int fd = mkstemp(pattern.data());
+    if (fd < 0) {
+        error = "cannot create a file in \"" + folder.string() + "\": " + std::strerror(errno);
+        return false;
+    }
+    target_ = target;
+    path_ = pattern;
+    registered_ = registerLive(path_);
+    fchmod(fd, 0666 & ~processUmask());
+    file_ = fdopen(fd, "wb");
+    if (!file_) {
+        error = "cannot write \"" + path_ + "\": " + std::strerror(errno);
+        ::close(fd);
+        forget();
+        return false;
+    }
+    return true;
+}
+
+bool TemporaryFile::write(const void* data, size_t bytes)
+{
+    if (error_ == 0 && std::fwrite(data, 1, bytes, file_) != bytes)
+        error_ = errno != 0 ? errno : EIO;
+    return error_ == 0;
+}
+
+bool TemporaryFile::rewriteStart(const void* data, size_t bytes)
+{
+    if (error_ == 0 && std::fseek(file_, 0, SEEK_SET) != 0)
+        error_ = errno;
+    return write(data, bytes);
+}
+
+void TemporaryFile::fail(int error)
+{
+    if (error_ == 0)
+        error_ = error != 0 ? error : EIO;
+}
+
+int TemporaryFile::commit()
+{
+    int error = error_;
+    if (error == 0 && (std::fflush(file_) != 0 || fsync(fileno(file_)) != 0))
+        error = errno;
+    if (std::fclose(file_) != 0 && error == 0)
+        error = errno;
+    file_ = nullptr;
+    if (error == 0 && std::rename(path_.c_str(), target_.c_str()) != 0)
+        error = errno;
+    if (error == 0) {
+        path_.clear();
+        unregisterLive(registered_);
+        registered_ = nullptr;
+    } else {
+        forget();
+    }
+    return error;
+}
+
+void TemporaryFile::forget()
+{
+    if (!path_.empty())
+        ::unlink(path_.c_str());
+    path_.clear();
+    unregisterLive(registered_);
+    registered_ = nullptr;
+}
+
+TemporaryFile::~TemporaryFile()
+{
+    if (file_)
+        std::fclose(file_);
+    forget();
+}
+
+void removeTemporaryFilesOnSignals()
+{
+    struct sigaction action {};
+    action.sa_handler = removeLiveFilesAndExit;
+    sigemptyset(&action.sa_mask);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP})
+        sigaction(signal, &action, nullptr);
+}
