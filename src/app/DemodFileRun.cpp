@@ -1,21 +1,15 @@
 #include "app/DemodFileRun.h"
 
 #include "demod/DemodFileJob.h"
-#include "demod/DemodSecondFeeder.h"
-#include "demod/DemodulatorObject.h"
-#include "recording/RecordingObject.h"
+#include "demod/DemodPipeline.h"
 
 #include <QFile>
 #include <QMetaObject>
 
-#include <algorithm>
-#include <new>
 #include <vector>
 
 struct DemodFileRun::Job {
-    RecordingObject recording;
-    DemodulatorObject demod;
-    std::unique_ptr<DemodSecondFeeder> feeder;
+    DemodPipeline pipeline;
     std::unique_ptr<DemodFileJob> fileJob;
 };
 
@@ -40,25 +34,23 @@ bool DemodFileRun::start(const QString& recordingPath, DemodSetup setup, const Q
         return false;
     }
     auto next = std::make_unique<Job>();
+    DemodPipeline& pipeline = next->pipeline;
     std::vector<std::string> lines;
-    next->recording.setRecordingFile(QFile::encodeName(recordingPath).toStdString(), lines);
-    if (!next->recording.isValidRecordingFile()) {
-        *error = tr("%1 cannot be read: %2")
-                     .arg(recordingPath, lines.empty() ? tr("not a recording") : QString::fromStdString(lines.back()));
+    const std::string why = pipeline.open({}, QFile::encodeName(recordingPath).toStdString(), lines);
+    if (!why.empty()) {
+        *error = tr("%1 cannot be read: %2").arg(recordingPath, QString::fromStdString(why));
         return false;
     }
-    next->demod.setCarrierLog(!carrierLogFolder.isEmpty(), QFile::encodeName(carrierLogFolder).toStdString());
-    if (!setup.configure(next->demod)) {
+    if (!pipeline.configure(setup, !carrierLogFolder.isEmpty(), QFile::encodeName(carrierLogFolder).toStdString())) {
         *error = QString::fromStdString(setup.bandMessage());
         return false;
     }
-    try {
-        next->feeder = std::make_unique<DemodSecondFeeder>(next->recording, next->recording.mSampleRate);
-    } catch (const std::bad_alloc&) {
-        *error = tr("Not enough memory to demodulate a second at %1 samples per second").arg(next->recording.mSampleRate);
+    if (!pipeline.makeFeeder()) {
+        *error = tr("Not enough memory to demodulate a second at %1 samples per second")
+                     .arg(qint64(pipeline.parameters().sampleRate));
         return false;
     }
-    next->fileJob = std::make_unique<DemodFileJob>(next->demod, *next->feeder, setup.startSecond(),
+    next->fileJob = std::make_unique<DemodFileJob>(pipeline.demodulator(), *pipeline.feeder(), setup.startSecond(),
                                                    setup.endSecond(), QFile::encodeName(folder).toStdString(),
                                                    QFile::encodeName(fileName).toStdString());
     // Emitted on the worker thread: the connections to the window are queued.

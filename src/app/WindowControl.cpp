@@ -11,12 +11,8 @@
 #include "app/WaterfallScrollArea.h"
 #include "audio/SoundOutputObject.h"
 #include "common/CNumberFormat.h"
-#include "common/SystemLog.h"
 #include "demod/DemodFileJob.h"
-#include "demod/DemodSecondFeeder.h"
-#include "demod/DemodSetup.h"
-#include "demod/DemodulatorObject.h"
-#include "demod/MultiplexSpectrum.h"
+#include "playback/PlaybackSession.h"
 #include "recording/RecordingObject.h"
 #include "recording/SelectionRules.h"
 
@@ -51,19 +47,12 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <new>
 
 namespace {
 
 const char* const kModeNames[] = {"AM", "SAM", "FM", "WFM", "USB", "LSB", "CWU", "CWL", "None"};
 const char* const kFrameKey = "WindowControlAutoSaveName";
 const char* const kSplitterKey = "WindowControlSplitters";
-
-// Playback keeps this many 44100 Hz samples waiting in the sound output.
-constexpr int kQueuedAudioTarget = 20000;
-// Seconds of recording one fast tick may feed at most: without audio reaching
-// the queue (mode "None", a silent band) the tick would otherwise read on.
-constexpr int kMaxSecondsPerTick = 2;
 
 QSettings Preferences()
 {
@@ -114,7 +103,7 @@ WindowControl::WindowControl(QWidget* parent)
     : QMainWindow(parent)
     , soundDeviceMenu(new SoundDeviceMenu(this))
     , soundOutput(std::make_unique<SoundOutputObject>())
-    , demodulator(std::make_unique<DemodulatorObject>(soundOutput.get()))
+    , session(std::make_unique<PlaybackSession>(*soundOutput))
     , soundDevice(std::make_unique<SoundOutputDevice>(*soundOutput))
     , fileRun(std::make_unique<DemodFileRun>())
     , fftView(new FFTView)
@@ -171,7 +160,7 @@ WindowControl::WindowControl(QWidget* parent)
     // the sound output opens the chosen device.
     soundDeviceMenu->followSystemDevices();
     soundDeviceMenu->setBusyCheck([this] { return fileRun->isRunning(); });
-    theAudioSpectrumView->setSource(demodulator.get());
+    theAudioSpectrumView->setSource(&session->demodulator());
 
     buildMenus();
     readPreferences();
@@ -325,8 +314,9 @@ QWidget* WindowControl::buildControls()
     modeLabel->setBuddy(modePopup);
     row->addWidget(modeLabel);
     row->addWidget(modePopup);
-    for (QLineEdit* field : {startTimeField, endTimeField, startFreqField, endFreqField})
+    for (QLineEdit* field : {startTimeField, endTimeField, startFreqField, endFreqField, pbtField})
         connect(field, &QLineEdit::editingFinished, this, &WindowControl::placeSelectionFromFields);
+    connect(modePopup, &QComboBox::currentIndexChanged, this, [this](int mode) { session->setMode(mode); });
 
 
     QHBoxLayout* playRow = nullptr;
@@ -370,6 +360,7 @@ QWidget* WindowControl::buildControls()
     }
     connect(playbutton, &QToolButton::clicked, this, &WindowControl::doPlay);
     connect(pausebutton, &QToolButton::toggled, this, &WindowControl::pauseToggled);
+    connect(loopButton, &QToolButton::toggled, this, [this](bool on) { session->setLoop(on); });
     playRow->addSpacing(10);
     auto* volumeLabel = new QLabel;
     volumeLabel->setPixmap(style()->standardIcon(QStyle::SP_MediaVolume).pixmap(16, 16));
@@ -383,7 +374,7 @@ QWidget* WindowControl::buildControls()
     volumeSlider->setToolTip("Volume");
     playRow->addWidget(volumeSlider);
     connect(volumeSlider, &QSlider::valueChanged, this,
-            [this](int value) { soundOutput->setPlaybackVolume(value * 0.001); });
+            [this](int value) { session->setVolume(value * 0.001); });
 
     QHBoxLayout* levelRow = nullptr;
     QGroupBox* level = MakeGroup("Signal", &levelRow);
@@ -468,7 +459,10 @@ void WindowControl::buildMenus()
     carrierTxtlMenuItem = audioMenu->addAction("Write Carrier Measurements to carrier.&txt");
     carrierTxtlMenuItem->setObjectName("carrierTxtlMenuItem");
     carrierTxtlMenuItem->setCheckable(true);
-    connect(carrierTxtlMenuItem, &QAction::toggled, this, [this](bool on) { mWriteCarrierTxt = on; });
+    connect(carrierTxtlMenuItem, &QAction::toggled, this, [this](bool on) {
+        mWriteCarrierTxt = on;
+        session->setCarrierLogFolder(QFile::encodeName(carrierLogFolder()).toStdString());
+    });
 
     QMenu* helpMenu = menuBar()->addMenu("&Help");
     helpMenu->addAction("&About Korvel", this, [this] {
@@ -661,11 +655,8 @@ WindowControl::~WindowControl()
     // its thread joined.
     fileRun.reset();
     soundDevice.reset();
-    playFeeder.reset();
-    multiplexSpectrum.reset();
-    demodulator.reset();
+    session.reset();
     soundOutput.reset();
-    recordingObject.reset();
 }
 
 bool WindowControl::isDrawingWaterfall() const
@@ -690,49 +681,37 @@ void WindowControl::loadRecording(const QString& name)
 
     // A file that cannot be opened or is refused leaves the loaded recording
     // and its waterfall as they are.
-    auto candidate = std::make_unique<RecordingObject>();
-    candidate->setRecordingFolder(QFile::encodeName(recordingFolder()).toStdString());
+    const bool wasPlaying = session->isPlaying();
     std::vector<std::string> lines;
-    candidate->setRecordingFile(QFile::encodeName(name).toStdString(), lines);
+    const std::string why = session->load(QFile::encodeName(recordingFolder()).toStdString(),
+                                          QFile::encodeName(name).toStdString(), lines);
     QStringList info;
     for (const std::string& line : lines)
         info << QString::fromStdString(line);
     setInfoArray(info);
-    if (!candidate->isValidRecordingFile()) {
-        const QString why = info.isEmpty() ? QString("not a recording") : info.last();
-        showStatus(QString("%1 was not loaded: %2").arg(name, why));
-        return;
-    }
-    if (const char* bandProblem = BandwidthProblem(candidate->mBandwidth)) {
-        showStatus(QString("%1 was not loaded: %2").arg(name, bandProblem));
+    if (!why.empty()) {
+        showStatus(QString("%1 was not loaded: %2").arg(name, QString::fromStdString(why)));
         return;
     }
 
     waterfallLoader->cancel();
-    // Playback of the old recording must not read on in the new one with the
-    // old rate and tuning.
-    if (playingRecording)
+    if (wasPlaying)
         stopPlayback();
-    playFeeder.reset();
-    recordingObject = std::move(candidate);
+    const RecordingObject& recording = *session->recording();
     // A selection made on another recording may lie outside this one's band.
     bool lowOk = false, highOk = false;
     const double lowKHz = startFreqField->text().trimmed().toDouble(&lowOk);
     const double highKHz = endFreqField->text().trimmed().toDouble(&highOk);
-    const RecordingBand band = RecordingBandOf(recordingObject->mSampleRate, recordingObject->mCenterFreq);
-    if (lowOk && highOk && !SelectionFitsBand(lowKHz, highKHz, band)) {
+    if (lowOk && highOk && !session->fitsBand(lowKHz, highKHz)) {
         for (QLineEdit* field : {startTimeField, endTimeField, startFreqField, endFreqField})
             field->clear();
     }
-    try {
-        playFeeder = std::make_unique<DemodSecondFeeder>(*recordingObject, recordingObject->mSampleRate);
-    } catch (const std::bad_alloc&) {
+    if (!session->canPlay())
         showStatus(QString("%1: not enough memory to play a second at %2 samples per second")
                        .arg(name)
-                       .arg(recordingObject->mSampleRate));
-    }
+                       .arg(recording.mSampleRate));
     updateControls();
-    const int lineCount = recordingObject->mNumSeconds;
+    const int lineCount = recording.mNumSeconds;
     if (!fftView->setHeight(lineCount)) {
         // Never leave the previous picture and band under the new recording.
         fftView->setHeight(0);
@@ -742,14 +721,14 @@ void WindowControl::loadRecording(const QString& name)
         showStatus(QString("%1 is too long to draw here (%2 s)").arg(name).arg(lineCount));
         return;
     }
-    setWaterfallBand(recordingObject->mBandwidth, recordingObject->mCenterFreq);
+    setWaterfallBand(recording.mBandwidth, recording.mCenterFreq);
     setWindowTitle(name);
     drawingName = name;
     drawingProgress->setRange(0, std::max(lineCount, 1));
     drawingProgress->setValue(0);
     drawingProgress->setVisible(lineCount > 0);
     showStatus(QString("Drawing %1…").arg(name));
-    waterfallLoader->start(QFile::decodeName(recordingObject->path().c_str()), mFftSize, maxDb, minDb);
+    waterfallLoader->start(QFile::decodeName(recording.path().c_str()), mFftSize, maxDb, minDb);
 }
 
 void WindowControl::drawWaterfallRows(int firstLine, int columns, const QVector<int>& rows)
@@ -763,14 +742,15 @@ void WindowControl::drawWaterfallRows(int firstLine, int columns, const QVector<
 void WindowControl::endWaterfall(bool completed, int lines)
 {
     drawingProgress->hide();
-    if (recordingObject)
-        setWaterfallBand(recordingObject->mBandwidth, recordingObject->mCenterFreq);
+    const RecordingObject* recording = session->recording();
+    if (recording)
+        setWaterfallBand(recording->mBandwidth, recording->mCenterFreq);
     if (completed)
         showStatus(QString("%1: %2 s, %3 kHz wide at %4 kHz")
                        .arg(drawingName)
                        .arg(lines)
-                       .arg(recordingObject->mBandwidth * 0.001, 0, 'f', 1)
-                       .arg(recordingObject->mCenterFreq * 0.001, 0, 'f', 3));
+                       .arg(recording->mBandwidth * 0.001, 0, 'f', 1)
+                       .arg(recording->mCenterFreq * 0.001, 0, 'f', 3));
     else
         showStatus(QString("%1 could not be read to the end").arg(drawingName));
     emit waterfallFinished(completed);
@@ -848,8 +828,12 @@ void WindowControl::placeSelectionFromFields()
     const double high = endFreqField->text().trimmed().toDouble(&highOk);
     if (!startOk || !endOk || !lowOk || !highOk)
         return;
-    startSecond = start;
-    endSecond = end;
+    Selection placed{start, end, low, high, session->selection().pbtKHz};
+    bool pbtOk = false;
+    const double pbt = pbtField->text().trimmed().toDouble(&pbtOk);
+    if (pbtOk || pbtField->text().trimmed().isEmpty())
+        placed.pbtKHz = pbtOk ? pbt : 0.0;
+    session->setSelection(placed);
     fftView->setRecordingSettings(start, end, low, high);
 }
 
@@ -857,12 +841,37 @@ void WindowControl::placeSelectionFromFields()
 
 bool WindowControl::hasValidRecording() const
 {
-    return recordingObject && recordingObject->isValidRecordingFile() && playFeeder;
+    return session->canPlay();
 }
 
 bool WindowControl::isWritingFile() const
 {
     return fileRun->isRunning();
+}
+
+bool WindowControl::isPlaying() const
+{
+    return session->isPlaying();
+}
+
+int WindowControl::playBackSecond() const
+{
+    return session->playBackSecond();
+}
+
+int WindowControl::selectionStartSecond() const
+{
+    return session->selection().startSecond;
+}
+
+int WindowControl::selectionEndSecond() const
+{
+    return session->selection().endSecond;
+}
+
+const RecordingObject* WindowControl::recording() const
+{
+    return session->recording();
 }
 
 QString WindowControl::documentsFolder()
@@ -875,14 +884,15 @@ void WindowControl::updateControls()
 {
     const bool valid = hasValidRecording();
     const bool writing = fileRun->isRunning();
+    const bool playing = session->isPlaying();
     playbutton->setEnabled(valid && !writing);
-    pausebutton->setEnabled(playingRecording);
+    pausebutton->setEnabled(playing);
     loopButton->setEnabled(valid);
     for (QToolButton* button : {m5MinButton, m60SecButton, m30SecButton, m10SecButton, p10SecButton, p30SecButton,
                                 p60SecButton, p5MinButton})
         button->setEnabled(valid);
-    demodFileButton->setEnabled(valid && !writing && !playingRecording);
-    timestampedDemodFileButton->setEnabled(valid && !writing && !playingRecording);
+    demodFileButton->setEnabled(valid && !writing && !playing);
+    timestampedDemodFileButton->setEnabled(valid && !writing && !playing);
 }
 
 std::optional<DemodSetup> WindowControl::setupDemodStuff()
@@ -890,10 +900,7 @@ std::optional<DemodSetup> WindowControl::setupDemodStuff()
     const SelectionFields typed{startTimeField->text().toStdString(), endTimeField->text().toStdString(),
                                 startFreqField->text().toStdString(), endFreqField->text().toStdString(),
                                 pbtField->text().toStdString()};
-    const DemodRecordingParameters parameters{static_cast<double>(recordingObject->mSampleRate),
-                                              recordingObject->mCenterFreq, recordingObject->mNumSeconds,
-                                              recordingObject->mStartTimestamp};
-    DemodSetup setup = DemodSetup::fromFields(typed, modePopup->currentIndex(), parameters);
+    DemodSetup setup = session->setupDemodStuff(typed, modePopup->currentIndex());
     if (!setup.ok()) {
         showStatus(QString::fromStdString(setup.error()));
         return std::nullopt;
@@ -909,38 +916,20 @@ std::optional<DemodSetup> WindowControl::setupDemodStuff()
         if (field->text() != value)
             field->setText(value);
     }
-    startSecond = setup.startSecond();
-    endSecond = setup.endSecond();
-    fftView->setRecordingSettings(startSecond, endSecond, setup.lowKHz(), setup.highKHz());
-    fftView->update();
-    playBackSec = startSecond;
+    showSessionSelection();
     return setup;
 }
 
-bool WindowControl::startPlaybackPipeline(bool keepStream)
+void WindowControl::showSessionSelection()
 {
-    std::optional<DemodSetup> setup = setupDemodStuff();
-    if (!setup)
-        return false;
-    if (keepStream && setup->mode() == demodulator->getDemodMode() && setup->ncoHz() == demodulator->getNCO() &&
-        setup->filterHz() == demodulator->getFilter() && setup->pbtHz() == demodulator->getPBT() &&
-        recordingObject->mSampleRate == demodulator->getInputRate()) {
-        // A new set-up would restart every filter mid-stream: a dropout and a jump.
-        secondsFedSincePlay = 0;
-        return true;
-    }
-    demodulator->setCarrierLog(mWriteCarrierTxt, QFile::encodeName(documentsFolder()).toStdString());
-    if (!setup->configure(*demodulator)) {
-        showStatus(QString::fromStdString(setup->bandMessage()));
-        return false;
-    }
-    if (setup->mode() == kDemodWFM) {
-        if (!multiplexSpectrum)
-            multiplexSpectrum = std::make_unique<MultiplexSpectrum>();
-        multiplexSpectrum->skipTo(demodulator->mpxRingPos);
-    }
-    secondsFedSincePlay = 0;
-    return true;
+    const Selection& selection = session->selection();
+    fftView->setRecordingSettings(selection.startSecond, selection.endSecond, selection.lowKHz, selection.highKHz);
+    fftView->update();
+}
+
+QString WindowControl::carrierLogFolder() const
+{
+    return mWriteCarrierTxt ? documentsFolder() : QString();
 }
 
 void WindowControl::doPlay(bool on)
@@ -958,52 +947,46 @@ void WindowControl::doPlay(bool on)
         showStatus("A WAV file is being written; play when it is done.");
         return;
     }
-    if (!startPlaybackPipeline()) {
+    std::optional<DemodSetup> setup = setupDemodStuff();
+    session->setCarrierLogFolder(QFile::encodeName(carrierLogFolder()).toStdString());
+    if (!setup || !session->play(*setup)) {
+        if (setup)
+            showStatus(QString::fromStdString(setup->bandMessage()));
         playbutton->setChecked(false);
         return;
     }
-    playingRecording = true;
     playbutton->setChecked(true);
     updateControls();
 }
 
 void WindowControl::stopPlayback()
 {
-    playingRecording = false;
+    session->stop();
     playbutton->setChecked(false);
     pausebutton->setChecked(false);
     fftView->setCurrentPlayTime(-1);
     fftView->update();
-    // What is still queued belongs to the stopped playback: the output plays
-    // silence until the next Play feeds it.
-    soundOutput->setNoOutput(true);
-    showSignalLevel(false);
+    showSignalLevel(std::nullopt);
     updateControls();
 }
 
 void WindowControl::pauseToggled(bool paused)
 {
-    // Silence at once; the pipeline waits where it is, so Resume goes on
-    // without a restart.
-    if (playingRecording && paused) {
-        soundOutput->flush();
-        showSignalLevel(false);
-    }
+    session->setPaused(paused);
+    if (session->isPlaying() && paused)
+        showSignalLevel(std::nullopt);
 }
 
-void WindowControl::showSignalLevel(bool measured)
+void WindowControl::showSignalLevel(std::optional<double> levelDbm)
 {
-    // A silent input (a gap beyond the recording, digital zeros) reads far
-    // below anything a recording holds: no measurement either.
-    const double level = demodulator->sMeterAve;
-    if (!measured || !(level > -200.0)) {
+    if (!levelDbm) {
         signalLevelField->clear();
         sMeterIndicator->setValue(sMeterIndicator->minimum());
         return;
     }
     // "%-5.1f dBm"
-    signalLevelField->setText(QString::fromStdString(formatFixed(level, 1)).leftJustified(5) + " dBm");
-    sMeterIndicator->setValue(static_cast<int>(std::clamp(level, -140.0, -20.0)));
+    signalLevelField->setText(QString::fromStdString(formatFixed(*levelDbm, 1)).leftJustified(5) + " dBm");
+    sMeterIndicator->setValue(static_cast<int>(std::clamp(*levelDbm, -140.0, -20.0)));
 }
 
 void WindowControl::doSkip(int seconds)
@@ -1011,56 +994,31 @@ void WindowControl::doSkip(int seconds)
     if (fileRun->isRunning())
         fileRun->skip(seconds);
     else
-        playBackSec += seconds;
+        session->skip(seconds);
 }
 
 void WindowControl::FastTimer()
 {
-    soundOutput->setPlaybackVolume(volumeSlider->value() * 0.001);
-    if (playBackSec < 0)
-        playBackSec = 0;
-    if (!playingRecording)
+    session->setVolume(volumeSlider->value() * 0.001);
+    const PlaybackStatus status = session->tick();
+    if (!status.ran)
         return;
-    feedPlayback();
-}
-
-void WindowControl::feedPlayback()
-{
-    if (!playingRecording)
-        return;
-    if (playBackSec < 0)
-        playBackSec = 0;
-    // While paused nothing is fed: the output plays silence and the pipeline
-    // keeps its state for the resume.
-    const bool paused = pausebutton->isChecked();
-    for (int fed = 0; !paused && fed < kMaxSecondsPerTick &&
-                      demodulator->numSoundSamplesInOutputObject() < kQueuedAudioTarget;
-         ++fed) {
-        if (playBackSec >= endSecond && secondsFedSincePlay > 0)
-            break;
-        playFeeder->feedSecond(*demodulator, playBackSec, nullptr);
-        showStatus(QString::fromStdString(recordingObject->TimestampFromOffset(playBackSec) + " " +
-                                          formatFixed(demodulator->carrierFreqKHz, 3, 6) + " kHz"));
+    if (status.secondsFed > 0) {
+        showStatus(QString::fromStdString(status.timeAndCarrier));
         theAudioSpectrumView->update();
-        ++playBackSec;
-        ++secondsFedSincePlay;
-        showSignalLevel(true);
+        showSignalLevel(status.levelDbm);
     }
-    fftView->setCurrentPlayTime(playBackSec);
-
-    if (playBackSec >= endSecond) {
-        SystemLog("All done playing back");
-        playingRecording = false;
-        if (loopButton->isChecked() && startPlaybackPipeline(true)) {
-            playingRecording = true;
-            fftView->update();
-        } else {
-            // The queued tail plays out; the controls show that playback ended.
-            playbutton->setChecked(false);
-            pausebutton->setChecked(false);
-            showSignalLevel(false);
-            updateControls();
-        }
+    fftView->setCurrentPlayTime(status.position);
+    if (status.ended == PlaybackEnd::Looped) {
+        showSessionSelection();
+    } else if (status.ended == PlaybackEnd::Stopped) {
+        if (!status.message.empty())
+            showStatus(QString::fromStdString(status.message));
+        // The queued tail plays out; the controls show that playback ended.
+        playbutton->setChecked(false);
+        pausebutton->setChecked(false);
+        showSignalLevel(std::nullopt);
+        updateControls();
     }
 }
 
@@ -1072,10 +1030,8 @@ void WindowControl::OneSecTimer()
     if (ok)
         mFftSize = NormalizeFftSize(typed);
 
-    if (multiplexSpectrum && playingRecording &&
-        multiplexSpectrum->update(demodulator->mpxRing.data(), static_cast<int32_t>(demodulator->mpxRing.size()),
-                                  demodulator->mpxRingPos)) {
-        spectrumView->setSpectrum(&multiplexSpectrum->spectrum());
+    if (session->updateMultiplexSpectrum()) {
+        spectrumView->setSpectrum(session->multiplexSpectrum());
         spectrumView->update();
     }
 }
@@ -1096,7 +1052,7 @@ void WindowControl::startDemodToFile(bool timestamped)
 {
     if (!hasValidRecording())
         return;
-    if (playingRecording) {
+    if (session->isPlaying()) {
         showStatus("Stop playback before writing a WAV file.");
         return;
     }
@@ -1109,7 +1065,7 @@ void WindowControl::startDemodToFile(bool timestamped)
         return;
     const std::string fileName =
         timestamped ? DemodFileJob::timestampedFileName(setup->mode(), setup->lowKHz(), setup->highKHz(),
-                                                        recordingObject->FileTimestampFromOffset(setup->startSecond()))
+                                                        session->recording()->FileTimestampFromOffset(setup->startSecond()))
                     : DemodFileJob::kFixedFileName;
     const QString folder = documentsFolder();
     // The run refuses a missing folder; Documents is ours to create. If this
@@ -1118,9 +1074,9 @@ void WindowControl::startDemodToFile(bool timestamped)
     QString error;
     // The run opens the file on its own; a folder given relative to the
     // working directory must not be read as a name in the recordings folder.
-    const QString recordingPath = QFileInfo(QFile::decodeName(recordingObject->path().c_str())).absoluteFilePath();
+    const QString recordingPath = QFileInfo(QFile::decodeName(session->recording()->path().c_str())).absoluteFilePath();
     if (!fileRun->start(recordingPath, *setup, folder,
-                        QFile::decodeName(fileName.c_str()), mWriteCarrierTxt ? folder : QString(), &error)) {
+                        QFile::decodeName(fileName.c_str()), carrierLogFolder(), &error)) {
         showStatus(error);
         return;
     }

@@ -9,10 +9,8 @@
 
 class AudioSpectrumView;
 class DemodFileRun;
-class DemodSecondFeeder;
 class DemodSetup;
-class DemodulatorObject;
-class MultiplexSpectrum;
+class PlaybackSession;
 class SoundDeviceMenu;
 class SoundOutputDevice;
 class SoundOutputObject;
@@ -37,19 +35,19 @@ class WaterfallScrollArea;
 
 // The main window: recordings folder and file list, the recording's
 // information lines, the whole-recording waterfall with its frequency scale,
-// the selection fields and the playback controls. Owns the recording model,
-// the display FFT, the demodulator and the main window's views.
+// the selection fields and the playback controls. Owns the playback session
+// (with the recording model) and the main window's views.
 //
 // Drawing a waterfall: loadRecording() opens the file in the window's recording
 // model; a WaterfallLoader computes the rows on a worker thread and they are
 // painted as they arrive, with the progress in the status bar.
 //
-// Playback: Play configures the window's demodulator from the selection
-// fields; a 0.2 s timer (FastTimer) feeds it one second of recording at a time
-// while fewer than 20000 audio samples wait in the sound output, and a 1 s
-// timer (OneSecTimer) keeps the controls current and draws the multiplex
-// spectrum. Writing a WAV file runs on a worker thread with a pipeline of its
-// own (DemodFileRun); playback and a file run refuse each other.
+// Playback lives in a PlaybackSession, which also holds the recording and the
+// selection: Play hands it the selection fields; a 0.2 s timer (FastTimer)
+// ticks it and shows what it reports, and a 1 s timer (OneSecTimer) keeps the
+// controls current and draws the multiplex spectrum. Writing a WAV file runs
+// on a worker thread with a pipeline of its own (DemodFileRun); playback and a
+// file run refuse each other.
 class WindowControl : public QMainWindow {
     Q_OBJECT
 public:
@@ -73,8 +71,8 @@ public:
     // empty string.
     QString waterfallDbRange(double* minDb, double* maxDb) const;
     // The selection in whole seconds, as last placed from the fields.
-    int selectionStartSecond() const { return startSecond; }
-    int selectionEndSecond() const { return endSecond; }
+    int selectionStartSecond() const;
+    int selectionEndSecond() const;
 
     // Tells the waterfall and its scale the band drawn (Hz); a band of no width
     // is reported in the status line and leaves both without a band.
@@ -86,16 +84,16 @@ public:
     QString statusText() const;
 
     // The recording loaded into this window, or nullptr before the first load.
-    const RecordingObject* recording() const { return recordingObject.get(); }
+    const RecordingObject* recording() const;
     bool isDrawingWaterfall() const;
 
     // The menu of a file in the list (open, open in the waterfall window, reload);
     // the caller owns it.
     QMenu* createFileContextMenu(const QString& name);
 
-    bool isPlaying() const { return playingRecording; }
+    bool isPlaying() const;
     // The next whole second of the recording that playback feeds.
-    int playBackSecond() const { return playBackSec; }
+    int playBackSecond() const;
     bool isWritingFile() const;
     // Where WAV files and carrier.txt go: the user's Documents folder.
     static QString documentsFolder();
@@ -165,13 +163,14 @@ private:
     // the selection and rewinds the play position; nullopt (with a message) when
     // a field cannot be used.
     std::optional<DemodSetup> setupDemodStuff();
-    // keepStream: when the selection and mode are unchanged the pipeline plays
-    // on (Loop) rather than starting a new stream.
-    bool startPlaybackPipeline(bool keepStream = false);
+    // Places the session's selection on the waterfall.
+    void showSessionSelection();
+    // Where "carrier.txt" goes when it is written, else empty.
+    QString carrierLogFolder() const;
     void stopPlayback();
-    void feedPlayback();
     void pauseToggled(bool paused);
-    void showSignalLevel(bool measured);
+    // Blank without a measurement.
+    void showSignalLevel(std::optional<double> levelDbm);
     void startDemodToFile(bool timestamped);
     void demodFileProgress(int nextSecond);
     void demodFileEnded(bool ok, bool complete, const QString& message, const QString& path, qint64 audioSamples);
@@ -186,23 +185,14 @@ private:
     int mFftSize = 8192;
     bool mDrawInColor = false;
     bool mWriteCarrierTxt = false;
-    int startSecond = 0;
-    int endSecond = 0;
-    int playBackSec = 0;
-    bool playingRecording = false;
-    // Seconds fed since Play: an empty selection still plays one.
-    int secondsFedSincePlay = 0;
     int fileRunStartSecond = 0;
     Qt::KeyboardModifiers fileClickModifiers;
 
     // Declared in this order so that each goes before what it uses.
     SoundDeviceMenu* soundDeviceMenu;
     std::unique_ptr<SoundOutputObject> soundOutput;
-    std::unique_ptr<DemodulatorObject> demodulator;
+    std::unique_ptr<PlaybackSession> session;
     std::unique_ptr<SoundOutputDevice> soundDevice;
-    std::unique_ptr<RecordingObject> recordingObject;
-    std::unique_ptr<DemodSecondFeeder> playFeeder;
-    std::unique_ptr<MultiplexSpectrum> multiplexSpectrum;
     std::unique_ptr<DemodFileRun> fileRun;
     QTimer* fastTimer = nullptr;
     QTimer* oneSecTimer = nullptr;

@@ -3,16 +3,12 @@
 #include "cli/CliCommon.h"
 #include "cli/InfoCommand.h"
 #include "demod/DemodFileJob.h"
-#include "demod/DemodSecondFeeder.h"
-#include "demod/DemodSetup.h"
-#include "demod/DemodulatorObject.h"
+#include "demod/DemodPipeline.h"
 #include "recording/RecordingObject.h"
 
 #include <cstdio>
 #include <filesystem>
 #include <map>
-#include <memory>
-#include <new>
 #include <string>
 #include <strings.h>
 #include <unistd.h>
@@ -67,24 +63,21 @@ int runDemodCommand(int argc, char* argv[])
     if (mode < 0)
         return cliFail("unknown mode \"" + options["--mode"] + "\" (AM, SAM, FM, WFM, USB, LSB, CWU or CWL)");
 
-    RecordingObject recording;
+    DemodPipeline pipeline;
     std::vector<std::string> lines;
-    recording.setRecordingFile(resolveRecordingArgument(files[0]), lines);
-    if (!recording.isValidRecordingFile()) {
-        return cliFail(recording.path() + ": " + (lines.empty() ? std::string("not a recording") : lines.back()));
-    }
+    const std::string path = resolveRecordingArgument(files[0]);
+    const std::string why = pipeline.open({}, path, lines);
+    if (!why.empty())
+        return cliFail(path + ": " + why);
 
     SelectionFields fields{options["--start"], options["--end"], options["--lo"], options["--hi"], options["--pbt"]};
-    DemodSetup setup = DemodSetup::fromFields(
-        fields, mode, {static_cast<double>(recording.mSampleRate), recording.mCenterFreq, recording.mNumSeconds,
-                         recording.mStartTimestamp});
+    DemodSetup setup = pipeline.setUp(fields, mode);
     if (!setup.ok())
         return cliFail(setup.error());
     if (setup.fields().pbt != fields.pbt)
         std::fprintf(stderr, "korvel-cli: pass-band shift limited to %s kHz\n", setup.fields().pbt.c_str());
 
-    DemodulatorObject demod;
-    if (!setup.configure(demod))
+    if (!pipeline.configure(setup, false, {}))
         return cliFail(setup.bandMessage());
 
     std::string folder, fileName;
@@ -97,18 +90,15 @@ int runDemodCommand(int argc, char* argv[])
     } else {
         folder = options["--timestamped"];
         fileName = DemodFileJob::timestampedFileName(setup.mode(), setup.lowKHz(), setup.highKHz(),
-                                                     recording.FileTimestampFromOffset(setup.startSecond()));
+                                                     pipeline.recording()->FileTimestampFromOffset(setup.startSecond()));
     }
 
-    std::unique_ptr<DemodSecondFeeder> feederHolder;
-    try {
-        feederHolder = std::make_unique<DemodSecondFeeder>(recording, recording.mSampleRate);
-    } catch (const std::bad_alloc&) {
-        return cliFail("not enough memory to demodulate a second at " + std::to_string(recording.mSampleRate) +
-                       " samples per second");
+    if (!pipeline.makeFeeder()) {
+        return cliFail("not enough memory to demodulate a second at " +
+                       std::to_string(static_cast<int64_t>(pipeline.parameters().sampleRate)) + " samples per second");
     }
-    DemodSecondFeeder& feeder = *feederHolder;
-    DemodFileJob job(demod, feeder, setup.startSecond(), setup.endSecond(), folder, fileName);
+    DemodFileJob job(pipeline.demodulator(), *pipeline.feeder(), setup.startSecond(), setup.endSecond(), folder,
+                     fileName);
     const bool showProgress = isatty(STDERR_FILENO);
     const int32_t last = std::max(setup.endSecond(), setup.startSecond() + 1);
     if (showProgress) {

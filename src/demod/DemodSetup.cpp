@@ -55,14 +55,8 @@ DemodSetup DemodSetup::fromFields(const SelectionFields& fields, int mode, const
     setup.fields_ = fields;
     setup.recording_ = recording;
     setup.mode_ = mode;
-    if (mode < kDemodAM || mode > kDemodNone) {
-        setup.error_ = "Unknown demodulation mode.";
+    if (!setup.checkModeAndRate())
         return setup;
-    }
-    if (!(recording.sampleRate >= 1.0)) {
-        setup.error_ = "The recording has no sample rate.";
-        return setup;
-    }
 
     const std::optional<double> start = parseNumber(fields.startTime);
     const std::optional<double> end = parseNumber(fields.endTime);
@@ -80,57 +74,82 @@ DemodSetup DemodSetup::fromFields(const SelectionFields& fields, int mode, const
         setup.error_ = notANumber("High frequency", fields.highFreq);
     else if (!pbt)
         setup.error_ = notANumber("Pass-band shift", fields.pbt);
-    if (!setup.error_.empty())
-        return setup;
+    if (setup.error_.empty())
+        setup.apply(*start, *end, *lowField, *highField, *pbt);
+    return setup;
+}
 
-    double low = *lowField, high = *highField;
+DemodSetup DemodSetup::fromSelection(const Selection& selection, int mode, const DemodRecordingParameters& recording)
+{
+    DemodSetup setup;
+    setup.fields_ = {std::to_string(selection.startSecond), std::to_string(selection.endSecond),
+                     formatGeneral(selection.lowKHz), formatGeneral(selection.highKHz),
+                     formatGeneral(selection.pbtKHz)};
+    setup.recording_ = recording;
+    setup.mode_ = mode;
+    if (setup.checkModeAndRate())
+        setup.apply(selection.startSecond, selection.endSecond, selection.lowKHz, selection.highKHz,
+                    selection.pbtKHz);
+    return setup;
+}
+
+bool DemodSetup::checkModeAndRate()
+{
+    if (mode_ < kDemodAM || mode_ > kDemodNone)
+        error_ = "Unknown demodulation mode.";
+    else if (!(recording_.sampleRate >= 1.0))
+        error_ = "The recording has no sample rate.";
+    return error_.empty();
+}
+
+void DemodSetup::apply(double start, double end, double low, double high, double pbt)
+{
     // Outside its band a recording holds only aliases of other frequencies.
-    const RecordingBand band = RecordingBandOf(recording.sampleRate, recording.centerFreq);
+    const RecordingBand band = RecordingBandOf(recording_.sampleRate, recording_.centerFreq);
     if (!SelectionFitsBand(low, high, band)) {
-        setup.error_ = "The selection " + formatFixed(std::min(low, high), 3) + " - " +
-                       formatFixed(std::max(low, high), 3) + " kHz is outside the recording's band " +
-                       formatFixed(band.lowKHz, 3) + " - " + formatFixed(band.highKHz, 3) + " kHz.";
-        return setup;
+        error_ = "The selection " + formatFixed(std::min(low, high), 3) + " - " + formatFixed(std::max(low, high), 3) +
+                 " kHz is outside the recording's band " + formatFixed(band.lowKHz, 3) + " - " +
+                 formatFixed(band.highKHz, 3) + " kHz.";
+        return;
     }
 
-    setup.startSecond_ = clampedSecond(*start, recording.numSeconds);
-    setup.endSecond_ = clampedSecond(*end, recording.numSeconds);
-    if (setup.startSecond_ > setup.endSecond_)
-        std::swap(setup.startSecond_, setup.endSecond_);
-    setup.fields_.startTime = std::to_string(setup.startSecond_);
-    setup.fields_.endTime = std::to_string(setup.endSecond_);
+    startSecond_ = clampedSecond(start, recording_.numSeconds);
+    endSecond_ = clampedSecond(end, recording_.numSeconds);
+    if (startSecond_ > endSecond_)
+        std::swap(startSecond_, endSecond_);
+    fields_.startTime = std::to_string(startSecond_);
+    fields_.endTime = std::to_string(endSecond_);
     if (low > high) {
         std::swap(low, high);
-        std::swap(setup.fields_.lowFreq, setup.fields_.highFreq);
+        std::swap(fields_.lowFreq, fields_.highFreq);
     }
-    setup.lowKHz_ = low;
-    setup.highKHz_ = high;
+    lowKHz_ = low;
+    highKHz_ = high;
 
-    const double center = recording.centerFreq;
-    if (mode <= kDemodWFM) {
-        setup.ncoHz_ = (low + high) * 500.0 - center;
-        setup.filterHz_ = (high - low) * 500.0;
-    } else if (isUpperSideband(mode)) {
-        setup.ncoHz_ = low * 1000.0 - center;
-        setup.filterHz_ = (high - low) * 1000.0;
-    } else if (isLowerSideband(mode)) {
-        setup.ncoHz_ = high * 1000.0 - center;
-        setup.filterHz_ = (high - low) * 1000.0;
+    const double center = recording_.centerFreq;
+    if (mode_ <= kDemodWFM) {
+        ncoHz_ = (low + high) * 500.0 - center;
+        filterHz_ = (high - low) * 500.0;
+    } else if (isUpperSideband(mode_)) {
+        ncoHz_ = low * 1000.0 - center;
+        filterHz_ = (high - low) * 1000.0;
+    } else if (isLowerSideband(mode_)) {
+        ncoHz_ = high * 1000.0 - center;
+        filterHz_ = (high - low) * 1000.0;
     }
 
-    double shift = std::clamp(*pbt * 1000.0, -kPbtLimitHz, kPbtLimitHz);
+    double shift = std::clamp(pbt * 1000.0, -kPbtLimitHz, kPbtLimitHz);
     // The band [low, high] after the shift must lie strictly inside
     // +-half the pipeline rate: shift in (minShift, maxShift).
-    const double half = DemodulatorObject::pipelineRateFor(mode, recording.sampleRate, setup.filterHz_) / 2.0;
-    const double f = setup.filterHz_;
-    const double maxShift = isLowerSideband(mode) ? half : half - f;
-    const double minShift = isUpperSideband(mode) ? -half : f - half;
+    const double half = DemodulatorObject::pipelineRateFor(mode_, recording_.sampleRate, filterHz_) / 2.0;
+    const double f = filterHz_;
+    const double maxShift = isLowerSideband(mode_) ? half : half - f;
+    const double minShift = isUpperSideband(mode_) ? -half : f - half;
     if (std::ceil(maxShift) - 1.0 > std::floor(minShift) + 1.0)
         shift = std::clamp(shift, std::floor(minShift) + 1.0, std::ceil(maxShift) - 1.0);
-    setup.pbtHz_ = shift;
-    if (shift != *pbt * 1000.0)
-        setup.fields_.pbt = formatGeneral(shift / 1000.0);
-    return setup;
+    pbtHz_ = shift;
+    if (shift != pbt * 1000.0)
+        fields_.pbt = formatGeneral(shift / 1000.0);
 }
 
 bool DemodSetup::configure(DemodulatorObject& demod)

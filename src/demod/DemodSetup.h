@@ -1,5 +1,7 @@
 #pragma once
 
+#include "demod/Selection.h"
+
 #include <cstdint>
 #include <string>
 
@@ -36,6 +38,9 @@ public:
     // whose band is not inside the recording's (centre +- half the sample
     // rate), makes ok() false with error() saying which.
     static DemodSetup fromFields(const SelectionFields& fields, int mode, const DemodRecordingParameters& recording);
+    // The same rules for a selection already in numbers (fields() then shows
+    // it in whole seconds and "%g" kHz).
+    static DemodSetup fromSelection(const Selection& selection, int mode, const DemodRecordingParameters& recording);
 
     bool ok() const { return error_.empty(); }
     const std::string& error() const { return error_; }
@@ -43,6 +48,8 @@ public:
     // The field texts to show back: mended values rewritten, others as given.
     const SelectionFields& fields() const { return fields_; }
 
+    // The mended selection, with the shift as used.
+    Selection selection() const { return {startSecond_, endSecond_, lowKHz_, highKHz_, pbtHz_ / 1000.0}; }
     int mode() const { return mode_; }
     int32_t startSecond() const { return startSecond_; }
     int32_t endSecond() const { return endSecond_; }
@@ -61,6 +68,11 @@ public:
     const std::string& bandMessage() const { return bandMessage_; }
 
 private:
+    bool checkModeAndRate();
+    // Clamps, orders and checks the numbers and works out the settings; sets
+    // error_ when the band does not fit.
+    void apply(double start, double end, double low, double high, double pbt);
+
     SelectionFields fields_;
     std::string error_;
     std::string bandMessage_;

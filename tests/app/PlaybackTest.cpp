@@ -184,36 +184,6 @@ TEST_F(PlaybackTest, EndOfSelectionStopsOrLoops)
     }
 }
 
-TEST_F(PlaybackTest, SelectionsThatGiveNoAudioDoNotRunAway)
-{
-    const struct {
-        const char* start;
-        const char* end;
-        const char* mode;
-        int secondsAfterOneTick;
-        bool playingAfterOneTick;
-    } cases[] = {
-        // "None" queues no audio: each tick feeds at most two seconds.
-        {"0", "30", "None", 2, true},
-        {"0", "1", "None", 1, false},
-        // An empty selection still plays one second.
-        {"7", "7", "AM", 8, false},
-        // Reversed times are swapped: 4 to 9.
-        {"9", "4", "AM", 5, true},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.mode) + " " + c.start + ".." + c.end);
-        select(c.start, c.end, "7105", "7115", c.mode);
-        button("playbutton")->click();
-        ASSERT_TRUE(window->isPlaying());
-        tick();
-        EXPECT_EQ(window->playBackSecond(), c.secondsAfterOneTick);
-        EXPECT_EQ(window->isPlaying(), c.playingAfterOneTick);
-        if (window->isPlaying())
-            button("playbutton")->click();
-    }
-}
-
 TEST_F(PlaybackTest, FieldsThatCannotBeUsedRefusePlayWithAMessage)
 {
     select("abc", "10", "7105", "7115");

@@ -136,3 +136,31 @@ TEST(DemodSetup, UnknownModeIsRefused)
     EXPECT_FALSE(DemodSetup::fromFields(fields("0", "1", "7105", "7115"), 9, kRecording).ok());
     EXPECT_FALSE(DemodSetup::fromFields(fields("0", "1", "7105", "7115"), -1, kRecording).ok());
 }
+
+TEST(DemodSetup, ASelectionInNumbersFollowsTheRulesOfTheFields)
+{
+    const struct {
+        Selection selection;
+        SelectionFields typed;
+    } cases[] = {
+        {{20, 10, 7115, 7105, 0}, fields("20", "10", "7115", "7105", "0")},
+        {{-30, 100000, 7105, 7115, 7.5}, fields("-30", "100000", "7105", "7115", "7.5")},
+        {{0, 10, 7300, 7310, 0}, fields("0", "10", "7300", "7310", "0")},
+    };
+    for (const auto& c : cases) {
+        const DemodSetup numbers = DemodSetup::fromSelection(c.selection, kDemodUSB, kRecording);
+        const DemodSetup typed = DemodSetup::fromFields(c.typed, kDemodUSB, kRecording);
+        ASSERT_EQ(numbers.ok(), typed.ok()) << numbers.error();
+        EXPECT_EQ(numbers.error(), typed.error());
+        if (!typed.ok())
+            continue;
+        const Selection mended = numbers.selection();
+        EXPECT_EQ(mended.startSecond, typed.startSecond());
+        EXPECT_EQ(mended.endSecond, typed.endSecond());
+        EXPECT_EQ(mended.lowKHz, typed.lowKHz());
+        EXPECT_EQ(mended.highKHz, typed.highKHz());
+        EXPECT_EQ(mended.pbtKHz * 1000.0, typed.pbtHz());
+        EXPECT_EQ(numbers.ncoHz(), typed.ncoHz());
+        EXPECT_EQ(numbers.filterHz(), typed.filterHz());
+    }
+}
