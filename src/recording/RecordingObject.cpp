@@ -9,6 +9,7 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <optional>
 #include <pwd.h>
@@ -22,6 +23,65 @@ namespace {
 
 constexpr size_t kReadBufferBytes = 256 * 1024;
 constexpr uint32_t kUnknownLength = 0xFFFFFFFF;
+constexpr uint16_t kWaveFormatExtensible = 0xFFFE;
+// The shortest header of the six layouts (a plain WAVE header).
+constexpr uint64_t kShortestHeader = 44;
+constexpr uint16_t kMaxIqChannels = 16;
+
+// Why an open of `path` (fd, and info when fd is open) gives no regular file.
+std::string whyNotOpened(const std::string& path, int fd, const struct stat& info)
+{
+    if (fd < 0) {
+        const int error = errno;
+        struct stat link {};
+        if (error == ENOENT && ::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode))
+            return "it is a link to a missing file";
+        return std::strerror(error);
+    }
+    if (S_ISDIR(info.st_mode))
+        return "it is a folder";
+    if (S_ISFIFO(info.st_mode))
+        return "it is a pipe (FIFO), not a file";
+    if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode))
+        return "it is a device, not a file";
+    if (S_ISSOCK(info.st_mode))
+        return "it is a socket, not a file";
+    return "it is not a regular file";
+}
+
+const char* formatTagName(uint16_t tag)
+{
+    switch (tag) {
+    case 0x0002: return "ADPCM";
+    case 0x0006: return "A-law";
+    case 0x0007: return "mu-law";
+    case 0x0011: return "IMA ADPCM";
+    case 0x0031: return "GSM 6.10";
+    case 0x0050: return "MPEG";
+    case 0x0055: return "MP3";
+    case 0x00FF: return "AAC";
+    case 0x2000: return "AC-3";
+    default: return nullptr;
+    }
+}
+
+// Beyond two channels, the first two are I and Q (as multi-channel recorders
+// write them); fewer cannot be I/Q.
+bool iqChannelCount(uint16_t channels) { return channels >= 2 && channels <= kMaxIqChannels; }
+
+// What a "fmt " chunk declares that cannot be read as numbers.
+std::string unsupportedSampleFormat(uint16_t tag, uint16_t bits)
+{
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "0x%04X", tag);
+    if (tag == 1 || tag == 3)
+        return "unsupported sample format: " + std::to_string(bits) + "-bit " + (tag == 1 ? "PCM" : "float") +
+               " (format tag " + hex + ")";
+    const char* name = formatTagName(tag);
+    return std::string("unsupported sample format: format tag ") + hex + (name ? std::string(" (") + name + ")" : "") +
+           ", not PCM or float";
+}
+
 constexpr uint64_t kFixedDataOffset16 = 118;
 constexpr uint64_t kFixedDataOffsetOther = 86;
 // More chunks than any recorder writes; bounds the walk on damaged files.
@@ -144,9 +204,9 @@ bool RecordingObject::openAndRecognise(const std::string& path, OpenFile& file, 
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     struct stat info {};
     if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        lines.push_back("Can't open file: " + whyNotOpened(path, fd, info));
         if (fd >= 0)
             ::close(fd);
-        lines.push_back("Can't open file");
         return false;
     }
     openedFile = fd;
@@ -156,11 +216,22 @@ bool RecordingObject::openAndRecognise(const std::string& path, OpenFile& file, 
     file.fileName = slash == std::string::npos ? path : path.substr(slash + 1);
 
     chunks = findSampleChunks(file.size);
-    // A mono WAV file is audio: read as I/Q it would pair unrelated samples.
-    if (chunks.declaredChannels == 1)
-        d.refusal = "not an I/Q recording (1 channel)";
-    else if (recognise(file, d, lines) == Recognition::Accepted)
-        return true;
+    if (file.size < kShortestHeader) {
+        d.refusal = file.size == 0 ? std::string("the file is empty")
+                                   : "the file is too short to be a recording (" + std::to_string(file.size) +
+                                         " bytes)";
+    } else if (chunks.formatFound && !iqChannelCount(chunks.declaredChannels)) {
+        // Mono audio and the like, whatever layout the header resembles.
+        d.refusal = "not an I/Q recording (" + std::to_string(chunks.declaredChannels) +
+                    (chunks.declaredChannels == 1 ? " channel)" : " channels)");
+    } else if (recognise(file, d, lines) == Recognition::Accepted) {
+        // A layout that fits may still hold samples in a form that cannot be
+        // read as numbers (MP3 and other codecs, odd widths).
+        if (chunks.formatFound && !chunks.declared)
+            d.refusal = unsupportedSampleFormat(chunks.declaredTag, chunks.declaredBits);
+        if (d.refusal.empty())
+            return true;
+    }
     lines.push_back("Unsupported recording: " + d.refusal);
     return false;
 }
@@ -245,7 +316,9 @@ void RecordingObject::setRecordingFile(const std::string& name, std::vector<std:
                                                                               : file.size);
     const uint32_t stride = m_SampleFormat.bytesPerSample();
     const uint64_t heldSeconds = (dataEnd - dataOffset) / stride / static_cast<uint64_t>(d.sampleRate);
-    const bool headerCountApplies = !sizeUnknown && d.headerSecondsBytesPerSample == stride;
+    // A "data" chunk that fits the file is the measure: the layouts' formulas
+    // use the RIFF length, which a recorder stopped by a crash leaves at 0.
+    const bool headerCountApplies = !sizeUnknown && !dataFound && d.headerSecondsBytesPerSample == stride;
     const uint64_t seconds = headerCountApplies ? std::min(d.headerSeconds, heldSeconds) : heldSeconds;
 
     mSampleRate = d.sampleRate;
@@ -278,11 +351,14 @@ RecordingObject::SampleChunks RecordingObject::findSampleChunks(uint64_t fileSiz
             found.dataLength = length;
             break;
         }
-        if (idIs(chunkHeader, "fmt ") && !found.declared && length >= 16) {
+        if (idIs(chunkHeader, "fmt ") && !found.formatFound && length >= 16) {
             uint8_t fmt[40] = {};
             readAt(payload, fmt, std::min<uint32_t>(length, sizeof fmt));
+            found.formatFound = true;
             found.declaredChannels = u16(fmt + 2);
+            found.declaredBits = u16(fmt + 14);
             const uint16_t subFormat = length >= 40 ? u16(fmt + 24) : 0;
+            found.declaredTag = u16(fmt) == kWaveFormatExtensible ? subFormat : u16(fmt);
             found.declared = SampleFormat::fromWave(u16(fmt), u16(fmt + 2), u16(fmt + 14), subFormat);
         }
         uint64_t next = payload + length;

@@ -111,7 +111,10 @@ private:
     // declares and where the "data" chunk's payload lies.
     struct SampleChunks {
         std::optional<SampleFormat> declared;
-        uint16_t declaredChannels = 0; // 0 without a "fmt " chunk
+        bool formatFound = false;
+        uint16_t declaredTag = 0; // the sub-format's tag for WAVE_FORMAT_EXTENSIBLE
+        uint16_t declaredBits = 0;
+        uint16_t declaredChannels = 0;
         bool dataFound = false;
         uint64_t dataOffset = 0;
         uint32_t dataLength = 0;

@@ -117,7 +117,10 @@ TEST(InfoCommand, RefusedMissingOrMisusedGivesOneLineAndStatusTwo)
     };
     const std::vector<Case> cases = {
         {{"info", refused}, "korvel-cli: " + refused + ": Unsupported recording: sample rate 0\n"},
-        {{"info", dir.path + "/missing.wav", "--json"}, "korvel-cli: " + dir.path + "/missing.wav: Can't open file\n"},
+        {{"info", dir.path + "/missing.wav", "--json"},
+         "korvel-cli: " + dir.path + "/missing.wav: Can't open file: No such file or directory\n"},
+        {{"info", dir.path + "/two\nlines\x01.wav"},
+         "korvel-cli: " + dir.path + "/two\\nlines\\x01.wav: Can't open file: No such file or directory\n"},
         {{"info"}, "korvel-cli: info needs exactly one FILE (usage: korvel-cli info FILE [--json])\n"},
         {{"info", refused, "--xml"}, "korvel-cli: info: unknown option \"--xml\" (usage: korvel-cli info FILE [--json])\n"},
     };

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <optional>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using fixtures::Encoding;
@@ -328,7 +329,10 @@ TEST(RecordingSizes, LengthsThatCannotDescribeTheDataCountSecondsToTheEndOfTheFi
         {"data length past the end", 114, 99999999, 3},
         {"RIFF length past the end", 4, 99999999, 3},
         {"data length shorter than the samples", 114, 2 * 4000 + 4, 2},
-        {"RIFF length shorter than the samples", 4, 1 * 4000 + 100, 1},
+        // A recorder stopped by a crash leaves the RIFF length short or 0: the
+        // data chunk, which fits the file, is the measure.
+        {"RIFF length shorter than the samples", 4, 1 * 4000 + 100, 3},
+        {"RIFF length 0", 4, 0, 3},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -376,7 +380,9 @@ TEST(RecordingRefusals, UnusableHeaderNumbersAreRefusedWithAReason)
          {"Unsupported recording: sample rate 0"}},
         {"SdrSdrStudio2 width 0", "a.wav", patched16(fixtures::sdrSdrStudio2(f16, 100, 1, {}, {}), 34, 0),
          {"Unsupported recording: 0 bits per sample"}},
-        {"empty file", "a.wav", {}, {"Read Spectravue file", "Unsupported recording: sample rate 0"}},
+        {"empty file", "a.wav", {}, {"Unsupported recording: the file is empty"}},
+        {"27 bytes", "a.wav", std::vector<uint8_t>(27, 'x'),
+         {"Unsupported recording: the file is too short to be a recording (27 bytes)"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -496,7 +502,7 @@ TEST(RecordingOpening, NamesResolveAgainstTheFolderAndSDRSharpIsKnownByItsOwnNam
     r.setRecordingFile(name, lines);
     EXPECT_FALSE(r.isValidRecordingFile());
     EXPECT_EQ(r.path(), "/nonexistent-folder/" + name);
-    EXPECT_THAT(lines, ElementsAre("Can't open file"));
+    EXPECT_THAT(lines, ElementsAre("Can't open file: No such file or directory"));
 
     r.setRecordingFolder(dir.path);
     r.setRecordingFile(name, lines);
@@ -527,11 +533,22 @@ TEST(RecordingOpening, AFileThatCannotBeOpenedKeepsThePreviousParametersButNoRec
     fixtures::TempDir dir;
     Opened o = openFile(dir, "a.wav", fixtures::sdrSdrStudio1(format(Encoding::Int16, 1000), 3000, 777, 1234).bytes);
     RecordingObject& r = *o.recording;
-    for (const std::string& bad : {dir.path + "/missing.wav", dir.path}) {
+    const std::string link = dir.path + "/dangling.wav";
+    ASSERT_EQ(::symlink((dir.path + "/gone.wav").c_str(), link.c_str()), 0);
+    const std::string fifo = dir.path + "/fifo.wav";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    // Each says what the path is, so the user can tell the cases apart.
+    const std::pair<std::string, std::string> cases[] = {
+        {dir.path + "/missing.wav", "Can't open file: No such file or directory"},
+        {dir.path, "Can't open file: it is a folder"},
+        {link, "Can't open file: it is a link to a missing file"},
+        {fifo, "Can't open file: it is a pipe (FIFO), not a file"},
+    };
+    for (const auto& [bad, line] : cases) {
         SCOPED_TRACE(bad);
         r.setRecordingFile(bad, o.lines);
         EXPECT_FALSE(r.isValidRecordingFile());
-        EXPECT_THAT(o.lines, ElementsAre("Can't open file"));
+        EXPECT_THAT(o.lines, ElementsAre(line));
         EXPECT_EQ(r.mSampleRate, 1000);
         EXPECT_EQ(r.mCenterFreq, 777);
         EXPECT_EQ(r.mNumSeconds, 3);
@@ -638,4 +655,42 @@ TEST(RecordingTimestamps, OffsetsFormatAsUtcWithEnglishMonths)
     Opened s = openFile(dir, "SDRSharp_20261205_163935Z_1Hz.wav", fixtures::sdrSharp(format(Encoding::Int16, 1000), 10).bytes);
     EXPECT_EQ(s.recording->TimestampFromOffset(0), "05-Dec-2026 16:39:35");
     EXPECT_EQ(s.recording->FileTimestampFromOffset(86400 * 60), "03-Feb-2027 16.39.35");
+}
+
+// Samples in a form that cannot be I and Q are refused, naming what the file
+// declares, instead of being read as 16- or 24-bit pairs.
+TEST(RecordingRefusals, DeclaredFormatsThatAreNotIqAreNamed)
+{
+    struct Case {
+        const char* what;
+        uint16_t tag;
+        uint16_t channels;
+        uint16_t bits;
+        const char* line;
+    };
+    const Case cases[] = {
+        {"MP3", 0x0055, 2, 0, "unsupported sample format: format tag 0x0055 (MP3), not PCM or float"},
+        {"an unknown codec", 0x1234, 2, 16, "unsupported sample format: format tag 0x1234, not PCM or float"},
+        {"12-bit PCM", 0x0001, 2, 12, "unsupported sample format: 12-bit PCM (format tag 0x0001)"},
+        {"64-bit float", 0x0003, 2, 64, "unsupported sample format: 64-bit float (format tag 0x0003)"},
+        {"no channels", 0x0001, 0, 16, "not an I/Q recording (0 channels)"},
+        {"17 channels", 0x0001, 17, 16, "not an I/Q recording (17 channels)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fixtures::Recording file = fixtures::sdrSharp(format(Encoding::Int16, 1000), 2000);
+        // The "fmt " payload follows the 12-byte RIFF header and its own 8 bytes.
+        fixtures::patchU16(file.bytes, 20, c.tag);
+        fixtures::patchU16(file.bytes, 22, c.channels);
+        fixtures::patchU16(file.bytes, 34, c.bits);
+        fixtures::TempDir dir;
+        Opened o = openFile(dir, "SDRSharp_20140102_030405Z_7100000Hz_IQ.wav", file.bytes);
+        EXPECT_FALSE(o.recording->isValidRecordingFile());
+        const std::string refusal = std::string("Unsupported recording: ") + c.line;
+        // A channel count that cannot be I/Q is refused before any layout is tried.
+        if (c.channels == 2)
+            EXPECT_THAT(o.lines, ElementsAre("SDRSharp File", refusal));
+        else
+            EXPECT_THAT(o.lines, ElementsAre(refusal));
+    }
 }
