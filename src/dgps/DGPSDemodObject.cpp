@@ -13,7 +13,10 @@
 namespace {
 
 // Edge of the channel band-pass beyond its flat part of +-baud, Hz.
-constexpr double kTransitionHz = 150.0;
+constexpr double kTransitionHz = 100.0;
+
+// Least certain bits of a word tried both ways.
+constexpr int kMended = 3;
 
 } // namespace
 
@@ -51,7 +54,7 @@ void DGPSDemodObject::tune(const DgpsChannelizer& channelizer)
 {
     const double offset = 1000.0 * m_RadioFreq - m_CenterFreq;
     // A signal above the centre lies at negative frequency in re + j*im.
-    m_Channel = channelizer.channel(-offset, m_Baud, kTransitionHz);
+    m_Channel = channelizer.channel(-offset, m_Baud - kTransitionHz / 2, kTransitionHz);
     m_Decimation = channelizer.decimation();
     const double rate = channelizer.outputRate();
     m_SamplesPerBit = rate / m_Baud;
@@ -71,7 +74,7 @@ void DGPSDemodObject::tune(const DgpsChannelizer& channelizer)
 
     // A word's check reads from two bits before it to its last bit, and the
     // last decision needs one bit of samples beyond its start.
-    const int64_t history = static_cast<int64_t>(std::ceil(32.0 * m_SamplesPerBit)) + m_CorLen + 8;
+    const int64_t history = static_cast<int64_t>(std::ceil(62.0 * m_SamplesPerBit)) + m_CorLen + 8;
     m_Capacity = history + channelizer.samplesPerHop();
     m_MarkSum.assign(m_Capacity + 1, {});
     m_SpaceSum.assign(m_Capacity + 1, {});
@@ -155,7 +158,7 @@ void DGPSDemodObject::processChannel(const fftwf_complex* in, int n)
 
 void DGPSDemodObject::examine()
 {
-    const int64_t last = static_cast<int64_t>(29.0 * m_SamplesPerBit);
+    const int64_t last = static_cast<int64_t>(59.0 * m_SamplesPerBit);
     while (m_Next + last < m_Decided) {
         int byte = 0;
         for (int k = 0; k < 8; ++k)
@@ -167,41 +170,80 @@ void DGPSDemodObject::examine()
     }
 }
 
+template <class Accept>
+bool DGPSDemodObject::mend(const int64_t (&positions)[32], uint32_t bits, uint32_t fixed, int most,
+                           Accept&& accept) const
+{
+    int weakest[kMended];
+    int found = 0;
+    for (int k = 0; k < 32; ++k) {
+        if (fixed >> (31 - k) & 1)
+            continue;
+        const float margin = std::abs(m_Decision[positions[k]]);
+        int at = found;
+        while (at > 0 && std::abs(m_Decision[positions[weakest[at - 1]]]) > margin) {
+            if (at < most)
+                weakest[at] = weakest[at - 1];
+            --at;
+        }
+        if (at < most) {
+            weakest[at] = k;
+            found = std::min(found + 1, most);
+        }
+    }
+    for (int pattern = 0; pattern < (1 << found); ++pattern) {
+        uint32_t trial = bits;
+        for (int b = 0; b < found; ++b)
+            if (pattern >> b & 1)
+                trial ^= 1u << (31 - weakest[b]);
+        if (RtcmWord::parityHolds(trial & 0x3FFFFFFF, (trial >> 31) & 1, (trial >> 30) & 1) && accept(trial, pattern))
+            return true;
+    }
+    return false;
+}
+
 bool DGPSDemodObject::checkWord(int64_t i, int polarity)
 {
-    const int64_t before = i - static_cast<int64_t>(2.0 * m_SamplesPerBit);
-    const int64_t positions[32] = {
-        before, before + static_cast<int64_t>(m_SamplesPerBit),
-        bitAt(i, 0), bitAt(i, 1), bitAt(i, 2), bitAt(i, 3), bitAt(i, 4), bitAt(i, 5), bitAt(i, 6), bitAt(i, 7),
-        bitAt(i, 8), bitAt(i, 9), bitAt(i, 10), bitAt(i, 11), bitAt(i, 12), bitAt(i, 13), bitAt(i, 14),
-        bitAt(i, 15), bitAt(i, 16), bitAt(i, 17), bitAt(i, 18), bitAt(i, 19), bitAt(i, 20), bitAt(i, 21),
-        bitAt(i, 22), bitAt(i, 23), bitAt(i, 24), bitAt(i, 25), bitAt(i, 26), bitAt(i, 27), bitAt(i, 28),
-        bitAt(i, 29)};
-    // bits: D29*, D30*, then the word, first bit most significant.
+    // D29*, D30*, then the word; first bit most significant.
+    int64_t positions[32];
+    positions[0] = i - static_cast<int64_t>(2.0 * m_SamplesPerBit);
+    positions[1] = positions[0] + static_cast<int64_t>(m_SamplesPerBit);
+    for (int k = 0; k < 30; ++k)
+        positions[2 + k] = bitAt(i, k);
     uint32_t bits = 0;
     for (int64_t p : positions)
         bits = bits << 1 | (bit(p) ^ polarity);
-    const auto holds = [](uint32_t b) {
-        return RtcmWord::parityHolds(b & 0x3FFFFFFF, (b >> 31) & 1, (b >> 30) & 1);
-    };
-    if (!holds(bits)) {
-        // One wrong bit outside the preamble is mended: flip the least certain.
-        int weakest = -1;
-        float weakestMargin = 0.0f;
-        for (int k = 0; k < 32; ++k) {
-            if (k >= 2 && k < 10)
-                continue;
-            const float margin = std::abs(m_Decision[positions[k]]);
-            if (weakest < 0 || margin < weakestMargin) {
-                weakest = k;
-                weakestMargin = margin;
-            }
-        }
-        bits ^= 1u << (31 - weakest);
-        if (!holds(bits))
+    // A word that passes as received is taken, as the design of the code
+    // intends. One that passes only with some of its least certain bits
+    // turned must be followed by a second word that passes too (turning at
+    // most two of its bits): without that, noise would pass for a word
+    // several times as often.
+    constexpr uint32_t preamble = 0xFFu << 22;
+    return mend(positions, bits, preamble, kMended, [&](uint32_t first, int turned) {
+        if (turned != 0 && !secondWordHolds(i, first, polarity))
             return false;
-    }
-    const uint32_t word = bits & 0x3FFFFFFF;
+        return logWord(first & 0x3FFFFFFF, i, polarity);
+    });
+}
+
+bool DGPSDemodObject::secondWordHolds(int64_t i, uint32_t first, int polarity) const
+{
+    int64_t positions[32];
+    for (int k = 0; k < 32; ++k)
+        positions[k] = bitAt(i, 28 + k);
+    // The two last bits of the first word as received, mended where turned.
+    const uint32_t d29 = ((first >> 1) & 1) ^ polarity;
+    const uint32_t d30 = (first & 1) ^ polarity;
+    uint32_t bits = d29 << 31 | d30 << 30;
+    for (int k = 2; k < 32; ++k)
+        bits |= static_cast<uint32_t>(bit(positions[k])) << (31 - k);
+    if (d30)
+        bits = ~bits;
+    return mend(positions, bits, 3u << 30, 2, [](uint32_t, int) { return true; });
+}
+
+bool DGPSDemodObject::logWord(uint32_t word, int64_t i, int polarity)
+{
     const uint32_t type = RtcmWord::messageType(word);
     if (type != 6 && type != 9)
         return false;

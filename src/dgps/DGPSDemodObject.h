@@ -25,8 +25,10 @@ class DgpsStationTable;
 // apart whatever side of the band centre the channel lies on; the sign of the
 // difference is the bit decision. Every place where the decisions spell the
 // preamble 0x66 or its inverse 0x99 is checked as a first word: header,
-// message type 6 or 9, parity (a word that fails it by its one least certain
-// bit is mended, as the code's distance allows), and the station ID.
+// message type 6 or 9, parity, and the station ID. A word whose parity fails
+// is mended by turning up to three of its least certain bits, but is then
+// only taken when the word after it holds as well, which keeps noise from
+// passing for words more often than the plain check lets it.
 //
 // Input blocks may have any length, different from call to call; every buffer
 // is sized when the channel is tuned, and processing allocates nothing.
@@ -69,6 +71,10 @@ private:
     void compact();
     void examine();
     bool checkWord(int64_t i, int polarity);
+    bool logWord(uint32_t word, int64_t i, int polarity);
+    bool secondWordHolds(int64_t i, uint32_t first, int polarity) const;
+    template <class Accept>
+    bool mend(const int64_t (&positions)[32], uint32_t bits, uint32_t fixed, int most, Accept&& accept) const;
     bool bit(int64_t at) const { return m_Decision[at] > 0.0f; }
     int64_t bitAt(int64_t i, int k) const { return i + static_cast<int64_t>(k * m_SamplesPerBit); }
 
