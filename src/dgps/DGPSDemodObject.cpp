@@ -60,6 +60,8 @@ void DGPSDemodObject::tune(const DgpsChannelizer& channelizer)
     m_SamplesPerBit = rate / m_Baud;
     m_CorLen = std::max(1, static_cast<int>(std::lround(m_SamplesPerBit)));
     m_WordLength = static_cast<int64_t>(30.0 * m_SamplesPerBit);
+    for (int k = 0; k < kBitOffsets; ++k)
+        m_BitOffset[k] = static_cast<int64_t>(k * m_SamplesPerBit);
     const double mark = m_Channel.residualHz - m_Baud / 4.0;
     const double space = m_Channel.residualHz + m_Baud / 4.0;
     m_MarkStep = std::polar(1.0, -2.0 * std::numbers::pi * mark / rate);
@@ -75,7 +77,8 @@ void DGPSDemodObject::tune(const DgpsChannelizer& channelizer)
     // A word's check reads from two bits before it to its last bit, and the
     // last decision needs one bit of samples beyond its start.
     const int64_t history = static_cast<int64_t>(std::ceil(62.0 * m_SamplesPerBit)) + m_CorLen + 8;
-    m_Capacity = history + channelizer.samplesPerHop();
+    // Room for as much again, so that the history moves down only now and then.
+    m_Capacity = 2 * history + channelizer.samplesPerHop();
     m_MarkSum.assign(m_Capacity + 1, {});
     m_SpaceSum.assign(m_Capacity + 1, {});
     m_Decision.assign(m_Capacity, 0.0f);
@@ -138,34 +141,53 @@ void DGPSDemodObject::processChannel(const fftwf_complex* in, int n)
 {
     if (m_Fill + n > m_Capacity)
         compact();
+    // Complex products written out: std::complex's own carry checks for
+    // infinities that cost more than the arithmetic here.
+    double mr = m_MarkPhase.real(), mi = m_MarkPhase.imag(), sr = m_SpacePhase.real(), si = m_SpacePhase.imag();
+    const double mStepR = m_MarkStep.real(), mStepI = m_MarkStep.imag();
+    const double sStepR = m_SpaceStep.real(), sStepI = m_SpaceStep.imag();
+    double* mark = reinterpret_cast<double*>(m_MarkSum.data());
+    double* space = reinterpret_cast<double*>(m_SpaceSum.data());
     for (int k = 0; k < n; ++k) {
-        const std::complex<double> x(in[k][0], in[k][1]);
-        m_MarkSum[m_Fill + 1] = m_MarkSum[m_Fill] + x * m_MarkPhase;
-        m_SpaceSum[m_Fill + 1] = m_SpaceSum[m_Fill] + x * m_SpacePhase;
-        m_MarkPhase *= m_MarkStep;
-        m_SpacePhase *= m_SpaceStep;
+        const double xr = in[k][0], xi = in[k][1];
+        const int64_t at = 2 * m_Fill;
+        mark[at + 2] = mark[at] + (xr * mr - xi * mi);
+        mark[at + 3] = mark[at + 1] + (xr * mi + xi * mr);
+        space[at + 2] = space[at] + (xr * sr - xi * si);
+        space[at + 3] = space[at + 1] + (xr * si + xi * sr);
+        const double nmr = mr * mStepR - mi * mStepI, nsr = sr * sStepR - si * sStepI;
+        mi = mr * mStepI + mi * mStepR;
+        si = sr * sStepI + si * sStepR;
+        mr = nmr;
+        sr = nsr;
         ++m_Fill;
     }
-    m_MarkPhase /= std::abs(m_MarkPhase);
-    m_SpacePhase /= std::abs(m_SpacePhase);
+    const double mNorm = 1.0 / std::sqrt(mr * mr + mi * mi), sNorm = 1.0 / std::sqrt(sr * sr + si * si);
+    m_MarkPhase = {mr * mNorm, mi * mNorm};
+    m_SpacePhase = {sr * sNorm, si * sNorm};
     for (; m_Decided + m_CorLen <= m_Fill; ++m_Decided) {
-        const double mark = std::norm(m_MarkSum[m_Decided + m_CorLen] - m_MarkSum[m_Decided]);
-        const double space = std::norm(m_SpaceSum[m_Decided + m_CorLen] - m_SpaceSum[m_Decided]);
-        m_Decision[m_Decided] = static_cast<float>(mark - space);
+        const int64_t a = 2 * m_Decided, b = 2 * (m_Decided + m_CorLen);
+        const double markR = mark[b] - mark[a], markI = mark[b + 1] - mark[a + 1];
+        const double spaceR = space[b] - space[a], spaceI = space[b + 1] - space[a + 1];
+        m_Decision[m_Decided] = static_cast<float>((markR * markR + markI * markI) - (spaceR * spaceR + spaceI * spaceI));
     }
     examine();
 }
 
 void DGPSDemodObject::examine()
 {
-    const int64_t last = static_cast<int64_t>(59.0 * m_SamplesPerBit);
+    const int64_t last = m_BitOffset[59];
     while (m_Next + last < m_Decided) {
-        int byte = 0;
-        for (int k = 0; k < 8; ++k)
-            byte = byte << 1 | bit(bitAt(m_Next, k));
+        // 0x66 and 0x99 both begin with two different bits.
+        const bool first = bit(m_Next);
         bool logged = false;
-        if (byte == 0x66 || byte == 0x99)
-            logged = checkWord(m_Next, byte == 0x99);
+        if (bit(m_Next + m_BitOffset[1]) != first) {
+            int byte = first;
+            for (int k = 1; k < 8; ++k)
+                byte = byte << 1 | bit(m_Next + m_BitOffset[k]);
+            if (byte == 0x66 || byte == 0x99)
+                logged = checkWord(m_Next, byte == 0x99);
+        }
         m_Next += logged ? m_WordLength + 1 : 1;
     }
 }

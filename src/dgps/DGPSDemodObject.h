@@ -76,7 +76,7 @@ private:
     template <class Accept>
     bool mend(const int64_t (&positions)[32], uint32_t bits, uint32_t fixed, int most, Accept&& accept) const;
     bool bit(int64_t at) const { return m_Decision[at] > 0.0f; }
-    int64_t bitAt(int64_t i, int k) const { return i + static_cast<int64_t>(k * m_SamplesPerBit); }
+    int64_t bitAt(int64_t i, int k) const { return i + m_BitOffset[k]; }
 
     float m_RadioFreq = 0.0f;
     int m_Baud = 100;
@@ -88,6 +88,10 @@ private:
     double m_SamplesPerBit = 0.0; // at the channel rate
     int m_CorLen = 1;
     int64_t m_WordLength = 0;
+    // Where bit k of a word starts, from the start of its first bit: the
+    // exact bit length, truncated once per bit.
+    static constexpr int kBitOffsets = 60;
+    int64_t m_BitOffset[kBitOffsets] = {};
     std::complex<double> m_MarkStep, m_SpaceStep, m_MarkPhase{1.0}, m_SpacePhase{1.0};
 
     // History at the channel rate: prefix sums of the tone-mixed samples and the

@@ -71,12 +71,15 @@ void DgpsChannelizer::transform()
 
 void DgpsChannelizer::extract(const Channel& channel, fftwf_complex* scratch, fftwf_complex* out) const
 {
-    for (int m = -m_K / 2; m < m_K / 2; ++m) {
-        const int slot = (m + m_K) % m_K;
-        const int bin = ((channel.bin + m) % m_N + m_N) % m_N;
-        const float h = channel.response[slot];
-        scratch[slot][0] = m_Spectrum[bin][0] * h;
-        scratch[slot][1] = m_Spectrum[bin][1] * h;
+    // Bins bin - K/2 .. bin + K/2 - 1 of the spectrum, taken round its end.
+    int from = ((channel.bin - m_K / 2) % m_N + m_N) % m_N;
+    const float* h = channel.response.data();
+    for (int m = 0; m < m_K; ++m) {
+        const int slot = (m + m_K / 2) & (m_K - 1);
+        scratch[slot][0] = m_Spectrum[from][0] * h[slot];
+        scratch[slot][1] = m_Spectrum[from][1] * h[slot];
+        if (++from == m_N)
+            from = 0;
     }
     fftwf_execute_dft(m_Inverse, scratch, scratch);
     // Transform b starts at input b * N/2; moving the bin's frequency to zero
