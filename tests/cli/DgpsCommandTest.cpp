@@ -2,6 +2,16 @@
 #include "support/RecordingFixtures.h"
 
 #include "dgps/DgpsDemoRecording.h"
+#include "dgps/MskModulator.h"
+#include "dgps/RtcmWord.h"
+
+#include <arpa/inet.h>
+#include <chrono>
+#include <cmath>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -105,13 +115,80 @@ TEST_F(DgpsCommand, BadInputGetsOneLineAndStatusTwo)
              {{"dgps", recording, "--stations", list, "--fast"}, "--fast"},
              {{"dgps", "--import-almanac", list}, "almanac"},
              {{"dgps"}, "exactly one FILE"},
+             {{"dgps", "--udp", "--rate", "16000", "--stations", list}, "--center"},
+             {{"dgps", "--udp", "--rate", "16000", "--center", "100000", "--stations", list}, "no beacon channel"},
+             {{"dgps", "--udp", "--rate", "16000", "--center", "300000", "--udp-format", "f32", "--stations", list}, "u16"},
+             {{"dgps", recording, "--rate", "16000", "--stations", list}, "go with --udp"},
          }) {
         const CliResult r = runCli(c.args);
         EXPECT_EQ(r.status, 2) << c.says;
         EXPECT_EQ(r.err.rfind("korvel-cli: ", 0), 0u) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
         EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
         EXPECT_EQ(r.out, "");
     }
+}
+
+// Live input: null frames of a listed station sent as datagrams while the
+// command listens; each decode is a line as it happens.
+TEST_F(DgpsCommand, LiveInputPrintsALinePerDecode)
+{
+    const std::string list = demoFolder.path + "/list.txt";
+    std::ofstream(list) << "301.0;200;7;77;77;Live Point;x;Testland;50*0'0N;8*0'0E\n";
+    // A port that was free a moment ago.
+    const int probe = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    socklen_t length = sizeof address;
+    ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(probe);
+    const int port = ntohs(address.sin_port);
+
+    CliResult r;
+    std::thread command([&] {
+        r = runCli({"dgps", "--udp", "--rate", "16000", "--center", "300000", "--port", std::to_string(port),
+                    "--seconds", "4", "--stations", list, "--json"});
+    });
+    std::vector<uint8_t> bits;
+    int d29 = 0, d30 = 0;
+    for (int m = 0; m < 10; ++m)
+        for (uint32_t data : {RtcmWord::kPreamble << 16 | 6u << 10 | 77u, static_cast<uint32_t>(m) << 11}) {
+            const uint32_t word = RtcmWord::encode(data, d29, d30);
+            for (int k = 29; k >= 0; --k)
+                bits.push_back((word >> k) & 1);
+            d29 = (word >> 1) & 1;
+            d30 = word & 1;
+        }
+    const MskModulator beacon(1000.0, 200, 16000, 2000.0, bits, 0);
+    std::vector<ComplexSample> signal(static_cast<size_t>(beacon.endSample() + 16000));
+    beacon.add(0, static_cast<int>(signal.size()), signal.data());
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    const int out = ::socket(AF_INET, SOCK_DGRAM, 0);
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    for (size_t at = 0; at < signal.size(); at += 256) {
+        std::vector<uint8_t> datagram(4, 0);
+        for (size_t k = at; k < std::min(at + 256, signal.size()); ++k)
+            for (double v : {signal[k].im, signal[k].re}) {
+                const uint16_t u = static_cast<uint16_t>(static_cast<int16_t>(std::lround(v)));
+                datagram.push_back(u & 0xFF);
+                datagram.push_back(u >> 8);
+            }
+        ::sendto(out, datagram.data(), datagram.size(), 0, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        if (at / 256 % 32 == 31)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ::close(out);
+    command.join();
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("listening on 127.0.0.1:" + std::to_string(port) + ", 30 decoders"), std::string::npos) << r.err;
+    // The first frame has no bits before it.
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 9) << r.out;
+    EXPECT_NE(r.out.find("\"khz\": 301.0, \"baud\": 200, \"index\": 0, \"id\": 7, \"ref\": 77, \"type\": 6, "
+                         "\"city\": \"Live Point\", \"country\": \"Testland\"}\n"),
+              std::string::npos)
+        << r.out;
 }
 
 } // namespace
