@@ -20,8 +20,8 @@ std::vector<float> DgpsDecoderBank::channels(double bandwidth, double centerFreq
             list.push_back(static_cast<float>(f));
     if (!wholeKhzOnly && table) {
         for (const DgpsStation& s : table->stations()) {
-            const bool halfKhz = s.kHz * 2.0f == std::floor(s.kHz * 2.0f) && s.kHz != std::floor(s.kHz);
-            if (halfKhz && lower < s.kHz && s.kHz < upper && std::find(list.begin(), list.end(), s.kHz) == list.end())
+            const bool onRaster = s.kHz * 2.0f == std::floor(s.kHz * 2.0f);
+            if (onRaster && lower < s.kHz && s.kHz < upper && std::find(list.begin(), list.end(), s.kHz) == list.end())
                 list.push_back(s.kHz);
         }
     }

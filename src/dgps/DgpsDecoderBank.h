@@ -14,8 +14,9 @@ class DgpsStationTable;
 // The decoders of every beacon channel inside a recording's band, fed from one
 // shared channelizer: two per channel, 100 then 200 baud, channels in rising
 // frequency. The channels are the whole kHz from 285 to 325 strictly inside
-// the band and, unless whole-kHz-only is asked for, every half kHz on which
-// the station list has a station strictly inside the band.
+// the band and, unless whole-kHz-only is asked for, every whole or half kHz
+// on which the station list has a station strictly inside the band (half-kHz
+// channels, and 284 kHz below the whole-kHz grid).
 class DgpsDecoderBank {
 public:
     // A band with no channel gives an empty bank. table: the stations the

@@ -22,14 +22,15 @@ TEST(DgpsDecoderBank, ChannelGrid)
                           "285.6;100;3;3;3;C;x;L;1*0'0N;1*0'0E\n"
                           "324.5;100;4;4;4;D;x;L;1*0'0N;1*0'0E\n"
                           "325.5;100;5;5;5;E;x;L;1*0'0N;1*0'0E\n"
-                          "290.0;100;6;6;6;F;x;L;1*0'0N;1*0'0E\n");
+                          "290.0;100;6;6;6;F;x;L;1*0'0N;1*0'0E\n"
+                          "284.0;200;7;7;7;G;x;L;1*0'0N;1*0'0E\n");
     struct Case {
         double bandwidth, centre;
         bool wholeKhzOnly;
         size_t channels;
         float first, last;
     };
-    for (const Case& c : {Case{50000, 300000, true, 40, 285, 324}, Case{50000, 300000, false, 42, 285, 324.5},
+    for (const Case& c : {Case{50000, 300000, true, 40, 285, 324}, Case{50000, 300000, false, 43, 284, 324.5},
                           Case{10000, 290000, false, 10, 286, 294}, Case{8000, 288000, false, 8, 285, 291},
                           Case{50000, 100000, false, 0, 0, 0}, Case{2000000, 300000, true, 41, 285, 325}}) {
         SCOPED_TRACE(c.centre);
