@@ -235,8 +235,8 @@ bool DGPSDemodObject::checkWord(int64_t i, int polarity)
     uint32_t bits = 0;
     for (int64_t p : positions)
         bits = bits << 1 | (bit(p) ^ polarity);
-    // A word that passes as received is taken, as the design of the code
-    // intends. One that passes only with some of its least certain bits
+    // A word that passes as received is taken. One that passes only with
+    // some of its least certain bits
     // turned must be followed by a second word that passes too (turning at
     // most two of its bits): without that, noise would pass for a word
     // several times as often.

@@ -3,6 +3,7 @@
 #include "dgps/DgpsBatchScan.h"
 #include "dgps/DgpsDemoRecording.h"
 #include "dgps/DgpsStationTable.h"
+#include "dgps/DgpsTableModel.h"
 #include "dgps/MskModulator.h"
 #include "dgps/RtcmWord.h"
 
@@ -126,6 +127,30 @@ TEST_F(DgpsBatchScanTest, StopEndsAfterTheBlockInHandAndRewindStartsAgain)
     scan.run();
     EXPECT_EQ(scan.playBackSec(), 30);
     EXPECT_GT(table.count(0), firstRun);
+}
+
+// A window's timer reads the table while the scan logs to it.
+TEST_F(DgpsBatchScanTest, TableIsReadWhileTheScanWrites)
+{
+    std::string error;
+    ASSERT_TRUE(DgpsDemoRecording::write(folder.string(), error)) << error;
+    DgpsStationTable table;
+    table.readStationText(DgpsDemoRecording::stationList());
+    DgpsBatchScan scan;
+    ASSERT_TRUE(scan.setRecordingFile((folder / DgpsDemoRecording::entry().fileName).string(), &table, false, nullptr, error));
+    std::thread worker([&] { scan.run(); });
+    DgpsTableModel model;
+    size_t lastCount = 0;
+    while (scan.playBackSec() < scan.endSecond()) {
+        const std::vector<DgpsTableModel::Row> rows = model.sortTableEntries(table, 54.0f, 10.0f);
+        size_t count = 0;
+        for (const DgpsTableModel::Row& r : rows)
+            count += table.times(r.station).size();
+        EXPECT_GE(count, lastCount) << "time lists only grow";
+        lastCount = count;
+    }
+    worker.join();
+    EXPECT_EQ(model.sortTableEntries(table, 54.0f, 10.0f).size(), 4u);
 }
 
 TEST_F(DgpsBatchScanTest, RefusesWhatIsNoRecording)
