@@ -238,6 +238,8 @@ int runDgpsCommand(const std::vector<std::string>& args)
     DgpsBatchScan scan;
     if (!scan.setRecordingFile(resolveRecordingArgument(files[0]), &table, wholeKhzOnly, nullptr, error))
         return cliFail(error);
+    if (scan.numDemodObj() == 0)
+        return cliFail(files[0] + ": no DGPS beacon channel (285 to 325 kHz) lies inside the recording's band");
     if (isatty(STDERR_FILENO)) {
         std::thread worker([&scan] { scan.run(); });
         while (scan.playBackSec() < scan.endSecond()) {

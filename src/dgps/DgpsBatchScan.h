@@ -23,7 +23,7 @@ public:
     static constexpr int64_t kPiece = 1 << 20;
 
     // Opens its own reading of `path` and builds the decoder bank for its
-    // band. False with `error` set when the file is no recording.
+    // band (not while run() runs). False with `error` set when the file is no recording.
     // table must outlive the scan; observer may be null.
     bool setRecordingFile(const std::string& path, DgpsStationTable* table, bool wholeKhzOnly,
                           DgpsDecodeObserver* observer, std::string& error);

@@ -103,6 +103,8 @@ TEST_F(DgpsCommand, BadInputGetsOneLineAndStatusTwo)
 {
     const std::string recording = demo();
     const std::string list = demoFolder.path + "/DGPSSTATIONLIST.TXT";
+    const std::string shortWave = demoFolder.write("SDRSharp_20140102_030405Z_7100000Hz_IQ.wav",
+                                                   fixtures::sdrSharp(fixtures::WaveFormat{}, 1000).bytes);
     struct Case {
         std::vector<std::string> args;
         std::string says;
@@ -120,6 +122,7 @@ TEST_F(DgpsCommand, BadInputGetsOneLineAndStatusTwo)
              {{"dgps", "--udp", "--rate", "16000", "--center", "100000", "--stations", list}, "no beacon channel"},
              {{"dgps", "--udp", "--rate", "16000", "--center", "300000", "--udp-format", "f32", "--stations", list}, "u16"},
              {{"dgps", recording, "--rate", "16000", "--stations", list}, "go with --udp"},
+             {{"dgps", shortWave, "--stations", list}, "no DGPS beacon channel"},
          }) {
         const CliResult r = runCli(c.args);
         EXPECT_EQ(r.status, 2) << c.says;
