@@ -1,5 +1,6 @@
 #include "cli/CliCommon.h"
 #include "cli/DemodCommand.h"
+#include "cli/DgpsCommand.h"
 #include "cli/InfoCommand.h"
 #include "cli/MakeDemoCommand.h"
 #include "cli/WaterfallCommand.h"
@@ -28,6 +29,13 @@ void printUsage(FILE* out)
                "        (-o OUT.wav | --timestamped DIR)\n"
                "                       demodulate a selection to a 44100 Hz WAV file;\n"
                "                       MODE: AM SAM FM WFM USB LSB CWU CWL\n"
+               "  dgps FILE [--stations LIST.TXT] [--lat DEG --lon DEG] [--json] [--whole-khz-only]\n"
+               "                       the DGPS beacon stations heard in a recording\n"
+               "  dgps --import-almanac ALMANAC.xml\n"
+               "                       make the user's DGPS station list from the IALA DGNSS almanac\n"
+               "  dgps --udp --rate R --center HZ [--port P] [--seconds N] [--udp-format s16|u16]\n"
+               "        [--stations LIST.TXT] [--json] [--whole-khz-only]\n"
+               "                       decode live I/Q from UDP datagrams on 127.0.0.1, a line per decode\n"
                "\n"
                "FILE is a path; a plain file name is looked up in the recordings folder\n"
                "(the app's choice, else ~/sdr_recordings), then in the current directory.\n"
@@ -69,6 +77,8 @@ int main(int argc, char* argv[])
         return runWaterfallCommand(std::vector<std::string>(argv + 2, argv + argc));
     if (command == "demod")
         return runDemodCommand(argc - 2, argv + 2);
+    if (command == "dgps")
+        return runDgpsCommand(std::vector<std::string>(argv + 2, argv + argc));
     if (command == "make-demo")
         return runMakeDemoCommand(argc - 2, argv + 2);
     return cliFail("unknown command \"" + command + "\" (try korvel-cli --help)");

@@ -44,6 +44,7 @@ struct Recording {
     int seconds;
     double centerHz;
     std::vector<Signal> signals;
+    DemoRecordings::SampleSource extra = {};
 };
 
 // 2026-12-05 16:39:35 UTC, the start of every demo recording.
@@ -398,6 +399,8 @@ bool writeRecording(const Recording& r, const std::filesystem::path& folder, std
         double i = noiseLevel * noise.next(), q = noiseLevel * noise.next();
         for (SignalSynth& s : synths)
             s.add(t, i, q);
+        if (r.extra)
+            r.extra(static_cast<int64_t>(n), i, q);
         for (double v : {i, q}) {
             int64_t x = std::clamp<int64_t>(std::llround(v * scale), -limit, limit);
             for (int k = 0; k < r.bits / 8; ++k)
@@ -461,4 +464,17 @@ bool DemoRecordings::writeAll(const std::string& folder, std::string& error)
         if (!writeRecording(r, folder, error))
             return false;
     return true;
+}
+
+bool DemoRecordings::writeExtra(const std::string& folder, const Entry& entry, int sampleRate, int seconds,
+                                double centerHz, const SampleSource& source, std::string& error)
+{
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    if (ec) {
+        error = "cannot create " + folder + ": " + ec.message();
+        return false;
+    }
+    const Recording r{entry.fileName, entry.description, Layout::SdrSharp, sampleRate, 16, seconds, centerHz, {}, source};
+    return writeRecording(r, folder, error);
 }

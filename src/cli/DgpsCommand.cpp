@@ -1,0 +1,263 @@
+#include "cli/DgpsCommand.h"
+
+#include "cli/CliCommon.h"
+#include "cli/InfoCommand.h"
+#include "dgps/DgpsAlmanacImport.h"
+#include "dgps/DgpsBatchScan.h"
+#include "dgps/DgpsDecodeObserver.h"
+#include "dgps/DgpsLiveDecoder.h"
+#include "dgps/DgpsUdpReceiver.h"
+#include "dgps/DgpsStationListFiles.h"
+#include "dgps/DgpsStationTable.h"
+#include "dgps/DgpsTableModel.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <map>
+#include <string>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+const char* const kUsage = " (korvel-cli --help shows the dgps command)";
+
+bool parseNumber(const std::string& text, double low, double high, double& value)
+{
+    char* end = nullptr;
+    value = std::strtod(text.c_str(), &end);
+    return !text.empty() && end && *end == '\0' && std::isfinite(value) && value >= low && value <= high;
+}
+
+std::string jsonString(const std::string& text)
+{
+    std::string out = "\"";
+    for (const char ch : text) {
+        const unsigned char c = static_cast<unsigned char>(ch);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += ch;
+        } else if (c < 0x20 || c == 0x7F) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+            out += escaped;
+        } else {
+            out += ch;
+        }
+    }
+    return out + "\"";
+}
+
+std::string fixed(double value, int decimals)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    return text;
+}
+
+int importAlmanac(const std::string& xml)
+{
+    const std::string target = DgpsStationListFiles::userListPath();
+    DgpsAlmanacImport::Result result;
+    std::string error;
+    if (!DgpsAlmanacImport::importFile(xml, target, result, error))
+        return cliFail(error);
+    std::printf("%d stations written to %s (%d almanac records outside the beacon band or without a rate or "
+                "reference ID, %d merged)\n",
+                result.stations, target.c_str(), result.skipped, result.merged);
+    return 0;
+}
+
+void printJson(const DgpsBatchScan& scan, const DgpsStationTable& table, float lat, float lon)
+{
+    std::string out = "{\n  \"seconds\": " + std::to_string(scan.playBackSec()) +
+                      ",\n  \"decoders\": " + std::to_string(scan.numDemodObj()) + ",\n  \"stations\": [";
+    bool first = true;
+    for (int s : table.heardStations()) {
+        const DgpsStation& st = table.station(s);
+        double km = 0, deg = 0;
+        DgpsStationTable::stationDistanceBearing(lat, lon, st.Lat, st.Lon, km, deg);
+        std::string times;
+        for (int32_t t : table.times(s))
+            times += (times.empty() ? "" : ", ") + std::to_string(t);
+        out += first ? "\n" : ",\n";
+        first = false;
+        out += "    {\"index\": " + std::to_string(s) + ", \"id\": " + std::to_string(st.ID) +
+               ", \"ref1\": " + std::to_string(st.ref1) + ", \"ref2\": " + std::to_string(st.ref2) +
+               ", \"khz\": " + fixed(st.kHz, 1) + ", \"baud\": " + std::to_string(static_cast<int>(st.baud)) +
+               ", \"city\": " + jsonString(st.City) + ", \"country\": " + jsonString(st.Country) +
+               ", \"lat\": " + fixed(st.Lat, 5) + ", \"lon\": " + fixed(st.Lon, 5) + ", \"km\": " + fixed(km, 3) +
+               ", \"deg\": " + fixed(deg, 2) + ", \"count\": " + std::to_string(table.count(s)) + ", \"times\": [" +
+               times + "]}";
+    }
+    out += first ? "]\n}\n" : "\n  ]\n}\n";
+    std::fwrite(out.data(), 1, out.size(), stdout);
+}
+
+// One line per first word as it is found, on the decoding thread.
+class DecodePrinter : public DgpsDecodeObserver {
+public:
+    DecodePrinter(const DgpsStationTable& table, bool json) : m_Table(table), m_Json(json) {}
+    void firstWord(const DgpsFirstWord& w) override
+    {
+        const DgpsStation& s = m_Table.station(w.station);
+        std::string line;
+        if (m_Json) {
+            line = "{\"time\": " + std::to_string(w.time) + ", \"khz\": " + fixed(w.kHz, 1) +
+                   ", \"baud\": " + std::to_string(w.baud) + ", \"index\": " + std::to_string(w.station) +
+                   ", \"id\": " + std::to_string(s.ID) + ", \"ref\": " + std::to_string(w.stationId) +
+                   ", \"type\": " + std::to_string(w.messageType) + ", \"city\": " + jsonString(s.City) +
+                   ", \"country\": " + jsonString(s.Country) + "}\n";
+        } else {
+            const std::time_t t = w.time;
+            std::tm utc{};
+            gmtime_r(&t, &utc);
+            char text[300];
+            std::snprintf(text, sizeof text, "[%02d:%02d:%02d %02d/%02d/%02d] %6.1f kHz %3d Bd  ID %4d  type %d  %s, %s\n",
+                          utc.tm_hour, utc.tm_min, utc.tm_sec, utc.tm_mon + 1, utc.tm_mday, utc.tm_year + 1900 - 2000,
+                          w.kHz, w.baud, w.stationId, w.messageType, s.City, s.Country);
+            line = text;
+        }
+        std::fwrite(line.data(), 1, line.size(), stdout);
+        std::fflush(stdout);
+    }
+
+private:
+    const DgpsStationTable& m_Table;
+    bool m_Json;
+};
+
+int runLive(std::map<std::string, std::string>& options, DgpsStationTable& table, bool json, bool wholeKhzOnly)
+{
+    double rate = 0, centre = 0, port = 50000, seconds = 0;
+    if (!options.count("--rate") || !parseNumber(options["--rate"], 1000, 100000000, rate))
+        return cliFail("--udp needs --rate R, the samples per second sent (1000 to 100000000)");
+    if (!options.count("--center") || !parseNumber(options["--center"], 0, 1e12, centre))
+        return cliFail("--udp needs --center HZ, the frequency the samples are centred on");
+    if (options.count("--port") && (!parseNumber(options["--port"], 1, 65535, port) || port != std::floor(port)))
+        return cliFail("--port needs a port number from 1 to 65535");
+    if (options.count("--seconds") && !parseNumber(options["--seconds"], 0, 1e9, seconds))
+        return cliFail("--seconds needs a number of seconds");
+    const std::string format = options.count("--udp-format") ? options["--udp-format"] : "s16";
+    if (format != "s16" && format != "u16")
+        return cliFail("--udp-format is s16 (signed 16-bit, the default) or u16 (unsigned, 32768 for zero)");
+
+    DecodePrinter printer(table, json);
+    DgpsLiveDecoder decoder;
+    decoder.setDemodObjects(rate, centre, &table, wholeKhzOnly, &printer);
+    if (decoder.numDemodObj() == 0)
+        return cliFail("no beacon channel (285 to 325 kHz) lies inside " + fixed((centre - rate / 2) / 1000, 1) +
+                       " .. " + fixed((centre + rate / 2) / 1000, 1) + " kHz");
+    DgpsUdpReceiver receiver;
+    std::string error;
+    if (!receiver.start(static_cast<int>(port), format == "u16", error))
+        return cliFail(error);
+    std::fprintf(stderr, "listening on 127.0.0.1:%d, %d decoders\n", receiver.port(), decoder.numDemodObj());
+    std::thread processor([&] { decoder.run(receiver); });
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (seconds == 0 || std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    decoder.stop();
+    processor.join();
+    receiver.stop();
+    if (receiver.droppedFull() || receiver.droppedOversize())
+        std::fprintf(stderr, "%llu datagrams dropped while the decoders fell behind, %llu longer than %d bytes\n",
+                     static_cast<unsigned long long>(receiver.droppedFull()),
+                     static_cast<unsigned long long>(receiver.droppedOversize()),
+                     DgpsUdpReceiver::kHeaderBytes + DgpsUdpReceiver::kPayloadBytes);
+    return 0;
+}
+
+} // namespace
+
+int runDgpsCommand(const std::vector<std::string>& args)
+{
+    static const std::vector<std::string> valued = {"--stations", "--lat",    "--lon",     "--import-almanac",
+                                                    "--port",     "--rate",   "--center",  "--seconds",
+                                                    "--udp-format"};
+    std::map<std::string, std::string> options;
+    bool json = false, wholeKhzOnly = false, udp = false;
+    std::vector<std::string> files;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (std::find(valued.begin(), valued.end(), arg) != valued.end()) {
+            if (i + 1 >= args.size())
+                return cliFail(arg + " needs a value" + kUsage);
+            options[arg] = args[++i];
+        } else if (arg == "--json") {
+            json = true;
+        } else if (arg == "--udp") {
+            udp = true;
+        } else if (arg == "--whole-khz-only") {
+            wholeKhzOnly = true;
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            return cliFail("dgps: unknown option \"" + arg + "\"" + kUsage);
+        } else {
+            files.push_back(arg);
+        }
+    }
+    if (options.count("--import-almanac")) {
+        if (!files.empty() || options.size() != 1)
+            return cliFail("--import-almanac takes only the almanac file" + std::string(kUsage));
+        return importAlmanac(options["--import-almanac"]);
+    }
+    const bool liveOptions = options.count("--port") || options.count("--rate") || options.count("--center") ||
+                             options.count("--seconds") || options.count("--udp-format");
+    if (udp && !files.empty())
+        return cliFail(std::string("--udp takes no FILE") + kUsage);
+    if (!udp && liveOptions)
+        return cliFail(std::string("--port, --rate, --center, --seconds and --udp-format go with --udp") + kUsage);
+    if (!udp && files.size() != 1)
+        return cliFail(std::string("dgps needs exactly one FILE") + kUsage);
+    double lat = 0, lon = 0;
+    if (options.count("--lat") != options.count("--lon"))
+        return cliFail("--lat and --lon go together");
+    if (options.count("--lat") && (!parseNumber(options["--lat"], -90, 90, lat) ||
+                                   !parseNumber(options["--lon"], -180, 180, lon)))
+        return cliFail("--lat needs degrees from -90 to 90 and --lon from -180 to 180 (north and east positive)");
+
+    const std::string listPath = DgpsStationListFiles::locate(options["--stations"]);
+    if (listPath.empty())
+        return cliFail("no DGPS station list: import the IALA DGNSS station almanac (an XML file) with "
+                       "\"korvel-cli dgps --import-almanac ALMANAC.xml\", which writes " +
+                       DgpsStationListFiles::userListPath() + ", or give one with --stations LIST.TXT");
+    DgpsStationTable table;
+    std::string error;
+    if (!table.readDGPSStationList(listPath, error))
+        return cliFail(error);
+    if (table.numDgpsStations() == 0)
+        return cliFail(listPath + ": no stations (lines of ten fields separated by ';')");
+
+    if (udp)
+        return runLive(options, table, json, wholeKhzOnly);
+
+    DgpsBatchScan scan;
+    if (!scan.setRecordingFile(resolveRecordingArgument(files[0]), &table, wholeKhzOnly, nullptr, error))
+        return cliFail(error);
+    if (scan.numDemodObj() == 0)
+        return cliFail(files[0] + ": no DGPS beacon channel (285 to 325 kHz) lies inside the recording's band");
+    if (isatty(STDERR_FILENO)) {
+        std::thread worker([&scan] { scan.run(); });
+        while (scan.playBackSec() < scan.endSecond()) {
+            std::fprintf(stderr, "\r%d of %d seconds", scan.playBackSec(), scan.endSecond());
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        }
+        worker.join();
+        std::fprintf(stderr, "\r%d of %d seconds\n", scan.playBackSec(), scan.endSecond());
+    } else {
+        scan.run();
+    }
+    if (json) {
+        printJson(scan, table, static_cast<float>(lat), static_cast<float>(lon));
+    } else {
+        const DgpsTableModel model;
+        const std::string text =
+            DgpsTableModel::copyText(model.sortTableEntries(table, static_cast<float>(lat), static_cast<float>(lon)));
+        std::fwrite(text.data(), 1, text.size(), stdout);
+    }
+    return 0;
+}

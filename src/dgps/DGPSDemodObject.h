@@ -1,0 +1,114 @@
+#pragma once
+
+#include "dgps/DgpsChannelizer.h"
+#include "common/ComplexSample.h"
+
+#include <fftw3.h>
+
+#include <complex>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class DgpsDecodeObserver;
+class DgpsStationTable;
+
+// Watches one DGPS beacon channel (a frequency and a baud rate of 100 or 200)
+// for RTCM SC-104 first words and logs each one that names a listed station
+// of that channel in the station table.
+//
+// The channel is taken out of the full band by a DgpsChannelizer, shared with
+// the other decoders of a bank or owned by this object alone, at a few
+// thousand samples per second. There the energy of the upper (mark) and lower
+// (space) MSK tone over one bit is measured at every sample as the squared
+// magnitude of the complex correlation with each tone, so the two tones stay
+// apart whatever side of the band centre the channel lies on; the sign of the
+// difference is the bit decision. Every place where the decisions spell the
+// preamble 0x66 or its inverse 0x99 is checked as a first word: header,
+// message type 6 or 9, parity, and the station ID. A word whose parity fails
+// is mended by turning up to three of its least certain bits, but is then
+// only taken when the word after it holds as well, which keeps noise from
+// passing for words more often than the plain check lets it.
+//
+// Input blocks may have any length, different from call to call; every buffer
+// is sized when the channel is tuned, and processing allocates nothing.
+class DGPSDemodObject {
+public:
+    DGPSDemodObject();
+    ~DGPSDemodObject();
+    DGPSDemodObject(const DGPSDemodObject&) = delete;
+    DGPSDemodObject& operator=(const DGPSDemodObject&) = delete;
+
+    // kHz: channel frequency (as listed, exactly compared with the list's);
+    // baud: 100 or 200; sdrCenterFreq: Hz, the centre of the blocks' band;
+    // sdrSampleRate: S/s of the blocks (1000 .. 100,000,000). Sets up a
+    // channelizer of this object's own for ProcessData().
+    void setCenterFreq(float kHz, int baud, double sdrCenterFreq, double sdrSampleRate);
+    // The same on a channelizer shared with other decoders, fed by the caller,
+    // which then calls ProcessSpectrum() after each of its transforms.
+    void setCenterFreq(float kHz, int baud, double sdrCenterFreq, const DgpsChannelizer& shared);
+
+    // Stations are matched against `table` (which must outlive the decoder);
+    // only those listed on this channel's frequency and baud take part.
+    void setStationTable(DgpsStationTable* table);
+    void setObserver(DgpsDecodeObserver* observer) { m_Observer = observer; }
+    // The Unix time logged for the first words found from now on.
+    void setDecodeTime(int32_t unixTime) { m_DecodeTime = unixTime; }
+
+    // n (>= 0) samples of the whole band (tuned with the first form of
+    // setCenterFreq). Returns 0.
+    int ProcessData(const ComplexSample* block, int n);
+    // The channel's share of the shared channelizer's current transform.
+    void ProcessSpectrum(const DgpsChannelizer& channelizer);
+
+    float radioFreq() const { return m_RadioFreq; }
+    int baud() const { return m_Baud; }
+    int64_t wordsLogged() const { return m_WordsLogged; }
+
+private:
+    void tune(const DgpsChannelizer& channelizer);
+    void processChannel(const fftwf_complex* in, int n);
+    void compact();
+    void examine();
+    bool checkWord(int64_t i, int polarity);
+    bool logWord(uint32_t word, int64_t i, int polarity);
+    bool secondWordHolds(int64_t i, uint32_t first, int polarity) const;
+    template <class Accept>
+    bool mend(const int64_t (&positions)[32], uint32_t bits, uint32_t fixed, int most, Accept&& accept) const;
+    bool bit(int64_t at) const { return m_Decision[at] > 0.0f; }
+    int64_t bitAt(int64_t i, int k) const { return i + m_BitOffset[k]; }
+
+    float m_RadioFreq = 0.0f;
+    int m_Baud = 100;
+    double m_CenterFreq = 0.0;
+    std::unique_ptr<DgpsChannelizer> m_OwnChannelizer;
+    DgpsChannelizer::Channel m_Channel;
+    int m_Decimation = 1;
+
+    double m_SamplesPerBit = 0.0; // at the channel rate
+    int m_CorLen = 1;
+    int64_t m_WordLength = 0;
+    // Where bit k of a word starts, from the start of its first bit: the
+    // exact bit length, truncated once per bit.
+    static constexpr int kBitOffsets = 60;
+    int64_t m_BitOffset[kBitOffsets] = {};
+    std::complex<double> m_MarkStep, m_SpaceStep, m_MarkPhase{1.0}, m_SpacePhase{1.0};
+
+    // History at the channel rate: prefix sums of the tone-mixed samples and the
+    // decisions; position 0 is channel sample m_Base.
+    std::vector<std::complex<double>> m_MarkSum, m_SpaceSum;
+    std::vector<float> m_Decision;
+    int64_t m_Capacity = 0;
+    int64_t m_Fill = 0;
+    int64_t m_Decided = 0;
+    int64_t m_Next = 0;
+    int64_t m_Base = 0;
+    fftwf_complex* m_Scratch = nullptr;
+    fftwf_complex* m_ChannelOut = nullptr;
+
+    DgpsStationTable* m_Table = nullptr;
+    std::vector<int> m_Stations; // listed on this channel
+    DgpsDecodeObserver* m_Observer = nullptr;
+    int32_t m_DecodeTime = 0;
+    int64_t m_WordsLogged = 0;
+};

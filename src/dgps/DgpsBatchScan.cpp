@@ -1,0 +1,62 @@
+#include "dgps/DgpsBatchScan.h"
+
+#include "common/SystemLog.h"
+#include "recording/RecordingObject.h"
+
+#include <algorithm>
+
+bool DgpsBatchScan::setRecordingFile(const std::string& path, DgpsStationTable* table, bool wholeKhzOnly,
+                                     DgpsDecodeObserver* observer, std::string& error)
+{
+    RecordingObject recording;
+    std::vector<std::string> lines;
+    recording.setRecordingFile(path, lines);
+    if (!recording.isValidRecordingFile()) {
+        error = recording.path() + ": " + (lines.empty() ? std::string("not a recording") : lines.back());
+        return false;
+    }
+    m_Path = recording.path();
+    m_SampleRate = recording.mSampleRate;
+    m_EndSecond = recording.mNumSeconds;
+    m_StartTimestamp = recording.UnixTimestampFromOffset(0);
+    m_PlayBackSec = 0;
+    m_Stop = false;
+    m_Bank.setDemodObjects(recording.mBandwidth, recording.mCenterFreq, recording.mSampleRate, table, wholeKhzOnly,
+                           observer);
+    dgpsSampleBuf.assign(static_cast<size_t>(std::min<int64_t>(m_SampleRate * kBlockSeconds, kPiece)), ComplexSample{});
+    SystemLog(" mSampleRate %d", recording.mSampleRate);
+    SystemLog(" mNumSeconds %d", recording.mNumSeconds);
+    SystemLog(" mCenterFreq %g", recording.mCenterFreq);
+    return true;
+}
+
+void DgpsBatchScan::rewind()
+{
+    m_PlayBackSec = 0;
+    m_Stop = false;
+}
+
+void DgpsBatchScan::run()
+{
+    RecordingObject recording;
+    std::vector<std::string> lines;
+    recording.setRecordingFile(m_Path, lines);
+    if (!recording.isValidRecordingFile())
+        return;
+    const int64_t blockLength = m_SampleRate * kBlockSeconds;
+    const int64_t piece = static_cast<int64_t>(dgpsSampleBuf.size());
+    while (!m_Stop && m_PlayBackSec < m_EndSecond) {
+        const int32_t second = m_PlayBackSec;
+        m_Bank.setDecodeTime(m_StartTimestamp + second + kBlockSeconds);
+        const int64_t first = static_cast<int64_t>(second) * m_SampleRate;
+        for (int64_t at = 0; at < blockLength; at += piece) {
+            const int64_t n = std::min(piece, blockLength - at);
+            const int64_t got = recording.getData(dgpsSampleBuf.data(), (static_cast<double>(first + at) + 0.5) / m_SampleRate, n);
+            std::fill(dgpsSampleBuf.begin() + std::max<int64_t>(got, 0), dgpsSampleBuf.begin() + n, ComplexSample{});
+            m_Bank.ProcessData(dgpsSampleBuf.data(), static_cast<int>(n));
+        }
+        m_PlayBackSec = std::min(second + kBlockSeconds, m_EndSecond);
+    }
+    if (m_PlayBackSec >= m_EndSecond)
+        SystemLog("All done playing back");
+}

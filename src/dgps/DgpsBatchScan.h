@@ -1,0 +1,53 @@
+#pragma once
+
+#include "dgps/DgpsDecoderBank.h"
+#include "common/ComplexSample.h"
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class DgpsDecodeObserver;
+class DgpsStationTable;
+class RecordingObject;
+
+// A scan of a whole recording for DGPS first words: five seconds at a time,
+// every block given to every decoder of the bank, first words logged in the
+// station table with the time of the block's end. Runs on whichever thread
+// calls run(); stop() and the progress readers may be called from any other.
+class DgpsBatchScan {
+public:
+    static constexpr int kBlockSeconds = 5;
+    // Samples read at a time; a block is read and decoded in pieces of this.
+    static constexpr int64_t kPiece = 1 << 20;
+
+    // Opens its own reading of `path` and builds the decoder bank for its
+    // band (not while run() runs). False with `error` set when the file is no recording.
+    // table must outlive the scan; observer may be null.
+    bool setRecordingFile(const std::string& path, DgpsStationTable* table, bool wholeKhzOnly,
+                          DgpsDecodeObserver* observer, std::string& error);
+
+    // Scans from `playBackSec` (0 at first) to the end or until stopped. The
+    // part of the last block beyond the end of the recording is zeros.
+    void run();
+    void stop() { m_Stop = true; }
+    // Starts the next run() from second 0 again; decoders and logs remain.
+    void rewind();
+
+    int32_t playBackSec() const { return m_PlayBackSec.load(); } // seconds scanned
+    int32_t endSecond() const { return m_EndSecond; }
+    int numDemodObj() const { return m_Bank.numDemodObj(); }
+    const DgpsDecoderBank& bank() const { return m_Bank; }
+    int32_t dgpsStartTimestamp() const { return m_StartTimestamp; }
+
+private:
+    std::string m_Path;
+    DgpsDecoderBank m_Bank;
+    std::vector<ComplexSample> dgpsSampleBuf;
+    int64_t m_SampleRate = 0;
+    int32_t m_EndSecond = 0;
+    int32_t m_StartTimestamp = 0;
+    std::atomic<int32_t> m_PlayBackSec{0};
+    std::atomic<bool> m_Stop{false};
+};

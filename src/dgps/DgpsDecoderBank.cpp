@@ -1,0 +1,66 @@
+#include "dgps/DgpsDecoderBank.h"
+
+#include "dgps/DgpsStationTable.h"
+#include "common/SystemLog.h"
+
+#include <algorithm>
+#include <cmath>
+
+std::vector<float> DgpsDecoderBank::channels(double bandwidth, double centerFreq, const DgpsStationTable* table,
+                                             bool wholeKhzOnly)
+{
+    const int bandKHz = static_cast<int>(bandwidth * 0.001);
+    const int centreKHz = static_cast<int>(centerFreq * 0.001);
+    SystemLog("getBandwidth %d   getCenterFreq %d", bandKHz, centreKHz);
+    const float lower = static_cast<float>(centreKHz - bandKHz / 2);
+    const float upper = static_cast<float>(bandKHz / 2 + centreKHz);
+    std::vector<float> list;
+    for (int f = 285; f <= 325; ++f)
+        if (lower < f && f < upper)
+            list.push_back(static_cast<float>(f));
+    if (!wholeKhzOnly && table) {
+        for (const DgpsStation& s : table->stations()) {
+            const bool onRaster = s.kHz * 2.0f == std::floor(s.kHz * 2.0f);
+            if (onRaster && lower < s.kHz && s.kHz < upper && std::find(list.begin(), list.end(), s.kHz) == list.end())
+                list.push_back(s.kHz);
+        }
+    }
+    std::sort(list.begin(), list.end());
+    return list;
+}
+
+void DgpsDecoderBank::setDemodObjects(double bandwidth, double centerFreq, double sampleRate,
+                                      DgpsStationTable* table, bool wholeKhzOnly, DgpsDecodeObserver* observer)
+{
+    m_Decoders.clear();
+    m_Channelizer.reset();
+    const std::vector<float> list = channels(bandwidth, centerFreq, table, wholeKhzOnly);
+    if (list.empty() || sampleRate <= 0)
+        return;
+    m_Channelizer = std::make_unique<DgpsChannelizer>(sampleRate);
+    for (float f : list) {
+        for (int baud : {100, 200}) {
+            auto d = std::make_unique<DGPSDemodObject>();
+            d->setStationTable(table);
+            d->setCenterFreq(f, baud, centerFreq, *m_Channelizer);
+            d->setObserver(observer);
+            m_Decoders.push_back(std::move(d));
+        }
+    }
+}
+
+void DgpsDecoderBank::setDecodeTime(int32_t unixTime)
+{
+    for (auto& d : m_Decoders)
+        d->setDecodeTime(unixTime);
+}
+
+void DgpsDecoderBank::ProcessData(const ComplexSample* block, int n)
+{
+    if (!m_Channelizer)
+        return;
+    m_Channelizer->ProcessData(n, block, [this] {
+        for (auto& d : m_Decoders)
+            d->ProcessSpectrum(*m_Channelizer);
+    });
+}

@@ -1,0 +1,179 @@
+#include "dgps/DgpsStationTable.h"
+
+#include "common/SystemLog.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <numbers>
+#include <sstream>
+
+namespace {
+
+std::vector<std::string_view> split(std::string_view text, char separator)
+{
+    std::vector<std::string_view> parts;
+    size_t from = 0;
+    for (;;) {
+        const size_t at = text.find(separator, from);
+        parts.push_back(text.substr(from, at == std::string_view::npos ? std::string_view::npos : at - from));
+        if (at == std::string_view::npos)
+            return parts;
+        from = at + 1;
+    }
+}
+
+// The number at the start of a field (leading spaces skipped, the rest
+// ignored); 0 when there is none.
+double leadingNumber(std::string_view field)
+{
+    const std::string text(field);
+    return std::strtod(text.c_str(), nullptr);
+}
+
+void copyText(char (&to)[50], std::string_view from)
+{
+    const size_t n = std::min<size_t>(from.size(), sizeof to - 1);
+    std::memcpy(to, from.data(), n);
+    to[n] = '\0';
+}
+
+} // namespace
+
+float DgpsStationTable::parseCoordinate(std::string_view text)
+{
+    const std::vector<std::string_view> degrees = split(text, '*');
+    if (degrees.size() != 2)
+        return -999.0f;
+    const std::vector<std::string_view> minutes = split(degrees[1], '\'');
+    if (minutes.size() != 2)
+        return -999.0f;
+    double value = leadingNumber(degrees[0]) + leadingNumber(minutes[0]) / 60.0 + leadingNumber(minutes[1]) / 3600.0;
+    if (text.find('S') != std::string_view::npos || text.find('W') != std::string_view::npos)
+        value = -value;
+    return static_cast<float>(value);
+}
+
+void DgpsStationTable::readStationText(std::string_view text)
+{
+    SystemLog("***************** ***************** NewReadDGPSStationList ");
+    m_Stations.clear();
+    size_t from = 0;
+    while (from < text.size() && m_Stations.size() < kCapacity) {
+        size_t end = text.find('\n', from);
+        if (end == std::string_view::npos)
+            end = text.size();
+        std::string_view line = text.substr(from, end - from);
+        from = end + 1;
+        if (!line.empty() && line.back() == '\r')
+            line.remove_suffix(1);
+        const std::vector<std::string_view> fields = split(line, ';');
+        if (fields.size() != 10)
+            continue;
+        DgpsStation s;
+        s.kHz = static_cast<float>(leadingNumber(fields[0]));
+        s.baud = static_cast<float>(static_cast<int>(leadingNumber(fields[1])));
+        s.ID = static_cast<int32_t>(leadingNumber(fields[2]));
+        s.ref1 = static_cast<int32_t>(leadingNumber(fields[3]));
+        s.ref2 = static_cast<int32_t>(leadingNumber(fields[4]));
+        copyText(s.City, fields[5]);
+        copyText(s.Country, fields[7]);
+        s.Lat = parseCoordinate(fields[8]);
+        s.Lon = parseCoordinate(fields[9]);
+        SystemLog("%d %f %d %d %d %s %s %g %g", static_cast<int>(m_Stations.size()), s.kHz, s.ID, s.ref1, s.ref2,
+                  s.City, s.Country, s.Lat, s.Lon);
+        m_Stations.push_back(s);
+    }
+    int at100 = 0;
+    for (const DgpsStation& s : m_Stations)
+        at100 += s.baud == 100.0f;
+    SystemLog("numDgpsStations %d   100 baud: %d    200 baud: %d", numDgpsStations(), at100,
+              numDgpsStations() - at100);
+    const std::lock_guard lock(m_LogLock);
+    dgpsStationLogs.assign(m_Stations.size(), {});
+}
+
+bool DgpsStationTable::readDGPSStationList(const std::string& path, std::string& error)
+{
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        SystemLog("***************** ***************** NewReadDGPSStationList Failed");
+        error = "cannot read station list " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    std::ostringstream text;
+    text << file.rdbuf();
+    readStationText(text.str());
+    return true;
+}
+
+void DgpsStationTable::stationDistanceBearing(double lat1, double lon1, double lat2, double lon2, double& km,
+                                              double& bearing)
+{
+    constexpr double a = 6378137.0, b = 6356752.3;
+    constexpr double a2 = 40680631590769.0, b2 = 40408299803555.29;
+    constexpr double height = 0.1;
+    const auto radius = [&](double phi) {
+        const double c = std::cos(phi), s = std::sin(phi);
+        return std::sqrt((std::pow(a2 * c, 2) + std::pow(b2 * s, 2)) / (std::pow(a * c, 2) + std::pow(b * s, 2))) +
+               height;
+    };
+    const double phi1 = lat1 * std::numbers::pi / 180.0, lambda1 = lon1 * std::numbers::pi / 180.0;
+    const double phi2 = lat2 * std::numbers::pi / 180.0, lambda2 = lon2 * std::numbers::pi / 180.0;
+    const double r1 = radius(phi1), r2 = radius(phi2);
+    const double x1 = r1 * std::cos(phi1) * std::cos(lambda1), y1 = r1 * std::cos(phi1) * std::sin(lambda1),
+                 z1 = r1 * std::sin(phi1);
+    const double x2 = r2 * std::cos(phi2) * std::cos(lambda2), y2 = r2 * std::cos(phi2) * std::sin(lambda2),
+                 z2 = r2 * std::sin(phi2);
+    km = std::round(std::sqrt((x2 - x1) * (x2 - x1) + (y2 - y1) * (y2 - y1) + (z2 - z1) * (z2 - z1))) * 0.001;
+
+    const double dLambda = lambda2 - lambda1;
+    const double xr = r2 * std::cos(phi2) * std::cos(dLambda);
+    const double east = r2 * std::cos(phi2) * std::sin(dLambda);
+    const double zr = r2 * std::sin(phi2);
+    const double north = zr * std::cos(phi1) - xr * std::sin(phi1);
+    float deg = static_cast<float>(90.0 - std::atan2(north, east) * 180.0 / std::numbers::pi);
+    if (deg < 0)
+        deg += 360.0f;
+    if (deg > 360)
+        deg -= 360.0f;
+    bearing = deg;
+}
+
+void DgpsStationTable::logTime(int index, int32_t unixTime)
+{
+    const std::lock_guard lock(m_LogLock);
+    if (index >= 0 && index < static_cast<int>(dgpsStationLogs.size()))
+        dgpsStationLogs[index].push_back(unixTime);
+}
+
+std::vector<int32_t> DgpsStationTable::times(int index) const
+{
+    const std::lock_guard lock(m_LogLock);
+    return dgpsStationLogs.at(index);
+}
+
+size_t DgpsStationTable::count(int index) const
+{
+    const std::lock_guard lock(m_LogLock);
+    return dgpsStationLogs.at(index).size();
+}
+
+std::vector<int> DgpsStationTable::heardStations() const
+{
+    const std::lock_guard lock(m_LogLock);
+    std::vector<int> heard;
+    for (size_t i = 0; i < dgpsStationLogs.size(); ++i)
+        if (!dgpsStationLogs[i].empty())
+            heard.push_back(static_cast<int>(i));
+    return heard;
+}
+
+void DgpsStationTable::clear()
+{
+    const std::lock_guard lock(m_LogLock);
+    for (auto& log : dgpsStationLogs)
+        log.clear();
+}

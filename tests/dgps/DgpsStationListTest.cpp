@@ -1,0 +1,174 @@
+#include "DgpsTestSignals.h"
+#include "support/QuietLog.h"
+
+#include "dgps/DgpsAlmanacImport.h"
+#include "dgps/DgpsStationTable.h"
+#include "dgps/DgpsTableModel.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace dgpstest;
+
+namespace {
+
+// The almanac's import gives the same stations as the list made from it by
+// hand: frequencies, rates, IDs and positions, line for line once sorted.
+TEST(DgpsAlmanacImport, GivesTheStationsOfTheHandMadeList)
+{
+    QuietLog quiet;
+    const auto xml = readFile(dataPath("dgnss_24.xml"));
+    const auto listBytes = readFile(dataPath("DGPSSTATIONLIST.TXT"));
+    if (!xml || !listBytes)
+        GTEST_SKIP() << "almanac test data not found beside the source tree";
+    DgpsAlmanacImport::Result result;
+    std::string error;
+    ASSERT_TRUE(DgpsAlmanacImport::convert(std::string(xml->begin(), xml->end()), result, error)) << error;
+    EXPECT_EQ(result.merged, 2);
+    EXPECT_EQ(result.skipped, 371 - 348 - 2);
+
+    DgpsStationTable imported, expected;
+    imported.readStationText(result.listText);
+    expected.readStationText(std::string(listBytes->begin(), listBytes->end()));
+    ASSERT_EQ(imported.numDgpsStations(), 348);
+    ASSERT_EQ(expected.numDgpsStations(), 348);
+    const auto key = [](const DgpsStation& s) {
+        return std::tuple(s.kHz, s.baud, s.ID, s.ref1, s.ref2, std::lround(s.Lat * 3600.0), std::lround(s.Lon * 3600.0));
+    };
+    std::vector<decltype(key(DgpsStation{}))> a, b;
+    for (const DgpsStation& s : imported.stations())
+        a.push_back(key(s));
+    for (const DgpsStation& s : expected.stations())
+        b.push_back(key(s));
+    std::sort(a.begin(), a.end());
+    std::sort(b.begin(), b.end());
+    for (size_t k = 0; k < a.size(); ++k)
+        EXPECT_EQ(a[k], b[k]) << "station " << k;
+}
+
+TEST(DgpsAlmanacImport, RefusesTextThatIsNoAlmanac)
+{
+    DgpsAlmanacImport::Result result;
+    std::string error;
+    EXPECT_FALSE(DgpsAlmanacImport::convert("<html><body>not found</body></html>", result, error));
+    EXPECT_NE(error.find("almanac"), std::string::npos);
+}
+
+TEST(DgpsStationTable, ReadsOnlyLinesOfTenFields)
+{
+    QuietLog quiet;
+    DgpsStationTable table;
+    table.readStationText("# comment\n"
+                          "\n"
+                          "300.0;100;1;2;3;Nine;x;Land;1*0'0N\n"
+                          "300.0;100;1;2;3;Eleven;x;Land;1*0'0N;1*0'0E;extra\n"
+                          ";;;;;Empty;;;;\n"
+                          "287.5;200; 042;7x;8;Ten;note;Land;51*30'12N;0*30'00W\r\n");
+    ASSERT_EQ(table.numDgpsStations(), 2);
+    EXPECT_EQ(table.station(0).kHz, 0.0f);
+    EXPECT_STREQ(table.station(0).City, "Empty");
+    EXPECT_EQ(table.station(0).Lat, -999.0f);
+    const DgpsStation& s = table.station(1);
+    EXPECT_EQ(s.kHz, 287.5f);
+    EXPECT_EQ(s.baud, 200.0f);
+    EXPECT_EQ(s.ID, 42);
+    EXPECT_EQ(s.ref1, 7);
+    EXPECT_EQ(s.ref2, 8);
+    EXPECT_STREQ(s.Country, "Land");
+    EXPECT_FLOAT_EQ(s.Lat, 51.503333f);
+    EXPECT_FLOAT_EQ(s.Lon, -0.5f);
+}
+
+TEST(DgpsStationTable, CoordinatesDistanceAndBearing)
+{
+    EXPECT_FLOAT_EQ(DgpsStationTable::parseCoordinate("0*30'00W"), -0.5f);
+    EXPECT_FLOAT_EQ(DgpsStationTable::parseCoordinate("12*15'36S"), -12.26f);
+    EXPECT_EQ(DgpsStationTable::parseCoordinate("51*30N"), -999.0f);
+    EXPECT_EQ(DgpsStationTable::parseCoordinate("51*30'1'2N"), -999.0f);
+
+    struct Case {
+        double lat1, lon1, lat2, lon2, km, deg;
+    };
+    for (const Case& c : {Case{0, 0, 0, 1, 111.319, 90}, Case{0, 0, 1, 0, 111.318, 0}, Case{50, 8, 50, 8, 0, -1},
+                          Case{0, 0, 0, -1, 111.319, 270}}) {
+        // Straight-line distance through the earth, to the metre.
+        double km = 0, deg = 0;
+        DgpsStationTable::stationDistanceBearing(c.lat1, c.lon1, c.lat2, c.lon2, km, deg);
+        EXPECT_NEAR(km, c.km, 0.002);
+        if (c.deg >= 0)
+            EXPECT_NEAR(deg, c.deg, 1e-3);
+    }
+}
+
+TEST(DgpsStationTable, TimesAreKeptPerStationAndCleared)
+{
+    QuietLog quiet;
+    DgpsStationTable table;
+    table.readStationText("300.0;100;1;2;2;A;x;L;1*0'0N;1*0'0E\n301.0;100;1;3;3;B;x;L;1*0'0N;1*0'0E\n");
+    table.logTime(1, 1700000000);
+    table.logTime(1, 1700000000);
+    EXPECT_EQ(table.heardStations(), std::vector<int>{1});
+    EXPECT_EQ(table.times(1), (std::vector<int32_t>{1700000000, 1700000000}));
+    table.clear();
+    EXPECT_TRUE(table.heardStations().empty());
+}
+
+class DgpsTableModelTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        table.readStationText("300.0;100;11;21;22;Zeta;x;North;52*0'0N;0*0'0E\n"
+                              "301.0;200;12;23;23;Alpha;x;South;51*0'0N;0*0'0E\n"
+                              "302.0;100;13;24;24;Never;x;West;50*0'0N;0*0'0E\n"
+                              "303.0;100;14;25;25;Mid;x;East;53*0'0N;0*0'0E\n");
+        for (int s : {0, 1, 3})
+            table.logTime(s, 1700000000);
+        table.logTime(3, 1700000005);
+    }
+    std::vector<int> order(float lat = 50.0f, float lon = 0.0f)
+    {
+        std::vector<int> stations;
+        for (const DgpsTableModel::Row& r : model.sortTableEntries(table, lat, lon))
+            stations.push_back(r.station);
+        return stations;
+    }
+    QuietLog quiet;
+    DgpsStationTable table;
+    DgpsTableModel model;
+};
+
+TEST_F(DgpsTableModelTest, SortsByKmTwiceThenCity)
+{
+    EXPECT_EQ(order(), (std::vector<int>{0, 1, 3})) << "unheard stations are left out";
+    model.didClickTableColumn("km");
+    EXPECT_EQ(order(), (std::vector<int>{1, 0, 3}));
+    model.didClickTableColumn("km");
+    EXPECT_EQ(order(), (std::vector<int>{3, 0, 1}));
+    model.didClickTableColumn("City");
+    EXPECT_EQ(order(), (std::vector<int>{1, 3, 0}));
+    model.didClickTableColumn("nonsense");
+    EXPECT_EQ(order(), (std::vector<int>{0, 3, 1})) << "an unknown column keeps the column";
+}
+
+TEST_F(DgpsTableModelTest, CellsAndCopyText)
+{
+    const std::vector<DgpsTableModel::Row> rows = model.sortTableEntries(table, 50.0f, 0.0f);
+    ASSERT_EQ(rows.size(), 3u);
+    const auto& c = rows[2].cells;
+    EXPECT_EQ(c[0], "2");
+    EXPECT_EQ(c[1], "14");
+    EXPECT_EQ(c[4], " 303.0");
+    EXPECT_EQ(c[5], "100");
+    EXPECT_EQ(c[8], "53.00");
+    EXPECT_EQ(c[9], "0.00  ");
+    EXPECT_EQ(c[10], "333");
+    EXPECT_EQ(c[11], "0");
+    const std::string text = DgpsTableModel::copyText(rows);
+    EXPECT_EQ(text.substr(0, text.find('\n') + 1),
+              "   Count   ID ref1 ref2  kHz Baud                           City              Country      Lat      Lon     km Deg \n");
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 4);
+    EXPECT_NE(text.find("     Mid                 East    53.00   0.00      333   0 \n"), std::string::npos);
+}
+
+} // namespace
