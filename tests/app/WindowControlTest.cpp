@@ -276,7 +276,7 @@ TEST_F(WindowControlTest, RightClicksSetTheFieldOfTheirModifiers)
     auto window = openWindow();
     drawEmptyWaterfall(*window);
     for (const auto& c : cases) {
-        window->demodRecordingSettings(5, 50, 7050, 7150);
+        window->demodRecordingSettings({5, 50, 7050, 7150});
         for (const char* field : {"startFreqField", "endFreqField"})
             setText(*window, field, text(*window, field).trimmed().section('.', 0, 0));
         QTest::mouseClick(window->waterfallView(), Qt::RightButton, c.keys, QPoint(515, 42));
@@ -294,7 +294,7 @@ TEST_F(WindowControlTest, PlainRightClickPlacesTheTypedSelectionAndOffersTheMenu
 {
     auto window = openWindow();
     drawEmptyWaterfall(*window);
-    window->demodRecordingSettings(10, 20, 7052, 7148);
+    window->demodRecordingSettings({10, 20, 7052, 7148});
     QTest::mouseClick(window->waterfallView(), Qt::RightButton, Qt::NoModifier, QPoint(515, 42));
     EXPECT_EQ(window->waterfallView()->selectionFrame(), QRectF(257, 11, 510, 8));
     QWidget* popup = QApplication::activePopupWidget();
@@ -345,7 +345,7 @@ TEST_F(WindowControlTest, BandOfNoWidthIsReportedAndLeavesNoScale)
     window->setWaterfallBand(0.0, 7100000.0);
     EXPECT_TRUE(window->frequencyScaleView()->labelTexts().isEmpty());
     EXPECT_FALSE(window->statusText().isEmpty());
-    window->demodRecordingSettings(10, 20, 7052, 7148);
+    window->demodRecordingSettings({10, 20, 7052, 7148});
     QTest::mouseClick(window->waterfallView(), Qt::RightButton, Qt::ShiftModifier, QPoint(515, 42));
     EXPECT_FALSE(window->waterfallView()->hasSelection());
 }
