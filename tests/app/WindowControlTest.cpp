@@ -290,6 +290,29 @@ TEST_F(WindowControlTest, RightClicksSetTheFieldOfTheirModifiers)
     }
 }
 
+TEST_F(WindowControlTest, EditedFieldsPlaceTheSelectionAndARightClickBeforeOneFillsItsField)
+{
+    auto window = openWindow();
+    drawEmptyWaterfall(*window);
+    QTest::mouseClick(window->waterfallView(), Qt::RightButton, Qt::ShiftModifier, QPoint(515, 42));
+    EXPECT_EQ(text(*window, "startTimeField"), "42");
+    EXPECT_EQ(text(*window, "endTimeField"), "");
+    EXPECT_FALSE(window->waterfallView()->hasSelection());
+
+    setText(*window, "endTimeField", "50");
+    setText(*window, "startFreqField", "7052");
+    setText(*window, "endFreqField", "7148");
+    emit window->findChild<QLineEdit*>("endFreqField")->editingFinished();
+    EXPECT_EQ(window->selectionStartSecond(), 42);
+    EXPECT_EQ(window->selectionEndSecond(), 50);
+    EXPECT_TRUE(window->waterfallView()->hasSelection());
+
+    // Text that is not a number places nothing; what was placed stays.
+    setText(*window, "startTimeField", "soon");
+    emit window->findChild<QLineEdit*>("startTimeField")->editingFinished();
+    EXPECT_EQ(window->selectionStartSecond(), 42);
+}
+
 TEST_F(WindowControlTest, PlainRightClickPlacesTheTypedSelectionAndOffersTheMenu)
 {
     auto window = openWindow();
