@@ -198,7 +198,7 @@ void FFTView::mouseReleaseEvent(QMouseEvent* event)
     showMarquee(pressPt, corner);
     const WaterfallSelection selection = SelectionFromDrag(pressPt.x(), pressPt.y(), corner.x(), corner.y(),
                                                            pixelsHigh, {bandwidth, centerFreq, kPixelsWide});
-    emit demodRecordingSettings(selection.startSecond, selection.endSecond, selection.lowKHz, selection.highKHz);
+    emit demodRecordingSettings({selection.startSecond, selection.endSecond, selection.lowKHz, selection.highKHz});
 }
 
 void FFTView::contextMenuEvent(QContextMenuEvent* event)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "demod/Selection.h"
 #include "waterfall/WaterfallColorTable.h"
 
 #include <QImage>
@@ -54,8 +55,9 @@ public:
     QSize sizeHint() const override;
 
 signals:
-    // End of a drag: whole seconds from the start, kHz; start <= end, low <= high.
-    void demodRecordingSettings(int startSecond, int endSecond, double lowKHz, double highKHz);
+    // End of a drag: whole seconds from the start, kHz; start <= end, low <=
+    // high. The view knows no pass-band shift: it is 0.
+    void demodRecordingSettings(const Selection& selection);
     // Right click: kHz and seconds at the mouse, SelectionModifier bits held.
     void rightMouseDownFreq(float kHz, float seconds, unsigned modifiers);
 

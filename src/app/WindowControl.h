@@ -1,5 +1,7 @@
 #pragma once
 
+#include "demod/Selection.h"
+
 #include <QMainWindow>
 #include <QString>
 #include <QStringList>
@@ -8,46 +10,47 @@
 #include <optional>
 
 class AudioSpectrumView;
-class DemodFileRun;
 class DemodSetup;
+class FFTView;
+class FileRunPanel;
+class FreqScaleView;
+class PlaybackControls;
 class PlaybackSession;
+class QAction;
+class QLabel;
+class QListWidget;
+class QMenu;
+class QProgressBar;
+class QSplitter;
+class QTimer;
+class RecordingObject;
+class RecordingsPanel;
+class SelectionPanel;
 class SoundDeviceMenu;
 class SoundOutputDevice;
 class SoundOutputObject;
-class QTimer;
-class FFTView;
-class FreqScaleView;
-class QAction;
-class QComboBox;
-class QLabel;
-class QLineEdit;
-class QListWidget;
-class QListWidgetItem;
-class QMenu;
-class QProgressBar;
-class QSlider;
-class QSplitter;
-class QToolButton;
-class RecordingObject;
 class SpectrumView;
 class WaterfallLoader;
 class WaterfallScrollArea;
+class WaterfallSettingsPanel;
 
-// The main window: recordings folder and file list, the recording's
-// information lines, the whole-recording waterfall with its frequency scale,
-// the selection fields and the playback controls. Owns the playback session
-// (with the recording model) and the main window's views.
+// The main window: recordings folder and file list (RecordingsPanel), the
+// recording's information lines, the waterfall settings
+// (WaterfallSettingsPanel), the whole-recording waterfall with its frequency
+// scale, the selection (SelectionPanel), the playback controls
+// (PlaybackControls) and the WAV buttons (FileRunPanel). Owns the playback
+// session and wires the parts together.
 //
-// Drawing a waterfall: loadRecording() opens the file in the window's recording
-// model; a WaterfallLoader computes the rows on a worker thread and they are
-// painted as they arrive, with the progress in the status bar.
+// Drawing a waterfall: loadRecording() opens the file in the session's
+// recording model; a WaterfallLoader computes the rows on a worker thread and
+// they are painted as they arrive, with the progress in the status bar.
 //
-// Playback lives in a PlaybackSession, which also holds the recording and the
-// selection: Play hands it the selection fields; a 0.2 s timer (FastTimer)
-// ticks it and shows what it reports, and a 1 s timer (OneSecTimer) keeps the
-// controls current and draws the multiplex spectrum. Writing a WAV file runs
-// on a worker thread with a pipeline of its own (DemodFileRun); playback and a
-// file run refuse each other.
+// The session holds the recording and the one selection: the waterfall's drag
+// and right clicks and an edited field place it, and the fields show it. Play
+// hands the session what the fields show; a 0.2 s timer (FastTimer) ticks it
+// and shows what it reports, and a 1 s timer (OneSecTimer) keeps the controls
+// current and draws the multiplex spectrum. Playback and a file run refuse
+// each other.
 class WindowControl : public QMainWindow {
     Q_OBJECT
 public:
@@ -59,18 +62,15 @@ public:
     // The folder whose files are listed: the session folder, else the chosen
     // one, else "sdr_recordings" in the home folder.
     QString recordingFolder() const;
-    const QStringList& recordingFiles() const { return filesArray; }
+    const QStringList& recordingFiles() const;
 
     FFTView* waterfallView() const { return fftView; }
     FreqScaleView* frequencyScaleView() const { return freqScaleView; }
     // Display FFT size for the next load: a power of two, 1024 to 65536.
-    int fftSize() const { return mFftSize; }
+    int fftSize() const;
     bool drawsInColor() const { return mDrawInColor; }
     bool writesCarrierTxt() const { return mWriteCarrierTxt; }
-    // The dB range typed in the window; returns why it cannot be used, or an
-    // empty string.
-    QString waterfallDbRange(double* minDb, double* maxDb) const;
-    // The selection in whole seconds, as last placed from the fields.
+    // The selection in whole seconds, as last placed.
     int selectionStartSecond() const;
     int selectionEndSecond() const;
 
@@ -103,11 +103,8 @@ public:
     const SoundOutputDevice& soundOutputDevice() const { return *soundDevice; }
 
 public slots:
-    // Asks for a recordings folder; confirming stores and lists it.
-    void setRecordingFolder();
     // Stores PATH (empty: the default folder) as the recordings folder and lists it.
     void chooseRecordingFolder(const QString& path);
-    void ReloadTheFilesList();
 
     // Loads a recording of the list into this window and draws its waterfall.
     void loadRecording(const QString& name);
@@ -115,16 +112,17 @@ public slots:
     void loadRecordingAsWaterfall(const QString& name);
 
     // From the waterfall: a right click at kHz and seconds with SelectionModifier
-    // bits sets one selection field, then places the selection from the fields.
+    // bits sets one field of the selection.
     void rightMouseDownFreq(float kHz, float seconds, unsigned modifiers);
-    // From the waterfall: the end of a drag fills the four selection fields.
-    void demodRecordingSettings(int start, int stop, double lowKHz, double highKHz);
+    // From the waterfall: the end of a drag places the selection's times and
+    // edges; the pass-band shift stays.
+    void demodRecordingSettings(const Selection& dragged);
 
     // Writes the preferences back (at quit and when the window closes).
     void savePreferences();
 
-    // Action of the Play toggle: on configures the demodulator and starts
-    // feeding it; off stops.
+    // Action of the Play toggle: on takes what the selection fields show,
+    // configures the demodulator and starts feeding it; off stops.
     void doPlay(bool on);
     // The skip buttons: moves the play position (or a file run's) by `seconds`.
     void doSkip(int seconds);
@@ -145,23 +143,17 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void readPreferences();
     void buildMenus();
     QWidget* buildSidePanel();
-    QWidget* buildControls();
-    void readFilesList();
-    void doClick(QListWidgetItem* item);
-    void applyFftLengthField();
-    void placeSelectionFromFields();
+    void placeEditedSelection(const Selection& edited);
     void drawWaterfallRows(int firstLine, int columns, const QVector<int>& rows);
     void endWaterfall(bool completed, int lines);
-    QToolButton* makeSkipButton(const QString& name, const QString& text, const QString& tip);
-    // Reads the selection fields into a set-up, shows the mended values, places
-    // the selection and rewinds the play position; nullopt (with a message) when
-    // a field cannot be used.
+    // Hands the session what the selection fields show, shows the mended
+    // values, places the selection and rewinds the play position; nullopt
+    // (with a message) when a field cannot be used.
     std::optional<DemodSetup> setupDemodStuff();
     // Places the session's selection on the waterfall.
     void showSessionSelection();
@@ -169,35 +161,22 @@ private:
     QString carrierLogFolder() const;
     void stopPlayback();
     void pauseToggled(bool paused);
-    // Blank without a measurement.
-    void showSignalLevel(std::optional<double> levelDbm);
     void startDemodToFile(bool timestamped);
-    void demodFileProgress(int nextSecond);
-    void demodFileEnded(bool ok, bool complete, const QString& message, const QString& path, qint64 audioSamples);
+    void demodFileEnded(bool ok);
     void updateControls();
-    bool hasValidRecording() const;
 
-    QStringList filesArray;
     QStringList infoArray;
-    QString selectedRecordingFolder;
-    QString sessionFolder;
-    QString folderProblem;
-    int mFftSize = 8192;
     bool mDrawInColor = false;
     bool mWriteCarrierTxt = false;
-    int fileRunStartSecond = 0;
-    Qt::KeyboardModifiers fileClickModifiers;
 
     // Declared in this order so that each goes before what it uses.
     SoundDeviceMenu* soundDeviceMenu;
     std::unique_ptr<SoundOutputObject> soundOutput;
     std::unique_ptr<PlaybackSession> session;
     std::unique_ptr<SoundOutputDevice> soundDevice;
-    std::unique_ptr<DemodFileRun> fileRun;
     QTimer* fastTimer = nullptr;
     QTimer* oneSecTimer = nullptr;
     QLabel* soundStatusLabel = nullptr;
-    QProgressBar* fileProgress = nullptr;
     QString drawingName;
     QProgressBar* drawingProgress = nullptr;
 
@@ -205,40 +184,17 @@ private:
     FreqScaleView* freqScaleView;
     WaterfallScrollArea* scrollingView;
     WaterfallLoader* waterfallLoader;
+    RecordingsPanel* recordingsPanel;
+    WaterfallSettingsPanel* waterfallSettings;
+    SelectionPanel* selectionPanel;
+    PlaybackControls* playbackControls;
+    FileRunPanel* fileRunPanel;
     QSplitter* mainSplitter = nullptr;
     QSplitter* sideSplitter = nullptr;
-    QLabel* folderLabel = nullptr;
-    QListWidget* fileBrowser = nullptr;
     QListWidget* infoBrowser = nullptr;
     AudioSpectrumView* theAudioSpectrumView = nullptr;
     SpectrumView* spectrumView = nullptr;
-
-    QLineEdit* startTimeField = nullptr;
-    QLineEdit* endTimeField = nullptr;
-    QLineEdit* startFreqField = nullptr;
-    QLineEdit* endFreqField = nullptr;
-    QLineEdit* pbtField = nullptr;
-    QComboBox* modePopup = nullptr;
     QLabel* statusField = nullptr;
-    QLineEdit* signalLevelField = nullptr;
-    QProgressBar* sMeterIndicator = nullptr;
-    QLineEdit* mindBField = nullptr;
-    QLineEdit* maxdBField = nullptr;
-    QLineEdit* fftLengthField = nullptr;
-    QToolButton* loopButton = nullptr;
-    QToolButton* p10SecButton = nullptr;
-    QToolButton* p30SecButton = nullptr;
-    QToolButton* p60SecButton = nullptr;
-    QToolButton* p5MinButton = nullptr;
-    QToolButton* m10SecButton = nullptr;
-    QToolButton* m30SecButton = nullptr;
-    QToolButton* m60SecButton = nullptr;
-    QToolButton* m5MinButton = nullptr;
-    QToolButton* playbutton = nullptr;
-    QToolButton* pausebutton = nullptr;
-    QToolButton* demodFileButton = nullptr;
-    QToolButton* timestampedDemodFileButton = nullptr;
-    QSlider* volumeSlider = nullptr;
 
     QAction* colorWaterFallMenuItem = nullptr;
     QAction* carrierTxtlMenuItem = nullptr;

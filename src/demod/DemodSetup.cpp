@@ -6,32 +6,12 @@
 #include "recording/SelectionRules.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <optional>
 
 namespace {
 
 constexpr double kPbtLimitHz = 5000.0;
-
-// A number in C notation, surrounded by optional blanks; nullopt for anything
-// else, including infinities and NaN.
-std::optional<double> parseNumber(const std::string& text)
-{
-    size_t first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos)
-        return std::nullopt;
-    size_t last = text.find_last_not_of(" \t\r\n");
-    if (text[first] == '+')
-        ++first;
-    const char* begin = text.data() + first;
-    const char* end = text.data() + last + 1;
-    double value = 0.0;
-    auto [stop, ec] = std::from_chars(begin, end, value);
-    if (ec != std::errc() || stop != end || !std::isfinite(value))
-        return std::nullopt;
-    return value;
-}
 
 std::string notANumber(const char* field, const std::string& text)
 {
@@ -58,12 +38,12 @@ DemodSetup DemodSetup::fromFields(const SelectionFields& fields, int mode, const
     if (!setup.checkModeAndRate())
         return setup;
 
-    const std::optional<double> start = parseNumber(fields.startTime);
-    const std::optional<double> end = parseNumber(fields.endTime);
-    const std::optional<double> lowField = parseNumber(fields.lowFreq);
-    const std::optional<double> highField = parseNumber(fields.highFreq);
+    const std::optional<double> start = parseSelectionNumber(fields.startTime);
+    const std::optional<double> end = parseSelectionNumber(fields.endTime);
+    const std::optional<double> lowField = parseSelectionNumber(fields.lowFreq);
+    const std::optional<double> highField = parseSelectionNumber(fields.highFreq);
     const bool pbtEmpty = fields.pbt.find_first_not_of(" \t\r\n") == std::string::npos;
-    const std::optional<double> pbt = pbtEmpty ? std::optional<double>(0.0) : parseNumber(fields.pbt);
+    const std::optional<double> pbt = pbtEmpty ? std::optional<double>(0.0) : parseSelectionNumber(fields.pbt);
     if (!start)
         setup.error_ = notANumber("Start time", fields.startTime);
     else if (!end)

@@ -7,16 +7,6 @@
 
 class DemodulatorObject;
 
-// The texts of the selection fields as the user typed them (or as a drag or a
-// right click filled them).
-struct SelectionFields {
-    std::string startTime; // whole seconds from the start of the recording
-    std::string endTime;   // whole seconds
-    std::string lowFreq;   // kHz
-    std::string highFreq;  // kHz
-    std::string pbt;       // pass-band shift, kHz; empty means 0
-};
-
 // The recording parameters a set-up needs.
 struct DemodRecordingParameters {
     double sampleRate = 0.0; // S/s

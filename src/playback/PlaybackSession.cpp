@@ -39,11 +39,19 @@ bool PlaybackSession::fitsBand(double lowKHz, double highKHz) const
     return SelectionFitsBand(lowKHz, highKHz, RecordingBandOf(recording.sampleRate, recording.centerFreq));
 }
 
+bool PlaybackSession::changeSelection(const SelectionFieldChange& change)
+{
+    if (!hasSelection_)
+        return false;
+    selection_ = withFieldChange(selection_, change);
+    return true;
+}
+
 DemodSetup PlaybackSession::setupDemodStuff(const SelectionFields& typed, int mode)
 {
     DemodSetup setup = pipeline_.setUp(typed, mode);
     if (setup.ok()) {
-        selection_ = setup.selection();
+        setSelection(setup.selection());
         mode_ = mode;
         playBackSec_ = selection_.startSecond;
     }

@@ -49,9 +49,23 @@ public:
     // Whether kHz edges lie inside the loaded recording's band.
     bool fitsBand(double lowKHz, double highKHz) const;
 
-    // The selection: placed by the window, mended by setupDemodStuff().
+    // The selection: placed by the window, mended by setupDemodStuff(). None
+    // is placed at first or after clearSelection(); selection() is then zero.
     const Selection& selection() const { return selection_; }
-    void setSelection(const Selection& selection) { selection_ = selection; }
+    bool hasSelection() const { return hasSelection_; }
+    void setSelection(const Selection& selection)
+    {
+        selection_ = selection;
+        hasSelection_ = true;
+    }
+    void clearSelection()
+    {
+        selection_ = {};
+        hasSelection_ = false;
+    }
+    // Sets the one field of the selection a right click sets; without a
+    // placed selection there is nothing to change and it returns false.
+    bool changeSelection(const SelectionFieldChange& change);
     int mode() const { return mode_; }
     // Takes effect when Loop starts the selection again.
     void setMode(int mode) { mode_ = mode; }
@@ -105,6 +119,7 @@ private:
     DemodPipeline pipeline_;
     std::unique_ptr<MultiplexSpectrum> multiplex_;
     Selection selection_;
+    bool hasSelection_ = false;
     int mode_ = 0;
     std::string carrierLogFolder_;
     int32_t playBackSec_ = 0;

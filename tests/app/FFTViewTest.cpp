@@ -75,11 +75,11 @@ TEST_F(FFTViewTest, DragReportsTheSameSelectionInEveryDirection)
         QTest::mouseEvent(QTest::MouseMove, &view, Qt::NoButton, Qt::NoModifier, drag.to);
         QTest::mouseRelease(&view, Qt::LeftButton, Qt::NoModifier, drag.to);
         ASSERT_EQ(spy.count(), 1);
-        const QList<QVariant> args = spy.takeFirst();
-        EXPECT_EQ(args[0].toInt(), 10);
-        EXPECT_EQ(args[1].toInt(), 20);
-        EXPECT_DOUBLE_EQ(args[2].toDouble(), 7052.0);
-        EXPECT_DOUBLE_EQ(args[3].toDouble(), 7148.0);
+        const Selection selection = spy.takeFirst().at(0).value<Selection>();
+        EXPECT_EQ(selection.startSecond, 10);
+        EXPECT_EQ(selection.endSecond, 20);
+        EXPECT_DOUBLE_EQ(selection.lowKHz, 7052.0);
+        EXPECT_DOUBLE_EQ(selection.highKHz, 7148.0);
         EXPECT_EQ(view.selectionFrame(), QRectF(257, 11, 510, 8));
     }
 }

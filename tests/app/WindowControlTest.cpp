@@ -276,7 +276,7 @@ TEST_F(WindowControlTest, RightClicksSetTheFieldOfTheirModifiers)
     auto window = openWindow();
     drawEmptyWaterfall(*window);
     for (const auto& c : cases) {
-        window->demodRecordingSettings(5, 50, 7050, 7150);
+        window->demodRecordingSettings({5, 50, 7050, 7150});
         for (const char* field : {"startFreqField", "endFreqField"})
             setText(*window, field, text(*window, field).trimmed().section('.', 0, 0));
         QTest::mouseClick(window->waterfallView(), Qt::RightButton, c.keys, QPoint(515, 42));
@@ -290,11 +290,34 @@ TEST_F(WindowControlTest, RightClicksSetTheFieldOfTheirModifiers)
     }
 }
 
+TEST_F(WindowControlTest, EditedFieldsPlaceTheSelectionAndARightClickBeforeOneFillsItsField)
+{
+    auto window = openWindow();
+    drawEmptyWaterfall(*window);
+    QTest::mouseClick(window->waterfallView(), Qt::RightButton, Qt::ShiftModifier, QPoint(515, 42));
+    EXPECT_EQ(text(*window, "startTimeField"), "42");
+    EXPECT_EQ(text(*window, "endTimeField"), "");
+    EXPECT_FALSE(window->waterfallView()->hasSelection());
+
+    setText(*window, "endTimeField", "50");
+    setText(*window, "startFreqField", "7052");
+    setText(*window, "endFreqField", "7148");
+    emit window->findChild<QLineEdit*>("endFreqField")->editingFinished();
+    EXPECT_EQ(window->selectionStartSecond(), 42);
+    EXPECT_EQ(window->selectionEndSecond(), 50);
+    EXPECT_TRUE(window->waterfallView()->hasSelection());
+
+    // Text that is not a number places nothing; what was placed stays.
+    setText(*window, "startTimeField", "soon");
+    emit window->findChild<QLineEdit*>("startTimeField")->editingFinished();
+    EXPECT_EQ(window->selectionStartSecond(), 42);
+}
+
 TEST_F(WindowControlTest, PlainRightClickPlacesTheTypedSelectionAndOffersTheMenu)
 {
     auto window = openWindow();
     drawEmptyWaterfall(*window);
-    window->demodRecordingSettings(10, 20, 7052, 7148);
+    window->demodRecordingSettings({10, 20, 7052, 7148});
     QTest::mouseClick(window->waterfallView(), Qt::RightButton, Qt::NoModifier, QPoint(515, 42));
     EXPECT_EQ(window->waterfallView()->selectionFrame(), QRectF(257, 11, 510, 8));
     QWidget* popup = QApplication::activePopupWidget();
@@ -345,7 +368,7 @@ TEST_F(WindowControlTest, BandOfNoWidthIsReportedAndLeavesNoScale)
     window->setWaterfallBand(0.0, 7100000.0);
     EXPECT_TRUE(window->frequencyScaleView()->labelTexts().isEmpty());
     EXPECT_FALSE(window->statusText().isEmpty());
-    window->demodRecordingSettings(10, 20, 7052, 7148);
+    window->demodRecordingSettings({10, 20, 7052, 7148});
     QTest::mouseClick(window->waterfallView(), Qt::RightButton, Qt::ShiftModifier, QPoint(515, 42));
     EXPECT_FALSE(window->waterfallView()->hasSelection());
 }

@@ -245,6 +245,24 @@ TEST_F(PlaybackSessionTest, UnusableSelectionsAreRefusedAndChangeNothing)
     EXPECT_EQ(session.selection().startSecond, 1) << "the band check comes after the fields are read";
 }
 
+TEST_F(PlaybackSessionTest, RightClicksChangeOnlyAPlacedSelection)
+{
+    EXPECT_FALSE(session.hasSelection());
+    EXPECT_FALSE(session.changeSelection({SelectionField::StartTime, 42}));
+    EXPECT_FALSE(session.hasSelection());
+
+    ASSERT_TRUE(play({"2", "6", "7115", "7105", ""}));
+    EXPECT_TRUE(session.hasSelection()) << "a set-up places the mended selection";
+    EXPECT_EQ(session.selection().lowKHz, 7105.0);
+    EXPECT_TRUE(session.changeSelection({SelectionField::EndTime, 4}));
+    EXPECT_EQ(session.selection().startSecond, 2);
+    EXPECT_EQ(session.selection().endSecond, 4);
+
+    session.clearSelection();
+    EXPECT_FALSE(session.hasSelection());
+    EXPECT_EQ(session.selection().endSecond, 0);
+}
+
 TEST_F(PlaybackSessionTest, LoadingStopsPlaybackAndARefusedFileKeepsTheRecording)
 {
     ASSERT_TRUE(play({"2", "25", "7105", "7115", ""}));

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+
+class QGroupBox;
+class QHBoxLayout;
+class QLineEdit;
+class QWidget;
+
+// The main window's groups: a titled box with one row of captioned fields.
+namespace FormRows {
+
+// A right-aligned field of a fixed width.
+QLineEdit* makeField(QWidget* parent, const char* name, int width, const QString& tip);
+// A caption, the field and its unit (none when empty) in the row.
+void addLabelledField(QHBoxLayout* row, const QString& caption, QLineEdit* field, const QString& unit);
+// Makes `group` a titled box whose one row is returned.
+QHBoxLayout* makeRow(QGroupBox* group);
+
+} // namespace FormRows

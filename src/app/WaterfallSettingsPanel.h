@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QGroupBox>
+
+class QLineEdit;
+class QSettings;
+
+// The "Waterfall" group: the dB range and FFT length the next load draws
+// with, kept in the preferences "minDB", "maxDB" and "fftsize".
+class WaterfallSettingsPanel : public QGroupBox {
+    Q_OBJECT
+public:
+    explicit WaterfallSettingsPanel(QWidget* parent = nullptr);
+
+    void readPreferences(const QSettings& settings);
+    // Takes the typed FFT length first.
+    void savePreferences(QSettings& settings);
+
+    // Display FFT size for the next load: a power of two, 1024 to 65536.
+    int fftSize() const { return mFftSize; }
+    // Takes a typed FFT length that is a number, without showing it mended.
+    void takeTypedFftLength();
+    // The dB range typed; returns why it cannot be used, or an empty string.
+    QString waterfallDbRange(double* minDb, double* maxDb) const;
+
+private:
+    // Takes a typed FFT length and shows the one used.
+    void applyFftLengthField();
+
+    int mFftSize = 8192;
+    QLineEdit* mindBField;
+    QLineEdit* maxdBField;
+    QLineEdit* fftLengthField;
+};
