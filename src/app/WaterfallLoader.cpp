@@ -81,6 +81,12 @@ void WaterfallLoader::start(const QString& path, int fftSize, double maxdB, doub
         sinceDelivery.start();
         for (int s = 0; s < total && !run->cancelled; ++s) {
             generator.computeLine(s, row.data());
+            if (!recording.readError().empty()) {
+                // Rows drawn from a failed read would only repeat the last one.
+                run->post([id = run->id, s, why = QString::fromStdString(recording.readError())](
+                              WaterfallLoader* loader) { loader->end(id, false, s, why); });
+                return;
+            }
             batch.append(QVector<int>(row.begin(), row.begin() + columns));
             const bool last = s + 1 == total;
             if (last || sinceDelivery.elapsed() >= 50) {
@@ -102,11 +108,11 @@ void WaterfallLoader::deliver(quint64 id, int firstLine, int columns, const QVec
         emit rowsReady(firstLine, columns, rows);
 }
 
-void WaterfallLoader::end(quint64 id, bool completed, int lines)
+void WaterfallLoader::end(quint64 id, bool completed, int lines, const QString& problem)
 {
     if (!current || current->id != id)
         return;
     current.reset();
     running = false;
-    emit finished(completed, lines);
+    emit finished(completed, lines, problem);
 }

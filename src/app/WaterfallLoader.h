@@ -28,12 +28,13 @@ signals:
     // firstLine, firstLine + 1, ...
     void rowsReady(int firstLine, int columns, const QVector<int>& rows);
     // The run ended: completed is false when the recording could not be read.
-    void finished(bool completed, int lines);
+    // completed: every line was drawn; otherwise `problem` may say why.
+    void finished(bool completed, int lines, const QString& problem);
 
 private:
     struct Run;
     void deliver(quint64 id, int firstLine, int columns, const QVector<int>& rows);
-    void end(quint64 id, bool completed, int lines);
+    void end(quint64 id, bool completed, int lines, const QString& problem = {});
 
     std::shared_ptr<Run> current;
     quint64 nextId = 1;

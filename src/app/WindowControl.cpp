@@ -391,7 +391,7 @@ void WindowControl::drawWaterfallRows(int firstLine, int columns, const QVector<
     drawingProgress->setValue(firstLine + count);
 }
 
-void WindowControl::endWaterfall(bool completed, int lines)
+void WindowControl::endWaterfall(bool completed, int lines, const QString& problem)
 {
     drawingProgress->hide();
     const RecordingObject* recording = session->recording();
@@ -403,6 +403,8 @@ void WindowControl::endWaterfall(bool completed, int lines)
                        .arg(lines)
                        .arg(recording->mBandwidth * 0.001, 0, 'f', 1)
                        .arg(recording->mCenterFreq * 0.001, 0, 'f', 3));
+    else if (!problem.isEmpty())
+        showStatus(QString("%1 could not be read to the end: %2").arg(drawingName, problem));
     else
         showStatus(QString("%1 could not be read to the end").arg(drawingName));
     emit waterfallFinished(completed);

@@ -150,7 +150,7 @@ private:
     QWidget* buildSidePanel();
     void placeEditedSelection(const Selection& edited);
     void drawWaterfallRows(int firstLine, int columns, const QVector<int>& rows);
-    void endWaterfall(bool completed, int lines);
+    void endWaterfall(bool completed, int lines, const QString& problem);
     // Hands the session what the selection fields show, shows the mended
     // values, places the selection and rewinds the play position; nullopt
     // (with a message) when a field cannot be used.

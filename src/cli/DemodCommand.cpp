@@ -112,6 +112,8 @@ int runDemodCommand(int argc, char* argv[])
         std::fputc('\n', stderr);
     if (result.ok)
         std::printf("%s\n", result.path.c_str());
+    if (!pipeline.recording()->readError().empty())
+        return cliFail(path + ": " + pipeline.recording()->readError());
     if (!result.ok || !result.complete)
         return cliFail(result.message);
     return 0;

@@ -12,6 +12,7 @@
 #include "dgps/DgpsTableModel.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -240,17 +241,24 @@ int runDgpsCommand(const std::vector<std::string>& args)
         return cliFail(error);
     if (scan.numDemodObj() == 0)
         return cliFail(files[0] + ": no DGPS beacon channel (285 to 325 kHz) lies inside the recording's band");
+    std::string readError;
     if (isatty(STDERR_FILENO)) {
-        std::thread worker([&scan] { scan.run(); });
-        while (scan.playBackSec() < scan.endSecond()) {
+        std::atomic<bool> done{false};
+        std::thread worker([&] {
+            readError = scan.run();
+            done = true;
+        });
+        while (!done) {
             std::fprintf(stderr, "\r%d of %d seconds", scan.playBackSec(), scan.endSecond());
             std::this_thread::sleep_for(std::chrono::milliseconds(200));
         }
         worker.join();
         std::fprintf(stderr, "\r%d of %d seconds\n", scan.playBackSec(), scan.endSecond());
     } else {
-        scan.run();
+        readError = scan.run();
     }
+    if (!readError.empty())
+        return cliFail(files[0] + ": " + readError);
     if (json) {
         printJson(scan, table, static_cast<float>(lat), static_cast<float>(lon));
     } else {

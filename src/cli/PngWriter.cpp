@@ -38,8 +38,12 @@ bool encode(FILE* file, int width, int height, const PngRowSource& rowAt, std::s
     png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
                  PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
-    for (int y = 0; y < height; ++y)
-        png_write_row(png, rowAt(y));
+    for (int y = 0; y < height; ++y) {
+        const uint8_t* row = rowAt(y);
+        if (!row)
+            png_error(png, "the picture was abandoned");
+        png_write_row(png, row);
+    }
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
     return true;

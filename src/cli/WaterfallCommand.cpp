@@ -81,6 +81,8 @@ int runWaterfallCommand(const std::vector<std::string>& args)
     std::string error;
     const bool written = writeRgbaPng(output, width, height, [&](int y) {
         generator.computeLine(y, row.data());
+        if (!recording.readError().empty())
+            return static_cast<uint8_t*>(nullptr);
         colors.PaintRow(width, row.data(), !grey, pixels.data());
         if (showProgress && (y % 16 == 0 || y + 1 == height))
             std::fprintf(stderr, "\rwaterfall: %d of %d s", y + 1, height);
@@ -88,6 +90,8 @@ int runWaterfallCommand(const std::vector<std::string>& args)
     }, error);
     if (showProgress)
         std::fputs("\n", stderr);
+    if (!recording.readError().empty())
+        return cliFail(recording.path() + ": " + recording.readError());
     if (!written)
         return cliFail("waterfall: " + error);
     return 0;

@@ -89,6 +89,11 @@ DemodFileJob::Result DemodFileJob::run()
         }
         const int32_t second = position_.fetch_add(1);
         const int n = feeder_.feedSecond(demod_, second, audio.data());
+        if (!feeder_.readError().empty()) {
+            // Silence in place of what could not be read would pass for the recording.
+            result.message = feeder_.readError();
+            return result;
+        }
         if (dataBytes + 2ull * n > maxDataBytes_) {
             result.complete = false;
             result.message = "The WAV file reached its 4 GiB limit at second " + std::to_string(second) +

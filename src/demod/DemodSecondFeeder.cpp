@@ -19,6 +19,13 @@ DemodSecondFeeder::DemodSecondFeeder(RecordingObject& recording, int32_t sampleR
           },
           sampleRate)
 {
+    recording_ = &recording;
+}
+
+const std::string& DemodSecondFeeder::readError() const
+{
+    static const std::string none;
+    return recording_ ? recording_->readError() : none;
 }
 
 int DemodSecondFeeder::feedSecond(DemodulatorObject& demod, int32_t second, int16_t* output)

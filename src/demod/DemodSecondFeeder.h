@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 class DemodulatorObject;
@@ -29,12 +30,15 @@ public:
     // (the audio goes to the sound output), or room for
     // demod.maxOutputSamples(sampleRate()) samples. Returns ProcessData's count.
     int feedSecond(DemodulatorObject& demod, int32_t second, int16_t* output);
-
+    // The recording's read error (RecordingObject::readError); empty for a
+    // plain sample source or while every read succeeded.
+    const std::string& readError() const;
 
     int32_t sampleRate() const { return sampleRate_; }
 
 private:
     SampleSource source_;
+    const RecordingObject* recording_ = nullptr;
     int32_t sampleRate_;
     std::vector<ComplexSample> block_;
 };

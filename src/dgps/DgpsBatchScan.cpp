@@ -36,13 +36,13 @@ void DgpsBatchScan::rewind()
     m_Stop = false;
 }
 
-void DgpsBatchScan::run()
+std::string DgpsBatchScan::run()
 {
     RecordingObject recording;
     std::vector<std::string> lines;
     recording.setRecordingFile(m_Path, lines);
     if (!recording.isValidRecordingFile())
-        return;
+        return lines.empty() ? std::string("the recording cannot be opened any more") : lines.back();
     const int64_t blockLength = m_SampleRate * kBlockSeconds;
     const int64_t piece = static_cast<int64_t>(dgpsSampleBuf.size());
     while (!m_Stop && m_PlayBackSec < m_EndSecond) {
@@ -52,6 +52,9 @@ void DgpsBatchScan::run()
         for (int64_t at = 0; at < blockLength; at += piece) {
             const int64_t n = std::min(piece, blockLength - at);
             const int64_t got = recording.getData(dgpsSampleBuf.data(), (static_cast<double>(first + at) + 0.5) / m_SampleRate, n);
+            // Decoding zeros in place of what could not be read would pass for silence.
+            if (!recording.readError().empty())
+                return recording.readError();
             std::fill(dgpsSampleBuf.begin() + std::max<int64_t>(got, 0), dgpsSampleBuf.begin() + n, ComplexSample{});
             m_Bank.ProcessData(dgpsSampleBuf.data(), static_cast<int>(n));
         }
@@ -59,4 +62,5 @@ void DgpsBatchScan::run()
     }
     if (m_PlayBackSec >= m_EndSecond)
         SystemLog("All done playing back");
+    return {};
 }

@@ -28,9 +28,11 @@ public:
     bool setRecordingFile(const std::string& path, DgpsStationTable* table, bool wholeKhzOnly,
                           DgpsDecodeObserver* observer, std::string& error);
 
-    // Scans from `playBackSec` (0 at first) to the end or until stopped. The
-    // part of the last block beyond the end of the recording is zeros.
-    void run();
+    // Scans from `playBackSec` (0 at first) to the end, until stopped, or
+    // until a read fails. The part of the last block beyond the end of the
+    // recording is zeros. Returns the read error ("read error at byte N: ..."),
+    // or an empty string.
+    std::string run();
     void stop() { m_Stop = true; }
     // Starts the next run() from second 0 again; decoders and logs remain.
     void rewind();

@@ -149,6 +149,14 @@ PlaybackStatus PlaybackSession::tick()
         if (playBackSec_ >= selection_.endSecond && secondsFedSincePlay_ > 0)
             break;
         pipeline_.feedSecond(playBackSec_, nullptr);
+        if (const std::string& error = pipeline_.recording()->readError(); !error.empty()) {
+            // What was read of the failed second is not played either.
+            stop();
+            status.playing = false;
+            status.ended = PlaybackEnd::Stopped;
+            status.message = "Playback stopped: " + error;
+            return status;
+        }
         status.carrierKHz = demod.carrierFreqKHz;
         status.timeAndCarrier = pipeline_.recording()->TimestampFromOffset(playBackSec_) + " " +
                                 formatFixed(demod.carrierFreqKHz, 3, 6) + " kHz";

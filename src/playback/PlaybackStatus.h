@@ -24,6 +24,7 @@ struct PlaybackStatus {
     double carrierKHz = 0.0;
     std::optional<double> levelDbm;
     PlaybackEnd ended = PlaybackEnd::None;
-    // Why Loop could not start again; empty otherwise.
+    // Why playback stopped early (a read error) or Loop could not start
+    // again; empty otherwise.
     std::string message;
 };

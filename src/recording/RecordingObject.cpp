@@ -216,6 +216,10 @@ bool RecordingObject::openAndRecognise(const std::string& path, OpenFile& file, 
     file.fileName = slash == std::string::npos ? path : path.substr(slash + 1);
 
     chunks = findSampleChunks(file.size);
+    if (!readError_.empty()) {
+        lines.push_back("Can't read file: " + readError_);
+        return false;
+    }
     if (file.size < kShortestHeader) {
         d.refusal = file.size == 0 ? std::string("the file is empty")
                                    : "the file is too short to be a recording (" + std::to_string(file.size) +
@@ -224,7 +228,7 @@ bool RecordingObject::openAndRecognise(const std::string& path, OpenFile& file, 
         // Mono audio and the like, whatever layout the header resembles.
         d.refusal = "not an I/Q recording (" + std::to_string(chunks.declaredChannels) +
                     (chunks.declaredChannels == 1 ? " channel)" : " channels)");
-    } else if (recognise(file, d, lines) == Recognition::Accepted) {
+    } else if (recognise(file, d, lines) == Recognition::Accepted && readError_.empty()) {
         // A layout that fits may still hold samples in a form that cannot be
         // read as numbers (MP3 and other codecs, odd widths).
         if (chunks.formatFound && !chunks.declared)
@@ -232,7 +236,11 @@ bool RecordingObject::openAndRecognise(const std::string& path, OpenFile& file, 
         if (d.refusal.empty())
             return true;
     }
-    lines.push_back("Unsupported recording: " + d.refusal);
+    // A header that could not be read would be taken for another layout.
+    if (!readError_.empty())
+        lines.push_back("Can't read file: " + readError_);
+    else
+        lines.push_back("Unsupported recording: " + d.refusal);
     return false;
 }
 
@@ -263,6 +271,7 @@ void RecordingObject::closeRecording()
     openedFile = -1;
     theHeader.reset();
     m_LayoutName.clear();
+    readError_.clear();
 }
 
 size_t RecordingObject::readAt(uint64_t position, uint8_t* into, size_t bytes) const
@@ -273,6 +282,8 @@ size_t RecordingObject::readAt(uint64_t position, uint8_t* into, size_t bytes) c
                                     static_cast<off_t>(position + done));
         if (got < 0 && errno == EINTR)
             continue;
+        if (got < 0 && readError_.empty())
+            readError_ = "read error at byte " + std::to_string(position + done) + ": " + std::strerror(errno);
         if (got <= 0)
             break;
         done += static_cast<size_t>(got);
@@ -693,8 +704,13 @@ int64_t RecordingObject::getData(ComplexSample* block, double atSecond, int64_t 
         const int64_t complete = static_cast<int64_t>(got / stride);
         m_SampleFormat.convert(m_ReadBuffer.data(), complete, block + filled);
         filled += complete;
-        if (got < bytes)
+        if (got < bytes) {
+            // The data was there when the file was opened.
+            if (readError_.empty())
+                readError_ = "read error at byte " + std::to_string(position + got) +
+                             ": the file has become shorter than when it was opened";
             break;
+        }
         position += bytes;
     }
     return filled;

@@ -61,6 +61,12 @@ public:
     // recording. Entries beyond those keep what they held. Safe to call from
     // several threads on different objects; allocates nothing.
     int64_t getData(ComplexSample* block, double atSecond, int64_t samples);
+    // Why a read of this file failed, "read error at byte N: <reason>" (an
+    // I/O error, or a file that has become shorter than when it was opened);
+    // empty while every read succeeded. Kept until the next open: after a
+    // failure getData's counts are short, and a run must stop, not go on with
+    // silence or stale samples.
+    const std::string& readError() const { return readError_; }
 
     // UTC time of the first sample plus `seconds`: "%d-%b-%Y %H:%M:%S" with
     // English month names ("05-Dec-2026 16:39:35"); "" with no valid recording.
@@ -141,4 +147,5 @@ private:
     uint64_t m_DataEnd = 0;
     std::vector<uint8_t> m_ReadBuffer; // sized once; getData converts through it
     bool m_Quiet = false;
+    mutable std::string readError_;
 };

@@ -3,6 +3,7 @@
 #include "recording/RecordingObject.h"
 
 #include "IqRecordingWriter.h"
+#include "support/ReadFault.h"
 
 #include <QDir>
 #include <QFile>
@@ -124,6 +125,19 @@ TEST_F(WaterfallLoadTest, RefusedFileKeepsTheWaterfallAndSaysWhy)
     window.loadRecording("missing.wav");
     EXPECT_TRUE(window.statusText().contains("missing.wav was not loaded")) << window.statusText().toStdString();
     EXPECT_EQ(window.waterfallView()->offscreen(), before);
+}
+
+// Rows drawn from a failed read would repeat the last one: the drawing stops
+// there and says why.
+TEST_F(WaterfallLoadTest, AReadErrorStopsTheDrawingAndSaysWhy)
+{
+    writeToneRecording(pathOf(kToneName), 5, 3000.0);
+    const uint64_t secondThree = 44 + 3ull * 48000 * 4;
+    const ReadFault fault(kToneName, secondThree);
+    EXPECT_FALSE(loadAndWait(kToneName));
+    EXPECT_EQ(window.statusText(), QString("%1 could not be read to the end: read error at byte %2: Input/output error")
+                                       .arg(kToneName)
+                                       .arg(secondThree));
 }
 
 TEST_F(WaterfallLoadTest, AnotherClickAbandonsTheRunningDrawing)

@@ -5,6 +5,7 @@
 #include "recording/RecordingObject.h"
 
 #include "support/QuietLog.h"
+#include "support/ReadFault.h"
 #include "support/RecordingFixtures.h"
 
 #include <gtest/gtest.h>
@@ -282,3 +283,23 @@ TEST_F(PlaybackSessionTest, LoadingStopsPlaybackAndARefusedFileKeepsTheRecording
 }
 
 } // namespace
+
+// A second that cannot be read ends playback with the reason; nothing of it
+// is played as if it were the recording.
+TEST_F(PlaybackSessionTest, AReadErrorStopsPlaybackWithTheReason)
+{
+    ASSERT_TRUE(play({"0", "25", "7105", "7115", ""}));
+    const uint64_t secondFour = 44 + 4ull * kRate * 4;
+    const ReadFault fault(kAmName, secondFour);
+    PlaybackStatus status;
+    for (int ticks = 0; ticks < 10 && status.ended == PlaybackEnd::None; ++ticks)
+        status = tick();
+    EXPECT_EQ(status.ended, PlaybackEnd::Stopped);
+    EXPECT_FALSE(status.playing);
+    EXPECT_FALSE(session.isPlaying());
+    EXPECT_EQ(status.message,
+              "Playback stopped: read error at byte " + std::to_string(secondFour) + ": Input/output error");
+    std::vector<int16_t> heard(4096, 1);
+    sound.readSound(heard.data(), static_cast<int>(heard.size()));
+    EXPECT_EQ(heard, std::vector<int16_t>(4096, 0));
+}
