@@ -224,8 +224,9 @@ TEST_F(DgpsBand, FindsEveryWordTheReferenceDetectorFinds)
             }
         }
         std::printf("Eb/N0 %4.1f dB: reference %zu, product %zu first words\n", ebN0, referenceFound, productFound);
-        if (ebN0 >= 12.0)
+        if (ebN0 >= 12.0) {
             EXPECT_GT(referenceFound, 60u);
+        }
     }
 }
 
