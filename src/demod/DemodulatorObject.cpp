@@ -356,20 +356,25 @@ void DemodulatorObject::findCarrierFreq(const ComplexSample* samples, int count,
         // storage order will do.
         std::copy(carrierRing.begin(), carrierRing.end(), carrierFftBuf.begin());
         carrierFftObject->FwdFFT(carrierFftBuf.data());
+        // A silent second has no peak: it reads the tuned frequency (bin 0) and
+        // leaves the stored peak of the last second that had one.
         double maximum = 0.0;
+        int b = 0;
         for (int k = 0; k < kCarrierFftSize; ++k) {
             const ComplexSample& bin = carrierFftBuf[k];
             const double p = bin.im * bin.im + bin.re * bin.re;
             carrierPower[k] = p;
             if (p > maximum) {
                 maximum = p;
-                carrierPeakPower = p;
-                carrierPeakBin = k;
+                b = k;
             }
+        }
+        if (maximum > 0.0) {
+            carrierPeakPower = maximum;
+            carrierPeakBin = b;
         }
         const double f0 = theNCOFreq + mCenterFreq;
         const double resolution = rate * 3.0517578125e-05;
-        const int b = carrierPeakBin;
         const double f = b > kCarrierFftSize / 2 ? f0 + (kCarrierFftSize - b) * resolution : f0 - b * resolution;
         carrierFreqKHz = f * 0.001;
         if (mWriteCarrierTxt)

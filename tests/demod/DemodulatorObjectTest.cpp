@@ -150,6 +150,21 @@ TEST(DemodulatorObject, CarrierMeasurementFindsTheCarrierWithinOneBin)
     }
 }
 
+// A second without signal has no strongest bin: it reads the tuned frequency,
+// not the carrier of the seconds before, and keeps the last peak for the view.
+TEST(DemodulatorObject, SilentSecondReadsTheTunedFrequency)
+{
+    const Signal carrierThenSilence = [c = carrier(10300, 3000)](int64_t k, double rate) {
+        return k < 2 * static_cast<int64_t>(rate) ? c(k, rate) : ComplexSample{};
+    };
+    DemodulatorObject demod;
+    demodulateToAudio(carrierThenSilence, 96000, 5, kDemodAM, 7105, 7115, &demod);
+    EXPECT_EQ(demod.carrierFreqKHz, (kCenterHz + 10000) * 0.001);
+    EXPECT_NE(demod.carrierPeakBin, 0);
+    EXPECT_GT(demod.carrierPeakPower, 0.0);
+    EXPECT_TRUE(std::all_of(demod.carrierPower.begin(), demod.carrierPower.end(), [](double p) { return p == 0.0; }));
+}
+
 TEST(DemodulatorObject, PlaybackSendsPipelineRateAudioToTheSoundOutput)
 {
     RecordingAudioOutput sound;
