@@ -1,5 +1,6 @@
 #include "app/DemodFileRun.h"
 
+#include "demod/CarrierTextFile.h"
 #include "demod/DemodFileJob.h"
 #include "demod/DemodSecondFeeder.h"
 #include "demod/DemodulatorObject.h"
@@ -14,6 +15,7 @@
 
 struct DemodFileRun::Job {
     RecordingObject recording;
+    std::unique_ptr<CarrierTextFile> carrierLog;
     DemodulatorObject demod;
     std::unique_ptr<DemodSecondFeeder> feeder;
     std::unique_ptr<DemodFileJob> fileJob;
@@ -47,7 +49,9 @@ bool DemodFileRun::start(const QString& recordingPath, DemodSetup setup, const Q
                      .arg(recordingPath, lines.empty() ? tr("not a recording") : QString::fromStdString(lines.back()));
         return false;
     }
-    next->demod.setCarrierLog(!carrierLogFolder.isEmpty(), QFile::encodeName(carrierLogFolder).toStdString());
+    if (!carrierLogFolder.isEmpty())
+        next->carrierLog = std::make_unique<CarrierTextFile>(QFile::encodeName(carrierLogFolder).toStdString());
+    next->demod.setCarrierLog(next->carrierLog.get());
     if (!setup.configure(next->demod)) {
         *error = QString::fromStdString(setup.bandMessage());
         return false;

@@ -12,6 +12,7 @@
 #include "audio/SoundOutputObject.h"
 #include "common/CNumberFormat.h"
 #include "common/SystemLog.h"
+#include "demod/CarrierTextFile.h"
 #include "demod/DemodFileJob.h"
 #include "demod/DemodSecondFeeder.h"
 #include "demod/DemodSetup.h"
@@ -55,7 +56,6 @@
 
 namespace {
 
-const char* const kModeNames[] = {"AM", "SAM", "FM", "WFM", "USB", "LSB", "CWU", "CWL", "None"};
 const char* const kFrameKey = "WindowControlAutoSaveName";
 const char* const kSplitterKey = "WindowControlSplitters";
 
@@ -171,7 +171,6 @@ WindowControl::WindowControl(QWidget* parent)
     // the sound output opens the chosen device.
     soundDeviceMenu->followSystemDevices();
     soundDeviceMenu->setBusyCheck([this] { return fileRun->isRunning(); });
-    theAudioSpectrumView->setSource(demodulator.get());
 
     buildMenus();
     readPreferences();
@@ -319,8 +318,8 @@ QWidget* WindowControl::buildControls()
     modePopup = new QComboBox;
     modePopup->setObjectName("modePopup");
     modePopup->setToolTip("Demodulation mode");
-    for (const char* mode : kModeNames)
-        modePopup->addItem(mode);
+    for (int mode = 0; mode <= kDemodNone; ++mode)
+        modePopup->addItem(demodModeName(mode));
     auto* modeLabel = new QLabel("&Mode");
     modeLabel->setBuddy(modePopup);
     row->addWidget(modeLabel);
@@ -655,7 +654,6 @@ WindowControl::~WindowControl()
                                                           waterfallLoader, fftView, qApp})
         sender->disconnect(this);
     soundDevice->disconnect();
-    theAudioSpectrumView->setSource(nullptr);
 
     // A file run still going is cancelled (its unfinished file removed) and
     // its thread joined.
@@ -929,7 +927,10 @@ bool WindowControl::startPlaybackPipeline(bool keepStream)
         secondsFedSincePlay = 0;
         return true;
     }
-    demodulator->setCarrierLog(mWriteCarrierTxt, QFile::encodeName(documentsFolder()).toStdString());
+    carrierTextFile = mWriteCarrierTxt
+                          ? std::make_unique<CarrierTextFile>(QFile::encodeName(documentsFolder()).toStdString())
+                          : nullptr;
+    demodulator->setCarrierLog(carrierTextFile.get());
     if (!setup->configure(*demodulator)) {
         showStatus(QString::fromStdString(setup->bandMessage()));
         return false;
@@ -937,7 +938,7 @@ bool WindowControl::startPlaybackPipeline(bool keepStream)
     if (setup->mode() == kDemodWFM) {
         if (!multiplexSpectrum)
             multiplexSpectrum = std::make_unique<MultiplexSpectrum>();
-        multiplexSpectrum->skipTo(demodulator->mpxRingPos);
+        multiplexSpectrum->skipTo(demodulator->status().mpxRingPos);
     }
     secondsFedSincePlay = 0;
     return true;
@@ -995,7 +996,7 @@ void WindowControl::showSignalLevel(bool measured)
 {
     // A silent input (a gap beyond the recording, digital zeros) reads far
     // below anything a recording holds: no measurement either.
-    const double level = demodulator->sMeterAve;
+    const double level = demodulator->status().sMeterAve;
     if (!measured || !(level > -200.0)) {
         signalLevelField->clear();
         sMeterIndicator->setValue(sMeterIndicator->minimum());
@@ -1040,7 +1041,8 @@ void WindowControl::feedPlayback()
             break;
         playFeeder->feedSecond(*demodulator, playBackSec, nullptr);
         showStatus(QString::fromStdString(recordingObject->TimestampFromOffset(playBackSec) + " " +
-                                          formatFixed(demodulator->carrierFreqKHz, 3, 6) + " kHz"));
+                                          formatFixed(demodulator->status().carrierFreqKHz, 3, 6) + " kHz"));
+        theAudioSpectrumView->setSpectrum(CarrierSpectrum::of(demodulator->status()));
         theAudioSpectrumView->update();
         ++playBackSec;
         ++secondsFedSincePlay;
@@ -1072,11 +1074,13 @@ void WindowControl::OneSecTimer()
     if (ok)
         mFftSize = NormalizeFftSize(typed);
 
-    if (multiplexSpectrum && playingRecording &&
-        multiplexSpectrum->update(demodulator->mpxRing.data(), static_cast<int32_t>(demodulator->mpxRing.size()),
-                                  demodulator->mpxRingPos)) {
-        spectrumView->setSpectrum(&multiplexSpectrum->spectrum());
-        spectrumView->update();
+    if (multiplexSpectrum && playingRecording) {
+        const DemodulatorStatus status = demodulator->status();
+        if (multiplexSpectrum->update(status.mpxRing.data(), static_cast<int32_t>(status.mpxRing.size()),
+                                      status.mpxRingPos)) {
+            spectrumView->setSpectrum(&multiplexSpectrum->spectrum());
+            spectrumView->update();
+        }
     }
 }
 
@@ -1153,7 +1157,7 @@ void WindowControl::demodFileEnded(bool ok, bool complete, const QString& messag
     else
         showStatus(QString("Wrote %1 (%2 s of audio)")
                        .arg(QDir::toNativeSeparators(path))
-                       .arg(static_cast<double>(audioSamples) / SoundOutputObject::outputRate, 0, 'f', 1));
+                       .arg(static_cast<double>(audioSamples) / SoundOutputObject::kOutputRate, 0, 'f', 1));
     updateControls();
     emit demodFileFinished(ok);
 }

@@ -8,6 +8,7 @@
 #include <optional>
 
 class AudioSpectrumView;
+class CarrierTextFile;
 class DemodFileRun;
 class DemodSecondFeeder;
 class DemodSetup;
@@ -198,6 +199,7 @@ private:
     // Declared in this order so that each goes before what it uses.
     SoundDeviceMenu* soundDeviceMenu;
     std::unique_ptr<SoundOutputObject> soundOutput;
+    std::unique_ptr<CarrierTextFile> carrierTextFile; // while carrier.txt is written
     std::unique_ptr<DemodulatorObject> demodulator;
     std::unique_ptr<SoundOutputDevice> soundDevice;
     std::unique_ptr<RecordingObject> recordingObject;

@@ -5,10 +5,6 @@
 #include <algorithm>
 #include <cmath>
 
-namespace {
-constexpr double inputPerOutputSample = 2.2675736961451248e-05;  // 1 / 44100
-}
-
 SoundOutputObject::SoundOutputObject()
     : fracResampler(maxResamplerInput), soundScratch(soundScratchSize), soundRing(soundRingSize)
 {
@@ -22,7 +18,7 @@ void SoundOutputObject::addSoundData(const double* data, int n, double rate)
         SystemLog("sound output: rate %g Hz refused", rate);
         return;
     }
-    const double ratio = rate * inputPerOutputSample;
+    const double ratio = rate * kOutputPeriod;
     // The resampler emits at most piece / ratio + 1 samples per call; the
     // piece is kept small enough for that to fit in soundScratch.
     const int piece = std::clamp(static_cast<int>((soundScratchSize - 2) * ratio), 1, maxResamplerInput);

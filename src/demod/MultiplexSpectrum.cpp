@@ -11,7 +11,6 @@ constexpr double kSmallestPower = 1e-300;
 MultiplexSpectrum::MultiplexSpectrum()
     : buffer(kTransformSize)
 {
-    transform.SetFFTParamsSize(kTransformSize, false, 0.0, 500000.0);
     mpxSpectrum.reserve(kColumns);
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "common/ComplexSample.h"
-#include "dsp/FftObject.h"
+#include "dsp/ComplexFft.h"
 
 #include <cstdint>
 #include <vector>
@@ -35,7 +35,7 @@ public:
     const std::vector<double>& spectrum() const { return mpxSpectrum; }
 
 private:
-    FftObject transform;
+    ComplexFft transform{kTransformSize};
     std::vector<ComplexSample> buffer;
     std::vector<double> mpxSpectrum;
     int32_t mpxReadPos = 0;

@@ -13,7 +13,6 @@ FastFirObject::FastFirObject()
         const double a = 2.0 * std::numbers::pi * k / 1024.0;
         m_pWindowTbl[k] = 0.3635819 - 0.4891775 * std::cos(a) + 0.1365995 * std::cos(2.0 * a) - 0.0106411 * std::cos(3.0 * a);
     }
-    m_Fft.SetFFTParamsSize(2 * kBlock, false, 0.0, 1.0);
 }
 
 bool FastFirObject::SetupParametersFLoCut(double fLoCut, double fHiCut, double offset, double sampleRate)
@@ -47,6 +46,24 @@ bool FastFirObject::SetupParametersFLoCut(double fLoCut, double fHiCut, double o
     }
     m_Fft.FwdFFT(m_pFilterCoef.data());
     return true;
+}
+
+void FastFirObject::Reset()
+{
+    m_pFFTBuf.fill(ComplexSample{});
+    m_pFFTOverlapBuf.fill(ComplexSample{});
+    m_InBufInPos = kBlock;
+    m_PendingAt = -1;
+}
+
+void FastFirObject::Clear()
+{
+    m_FLoCut = kInitialLoCut;
+    m_FHiCut = kInitialHiCut;
+    m_Offset = kInitialOffset;
+    m_SampleRate = kInitialSampleRate;
+    m_pFilterCoef.fill(ComplexSample{});
+    Reset();
 }
 
 void FastFirObject::FilterBlock()

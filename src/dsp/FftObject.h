@@ -6,12 +6,10 @@
 
 #include <vector>
 
-// The FFT engine. Two uses:
-//  - spectrum displays: PutInDisplayFFT() windows and transforms one block (single
-//    precision) and keeps one level per bin; GetScreenIntegerFFTDataMaxHeight() maps
-//    those levels onto screen columns and pixel heights;
-//  - filtering and measurement: FwdFFT()/RevFFT(), in-place double-precision complex
-//    transforms of N samples.
+// The display transform: PutInDisplayFFT() windows and transforms one block
+// (single precision) and keeps one level per bin; GetScreenIntegerFFTDataMaxHeight()
+// maps those levels onto screen columns and pixel heights. Filtering and
+// measurement use ComplexFft, which has no display scratch or plan.
 // Every engine owns its tables and its display scratch, so engines may run on
 // different threads at once; one engine is used by one thread at a time.
 class FftObject {
@@ -62,12 +60,6 @@ public:
     bool GetScreenIntegerFFTDataMaxHeight(int maxHeight, int maxWidth, double maxdB, double mindB,
                                           int startFreq, int stopFreq, int* outBuf, double* dBBuf);
 
-    // In-place transforms of N samples, reading `im` as the real part and `re` as the
-    // imaginary part. FwdFFT: X[k] = sum x[j] exp(+2 pi i jk/N); RevFFT: the same with
-    // exp(-2 pi i jk/N). Unscaled: RevFFT(FwdFFT(x)) = N * x.
-    void FwdFFT(ComplexSample* data);
-    void RevFFT(ComplexSample* data);
-
     int FFTSize() const { return m_FFTSize; }
     // N display levels in bels, see PutInDisplayFFT().
     const double* FFTAveBuf() const { return m_pFFTAveBuf.data(); }
@@ -77,8 +69,6 @@ private:
     void BuildDisplayScratch();
     void FreeDisplayScratch();
     void BuildScreenMapping(int maxWidth);
-    template <class Visit> void ForEachReversedPair(int log2Count, Visit visit) const;
-    template <bool Conjugate> void Transform(ComplexSample* data);
 
     bool m_Overload = false;
     bool m_Invert = false;
@@ -98,13 +88,7 @@ private:
     double m_dBCompensation = 0.0;
     double m_SampleFreq = 0.0;
     int m_Log2N = 0;
-    // Entry 0 = N/2, entry 1 = 1; from entry 2 on, the bit reversals of the numbers
-    // below 2^m_RevBits, m_RevBits = floor(log2(N) / 2) (about sqrt(N) entries).
-    std::vector<int> m_pWorkArea;
-    int m_RevBits = 0;
     std::vector<int> m_pTranslateTbl;
-    // N/4 twiddle factors exp(+2 pi i p / N) as (cos, sin) pairs, pairs in bit-reversed order.
-    std::vector<double> m_pSinCosTbl;
     std::vector<double> m_pWindowTbl;
     std::vector<double> m_pFFTAveBuf;
 
