@@ -57,9 +57,10 @@ bool DemodFileRun::start(const QString& recordingPath, DemodSetup setup, const Q
         return false;
     }
     try {
-        next->feeder = std::make_unique<DemodSecondFeeder>(next->recording, next->recording.mSampleRate);
+        next->feeder = std::make_unique<DemodSecondFeeder>(next->recording, next->recording.parameters().mSampleRate);
     } catch (const std::bad_alloc&) {
-        *error = tr("Not enough memory to demodulate a second at %1 samples per second").arg(next->recording.mSampleRate);
+        *error = tr("Not enough memory to demodulate a second at %1 samples per second")
+                     .arg(next->recording.parameters().mSampleRate);
         return false;
     }
     next->fileJob = std::make_unique<DemodFileJob>(next->demod, *next->feeder, setup.startSecond(),

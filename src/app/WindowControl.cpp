@@ -701,7 +701,7 @@ void WindowControl::loadRecording(const QString& name)
         showStatus(QString("%1 was not loaded: %2").arg(name, why));
         return;
     }
-    if (const char* bandProblem = BandwidthProblem(candidate->mBandwidth)) {
+    if (const char* bandProblem = BandwidthProblem(candidate->parameters().mBandwidth)) {
         showStatus(QString("%1 was not loaded: %2").arg(name, bandProblem));
         return;
     }
@@ -717,20 +717,21 @@ void WindowControl::loadRecording(const QString& name)
     bool lowOk = false, highOk = false;
     const double lowKHz = startFreqField->text().trimmed().toDouble(&lowOk);
     const double highKHz = endFreqField->text().trimmed().toDouble(&highOk);
-    const RecordingBand band = RecordingBandOf(recordingObject->mSampleRate, recordingObject->mCenterFreq);
+    const RecordingParameters& parameters = recordingObject->parameters();
+    const RecordingBand band = RecordingBandOf(parameters.mSampleRate, parameters.mCenterFreq);
     if (lowOk && highOk && !SelectionFitsBand(lowKHz, highKHz, band)) {
         for (QLineEdit* field : {startTimeField, endTimeField, startFreqField, endFreqField})
             field->clear();
     }
     try {
-        playFeeder = std::make_unique<DemodSecondFeeder>(*recordingObject, recordingObject->mSampleRate);
+        playFeeder = std::make_unique<DemodSecondFeeder>(*recordingObject, recordingObject->parameters().mSampleRate);
     } catch (const std::bad_alloc&) {
         showStatus(QString("%1: not enough memory to play a second at %2 samples per second")
                        .arg(name)
-                       .arg(recordingObject->mSampleRate));
+                       .arg(recordingObject->parameters().mSampleRate));
     }
     updateControls();
-    const int lineCount = recordingObject->mNumSeconds;
+    const int lineCount = recordingObject->parameters().mNumSeconds;
     if (!fftView->setHeight(lineCount)) {
         // Never leave the previous picture and band under the new recording.
         fftView->setHeight(0);
@@ -740,7 +741,7 @@ void WindowControl::loadRecording(const QString& name)
         showStatus(QString("%1 is too long to draw here (%2 s)").arg(name).arg(lineCount));
         return;
     }
-    setWaterfallBand(recordingObject->mBandwidth, recordingObject->mCenterFreq);
+    setWaterfallBand(recordingObject->parameters().mBandwidth, recordingObject->parameters().mCenterFreq);
     setWindowTitle(name);
     drawingName = name;
     drawingProgress->setRange(0, std::max(lineCount, 1));
@@ -762,13 +763,13 @@ void WindowControl::endWaterfall(bool completed, int lines)
 {
     drawingProgress->hide();
     if (recordingObject)
-        setWaterfallBand(recordingObject->mBandwidth, recordingObject->mCenterFreq);
+        setWaterfallBand(recordingObject->parameters().mBandwidth, recordingObject->parameters().mCenterFreq);
     if (completed)
         showStatus(QString("%1: %2 s, %3 kHz wide at %4 kHz")
                        .arg(drawingName)
                        .arg(lines)
-                       .arg(recordingObject->mBandwidth * 0.001, 0, 'f', 1)
-                       .arg(recordingObject->mCenterFreq * 0.001, 0, 'f', 3));
+                       .arg(recordingObject->parameters().mBandwidth * 0.001, 0, 'f', 1)
+                       .arg(recordingObject->parameters().mCenterFreq * 0.001, 0, 'f', 3));
     else
         showStatus(QString("%1 could not be read to the end").arg(drawingName));
     emit waterfallFinished(completed);
@@ -888,10 +889,7 @@ std::optional<DemodSetup> WindowControl::setupDemodStuff()
     const SelectionFields typed{startTimeField->text().toStdString(), endTimeField->text().toStdString(),
                                 startFreqField->text().toStdString(), endFreqField->text().toStdString(),
                                 pbtField->text().toStdString()};
-    const DemodRecordingParameters parameters{static_cast<double>(recordingObject->mSampleRate),
-                                              recordingObject->mCenterFreq, recordingObject->mNumSeconds,
-                                              recordingObject->mStartTimestamp};
-    DemodSetup setup = DemodSetup::fromFields(typed, modePopup->currentIndex(), parameters);
+    DemodSetup setup = DemodSetup::fromFields(typed, modePopup->currentIndex(), recordingObject->parameters());
     if (!setup.ok()) {
         showStatus(QString::fromStdString(setup.error()));
         return std::nullopt;
@@ -922,7 +920,7 @@ bool WindowControl::startPlaybackPipeline(bool keepStream)
         return false;
     if (keepStream && setup->mode() == demodulator->getDemodMode() && setup->ncoHz() == demodulator->getNCO() &&
         setup->filterHz() == demodulator->getFilter() && setup->pbtHz() == demodulator->getPBT() &&
-        recordingObject->mSampleRate == demodulator->getInputRate()) {
+        recordingObject->parameters().mSampleRate == demodulator->getInputRate()) {
         // A new set-up would restart every filter mid-stream: a dropout and a jump.
         secondsFedSincePlay = 0;
         return true;

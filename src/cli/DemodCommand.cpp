@@ -75,9 +75,7 @@ int runDemodCommand(int argc, char* argv[])
     }
 
     SelectionFields fields{options["--start"], options["--end"], options["--lo"], options["--hi"], options["--pbt"]};
-    DemodSetup setup = DemodSetup::fromFields(
-        fields, mode, {static_cast<double>(recording.mSampleRate), recording.mCenterFreq, recording.mNumSeconds,
-                         recording.mStartTimestamp});
+    DemodSetup setup = DemodSetup::fromFields(fields, mode, recording.parameters());
     if (!setup.ok())
         return cliFail(setup.error());
     if (setup.fields().pbt != fields.pbt)
@@ -102,10 +100,10 @@ int runDemodCommand(int argc, char* argv[])
 
     std::unique_ptr<DemodSecondFeeder> feederHolder;
     try {
-        feederHolder = std::make_unique<DemodSecondFeeder>(recording, recording.mSampleRate);
+        feederHolder = std::make_unique<DemodSecondFeeder>(recording, recording.parameters().mSampleRate);
     } catch (const std::bad_alloc&) {
-        return cliFail("not enough memory to demodulate a second at " + std::to_string(recording.mSampleRate) +
-                       " samples per second");
+        return cliFail("not enough memory to demodulate a second at " +
+                       std::to_string(recording.parameters().mSampleRate) + " samples per second");
     }
     DemodSecondFeeder& feeder = *feederHolder;
     DemodFileJob job(demod, feeder, setup.startSecond(), setup.endSecond(), folder, fileName);

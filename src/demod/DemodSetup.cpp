@@ -49,7 +49,7 @@ bool isLowerSideband(int mode) { return mode == kDemodLSB || mode == kDemodCWL; 
 
 } // namespace
 
-DemodSetup DemodSetup::fromFields(const SelectionFields& fields, int mode, const DemodRecordingParameters& recording)
+DemodSetup DemodSetup::fromFields(const SelectionFields& fields, int mode, const RecordingParameters& recording)
 {
     DemodSetup setup;
     setup.fields_ = fields;
@@ -59,7 +59,7 @@ DemodSetup DemodSetup::fromFields(const SelectionFields& fields, int mode, const
         setup.error_ = "Unknown demodulation mode.";
         return setup;
     }
-    if (!(recording.sampleRate >= 1.0)) {
+    if (recording.mSampleRate < 1) {
         setup.error_ = "The recording has no sample rate.";
         return setup;
     }
@@ -85,7 +85,7 @@ DemodSetup DemodSetup::fromFields(const SelectionFields& fields, int mode, const
 
     double low = *lowField, high = *highField;
     // Outside its band a recording holds only aliases of other frequencies.
-    const RecordingBand band = RecordingBandOf(recording.sampleRate, recording.centerFreq);
+    const RecordingBand band = RecordingBandOf(recording.mSampleRate, recording.mCenterFreq);
     if (!SelectionFitsBand(low, high, band)) {
         setup.error_ = "The selection " + formatFixed(std::min(low, high), 3) + " - " +
                        formatFixed(std::max(low, high), 3) + " kHz is outside the recording's band " +
@@ -93,8 +93,8 @@ DemodSetup DemodSetup::fromFields(const SelectionFields& fields, int mode, const
         return setup;
     }
 
-    setup.startSecond_ = clampedSecond(*start, recording.numSeconds);
-    setup.endSecond_ = clampedSecond(*end, recording.numSeconds);
+    setup.startSecond_ = clampedSecond(*start, recording.mNumSeconds);
+    setup.endSecond_ = clampedSecond(*end, recording.mNumSeconds);
     if (setup.startSecond_ > setup.endSecond_)
         std::swap(setup.startSecond_, setup.endSecond_);
     setup.fields_.startTime = std::to_string(setup.startSecond_);
@@ -106,7 +106,7 @@ DemodSetup DemodSetup::fromFields(const SelectionFields& fields, int mode, const
     setup.lowKHz_ = low;
     setup.highKHz_ = high;
 
-    const double center = recording.centerFreq;
+    const double center = recording.mCenterFreq;
     if (mode <= kDemodWFM) {
         setup.ncoHz_ = (low + high) * 500.0 - center;
         setup.filterHz_ = (high - low) * 500.0;
@@ -121,7 +121,7 @@ DemodSetup DemodSetup::fromFields(const SelectionFields& fields, int mode, const
     double shift = std::clamp(*pbt * 1000.0, -kPbtLimitHz, kPbtLimitHz);
     // The band [low, high] after the shift must lie strictly inside
     // +-half the pipeline rate: shift in (minShift, maxShift).
-    const double half = DemodulatorObject::pipelineRateFor(mode, recording.sampleRate, setup.filterHz_) / 2.0;
+    const double half = DemodulatorObject::pipelineRateFor(mode, recording.mSampleRate, setup.filterHz_) / 2.0;
     const double f = setup.filterHz_;
     const double maxShift = isLowerSideband(mode) ? half : half - f;
     const double minShift = isUpperSideband(mode) ? -half : f - half;
@@ -136,11 +136,11 @@ DemodSetup DemodSetup::fromFields(const SelectionFields& fields, int mode, const
 bool DemodSetup::configure(DemodulatorObject& demod)
 {
     SystemLog("bw: %g   nco: %g", filterHz_, ncoHz_);
-    demod.setCenterFrequency(recording_.centerFreq);
-    demod.setRecordingStartTimestamp(recording_.startTimestamp);
-    demod.SetInputSampleRate(recording_.sampleRate, 4000.0);
+    demod.setCenterFrequency(recording_.mCenterFreq);
+    demod.setRecordingStartTimestamp(recording_.mStartTimestamp);
+    demod.SetInputSampleRate(recording_.mSampleRate, 4000.0);
     demod.SetNCO(ncoHz_);
-    demod.SetInputSampleRate(recording_.sampleRate, 4000.0);
+    demod.SetInputSampleRate(recording_.mSampleRate, 4000.0);
     const bool accepted = demod.SetDemodMode(mode_, filterHz_, pbtHz_, filterHz_);
     demod.ResetStream();
     bandMessage_.clear();

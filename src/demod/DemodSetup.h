@@ -1,5 +1,6 @@
 #pragma once
 
+#include "recording/RecordingParameters.h"
 #include <cstdint>
 #include <string>
 
@@ -15,14 +16,6 @@ struct SelectionFields {
     std::string pbt;       // pass-band shift, kHz; empty means 0
 };
 
-// The recording parameters a set-up needs.
-struct DemodRecordingParameters {
-    double sampleRate = 0.0; // S/s
-    double centerFreq = 0.0; // Hz
-    int32_t numSeconds = 0;  // whole seconds of samples
-    int64_t startTimestamp = 0; // Unix seconds (UTC) of the first sample
-};
-
 // A selection turned into demodulator settings: reads and mends the fields,
 // works out tuning, filter width and pass-band shift, and configures a
 // DemodulatorObject. Shared by the main window (Play and the two file buttons)
@@ -35,7 +28,7 @@ public:
     // pipeline's band. A field that is not a finite number, or a selection
     // whose band is not inside the recording's (centre +- half the sample
     // rate), makes ok() false with error() saying which.
-    static DemodSetup fromFields(const SelectionFields& fields, int mode, const DemodRecordingParameters& recording);
+    static DemodSetup fromFields(const SelectionFields& fields, int mode, const RecordingParameters& recording);
 
     bool ok() const { return error_.empty(); }
     const std::string& error() const { return error_; }
@@ -64,7 +57,7 @@ private:
     SelectionFields fields_;
     std::string error_;
     std::string bandMessage_;
-    DemodRecordingParameters recording_;
+    RecordingParameters recording_;
     int mode_ = 0;
     int32_t startSecond_ = 0;
     int32_t endSecond_ = 0;

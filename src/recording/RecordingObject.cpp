@@ -181,9 +181,9 @@ std::string RecordingObject::defaultRecordingFolder()
 void RecordingObject::setRecordingFolder(const std::string& folder) { selectedRecordingFolder = folder; }
 
 bool RecordingObject::isValidRecordingFile() const { return theHeader != nullptr; }
-double RecordingObject::getSampleRate() const { return mSampleRate; }
-double RecordingObject::getBandwidth() const { return mBandwidth; }
-double RecordingObject::getCenterFreq() const { return mCenterFreq; }
+double RecordingObject::getSampleRate() const { return parameters_.mSampleRate; }
+double RecordingObject::getBandwidth() const { return parameters_.mBandwidth; }
+double RecordingObject::getCenterFreq() const { return parameters_.mCenterFreq; }
 
 void RecordingObject::closeRecording()
 {
@@ -248,14 +248,14 @@ void RecordingObject::setRecordingFile(const std::string& name, std::vector<std:
     const bool headerCountApplies = !sizeUnknown && d.headerSecondsBytesPerSample == stride;
     const uint64_t seconds = headerCountApplies ? std::min(d.headerSeconds, heldSeconds) : heldSeconds;
 
-    mSampleRate = d.sampleRate;
-    mBandwidth = d.bandwidth;
-    mCenterFreq = d.centerFreq;
-    mBitsPerSample = d.bitsPerSample;
-    mNumSeconds = static_cast<int32_t>(std::min<uint64_t>(seconds, INT32_MAX));
-    mStartTimestamp = d.start;
+    parameters_.mSampleRate = d.sampleRate;
+    parameters_.mBandwidth = d.bandwidth;
+    parameters_.mCenterFreq = d.centerFreq;
+    parameters_.mBitsPerSample = d.bitsPerSample;
+    parameters_.mNumSeconds = static_cast<int32_t>(std::min<uint64_t>(seconds, INT32_MAX));
+    parameters_.mStartTimestamp = d.start;
     startUnixTimetamp = d.start;
-    endUnixTimetamp = d.endFollowsSeconds ? d.start + mNumSeconds : d.end;
+    endUnixTimetamp = d.endFollowsSeconds ? d.start + parameters_.mNumSeconds : d.end;
     m_LayoutName = d.layout;
     m_DataOffset = dataOffset;
     m_DataEnd = dataEnd;
@@ -597,7 +597,7 @@ int64_t RecordingObject::getData(ComplexSample* block, double atSecond, int64_t 
 {
     if (!theHeader || samples <= 0)
         return 0;
-    const double firstIndex = static_cast<double>(mSampleRate) * atSecond;
+    const double firstIndex = static_cast<double>(parameters_.mSampleRate) * atSecond;
     if (!(firstIndex >= 0.0) || firstIndex >= 0x1p62)
         return 0;
     const uint64_t index = static_cast<uint64_t>(firstIndex);

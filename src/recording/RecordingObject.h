@@ -2,6 +2,7 @@
 
 #include "common/ComplexSample.h"
 #include "recording/RecordingHeader.h"
+#include "recording/RecordingParameters.h"
 #include "recording/SampleFormat.h"
 
 #include <cstdint>
@@ -81,13 +82,8 @@ public:
     const RecordingHeader* header() const { return theHeader.get(); }
     const SampleFormat& sampleFormat() const { return m_SampleFormat; }
 
-    // The recording's parameters. Read them; only the object writes them.
-    int32_t mSampleRate = 0;       // complex samples per second
-    double mBandwidth = 50000.0;   // Hz
-    double mCenterFreq = 0.0;      // Hz
-    int32_t mBitsPerSample = 16;   // width of one I or Q value as the header states it
-    int32_t mNumSeconds = 0;       // whole seconds of samples
-    int64_t mStartTimestamp = 0;   // Unix seconds (UTC) of the first sample
+    // The recording's parameters; the previous recording's while none is valid.
+    const RecordingParameters& parameters() const { return parameters_; }
 
 private:
     struct Derived;
@@ -125,6 +121,7 @@ private:
     void closeRecording();
     size_t readAt(uint64_t position, uint8_t* into, size_t bytes) const;
 
+    RecordingParameters parameters_;
     std::string selectedRecordingFolder;
     std::string filePath;
     int openedFile = -1;

@@ -17,20 +17,20 @@ WaterfallGenerator::WaterfallGenerator(RecordingObject& recording, int fftSize, 
     : recording(recording)
     , maxdB(maxdB)
     , mindB(mindB)
-    , startFreq(-halfBand(recording.mBandwidth))
-    , stopFreq(halfBand(recording.mBandwidth))
+    , startFreq(-halfBand(recording.parameters().mBandwidth))
+    , stopFreq(halfBand(recording.parameters().mBandwidth))
     , dBRow(kColumns + 1)
 {
     fft.ResetFFT();
     fft.SetFFTAve(1);
-    fft.SetFFTParamsSize(fftSize, false, 0.0, static_cast<double>(recording.mSampleRate));
+    fft.SetFFTParamsSize(fftSize, false, 0.0, static_cast<double>(recording.parameters().mSampleRate));
     size = fft.FFTSize();
     block.resize(static_cast<size_t>(size));
 }
 
 int WaterfallGenerator::lineCount() const
 {
-    return recording.mNumSeconds;
+    return recording.parameters().mNumSeconds;
 }
 
 void WaterfallGenerator::computeLine(int second, int* row)

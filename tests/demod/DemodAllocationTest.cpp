@@ -53,7 +53,7 @@ TEST_P(DemodAllocation, ProcessDataAllocatesNothingFromTheFirstCallOn)
     DemodulatorObject demod(&outputs);
     demod.setCarrierLog(&outputs);
     DemodSetup setup =
-        DemodSetup::fromFields(selection(0, 3, c.lowKHz, c.highKHz), c.mode, {double(c.rate), kCenterHz, 3});
+        DemodSetup::fromFields(selection(0, 3, c.lowKHz, c.highKHz), c.mode, recordingAt(c.rate, 3));
     ASSERT_TRUE(setup.configure(demod));
     const std::vector<ComplexSample> input = render(c.signal, c.rate, 3);
     const int split = c.rate + 777;

@@ -173,7 +173,7 @@ TEST(DemodulatorObject, PlaybackSendsPipelineRateAudioToTheSoundOutput)
 {
     RecordingAudioOutput sound;
     DemodulatorObject demod(&sound);
-    DemodSetup setup = DemodSetup::fromFields(selection(0, 2, 7105, 7115), kDemodAM, {96000, kCenterHz, 2});
+    DemodSetup setup = DemodSetup::fromFields(selection(0, 2, 7105, 7115), kDemodAM, recordingAt(96000, 2));
     ASSERT_TRUE(setup.configure(demod));
     DemodSecondFeeder feeder(source(amStation(10000, 4000, 1000, 0.5), 96000, 2), 96000);
     for (int s = 0; s < 2; ++s)
@@ -189,7 +189,7 @@ TEST(DemodulatorObject, ModeNoneSilencesTheOutputAndDropsTheInput)
 {
     RecordingAudioOutput sound;
     DemodulatorObject demod(&sound);
-    DemodSetup setup = DemodSetup::fromFields(selection(0, 1, 7105, 7115), kDemodNone, {96000, kCenterHz, 1});
+    DemodSetup setup = DemodSetup::fromFields(selection(0, 1, 7105, 7115), kDemodNone, recordingAt(96000, 1));
     EXPECT_TRUE(setup.configure(demod));
     DemodSecondFeeder feeder(source(amStation(10000, 4000, 1000, 0.5), 96000, 1), 96000);
     std::vector<int16_t> out(200000);
@@ -229,13 +229,13 @@ TEST(DemodulatorObject, SlowFmPipelinesFollowTheModulation)
 TEST(DemodulatorObject, ChangingTheInputRateDropsThePartialBlock)
 {
     DemodulatorObject demod;
-    DemodSetup first = DemodSetup::fromFields(selection(0, 1, 7095, 7105), kDemodAM, {48000, kCenterHz, 1});
+    DemodSetup first = DemodSetup::fromFields(selection(0, 1, 7095, 7105), kDemodAM, recordingAt(48000, 1));
     first.configure(demod);
     std::vector<ComplexSample> loud(100, ComplexSample{20000.0, -20000.0});
     std::vector<int16_t> out(400000);
     EXPECT_EQ(demod.ProcessData(loud.data(), 100, out.data()), 0);
 
-    DemodSetup second = DemodSetup::fromFields(selection(0, 1, 7095, 7105), kDemodAM, {96000, kCenterHz, 1});
+    DemodSetup second = DemodSetup::fromFields(selection(0, 1, 7095, 7105), kDemodAM, recordingAt(96000, 1));
     second.configure(demod);
     std::vector<ComplexSample> silence(96000);
     const int n = demod.ProcessData(silence.data(), 96000, out.data());
@@ -253,7 +253,7 @@ TEST(DemodulatorObject, RefusedBandPlaysSilence)
     } cases[] = {{kDemodAM, 7110, 7110}, {kDemodUSB, 7110, 7110}};
     for (const auto& c : cases) {
         DemodulatorObject demod;
-        DemodSetup setup = DemodSetup::fromFields(selection(0, 2, c.low, c.high), c.mode, {48000, kCenterHz, 2});
+        DemodSetup setup = DemodSetup::fromFields(selection(0, 2, c.low, c.high), c.mode, recordingAt(48000, 2));
         ASSERT_TRUE(setup.ok());
         EXPECT_FALSE(setup.configure(demod));
         EXPECT_FALSE(setup.bandMessage().empty());
@@ -275,7 +275,7 @@ TEST(DemodulatorObject, CarrierLogAppendsAStampedLinePerMeasurement)
     DemodulatorObject demod;
     demod.setCarrierLog(&carrierLog);
     DemodSetup setup = DemodSetup::fromFields(selection(0, 3, 7105, 7115), kDemodAM,
-                                              {96000, kCenterHz, 3, UtcCalendar::toUnix(2026, 12, 5, 16, 39, 35)});
+                                              recordingAt(96000, 3, UtcCalendar::toUnix(2026, 12, 5, 16, 39, 35)));
     setup.configure(demod);
     DemodSecondFeeder feeder(source(carrier(10000, 3000), 96000, 3), 96000);
     std::vector<int16_t> out(static_cast<size_t>(demod.maxOutputSamples(96000)));
