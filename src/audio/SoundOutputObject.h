@@ -61,8 +61,8 @@ private:
     // Write position when noOutput was last switched on, -1 when handled: what
     // was queued before it is never played, even if noOutput is switched off
     // again before the reader next runs.
-    std::atomic<int> soundFlushTo{-1};
-    std::atomic<double> m_playbackVolume{0.0};
-    bool ringFullLogged = false;        // writer only
-    int bufferLeft = 0;                 // reader only: samples of the buffer in play
+    std::atomic<int> soundFlushTo_{-1};
+    std::atomic<double> playbackVolume_{0.0};
+    bool ringFullLogged_ = false;        // writer only
+    int bufferLeft_ = 0;                 // reader only: samples of the buffer in play
 };

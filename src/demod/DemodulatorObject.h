@@ -60,9 +60,6 @@ public:
     DemodulatorObject(const DemodulatorObject&) = delete;
     DemodulatorObject& operator=(const DemodulatorObject&) = delete;
 
-    // Replaces the sound output (after the user picks another device). Not owned.
-    void setSoundOutput(AudioOutput* soundOutput) { soundOutput_ = soundOutput; }
-
     // frequency: offset of the wanted signal from the recording's centre, Hz
     // (any sign, |f| below half the input rate). Restarts the oscillator.
     void SetNCO(double frequency);
@@ -112,7 +109,6 @@ public:
     double getHighCutoff() const { return m_highCutoff; }
     double getBandwidth() const { return m_Bandwidth; }
     int getDemodMode() const { return demodulationMode; }
-    double getSignalLevel() const { return sMeter.GetAve(); }
     int getInBufLimit() const { return m_InBufLimit; }
     double getOutputRate() const { return m_OutputRate; }
     double getWfmOutputRate() const { return m_wfmOutputRate; }

@@ -35,8 +35,8 @@ public:
     const std::vector<double>& spectrum() const { return mpxSpectrum; }
 
 private:
-    ComplexFft transform{kTransformSize};
-    std::vector<ComplexSample> buffer;
+    ComplexFft transform_{kTransformSize};
+    std::vector<ComplexSample> buffer_;
     std::vector<double> mpxSpectrum;
     int32_t mpxReadPos = 0;
 };

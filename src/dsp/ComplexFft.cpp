@@ -35,14 +35,14 @@ ComplexFft::ComplexFft(int size)
     // caller's N-sample arrays.
     const int n = 1 << FloorLog2(std::clamp(size, kMinSize, kMaxSize));
     m_FFTSize = n;
-    m_Log2N = FloorLog2(n);
+    log2N_ = FloorLog2(n);
 
-    m_RevBits = m_Log2N / 2;
-    m_pWorkArea.assign(2 + (1 << m_RevBits), 0);
+    revBits_ = log2N_ / 2;
+    m_pWorkArea.assign(2 + (1 << revBits_), 0);
     m_pWorkArea[0] = n / 2;
     m_pWorkArea[1] = 1;
-    for (int x = 0; x < (1 << m_RevBits); ++x)
-        m_pWorkArea[2 + x] = ReverseBits(x, m_RevBits);
+    for (int x = 0; x < (1 << revBits_); ++x)
+        m_pWorkArea[2 + x] = ReverseBits(x, revBits_);
 
     const int nw = n / 2;
     const int nwh = nw / 2;
@@ -60,7 +60,7 @@ ComplexFft::ComplexFft(int size)
         w[nw - j] = y;
         w[nw - j + 1] = x;
     }
-    ForEachReversedPair(m_Log2N - 2, [w](int i, int j) {
+    ForEachReversedPair(log2N_ - 2, [w](int i, int j) {
         if (i != j) {
             std::swap(w[2 * i], w[2 * j]);
             std::swap(w[2 * i + 1], w[2 * j + 1]);
@@ -76,7 +76,7 @@ template <class Visit> void ComplexFft::ForEachReversedPair(int log2Count, Visit
     const int midBits = log2Count - 2 * h;
     const int highShift = h + midBits;
     const int* reversed = m_pWorkArea.data() + 2;
-    const int tableShift = m_RevBits - h;
+    const int tableShift = revBits_ - h;
     for (int a = 0; a < (1 << h); ++a) {
         const int ra = reversed[a] >> tableShift;
         for (int mid = 0; mid < (1 << midBits); ++mid) {
@@ -128,7 +128,7 @@ Pair TimesI(Pair v) { return Swap(v) * Pair{-1.0, 1.0}; }
 template <bool Conjugate> void ComplexFft::Transform(ComplexSample* data)
 {
     const int n = m_FFTSize;
-    ForEachReversedPair(m_Log2N, [data](int i, int j) {
+    ForEachReversedPair(log2N_, [data](int i, int j) {
         if (i != j)
             std::swap(data[i], data[j]);
         if (Conjugate) {

@@ -27,11 +27,11 @@ private:
     template <bool Conjugate> void Transform(ComplexSample* data);
 
     int m_FFTSize = 0;
-    int m_Log2N = 0;
+    int log2N_ = 0;
     // Entry 0 = N/2, entry 1 = 1; from entry 2 on, the bit reversals of the numbers
-    // below 2^m_RevBits, m_RevBits = floor(log2(N) / 2) (about sqrt(N) entries).
+    // below 2^revBits_, revBits_ = floor(log2(N) / 2) (about sqrt(N) entries).
     std::vector<int> m_pWorkArea;
-    int m_RevBits = 0;
+    int revBits_ = 0;
     // N/4 twiddle factors exp(+2 pi i p / N) as (cos, sin) pairs, pairs in bit-reversed order.
     std::vector<double> m_pSinCosTbl;
 };

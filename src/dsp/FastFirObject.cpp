@@ -53,7 +53,7 @@ void FastFirObject::Reset()
     m_pFFTBuf.fill(ComplexSample{});
     m_pFFTOverlapBuf.fill(ComplexSample{});
     m_InBufInPos = kBlock;
-    m_PendingAt = -1;
+    pendingAt_ = -1;
 }
 
 void FastFirObject::Clear()
@@ -79,7 +79,7 @@ void FastFirObject::FilterBlock()
         d.im = im;
     }
     m_Fft.RevFFT(m_pFFTBuf.data());
-    std::copy(m_pFFTBuf.begin() + kBlock, m_pFFTBuf.end(), m_PendingOut.begin());
+    std::copy(m_pFFTBuf.begin() + kBlock, m_pFFTBuf.end(), pendingOut_.begin());
     std::copy(m_pFFTOverlapBuf.begin(), m_pFFTOverlapBuf.end(), m_pFFTBuf.begin());
 }
 
@@ -93,16 +93,16 @@ int FastFirObject::ProcessDataInLength(int n, const ComplexSample* in, ComplexSa
         m_InBufInPos += take;
         if (m_InBufInPos == 2 * kBlock) {
             // The previous block's output may now overwrite input: all of it is read.
-            if (m_PendingAt >= 0)
-                std::copy(m_PendingOut.begin(), m_PendingOut.end(), out + m_PendingAt);
+            if (pendingAt_ >= 0)
+                std::copy(pendingOut_.begin(), pendingOut_.end(), out + pendingAt_);
             FilterBlock();
-            m_PendingAt = count;
+            pendingAt_ = count;
             count += kBlock;
             m_InBufInPos = kBlock;
         }
     }
-    if (m_PendingAt >= 0)
-        std::copy(m_PendingOut.begin(), m_PendingOut.end(), out + m_PendingAt);
-    m_PendingAt = -1;
+    if (pendingAt_ >= 0)
+        std::copy(pendingOut_.begin(), pendingOut_.end(), out + pendingAt_);
+    pendingAt_ = -1;
     return count;
 }

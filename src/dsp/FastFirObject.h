@@ -55,7 +55,7 @@ private:
     std::array<ComplexSample, 2 * kBlock> m_pFFTBuf{};
     // Output of the last completed block, written out only once the input it would
     // overwrite (when out is in) has been read.
-    std::array<ComplexSample, kBlock> m_PendingOut{};
-    int m_PendingAt = -1;
+    std::array<ComplexSample, kBlock> pendingOut_{};
+    int pendingAt_ = -1;
     ComplexFft m_Fft{2 * kBlock};
 };

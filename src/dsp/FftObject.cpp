@@ -59,7 +59,6 @@ int TruncClamped(double v, int lo, int hi)
 FftObject::FftObject()
 {
     SetFFTParamsSize(2048, false, 0.0, 1000.0);
-    SetFFTAve(1);
 }
 
 FftObject::~FftObject() { FreeDisplayScratch(); }
@@ -87,24 +86,15 @@ void FftObject::SetFFTParamsSize(int size, bool invert, double dBCompensation, d
 
 void FftObject::setWidowType(int type) { windowType = type; }
 
-void FftObject::SetFFTAve(int n)
-{
-    if (n != m_AveSize)
-        m_AveSize = n <= 0 ? 1 : n;
-    ResetFFT();
-}
-
 void FftObject::ResetFFT()
 {
     std::fill(m_pFFTAveBuf.begin(), m_pFFTAveBuf.end(), 0.0);
-    m_AveCount = 0;
-    m_TotalCount = 0;
 }
 
 void FftObject::BuildTables()
 {
     const int n = m_FFTSize;
-    m_Log2N = FloorLog2(n);
+    log2N_ = FloorLog2(n);
     const double b = m_dBCompensation - 20.0 * std::log10(n * 16383.5);
     m_K_C = std::pow(10.0, (-220.0 - b) * 0.1);
     m_K_B = 0.1 * b;
@@ -120,50 +110,50 @@ void FftObject::BuildTables()
 
 void FftObject::FreeDisplayScratch()
 {
-    if (m_DisplayPlan) {
+    if (displayPlan_) {
         std::lock_guard lock(FftwPlannerMutex());
-        fftwf_destroy_plan(m_DisplayPlan);
+        fftwf_destroy_plan(displayPlan_);
     }
-    fftwf_free(m_DisplayIn);
-    fftwf_free(m_DisplayOut);
-    m_DisplayPlan = nullptr;
-    m_DisplayIn = m_DisplayOut = nullptr;
-    m_ScratchSize = 0;
+    fftwf_free(displayIn_);
+    fftwf_free(displayOut_);
+    displayPlan_ = nullptr;
+    displayIn_ = displayOut_ = nullptr;
+    scratchSize_ = 0;
 }
 
 void FftObject::BuildDisplayScratch()
 {
     FreeDisplayScratch();
     const int n = m_FFTSize;
-    SystemLog("********** m_FFTSize %d    Log2N %d", n, m_Log2N);
-    m_DisplayIn = fftwf_alloc_complex(n);
-    m_DisplayOut = fftwf_alloc_complex(n);
-    if (m_DisplayIn && m_DisplayOut) {
+    SystemLog("********** m_FFTSize %d    Log2N %d", n, log2N_);
+    displayIn_ = fftwf_alloc_complex(n);
+    displayOut_ = fftwf_alloc_complex(n);
+    if (displayIn_ && displayOut_) {
         std::lock_guard lock(FftwPlannerMutex());
-        m_DisplayPlan = fftwf_plan_dft_1d(n, m_DisplayIn, m_DisplayOut, FFTW_FORWARD, FFTW_ESTIMATE);
+        displayPlan_ = fftwf_plan_dft_1d(n, displayIn_, displayOut_, FFTW_FORWARD, FFTW_ESTIMATE);
     }
-    if (!m_DisplayPlan) {
+    if (!displayPlan_) {
         SystemLog("**********Error, failed to allocate memory");
         FreeDisplayScratch();
         return;
     }
-    m_ScratchSize = n;
+    scratchSize_ = n;
 }
 
-int FftObject::PutInDisplayFFT(int inLength, const ComplexSample* inBuf)
+void FftObject::PutInDisplayFFT(int inLength, const ComplexSample* inBuf)
 {
     const int n = m_FFTSize;
-    if (m_ScratchSize != n)
-        return m_TotalCount;
+    if (scratchSize_ != n)
+        return;
     const int count = std::clamp(inLength, 0, n);
     const double* window = m_pWindowTbl.data();
     for (int k = 0; k < count; ++k) {
-        m_DisplayIn[k][0] = static_cast<float>(inBuf[k].re * window[k]);
-        m_DisplayIn[k][1] = static_cast<float>(inBuf[k].im * window[k]);
+        displayIn_[k][0] = static_cast<float>(inBuf[k].re * window[k]);
+        displayIn_[k][1] = static_cast<float>(inBuf[k].im * window[k]);
     }
     for (int k = count; k < n; ++k)
-        m_DisplayIn[k][0] = m_DisplayIn[k][1] = 0.0f;
-    fftwf_execute(m_DisplayPlan);
+        displayIn_[k][0] = displayIn_[k][1] = 0.0f;
+    fftwf_execute(displayPlan_);
 
     // Bin b of the transform of re + j*im is frequency -b of im + j*re: reversing
     // each half puts the levels in increasing frequency of the latter.
@@ -172,14 +162,13 @@ int FftObject::PutInDisplayFFT(int inLength, const ComplexSample* inBuf)
     const int half = n / 2;
     double* levels = m_pFFTAveBuf.data();
     for (int b = 0; b < n; ++b) {
-        float power = m_DisplayOut[b][0] * m_DisplayOut[b][0] + m_DisplayOut[b][1] * m_DisplayOut[b][1];
+        float power = displayOut_[b][0] * displayOut_[b][0] + displayOut_[b][1] * displayOut_[b][1];
         power += floor;
         float level = std::log10(power);
         level += offset;
         const int entry = b < half ? half - 1 - b : n - 1 - (b - half);
         levels[entry] = level;
     }
-    return m_TotalCount;
 }
 
 void FftObject::BuildScreenMapping(int maxWidth)
@@ -206,11 +195,11 @@ void FftObject::BuildScreenMapping(int maxWidth)
     }
 }
 
-bool FftObject::GetScreenIntegerFFTDataMaxHeight(int maxHeight, int maxWidth, double maxdB, double mindB,
+void FftObject::GetScreenIntegerFFTDataMaxHeight(int maxHeight, int maxWidth, double maxdB, double mindB,
                                                  int startFreq, int stopFreq, int* outBuf, double* dBBuf)
 {
     if (maxWidth <= 0)
-        return m_Overload;
+        return;
     if (startFreq != m_StartFreq || stopFreq != m_StopFreq || maxWidth != m_PlotWidth) {
         m_StartFreq = startFreq;
         m_StopFreq = stopFreq;
@@ -255,5 +244,4 @@ bool FftObject::GetScreenIntegerFFTDataMaxHeight(int maxHeight, int maxWidth, do
             }
         }
     }
-    return m_Overload;
 }

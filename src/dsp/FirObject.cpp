@@ -36,7 +36,6 @@ double FirObject::KaiserBeta(double astop)
 
 int FirObject::InitLPFilterScale(double scale, double astop, double fpass, double fstop, double sampleRate)
 {
-    m_SampleRate = sampleRate;
     const double beta = KaiserBeta(astop);
     const double fc = (fpass + fstop) / sampleRate;
     // Limited to [3, kMaxTaps] before the conversion: a zero or negative transition

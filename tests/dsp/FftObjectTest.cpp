@@ -45,8 +45,6 @@ protected:
     // A display engine as the waterfall owners set it up: Fs = N Hz, so one bin is 1 Hz.
     static void SetUpDisplay(FftObject& fft, int n, int windowType)
     {
-        fft.ResetFFT();
-        fft.SetFFTAve(1);
         fft.setWidowType(windowType);
         // A window type applies at a table rebuild; a change of compensation forces one.
         fft.SetFFTParamsSize(n, false, 1.0, n);

@@ -109,9 +109,8 @@ TEST(RecordingLayouts, EachLayoutDerivesItsParametersAndReadsItsSamples)
         ASSERT_TRUE(r.isValidRecordingFile());
         EXPECT_EQ(r.layoutName(), c.layout);
         EXPECT_EQ(r.parameters().mSampleRate, c.rate);
-        EXPECT_EQ(r.getSampleRate(), c.rate);
-        EXPECT_EQ(r.getBandwidth(), c.bandwidth);
-        EXPECT_EQ(r.getCenterFreq(), c.centerFreq);
+        EXPECT_EQ(r.parameters().mBandwidth, c.bandwidth);
+        EXPECT_EQ(r.parameters().mCenterFreq, c.centerFreq);
         EXPECT_EQ(r.parameters().mBitsPerSample, c.bits);
         EXPECT_EQ(r.parameters().mNumSeconds, c.seconds);
         EXPECT_EQ(r.parameters().mStartTimestamp, c.start);
