@@ -39,7 +39,11 @@ void BM_DemodulateOneSecond(benchmark::State& state, int mode, double lowKHz, do
     const std::vector<ComplexSample> second = oneSecondOfAmStation();
     DemodulatorObject demod;
     const SelectionFields fields{"0", "1", std::to_string(lowKHz), std::to_string(highKHz), "0"};
-    DemodSetup setup = DemodSetup::fromFields(fields, mode, {double(kRate), kCenterHz, 1});
+    RecordingParameters recording;
+    recording.mSampleRate = kRate;
+    recording.mCenterFreq = kCenterHz;
+    recording.mNumSeconds = 1;
+    DemodSetup setup = DemodSetup::fromFields(fields, mode, recording);
     setup.configure(demod);
     std::vector<int16_t> audio(static_cast<size_t>(demod.maxOutputSamples(kRate)));
     for (auto _ : state)

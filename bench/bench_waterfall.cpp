@@ -74,7 +74,7 @@ void BM_WholeRecordingWaterfall(benchmark::State& state)
             generator.computeLine(s, row.data());
         benchmark::DoNotOptimize(row.data());
     }
-    state.counters["lines"] = recording.mNumSeconds;
+    state.counters["lines"] = recording.parameters().mNumSeconds;
     if (!given)
         std::filesystem::remove(path);
 }

@@ -94,9 +94,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 std::abort();
             continue;
         }
-        if (recording.mSampleRate <= 0 || recording.mNumSeconds < 0)
+        if (recording.parameters().mSampleRate <= 0 || recording.parameters().mNumSeconds < 0)
             std::abort();
-        const double last = recording.mNumSeconds;
+        const double last = recording.parameters().mNumSeconds;
         for (double t : {0.0, 0.37, last - 1.0, last, last + 1.0, 1e12}) {
             const int64_t got = recording.getData(block.data(), t, static_cast<int64_t>(block.size()));
             if (got < 0 || got > static_cast<int64_t>(block.size()))
@@ -106,7 +106,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                     std::abort();
             }
         }
-        for (int32_t offset : {0, recording.mNumSeconds, INT32_MAX, INT32_MIN}) {
+        for (int32_t offset : {0, recording.parameters().mNumSeconds, INT32_MAX, INT32_MIN}) {
             if (recording.TimestampFromOffset(offset).empty() || recording.FileTimestampFromOffset(offset).empty())
                 std::abort();
             recording.UnixTimestampFromOffset(offset);

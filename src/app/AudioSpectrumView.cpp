@@ -32,7 +32,7 @@ void AudioSpectrumView::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.fillRect(rect(), Qt::black);
-    if (!source || source->carrierPower.size() != static_cast<size_t>(kBins))
+    if (carrier.carrierPower.size() != static_cast<size_t>(kBins))
         return;
 
     // Origin at the bottom left, y up, 512 x 256 across the view.
@@ -40,12 +40,12 @@ void AudioSpectrumView::paintEvent(QPaintEvent*)
     painter.translate(0.0, kHeight);
     painter.scale(1.0, -1.0);
 
-    const std::vector<double>& power = source->carrierPower;
+    const std::vector<double>& power = carrier.carrierPower;
     // A negative peak bin must not index before the spectrum.
-    auto binOfColumn = [peak = source->carrierPeakBin](int column) {
+    auto binOfColumn = [peak = carrier.carrierPeakBin](int column) {
         return ((peak - kPeakColumn + column) % kBins + kBins) % kBins;
     };
-    const double top = source->carrierPeakPower > 1.0 ? std::log(source->carrierPeakPower) : 1.0;
+    const double top = carrier.carrierPeakPower > 1.0 ? std::log(carrier.carrierPeakPower) : 1.0;
     double floor = 1e70;
     for (int i = 0; i < kColumns; ++i) {
         const double p = power[binOfColumn(i)];
@@ -53,7 +53,7 @@ void AudioSpectrumView::paintEvent(QPaintEvent*)
             floor = std::min(floor, std::log(p));
     }
 
-    const double pixelsPerHz = source->carrierRate > 0.0 ? kBins / source->carrierRate : 1.0;
+    const double pixelsPerHz = carrier.carrierRate > 0.0 ? kBins / carrier.carrierRate : 1.0;
     const struct {
         double grey;
         int stepHz;

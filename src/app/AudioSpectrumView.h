@@ -1,8 +1,8 @@
 #pragma once
 
-#include <QWidget>
+#include "demod/CarrierSpectrum.h"
 
-class DemodulatorObject;
+#include <QWidget>
 
 // Close-up of the carrier measurement: the 512 bins of the demodulator's last
 // 32768-point carrier spectrum around its strongest bin (which sits in column
@@ -15,13 +15,12 @@ public:
     explicit AudioSpectrumView(QWidget* parent = nullptr);
     QSize sizeHint() const override { return {512, 256}; }
 
-    // The demodulator whose published carrier spectrum is drawn; read while
-    // painting, on the thread that runs that demodulator. Not owned; may be null.
-    void setSource(const DemodulatorObject* demodulator) { source = demodulator; }
+    // The carrier spectrum to draw (a copy of the demodulator's last one).
+    void setSpectrum(CarrierSpectrum spectrum) { carrier = std::move(spectrum); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    const DemodulatorObject* source = nullptr;
+    CarrierSpectrum carrier;
 };

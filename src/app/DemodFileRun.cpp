@@ -1,5 +1,6 @@
 #include "app/DemodFileRun.h"
 
+#include "demod/CarrierTextFile.h"
 #include "demod/DemodFileJob.h"
 #include "demod/DemodPipeline.h"
 
@@ -47,7 +48,7 @@ bool DemodFileRun::start(const QString& recordingPath, DemodSetup setup, const Q
     }
     if (!pipeline.makeFeeder()) {
         *error = tr("Not enough memory to demodulate a second at %1 samples per second")
-                     .arg(qint64(pipeline.parameters().sampleRate));
+                     .arg(qint64(pipeline.parameters().mSampleRate));
         return false;
     }
     next->fileJob = std::make_unique<DemodFileJob>(pipeline.demodulator(), *pipeline.feeder(), setup.startSecond(),

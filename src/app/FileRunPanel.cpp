@@ -2,7 +2,7 @@
 
 #include "app/DemodFileRun.h"
 #include "app/FormRows.h"
-#include "audio/SoundOutputObject.h"
+#include "common/AudioOutput.h"
 #include "demod/DemodFileJob.h"
 #include "recording/RecordingObject.h"
 
@@ -116,6 +116,6 @@ void FileRunPanel::runEnded(bool ok, bool complete, const QString& message, cons
     else
         emit statusMessage(QString("Wrote %1 (%2 s of audio)")
                                .arg(QDir::toNativeSeparators(path))
-                               .arg(static_cast<double>(audioSamples) / SoundOutputObject::outputRate, 0, 'f', 1));
+                               .arg(static_cast<double>(audioSamples) / AudioOutput::kOutputRate, 0, 'f', 1));
     emit finished(ok);
 }

@@ -18,12 +18,12 @@ constexpr int deviceCheckMs = 1000;
 // The sink reads every few tens of milliseconds; a stream the server dropped
 // without telling Qt reads no more.
 constexpr int stallMs = 2000;
-constexpr int bufferMs = 1000 * SoundOutputObject::frameCount / SoundOutputObject::outputRate;
+constexpr int bufferMs = 1000 * SoundOutputObject::frameCount / SoundOutputObject::kOutputRate;
 
 QAudioFormat outputFormat()
 {
     QAudioFormat format;
-    format.setSampleRate(SoundOutputObject::outputRate);
+    format.setSampleRate(SoundOutputObject::kOutputRate);
     format.setChannelCount(1);
     format.setSampleFormat(QAudioFormat::Int16);
     return format;
@@ -93,7 +93,7 @@ void SoundOutputDevice::openSink()
         return;
     }
     sink = new QAudioSink(device, outputFormat(), this);
-    sink->setBufferSize(SoundOutputObject::outputRate * sinkBufferMs / 1000 * qsizetype(sizeof(int16_t)));
+    sink->setBufferSize(SoundOutputObject::kOutputRate * sinkBufferMs / 1000 * qsizetype(sizeof(int16_t)));
     reader.restartReadClock();
     sink->start(&reader);
     // A sink that cannot reach its device fails inside start(), without a

@@ -14,6 +14,7 @@
 #include "app/WaterfallScrollArea.h"
 #include "app/WaterfallSettingsPanel.h"
 #include "audio/SoundOutputObject.h"
+#include "demod/CarrierSpectrum.h"
 #include "playback/PlaybackSession.h"
 #include "recording/RecordingObject.h"
 #include "recording/SelectionRules.h"
@@ -123,7 +124,6 @@ WindowControl::WindowControl(QWidget* parent)
     // the sound output opens the chosen device.
     soundDeviceMenu->followSystemDevices();
     soundDeviceMenu->setBusyCheck([this] { return fileRunPanel->isRunning(); });
-    theAudioSpectrumView->setSource(&session->demodulator());
 
     buildMenus();
     readPreferences();
@@ -183,7 +183,6 @@ WindowControl::~WindowControl()
                                                           waterfallLoader, fftView, qApp})
         sender->disconnect(this);
     soundDevice->disconnect();
-    theAudioSpectrumView->setSource(nullptr);
 
     // A file run still going is cancelled (its unfinished file removed) and
     // its thread joined.
@@ -361,9 +360,9 @@ void WindowControl::loadRecording(const QString& name)
     if (!session->canPlay())
         showStatus(QString("%1: not enough memory to play a second at %2 samples per second")
                        .arg(name)
-                       .arg(recording.mSampleRate));
+                       .arg(recording.parameters().mSampleRate));
     updateControls();
-    const int lineCount = recording.mNumSeconds;
+    const int lineCount = recording.parameters().mNumSeconds;
     if (!fftView->setHeight(lineCount)) {
         // Never leave the previous picture and band under the new recording.
         fftView->setHeight(0);
@@ -373,7 +372,7 @@ void WindowControl::loadRecording(const QString& name)
         showStatus(QString("%1 is too long to draw here (%2 s)").arg(name).arg(lineCount));
         return;
     }
-    setWaterfallBand(recording.mBandwidth, recording.mCenterFreq);
+    setWaterfallBand(recording.parameters().mBandwidth, recording.parameters().mCenterFreq);
     setWindowTitle(name);
     drawingName = name;
     drawingProgress->setRange(0, std::max(lineCount, 1));
@@ -396,13 +395,13 @@ void WindowControl::endWaterfall(bool completed, int lines, const QString& probl
     drawingProgress->hide();
     const RecordingObject* recording = session->recording();
     if (recording)
-        setWaterfallBand(recording->mBandwidth, recording->mCenterFreq);
+        setWaterfallBand(recording->parameters().mBandwidth, recording->parameters().mCenterFreq);
     if (completed)
         showStatus(QString("%1: %2 s, %3 kHz wide at %4 kHz")
                        .arg(drawingName)
                        .arg(lines)
-                       .arg(recording->mBandwidth * 0.001, 0, 'f', 1)
-                       .arg(recording->mCenterFreq * 0.001, 0, 'f', 3));
+                       .arg(recording->parameters().mBandwidth * 0.001, 0, 'f', 1)
+                       .arg(recording->parameters().mCenterFreq * 0.001, 0, 'f', 3));
     else if (!problem.isEmpty())
         showStatus(QString("%1 could not be read to the end: %2").arg(drawingName, problem));
     else
@@ -635,6 +634,7 @@ void WindowControl::FastTimer()
         return;
     if (status.secondsFed > 0) {
         showStatus(QString::fromStdString(status.timeAndCarrier));
+        theAudioSpectrumView->setSpectrum(CarrierSpectrum::of(session->demodulator().status()));
         theAudioSpectrumView->update();
         playbackControls->showSignalLevel(status.levelDbm);
     }

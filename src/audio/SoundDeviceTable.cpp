@@ -3,21 +3,21 @@
 bool SoundDeviceTable::setDevices(std::vector<SoundDeviceRow> devices)
 {
     for (SoundDeviceRow& row : devices) {
-        auto [it, added] = m_deviceIds.try_emplace(row.uid, m_nextDeviceId);
+        auto [it, added] = deviceIds_.try_emplace(row.uid, nextDeviceId_);
         if (added)
-            ++m_nextDeviceId;
+            ++nextDeviceId_;
         row.deviceId = it->second;
     }
-    if (devices == m_rows)
+    if (devices == rows_)
         return false;
-    m_rows = std::move(devices);
-    m_outputDevices.clear();
-    m_inputDevices.clear();
+    rows_ = std::move(devices);
+    outputDevices_.clear();
+    inputDevices_.clear();
     for (int i = 0; i < numDevices(); ++i) {
-        if (m_rows[i].outputChannels > 0)
-            m_outputDevices.push_back(i);
-        if (m_rows[i].inputChannels > 0)
-            m_inputDevices.push_back(i);
+        if (rows_[i].outputChannels > 0)
+            outputDevices_.push_back(i);
+        if (rows_[i].inputChannels > 0)
+            inputDevices_.push_back(i);
     }
     return true;
 }
@@ -25,7 +25,7 @@ bool SoundDeviceTable::setDevices(std::vector<SoundDeviceRow> devices)
 int SoundDeviceTable::indexOfUid(const std::string& uid) const
 {
     for (int i = 0; i < numDevices(); ++i)
-        if (m_rows[i].uid == uid)
+        if (rows_[i].uid == uid)
             return i;
     return -1;
 }

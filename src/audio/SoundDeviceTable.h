@@ -15,19 +15,19 @@ public:
     // deviceId of the arguments is ignored. Returns whether any row changed.
     bool setDevices(std::vector<SoundDeviceRow> devices);
 
-    const std::vector<SoundDeviceRow>& rows() const { return m_rows; }
-    int numDevices() const { return static_cast<int>(m_rows.size()); }
+    const std::vector<SoundDeviceRow>& rows() const { return rows_; }
+    int numDevices() const { return static_cast<int>(rows_.size()); }
     // Row indices of the devices with output channels, in table order.
-    const std::vector<int>& outputDevices() const { return m_outputDevices; }
+    const std::vector<int>& outputDevices() const { return outputDevices_; }
     // Row indices of the devices with input channels, in table order.
-    const std::vector<int>& inputDevices() const { return m_inputDevices; }
+    const std::vector<int>& inputDevices() const { return inputDevices_; }
     // Row index of the device with this uid, -1 when it is not listed.
     int indexOfUid(const std::string& uid) const;
 
 private:
-    std::vector<SoundDeviceRow> m_rows;
-    std::vector<int> m_outputDevices;
-    std::vector<int> m_inputDevices;
-    std::map<std::string, uint32_t> m_deviceIds;
-    uint32_t m_nextDeviceId = 1;
+    std::vector<SoundDeviceRow> rows_;
+    std::vector<int> outputDevices_;
+    std::vector<int> inputDevices_;
+    std::map<std::string, uint32_t> deviceIds_;
+    uint32_t nextDeviceId_ = 1;
 };

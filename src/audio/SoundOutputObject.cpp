@@ -5,10 +5,6 @@
 #include <algorithm>
 #include <cmath>
 
-namespace {
-constexpr double inputPerOutputSample = 2.2675736961451248e-05;  // 1 / 44100
-}
-
 SoundOutputObject::SoundOutputObject()
     : fracResampler(maxResamplerInput), soundScratch(soundScratchSize), soundRing(soundRingSize)
 {
@@ -22,7 +18,7 @@ void SoundOutputObject::addSoundData(const double* data, int n, double rate)
         SystemLog("sound output: rate %g Hz refused", rate);
         return;
     }
-    const double ratio = rate * inputPerOutputSample;
+    const double ratio = rate * kOutputPeriod;
     // The resampler emits at most piece / ratio + 1 samples per call; the
     // piece is kept small enough for that to fit in soundScratch.
     const int piece = std::clamp(static_cast<int>((soundScratchSize - 2) * ratio), 1, maxResamplerInput);
@@ -45,12 +41,12 @@ void SoundOutputObject::appendToRing(const double* samples, int n)
     // newest samples give way instead.
     const int room = soundRingSize - 1 - waiting;
     if (n > room) {
-        if (!ringFullLogged)
+        if (!ringFullLogged_)
             SystemLog("sound ring full: %d samples dropped", n - room);
-        ringFullLogged = true;
+        ringFullLogged_ = true;
         n = room;
     } else {
-        ringFullLogged = false;
+        ringFullLogged_ = false;
     }
     const int first = std::min(n, soundRingSize - write);
     std::copy(samples, samples + first, soundRing.begin() + write);
@@ -69,7 +65,7 @@ void SoundOutputObject::flush()
 {
     // What follows is a new stream: the resampler must not carry the old one into it.
     fracResampler.Reset();
-    soundFlushTo.store(soundWritePos.load(std::memory_order_relaxed), std::memory_order_release);
+    soundFlushTo_.store(soundWritePos.load(std::memory_order_relaxed), std::memory_order_release);
 }
 
 int SoundOutputObject::numSoundSamples() const
@@ -80,12 +76,12 @@ int SoundOutputObject::numSoundSamples() const
 
 void SoundOutputObject::setPlaybackVolume(double volume)
 {
-    m_playbackVolume.store(volume, std::memory_order_relaxed);
+    playbackVolume_.store(volume, std::memory_order_relaxed);
 }
 
 double SoundOutputObject::playbackVolume() const
 {
-    return m_playbackVolume.load(std::memory_order_relaxed);
+    return playbackVolume_.load(std::memory_order_relaxed);
 }
 
 bool SoundOutputObject::fillSoundBuffer(int16_t* buffer)
@@ -101,31 +97,31 @@ int SoundOutputObject::readSound(int16_t* out, int n)
         // The reader empties the ring by catching up with the writer; resetting
         // both positions to 0 would race a writer on another thread.
         soundReadPos.store(write, std::memory_order_release);
-        bufferLeft = 0;
+        bufferLeft_ = 0;
         return 0;
     }
     int read = soundReadPos.load(std::memory_order_relaxed);
-    const int flushTo = soundFlushTo.exchange(-1, std::memory_order_acq_rel);
+    const int flushTo = soundFlushTo_.exchange(-1, std::memory_order_acq_rel);
     auto ahead = [read](int position) { return (position - read + soundRingSize) % soundRingSize; };
     if (flushTo >= 0 && ahead(flushTo) <= ahead(write)) {
         read = flushTo;
-        bufferLeft = 0;
+        bufferLeft_ = 0;
     }
-    const double gain = m_playbackVolume.load(std::memory_order_relaxed);
+    const double gain = playbackVolume_.load(std::memory_order_relaxed);
     int played = 0;
     while (played < n) {
-        if (bufferLeft == 0) {
+        if (bufferLeft_ == 0) {
             if (ahead(write) - ahead(read) < frameCount)
                 break;
-            bufferLeft = frameCount;
+            bufferLeft_ = frameCount;
         }
-        const int take = std::min({n - played, bufferLeft, soundRingSize - read});
+        const int take = std::min({n - played, bufferLeft_, soundRingSize - read});
         for (int i = 0; i < take; ++i) {
             const double v = std::clamp(soundRing[read + i] * gain, -32767.0, 32767.0);
             out[played + i] = v == v ? static_cast<int16_t>(v) : 0;
         }
         played += take;
-        bufferLeft -= take;
+        bufferLeft_ -= take;
         read = (read + take) % soundRingSize;
     }
     soundReadPos.store(read, std::memory_order_release);

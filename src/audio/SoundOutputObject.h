@@ -8,7 +8,7 @@
 #include <vector>
 
 // The audio queue between the demodulator and the sound device: audio is
-// resampled to 44100 Hz and appended to a ring; the sound device takes it out
+// resampled to kOutputRate and appended to a ring; the sound device takes it out
 // in whole buffers of 11025 frames (0.25 s), in pieces of any length as it
 // asks (readSound). The volume is applied and the samples are limited to 16
 // bits as they leave the ring, so a new volume is heard at once.
@@ -17,7 +17,6 @@
 // run on different threads: each ring position is written by one side only.
 class SoundOutputObject : public AudioOutput {
 public:
-    static constexpr int outputRate = 44100;      // Hz, mono, signed 16-bit
     static constexpr int frameCount = 11025;      // frames per device buffer
     static constexpr int soundRingSize = 500000;  // slots; holds up to soundRingSize - 1 samples
     static constexpr int maxResamplerInput = 10000;
@@ -62,8 +61,8 @@ private:
     // Write position when noOutput was last switched on, -1 when handled: what
     // was queued before it is never played, even if noOutput is switched off
     // again before the reader next runs.
-    std::atomic<int> soundFlushTo{-1};
-    std::atomic<double> m_playbackVolume{0.0};
-    bool ringFullLogged = false;        // writer only
-    int bufferLeft = 0;                 // reader only: samples of the buffer in play
+    std::atomic<int> soundFlushTo_{-1};
+    std::atomic<double> playbackVolume_{0.0};
+    bool ringFullLogged_ = false;        // writer only
+    int bufferLeft_ = 0;                 // reader only: samples of the buffer in play
 };

@@ -95,7 +95,7 @@ int runDemodCommand(int argc, char* argv[])
 
     if (!pipeline.makeFeeder()) {
         return cliFail("not enough memory to demodulate a second at " +
-                       std::to_string(static_cast<int64_t>(pipeline.parameters().sampleRate)) + " samples per second");
+                       std::to_string(static_cast<int64_t>(pipeline.parameters().mSampleRate)) + " samples per second");
     }
     DemodFileJob job(pipeline.demodulator(), *pipeline.feeder(), setup.startSecond(), setup.endSecond(), folder,
                      fileName);

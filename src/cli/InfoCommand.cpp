@@ -113,12 +113,12 @@ void printJson(const RecordingObject& r, const std::vector<std::string>& lines)
 {
     std::string out = "{\n";
     out += "  \"layout\": " + jsonString(r.layoutName()) + ",\n";
-    out += "  \"sample_rate\": " + std::to_string(r.mSampleRate) + ",\n";
-    out += "  \"bandwidth\": " + number(r.mBandwidth) + ",\n";
-    out += "  \"center_freq\": " + number(r.mCenterFreq) + ",\n";
-    out += "  \"bits_per_sample\": " + std::to_string(r.mBitsPerSample) + ",\n";
-    out += "  \"seconds\": " + std::to_string(r.mNumSeconds) + ",\n";
-    out += "  \"start_unix\": " + std::to_string(r.mStartTimestamp) + ",\n";
+    out += "  \"sample_rate\": " + std::to_string(r.parameters().mSampleRate) + ",\n";
+    out += "  \"bandwidth\": " + number(r.parameters().mBandwidth) + ",\n";
+    out += "  \"center_freq\": " + number(r.parameters().mCenterFreq) + ",\n";
+    out += "  \"bits_per_sample\": " + std::to_string(r.parameters().mBitsPerSample) + ",\n";
+    out += "  \"seconds\": " + std::to_string(r.parameters().mNumSeconds) + ",\n";
+    out += "  \"start_unix\": " + std::to_string(r.parameters().mStartTimestamp) + ",\n";
     out += "  \"start_utc\": " + jsonString(r.TimestampFromOffset(0)) + ",\n";
     out += "  \"info_lines\": [";
     for (size_t i = 0; i < lines.size(); ++i)
@@ -133,12 +133,13 @@ void printReadable(const RecordingObject& r, const std::vector<std::string>& lin
     std::string out;
     out += "file:            " + printable(r.path()) + "\n";
     out += "layout:          " + r.layoutName() + "\n";
-    out += "sample rate:     " + std::to_string(r.mSampleRate) + " Hz\n";
-    out += "bandwidth:       " + number(r.mBandwidth) + " Hz\n";
-    out += "centre freq:     " + number(r.mCenterFreq) + " Hz\n";
-    out += "bits per sample: " + std::to_string(r.mBitsPerSample) + "\n";
-    out += "seconds:         " + std::to_string(r.mNumSeconds) + "\n";
-    out += "start:           " + r.TimestampFromOffset(0) + " UTC (" + std::to_string(r.mStartTimestamp) + ")\n";
+    out += "sample rate:     " + std::to_string(r.parameters().mSampleRate) + " Hz\n";
+    out += "bandwidth:       " + number(r.parameters().mBandwidth) + " Hz\n";
+    out += "centre freq:     " + number(r.parameters().mCenterFreq) + " Hz\n";
+    out += "bits per sample: " + std::to_string(r.parameters().mBitsPerSample) + "\n";
+    out += "seconds:         " + std::to_string(r.parameters().mNumSeconds) + "\n";
+    out += "start:           " + r.TimestampFromOffset(0) + " UTC (" + std::to_string(r.parameters().mStartTimestamp) +
+           ")\n";
     out += "data offset:     " + std::to_string(r.dataOffset()) + "\n";
     out += "information:\n";
     for (const std::string& line : lines)

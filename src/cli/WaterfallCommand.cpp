@@ -66,9 +66,9 @@ int runWaterfallCommand(const std::vector<std::string>& args)
     recording.setRecordingFile(resolveRecordingArgument(file), lines);
     if (!recording.isValidRecordingFile())
         return cliFail(recording.path() + ": " + (lines.empty() ? std::string("not a recording") : lines.back()));
-    if (const char* problem = BandwidthProblem(recording.mBandwidth))
+    if (const char* problem = BandwidthProblem(recording.parameters().mBandwidth))
         return cliFail(recording.path() + ": " + problem);
-    if (recording.mNumSeconds < 1)
+    if (recording.parameters().mNumSeconds < 1)
         return cliFail(recording.path() + ": the recording holds less than one second, nothing to draw");
 
     WaterfallGenerator generator(recording, NormalizeFftSize(fftSize), maxDb, minDb);

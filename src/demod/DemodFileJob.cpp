@@ -1,5 +1,6 @@
 #include "demod/DemodFileJob.h"
 
+#include "common/AudioOutput.h"
 #include "common/ByteFields.h"
 #include "common/CNumberFormat.h"
 #include "common/SystemLog.h"
@@ -25,8 +26,8 @@ void wavHeader(uint8_t* h, uint64_t dataBytes)
     putU32(h + 16, 16);
     putU16(h + 20, 1);
     putU16(h + 22, 1);
-    putU32(h + 24, 44100);
-    putU32(h + 28, 88200);
+    putU32(h + 24, AudioOutput::kOutputRate);
+    putU32(h + 28, 2 * AudioOutput::kOutputRate);
     putU16(h + 32, 2);
     putU16(h + 34, 16);
     std::memcpy(h + 36, "data", 4);

@@ -1,5 +1,6 @@
 #include "demod/DemodPipeline.h"
 
+#include "demod/CarrierTextFile.h"
 #include "demod/DemodSecondFeeder.h"
 #include "recording/RecordingObject.h"
 #include "recording/SelectionRules.h"
@@ -24,7 +25,7 @@ std::string DemodPipeline::open(const std::string& folder, const std::string& na
     if (!candidate->isValidRecordingFile())
         return lines.empty() ? std::string("not a recording") : lines.back();
     if (requireBandwidth) {
-        if (const char* problem = BandwidthProblem(candidate->mBandwidth))
+        if (const char* problem = BandwidthProblem(candidate->parameters().mBandwidth))
             return problem;
     }
     feeder_.reset();
@@ -37,12 +38,9 @@ bool DemodPipeline::isOpen() const
     return recording_ && recording_->isValidRecordingFile();
 }
 
-DemodRecordingParameters DemodPipeline::parameters() const
+RecordingParameters DemodPipeline::parameters() const
 {
-    if (!recording_)
-        return {};
-    return {static_cast<double>(recording_->mSampleRate), recording_->mCenterFreq, recording_->mNumSeconds,
-            recording_->mStartTimestamp};
+    return recording_ ? recording_->parameters() : RecordingParameters{};
 }
 
 DemodSetup DemodPipeline::setUp(const SelectionFields& typed, int mode) const
@@ -57,7 +55,8 @@ DemodSetup DemodPipeline::setUp(const Selection& selection, int mode) const
 
 bool DemodPipeline::configure(DemodSetup& setup, bool carrierLog, const std::string& carrierLogFolder)
 {
-    demod_.setCarrierLog(carrierLog, carrierLogFolder);
+    carrierLog_ = carrierLog ? std::make_unique<CarrierTextFile>(carrierLogFolder) : nullptr;
+    demod_.setCarrierLog(carrierLog_.get());
     return setup.configure(demod_);
 }
 
@@ -67,7 +66,7 @@ bool DemodPipeline::makeFeeder()
     if (!recording_)
         return false;
     try {
-        feeder_ = std::make_unique<DemodSecondFeeder>(*recording_, recording_->mSampleRate);
+        feeder_ = std::make_unique<DemodSecondFeeder>(*recording_, recording_->parameters().mSampleRate);
     } catch (const std::bad_alloc&) {
         return false;
     }

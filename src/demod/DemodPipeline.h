@@ -9,6 +9,7 @@
 #include <vector>
 
 class AudioOutput;
+class CarrierTextFile;
 class DemodSecondFeeder;
 class RecordingObject;
 
@@ -34,13 +35,13 @@ public:
                      bool requireBandwidth = false);
     bool isOpen() const;
 
-    // What a set-up needs of the open recording.
-    DemodRecordingParameters parameters() const;
+    // The open recording's parameters (all zero without one).
+    RecordingParameters parameters() const;
     DemodSetup setUp(const SelectionFields& typed, int mode) const;
     DemodSetup setUp(const Selection& selection, int mode) const;
 
-    // Carrier log on or off (in `carrierLogFolder`), then the set-up's calls on
-    // the demodulator. False when the band cannot be filtered; the reason is
+    // Carrier log on or off ("carrier.txt" in `carrierLogFolder`), then the
+    // set-up's calls on the demodulator. False when the band cannot be filtered; the reason is
     // setup.bandMessage().
     bool configure(DemodSetup& setup, bool carrierLog, const std::string& carrierLogFolder);
 
@@ -59,6 +60,7 @@ public:
 
 private:
     std::unique_ptr<RecordingObject> recording_;
+    std::unique_ptr<CarrierTextFile> carrierLog_;
     DemodulatorObject demod_;
     std::unique_ptr<DemodSecondFeeder> feeder_;
 };

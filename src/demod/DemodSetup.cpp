@@ -29,7 +29,7 @@ bool isLowerSideband(int mode) { return mode == kDemodLSB || mode == kDemodCWL; 
 
 } // namespace
 
-DemodSetup DemodSetup::fromFields(const SelectionFields& fields, int mode, const DemodRecordingParameters& recording)
+DemodSetup DemodSetup::fromFields(const SelectionFields& fields, int mode, const RecordingParameters& recording)
 {
     DemodSetup setup;
     setup.fields_ = fields;
@@ -59,7 +59,7 @@ DemodSetup DemodSetup::fromFields(const SelectionFields& fields, int mode, const
     return setup;
 }
 
-DemodSetup DemodSetup::fromSelection(const Selection& selection, int mode, const DemodRecordingParameters& recording)
+DemodSetup DemodSetup::fromSelection(const Selection& selection, int mode, const RecordingParameters& recording)
 {
     DemodSetup setup;
     setup.fields_ = {std::to_string(selection.startSecond), std::to_string(selection.endSecond),
@@ -77,7 +77,7 @@ bool DemodSetup::checkModeAndRate()
 {
     if (mode_ < kDemodAM || mode_ > kDemodNone)
         error_ = "Unknown demodulation mode.";
-    else if (!(recording_.sampleRate >= 1.0))
+    else if (!(recording_.mSampleRate >= 1.0))
         error_ = "The recording has no sample rate.";
     return error_.empty();
 }
@@ -85,7 +85,7 @@ bool DemodSetup::checkModeAndRate()
 void DemodSetup::apply(double start, double end, double low, double high, double pbt)
 {
     // Outside its band a recording holds only aliases of other frequencies.
-    const RecordingBand band = RecordingBandOf(recording_.sampleRate, recording_.centerFreq);
+    const RecordingBand band = RecordingBandOf(recording_.mSampleRate, recording_.mCenterFreq);
     if (!SelectionFitsBand(low, high, band)) {
         error_ = "The selection " + formatFixed(std::min(low, high), 3) + " - " + formatFixed(std::max(low, high), 3) +
                  " kHz is outside the recording's band " + formatFixed(band.lowKHz, 3) + " - " +
@@ -93,8 +93,8 @@ void DemodSetup::apply(double start, double end, double low, double high, double
         return;
     }
 
-    startSecond_ = clampedSecond(start, recording_.numSeconds);
-    endSecond_ = clampedSecond(end, recording_.numSeconds);
+    startSecond_ = clampedSecond(start, recording_.mNumSeconds);
+    endSecond_ = clampedSecond(end, recording_.mNumSeconds);
     if (startSecond_ > endSecond_)
         std::swap(startSecond_, endSecond_);
     fields_.startTime = std::to_string(startSecond_);
@@ -106,7 +106,7 @@ void DemodSetup::apply(double start, double end, double low, double high, double
     lowKHz_ = low;
     highKHz_ = high;
 
-    const double center = recording_.centerFreq;
+    const double center = recording_.mCenterFreq;
     if (mode_ <= kDemodWFM) {
         ncoHz_ = (low + high) * 500.0 - center;
         filterHz_ = (high - low) * 500.0;
@@ -121,7 +121,7 @@ void DemodSetup::apply(double start, double end, double low, double high, double
     double shift = std::clamp(pbt * 1000.0, -kPbtLimitHz, kPbtLimitHz);
     // The band [low, high] after the shift must lie strictly inside
     // +-half the pipeline rate: shift in (minShift, maxShift).
-    const double half = DemodulatorObject::pipelineRateFor(mode_, recording_.sampleRate, filterHz_) / 2.0;
+    const double half = DemodulatorObject::pipelineRateFor(mode_, recording_.mSampleRate, filterHz_) / 2.0;
     const double f = filterHz_;
     const double maxShift = isLowerSideband(mode_) ? half : half - f;
     const double minShift = isUpperSideband(mode_) ? -half : f - half;
@@ -135,11 +135,11 @@ void DemodSetup::apply(double start, double end, double low, double high, double
 bool DemodSetup::configure(DemodulatorObject& demod)
 {
     SystemLog("bw: %g   nco: %g", filterHz_, ncoHz_);
-    demod.setCenterFrequency(recording_.centerFreq);
-    demod.setRecordingStartTimestamp(recording_.startTimestamp);
-    demod.SetInputSampleRate(recording_.sampleRate, 4000.0);
+    demod.setCenterFrequency(recording_.mCenterFreq);
+    demod.setRecordingStartTimestamp(recording_.mStartTimestamp);
+    demod.SetInputSampleRate(recording_.mSampleRate, 4000.0);
     demod.SetNCO(ncoHz_);
-    demod.SetInputSampleRate(recording_.sampleRate, 4000.0);
+    demod.SetInputSampleRate(recording_.mSampleRate, 4000.0);
     const bool accepted = demod.SetDemodMode(mode_, filterHz_, pbtHz_, filterHz_);
     demod.ResetStream();
     bandMessage_.clear();

@@ -1,19 +1,12 @@
 #pragma once
 
 #include "demod/Selection.h"
+#include "recording/RecordingParameters.h"
 
 #include <cstdint>
 #include <string>
 
 class DemodulatorObject;
-
-// The recording parameters a set-up needs.
-struct DemodRecordingParameters {
-    double sampleRate = 0.0; // S/s
-    double centerFreq = 0.0; // Hz
-    int32_t numSeconds = 0;  // whole seconds of samples
-    int64_t startTimestamp = 0; // Unix seconds (UTC) of the first sample
-};
 
 // A selection turned into demodulator settings: reads and mends the fields,
 // works out tuning, filter width and pass-band shift, and configures a
@@ -27,10 +20,10 @@ public:
     // pipeline's band. A field that is not a finite number, or a selection
     // whose band is not inside the recording's (centre +- half the sample
     // rate), makes ok() false with error() saying which.
-    static DemodSetup fromFields(const SelectionFields& fields, int mode, const DemodRecordingParameters& recording);
+    static DemodSetup fromFields(const SelectionFields& fields, int mode, const RecordingParameters& recording);
     // The same rules for a selection already in numbers (fields() then shows
     // it in whole seconds and "%g" kHz).
-    static DemodSetup fromSelection(const Selection& selection, int mode, const DemodRecordingParameters& recording);
+    static DemodSetup fromSelection(const Selection& selection, int mode, const RecordingParameters& recording);
 
     bool ok() const { return error_.empty(); }
     const std::string& error() const { return error_; }
@@ -66,7 +59,7 @@ private:
     SelectionFields fields_;
     std::string error_;
     std::string bandMessage_;
-    DemodRecordingParameters recording_;
+    RecordingParameters recording_;
     int mode_ = 0;
     int32_t startSecond_ = 0;
     int32_t endSecond_ = 0;

@@ -1,15 +1,11 @@
 #include "demod/DemodulatorObject.h"
 
-#include "common/CNumberFormat.h"
 #include "common/SystemLog.h"
-#include "common/UtcCalendar.h"
 #include "dsp/HalfBandCoefficients.h"
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
-#include <filesystem>
 
 namespace {
 
@@ -19,6 +15,19 @@ constexpr double kTwoPi = 6.283185307179586;
 // against its limit for good by the AGC's start or a strong modulation; slower
 // pipelines use the loop gains of this rate (the audio scale stays the rate's own).
 constexpr double kMinFmLoopRate = 40000.0;
+
+// The FM loop of a pipeline rate.
+struct FmLoop {
+    double w, limit, alpha, beta, gain;
+};
+
+FmLoop fmLoopFor(double rate)
+{
+    const double loopRate = std::max(rate, kMinFmLoopRate);
+    const double w = 1.0 / loopRate;
+    const double alpha = 44422.120121759675 * w;
+    return {w, 94247.7796076938 * w, alpha, 22217.769827367705 * w * alpha, 0.5305164769729845 * rate};
+}
 
 // Band-pass output comes in whole transform blocks.
 constexpr int kBandpassBlock = 1024;
@@ -44,11 +53,10 @@ const char* demodModeName(int mode)
 
 DemodulatorObject::DemodulatorObject(AudioOutput* soundOutput)
     : soundOutput_(soundOutput)
-    , mainBandpassFilter(std::make_unique<FastFirObject>())
     , carrierRing(kCarrierFftSize)
     , carrierFftBuf(kCarrierFftSize)
+    , carrierPower(kCarrierFftSize, 0.0)
 {
-    mpxRing.assign(kMpxRingSize, 0.0);
 }
 
 DemodulatorObject::~DemodulatorObject() = default;
@@ -85,7 +93,8 @@ void DemodulatorObject::SetInputSampleRate(double rate, double bandwidth)
     m_OutputRate = downconverterObject.setDataRate(m_InputRate, m_DesiredMaxOutputBandwidth);
     SystemLog("***SetInputSampleRate %g  bandwidth:%g  outputRate:%g", rate, bandwidth, m_OutputRate);
 
-    mainBandpassFilter = std::make_unique<FastFirObject>();
+    // The band-pass starts over as a new one would: empty history, no design.
+    mainBandpassFilter.Clear();
     double lo = -5000.0, hi = 5000.0;
     switch (demodulationMode) {
     case kDemodFM: lo = -7000.0; hi = 7000.0; break;
@@ -94,9 +103,12 @@ void DemodulatorObject::SetInputSampleRate(double rate, double bandwidth)
     case kDemodWFM: lo = -100000.0; hi = 100000.0; break;
     default: break;
     }
-    mainBandpassFilter->SetupParametersFLoCut(lo, hi, 0.0, m_OutputRate);
+    mainBandpassFilter.SetupParametersFLoCut(lo, hi, 0.0, m_OutputRate);
 
     if (demodulationMode == kDemodWFM) {
+        if (mpxRing.empty())
+            mpxRing.assign(kMpxRingSize, 0.0);
+        mpxLoggedRate_ = 0.0;
         wfmFilter1.reset();
         wfmFilter2.reset();
         wfmFilter3.reset();
@@ -129,7 +141,7 @@ void DemodulatorObject::SetInputSampleRate(double rate, double bandwidth)
     sizeBuffers();
 
     agcObject.SetParameters(true, false, -100, 30, 0, 200, m_OutputRate);
-    carrierFftObject.reset();
+    SystemLog("carrierFftObject rate %d", static_cast<int>(m_OutputRate));
 }
 
 void DemodulatorObject::sizeBuffers()
@@ -180,11 +192,16 @@ bool DemodulatorObject::SetDemodMode(int mode, double filter, double pbt, double
         const double stopFactor = mode == kDemodSAM ? 1.3 : 1.8;
         m_Fir.InitLPFilterScale(1.0, 50.0, bandwidth, stopFactor * bandwidth, m_OutputRate);
     }
+    if (mode == kDemodFM) {
+        const FmLoop loop = fmLoopFor(m_OutputRate);
+        SystemLog(" coeff %g %g %g %g %g %g %g %g", m_OutputRate, kTwoPi * loop.w, -loop.limit, loop.limit, loop.alpha,
+                  loop.beta, loop.gain, 1.0 - std::exp(-1000.0 * loop.w));
+    }
 
-    if (mainBandpassFilter->SetupParametersFLoCut(m_lowCutoff, m_highCutoff, 0.0, m_OutputRate))
+    if (mainBandpassFilter.SetupParametersFLoCut(m_lowCutoff, m_highCutoff, 0.0, m_OutputRate))
         return true;
-    // A fresh filter passes nothing: silence rather than the provisional band.
-    mainBandpassFilter = std::make_unique<FastFirObject>();
+    // Silence rather than the provisional band.
+    mainBandpassFilter.Clear();
     return false;
 }
 
@@ -193,24 +210,22 @@ void DemodulatorObject::ResetStream()
     demodInCount = 0;
     downconverterObject.ClearHistory();
     downconverterObject.SetFrequency(theNCOFreq);
-    auto bandpass = std::make_unique<FastFirObject>();
-    // A refused band keeps a filter that passes nothing.
-    if (!bandpass->SetupParametersFLoCut(m_lowCutoff, m_highCutoff, 0.0, m_OutputRate))
-        bandpass = std::make_unique<FastFirObject>();
-    mainBandpassFilter = std::move(bandpass);
+    // A refused band leaves a filter that passes nothing.
+    mainBandpassFilter.Clear();
+    mainBandpassFilter.SetupParametersFLoCut(m_lowCutoff, m_highCutoff, 0.0, m_OutputRate);
     agcObject.Reset();
     if (wavResampler)
         wavResampler->Reset();
     // The band-pass's first filter length of output is a partial convolution
     // over the empty history: a faint ramp that the AGC would level into a loud
     // burst. The AGC's own delay starts as zeros. Both are held back.
-    bandpassFillLeft = FastFirObject::kTaps - 1;
-    agcFillLeft = demodulationMode == kDemodWFM ? 0 : agcObject.DelaySamples();
-    demodPrimed = false;
-    amZ = 0.0;
-    samPhase = samFreq = samZ = 0.0;
-    fmPhase = fmFreq = 0.0;
-    wfmPrevIm = wfmPrevRe = 0.0;
+    bandpassFillLeft_ = FastFirObject::kTaps - 1;
+    agcFillLeft_ = demodulationMode == kDemodWFM ? 0 : agcObject.DelaySamples();
+    demodPrimed_ = false;
+    amZ_ = 0.0;
+    samPhase_ = samFreq_ = samZ_ = 0.0;
+    fmPhase_ = fmFreq_ = 0.0;
+    wfmPrevIm_ = wfmPrevRe_ = 0.0;
 }
 
 int DemodulatorObject::maxOutputSamples(int length) const
@@ -220,7 +235,7 @@ int DemodulatorObject::maxOutputSamples(int length) const
     const double inputSamples = static_cast<double>(length) + m_InBufLimit;
     const double seconds = inputSamples / m_InputRate + kBandpassBlock / m_OutputRate;
     const double blocks = inputSamples / m_InBufLimit + 1.0;
-    return static_cast<int>(std::ceil(seconds * kAudioRate + 2.0 * blocks)) + 64;
+    return static_cast<int>(std::ceil(seconds * AudioOutput::kOutputRate + 2.0 * blocks)) + 64;
 }
 
 bool DemodulatorObject::hasWfmFilter(int index) const
@@ -238,10 +253,21 @@ int DemodulatorObject::numSoundSamplesInOutputObject() const
     return soundOutput_ ? soundOutput_->numSoundSamples() : 0;
 }
 
-void DemodulatorObject::setCarrierLog(bool enabled, const std::string& documentsFolder)
+DemodulatorStatus DemodulatorObject::status() const
 {
-    mWriteCarrierTxt = enabled;
-    carrierLogFolder = documentsFolder;
+    DemodulatorStatus s;
+    s.sMeterAve = sMeterAve;
+    s.sMeterPeak = sMeterPeak;
+    s.carrierFreqKHz = carrierFreqKHz;
+    if (carrierMeasured_)
+        s.carrierPower = carrierPower;
+    s.carrierPeakPower = carrierPeakPower;
+    s.carrierPeakBin = carrierPeakBin;
+    s.carrierRate = carrierRate;
+    s.mpxRing = mpxRing;
+    s.mpxRingPos = mpxRingPos;
+    s.mpxRate = mpxRate;
+    return s;
 }
 
 int DemodulatorObject::ProcessData(const ComplexSample* input, int length, int16_t* output)
@@ -274,8 +300,8 @@ int DemodulatorObject::ProcessData(const ComplexSample* input, int length, int16
         const int k = downconverterObject.ProcessDataLength(demodInCount, block, demodInBuf.data());
         int m = 0;
         if (k > 0)
-            m = mainBandpassFilter->ProcessDataInLength(k, demodInBuf.data(), demodBandBuf.data());
-        m = dropFront(demodBandBuf.data(), m, bandpassFillLeft);
+            m = mainBandpassFilter.ProcessDataInLength(k, demodInBuf.data(), demodBandBuf.data());
+        m = dropFront(demodBandBuf.data(), m, bandpassFillLeft_);
         if (m > 0) {
             sMeter.ProcessDataLength(m, demodBandBuf.data(), m_OutputRate);
             sMeterAve = sMeter.GetAve();
@@ -284,9 +310,9 @@ int DemodulatorObject::ProcessData(const ComplexSample* input, int length, int16
         findCarrierFreq(demodBandBuf.data(), m, m_OutputRate, sMeterAve, sMeterPeak);
         if (demodulationMode != kDemodWFM) {
             agcObject.ProcessComplexData(m, demodBandBuf.data(), demodBandBuf.data());
-            m = dropFront(demodBandBuf.data(), m, agcFillLeft);
+            m = dropFront(demodBandBuf.data(), m, agcFillLeft_);
         }
-        if (m > 0 && !demodPrimed)
+        if (m > 0 && !demodPrimed_)
             primeDemod(demodBandBuf.data(), m);
         if (m > 0)
             total = demodIQData(demodBandBuf.data(), m, output, total);
@@ -317,7 +343,7 @@ int DemodulatorObject::demodIQData(ComplexSample* samples, int count, int16_t* o
     }
 
     if (output) {
-        const int n = wavResampler->ResampleShortLength(audioCount, audioRate * 2.2675736961451248e-05, audio,
+        const int n = wavResampler->ResampleShortLength(audioCount, audioRate * AudioOutput::kOutputPeriod, audio,
                                                          output + currentOutputLen, 1.0);
         return currentOutputLen + n;
     }
@@ -330,17 +356,8 @@ void DemodulatorObject::findCarrierFreq(const ComplexSample* samples, int count,
                                         double peak)
 {
     carrierRate = rate;
-    if (carrierPower.empty())
-        carrierPower.assign(kCarrierFftSize, 0.0);
     carrierAveSmoothed = 0.01 * average + 0.99 * carrierAveSmoothed;
     carrierPeakSmoothed = 0.01 * peak + 0.99 * carrierPeakSmoothed;
-    if (!carrierFftObject) {
-        carrierFftObject = std::make_unique<FftObject>();
-        carrierFftObject->ResetFFT();
-        carrierFftObject->SetFFTAve(1);
-        carrierFftObject->SetFFTParamsSize(kCarrierFftSize, false, 0.0, rate);
-        SystemLog("carrierFftObject rate %d", static_cast<int>(rate));
-    }
     if (count < 1)
         return;
 
@@ -355,42 +372,34 @@ void DemodulatorObject::findCarrierFreq(const ComplexSample* samples, int count,
         // A rotation of the ring leaves the bin powers as they are, so the
         // storage order will do.
         std::copy(carrierRing.begin(), carrierRing.end(), carrierFftBuf.begin());
-        carrierFftObject->FwdFFT(carrierFftBuf.data());
+        carrierFft_.FwdFFT(carrierFftBuf.data());
+        // A silent second has no peak: it reads the tuned frequency (bin 0) and
+        // leaves the stored peak of the last second that had one.
         double maximum = 0.0;
+        int b = 0;
         for (int k = 0; k < kCarrierFftSize; ++k) {
             const ComplexSample& bin = carrierFftBuf[k];
             const double p = bin.im * bin.im + bin.re * bin.re;
             carrierPower[k] = p;
             if (p > maximum) {
                 maximum = p;
-                carrierPeakPower = p;
-                carrierPeakBin = k;
+                b = k;
             }
+        }
+        if (maximum > 0.0) {
+            carrierPeakPower = maximum;
+            carrierPeakBin = b;
         }
         const double f0 = theNCOFreq + mCenterFreq;
         const double resolution = rate * 3.0517578125e-05;
-        const int b = carrierPeakBin;
         const double f = b > kCarrierFftSize / 2 ? f0 + (kCarrierFftSize - b) * resolution : f0 - b * resolution;
         carrierFreqKHz = f * 0.001;
-        if (mWriteCarrierTxt)
-            appendCarrierLine(f);
+        carrierMeasured_ = true;
+        if (carrierLog_)
+            carrierLog_->addCarrierMeasurement(mStartTimestamp + playBackSec, f, carrierAveSmoothed,
+                                               carrierPeakSmoothed);
         carrierCount = 0;
     }
-}
-
-void DemodulatorObject::appendCarrierLine(double frequencyHz)
-{
-    std::error_code ec;
-    std::filesystem::create_directories(carrierLogFolder, ec);
-    const std::string path = (std::filesystem::path(carrierLogFolder) / "carrier.txt").string();
-    FILE* file = std::fopen(path.c_str(), "a");
-    if (!file)
-        return; // the measurement itself stands; only the log line is lost
-    const std::string line = "\"" + UtcCalendar::format(mStartTimestamp + playBackSec, ':') + "\"," +
-                             formatFixed(frequencyHz * 0.001, 6) + "," + formatFixed(carrierAveSmoothed, 6) + "," +
-                             formatFixed(carrierPeakSmoothed, 6) + "\n";
-    std::fputs(line.c_str(), file);
-    std::fclose(file);
 }
 
 // Starts each demodulator as if it had followed the stream for long: the DC
@@ -403,25 +412,25 @@ void DemodulatorObject::primeDemod(const ComplexSample* x, int count)
         sum += std::sqrt(x[i].im * x[i].im + x[i].re * x[i].re);
     const double meanMagnitude = sum / count;
     const double a = x[0].im, b = x[0].re;
-    amZ = meanMagnitude / (1.0 - 0.99);
-    samPhase = std::atan2(a, b);
-    samZ = meanMagnitude / (1.0 - 0.99);
-    fmPhase = -std::atan2(a, b);
-    wfmPrevIm = a;
-    wfmPrevRe = b;
-    demodPrimed = true;
+    amZ_ = meanMagnitude / (1.0 - 0.99);
+    samPhase_ = std::atan2(a, b);
+    samZ_ = meanMagnitude / (1.0 - 0.99);
+    fmPhase_ = -std::atan2(a, b);
+    wfmPrevIm_ = a;
+    wfmPrevRe_ = b;
+    demodPrimed_ = true;
 }
 
 void DemodulatorObject::amDemod(const ComplexSample* in, int count, double* out)
 {
-    double z = amZ;
+    double z = amZ_;
     for (int i = 0; i < count; ++i) {
         const double magnitude = std::sqrt(in[i].im * in[i].im + in[i].re * in[i].re);
         const double next = 0.99 * z + magnitude;
         out[i] = next - z;
         z = next;
     }
-    amZ = z;
+    amZ_ = z;
     m_Fir.ProcessFilterReal(count, out, out);
 }
 
@@ -431,7 +440,7 @@ void DemodulatorObject::samDemod(const ComplexSample* in, int count, double* out
     const double limit = 1000.0 * w;
     const double alpha = 141.4 * w;
     const double beta = alpha * 70.72135785007073 * w;
-    double phase = samPhase, frequency = samFreq, z = samZ;
+    double phase = samPhase_, frequency = samFreq_, z = samZ_;
     for (int i = 0; i < count; ++i) {
         const double a = in[i].im, b = in[i].re;
         const double s = std::sin(phase), c = std::cos(phase);
@@ -445,23 +454,16 @@ void DemodulatorObject::samDemod(const ComplexSample* in, int count, double* out
         out[i] = next - z;
         z = next;
     }
-    samPhase = std::fmod(phase, kTwoPi);
-    samFreq = frequency;
-    samZ = z;
+    samPhase_ = std::fmod(phase, kTwoPi);
+    samFreq_ = frequency;
+    samZ_ = z;
 }
 
 void DemodulatorObject::fmDemod(const ComplexSample* in, int count, double* out)
 {
-    const double rate = m_OutputRate;
-    const double loopRate = std::max(rate, kMinFmLoopRate);
-    const double w = 1.0 / loopRate;
-    const double limit = 94247.7796076938 * w;
-    const double alpha = 44422.120121759675 * w;
-    const double beta = 22217.769827367705 * w * alpha;
-    const double gain = 0.5305164769729845 * rate;
-    SystemLog(" coeff %g %g %g %g %g %g %g %g", rate, kTwoPi * w, -limit, limit, alpha, beta, gain,
-              1.0 - std::exp(-1000.0 * w));
-    double phase = fmPhase, frequency = fmFreq;
+    const FmLoop loop = fmLoopFor(m_OutputRate);
+    const double limit = loop.limit, alpha = loop.alpha, beta = loop.beta, gain = loop.gain;
+    double phase = fmPhase_, frequency = fmFreq_;
     for (int i = 0; i < count; ++i) {
         const double a = in[i].im, b = in[i].re;
         const double s = std::sin(phase), c = std::cos(phase);
@@ -477,13 +479,13 @@ void DemodulatorObject::fmDemod(const ComplexSample* in, int count, double* out)
         while (phase < -kTwoPi)
             phase += kTwoPi;
     }
-    fmPhase = phase;
-    fmFreq = frequency;
+    fmPhase_ = phase;
+    fmFreq_ = frequency;
 }
 
 int DemodulatorObject::wfmDemod(const ComplexSample* in, int count, double* out)
 {
-    double pa = wfmPrevIm, pb = wfmPrevRe;
+    double pa = wfmPrevIm_, pb = wfmPrevRe_;
     int pos = mpxRingPos;
     for (int i = 0; i < count; ++i) {
         const double a = in[i].im, b = in[i].re;
@@ -495,17 +497,21 @@ int DemodulatorObject::wfmDemod(const ComplexSample* in, int count, double* out)
         if (++pos >= kMpxRingSize)
             pos = 0;
     }
-    wfmPrevIm = pa;
-    wfmPrevRe = pb;
+    wfmPrevIm_ = pa;
+    wfmPrevRe_ = pb;
     mpxRingPos = pos;
     mpxRate = m_OutputRate;
-    SystemLog("DemodulatorUnit_wfmDemod  InLength %d    wfmRate %g", count, mpxRate);
     int n = count;
     for (FilterObject* stage : {wfmFilter1.get(), wfmFilter2.get(), wfmFilter3.get()}) {
         if (stage)
             n = stage->CHalfBandDecimateBy2LengthReal(n, out, out);
     }
-    SystemLog("DemodulatorUnit_wfmDemod  InLength %d    wfmRate %g", n, mpxRate);
+    // Once per set-up rather than per block.
+    if (mpxRate != mpxLoggedRate_) {
+        SystemLog("DemodulatorUnit_wfmDemod  InLength %d    wfmRate %g", count, mpxRate);
+        SystemLog("DemodulatorUnit_wfmDemod  InLength %d    wfmRate %g", n, mpxRate);
+        mpxLoggedRate_ = mpxRate;
+    }
     m_Fir.ProcessFilterReal(n, out, out);
     return n;
 }

@@ -1,11 +1,13 @@
 #pragma once
 
 #include "common/AudioOutput.h"
+#include "common/CarrierLog.h"
 #include "common/ComplexSample.h"
+#include "demod/DemodulatorStatus.h"
 #include "dsp/AGCObject.h"
+#include "dsp/ComplexFft.h"
 #include "dsp/DownconverterObject.h"
 #include "dsp/FastFirObject.h"
-#include "dsp/FftObject.h"
 #include "dsp/FilterObject.h"
 #include "dsp/FirObject.h"
 #include "dsp/FractionalResamplerObject.h"
@@ -13,7 +15,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <string>
 #include <vector>
 
 // Demodulation modes: the index of the mode menu item.
@@ -41,7 +42,8 @@ const char* demodModeName(int mode);
 // SetInputSampleRate(rate, 4000), SetDemodMode(...); then ProcessData() one
 // second at a time. One thread at a time uses an object; every buffer, filter
 // and demodulator state belongs to the object. Buffers are sized at set-up to
-// the rate in use; ProcessData() allocates nothing.
+// the rate in use (the multiplex ring only when WFM is set up); ProcessData()
+// allocates nothing, its first call included.
 //
 // Frequency sign: samples are re + j*im, so a signal above the tuned frequency
 // lies at negative frequency in the pipeline's baseband; the upper sidebands keep
@@ -50,7 +52,6 @@ class DemodulatorObject {
 public:
     static constexpr int kCarrierFftSize = 32768;
     static constexpr int kMpxRingSize = 2000000;
-    static constexpr double kAudioRate = 44100.0;
 
     // soundOutput: where playback audio goes (ProcessData without an output
     // buffer); not owned, may be null (then playback audio is dropped).
@@ -58,9 +59,6 @@ public:
     ~DemodulatorObject();
     DemodulatorObject(const DemodulatorObject&) = delete;
     DemodulatorObject& operator=(const DemodulatorObject&) = delete;
-
-    // Replaces the sound output (after the user picks another device). Not owned.
-    void setSoundOutput(AudioOutput* soundOutput) { soundOutput_ = soundOutput; }
 
     // frequency: offset of the wanted signal from the recording's centre, Hz
     // (any sign, |f| below half the input rate). Restarts the oscillator.
@@ -111,7 +109,6 @@ public:
     double getHighCutoff() const { return m_highCutoff; }
     double getBandwidth() const { return m_Bandwidth; }
     int getDemodMode() const { return demodulationMode; }
-    double getSignalLevel() const { return sMeter.GetAve(); }
     int getInBufLimit() const { return m_InBufLimit; }
     double getOutputRate() const { return m_OutputRate; }
     double getWfmOutputRate() const { return m_wfmOutputRate; }
@@ -126,35 +123,19 @@ public:
     // The recording's centre frequency, Hz: the carrier frequency is reported
     // as centre + NCO + the peak's offset.
     void setCenterFrequency(double hz) { mCenterFreq = hz; }
-    // "carrier.txt" logging: on/off and the folder it is appended in (created
-    // when missing). Each line is stamped with the recording's start time
-    // (Unix seconds) plus the play position (whole seconds), in UTC.
-    void setCarrierLog(bool enabled, const std::string& documentsFolder);
+    // Where each measurement goes, stamped with the recording's start time
+    // (Unix seconds) plus the play position (whole seconds); null for none.
+    // Not owned.
+    void setCarrierLog(CarrierLog* carrierLog) { carrierLog_ = carrierLog; }
     void setRecordingStartTimestamp(int64_t unixSeconds) { mStartTimestamp = unixSeconds; }
     void setPlayBackSec(int32_t second) { playBackSec = second; }
 
-    // --- Values published for the views (read by the GUI thread's timers) ---
-    double sMeterAve = 0.0;      // dBm
-    double sMeterPeak = 0.0;     // dBm, peak of the last block
-    double carrierFreqKHz = 0.0; // last measured carrier, kHz
-    // Power per bin of the last carrier transform (kCarrierFftSize entries,
-    // empty before the first measurement); bin k up to 16384 lies
-    // k * carrierRate / 32768 Hz below the tuned frequency, bin k beyond
-    // (32768 - k) * carrierRate / 32768 Hz above it.
-    std::vector<double> carrierPower;
-    double carrierPeakPower = 0.0;
-    int32_t carrierPeakBin = 0;
-    double carrierRate = 0.0; // Hz
-    // WFM discriminator output (the broadcast multiplex) at mpxRate Hz; the
-    // writer's next position is mpxRingPos.
-    std::vector<double> mpxRing;
-    int32_t mpxRingPos = 0;
-    double mpxRate = 0.0;
+    // The values published for the views (read by the GUI thread's timers).
+    DemodulatorStatus status() const;
 
 private:
     int demodIQData(ComplexSample* samples, int count, int16_t* output, int currentOutputLen);
     void findCarrierFreq(const ComplexSample* samples, int count, double rate, double average, double peak);
-    void appendCarrierLine(double frequencyHz);
 
     void amDemod(const ComplexSample* in, int count, double* out);
     void samDemod(const ComplexSample* in, int count, double* out);
@@ -175,7 +156,7 @@ private:
     AudioOutput* soundOutput_ = nullptr;
     int demodulationMode = kDemodAM;
     AGCObject agcObject;
-    std::unique_ptr<FastFirObject> mainBandpassFilter;
+    FastFirObject mainBandpassFilter;
     FirObject m_Fir;
     double m_lowCutoff = 0.0;
     double m_highCutoff = 0.0;
@@ -183,7 +164,7 @@ private:
     double m_filter = 0.0;
     double m_pbt = 0.0;
     double theNCOFreq = 0.0;
-    std::unique_ptr<FftObject> carrierFftObject;
+    ComplexFft carrierFft_{kCarrierFftSize};
     std::unique_ptr<FilterObject> wfmFilter1, wfmFilter2, wfmFilter3;
 
     // Working buffers, sized to the block of the rate in use.
@@ -193,29 +174,41 @@ private:
     std::vector<double> demodAudioBuf;
     std::unique_ptr<FractionalResamplerObject> wavResampler;
 
+    double sMeterAve = 0.0;
+    double sMeterPeak = 0.0;
     std::vector<ComplexSample> carrierRing;
     int32_t carrierRingPos = 0;
     int32_t carrierCount = 0;
     std::vector<ComplexSample> carrierFftBuf;
+    std::vector<double> carrierPower;
+    bool carrierMeasured_ = false;
+    double carrierPeakPower = 0.0;
+    int32_t carrierPeakBin = 0;
+    double carrierRate = 0.0;
+    double carrierFreqKHz = 0.0;
     double carrierAveSmoothed = 0.0;
     double carrierPeakSmoothed = 0.0;
+    std::vector<double> mpxRing;
+    int32_t mpxRingPos = 0;
+    double mpxRate = 0.0;
+    // The multiplex rate the WFM log line last reported.
+    double mpxLoggedRate_ = 0.0;
 
     double mCenterFreq = 0.0;
     int64_t mStartTimestamp = 0;
     int32_t playBackSec = 0;
-    bool mWriteCarrierTxt = false;
-    std::string carrierLogFolder;
+    CarrierLog* carrierLog_ = nullptr;
 
     // Start of a stream: band-pass and AGC outputs still to hold back (they
     // come from their empty histories), and whether the demodulator states
     // are still to be set from the first sample.
-    int bandpassFillLeft = 0;
-    int agcFillLeft = 0;
-    bool demodPrimed = true;
+    int bandpassFillLeft_ = 0;
+    int agcFillLeft_ = 0;
+    bool demodPrimed_ = true;
 
     // Demodulator states: they persist across blocks, seconds and mode changes.
-    double amZ = 0.0;
-    double samPhase = 0.0, samFreq = 0.0, samZ = 0.0;
-    double fmPhase = 0.0, fmFreq = 0.0;
-    double wfmPrevIm = 0.0, wfmPrevRe = 0.0;
+    double amZ_ = 0.0;
+    double samPhase_ = 0.0, samFreq_ = 0.0, samZ_ = 0.0;
+    double fmPhase_ = 0.0, fmFreq_ = 0.0;
+    double wfmPrevIm_ = 0.0, wfmPrevRe_ = 0.0;
 };

@@ -9,9 +9,8 @@ constexpr double kSmallestPower = 1e-300;
 }
 
 MultiplexSpectrum::MultiplexSpectrum()
-    : buffer(kTransformSize)
+    : buffer_(kTransformSize)
 {
-    transform.SetFFTParamsSize(kTransformSize, false, 0.0, 500000.0);
     mpxSpectrum.reserve(kColumns);
 }
 
@@ -29,17 +28,17 @@ bool MultiplexSpectrum::update(const double* ring, int32_t ringSize, int32_t wri
 
     const int32_t first = std::min(kTransformSize, ringSize - mpxReadPos);
     for (int32_t i = 0; i < first; ++i)
-        buffer[i] = ComplexSample{ring[mpxReadPos + i], 0.0};
+        buffer_[i] = ComplexSample{ring[mpxReadPos + i], 0.0};
     for (int32_t i = first; i < kTransformSize; ++i)
-        buffer[i] = ComplexSample{ring[i - first], 0.0};
+        buffer_[i] = ComplexSample{ring[i - first], 0.0};
     mpxReadPos = (mpxReadPos + kTransformSize) % ringSize;
 
-    transform.FwdFFT(buffer.data());
+    transform_.FwdFFT(buffer_.data());
     mpxSpectrum.resize(kColumns); // within the reserved room
     for (int b = 0; b < kColumns; ++b) {
         double sum = 0.0;
         for (int k = b * kBinsPerColumn; k < (b + 1) * kBinsPerColumn; ++k) {
-            const ComplexSample& x = buffer[k];
+            const ComplexSample& x = buffer_[k];
             // 0.1 x ln|X| = 0.05 x ln|X|^2, without the square root.
             sum += 0.05 * std::log(std::max(x.im * x.im + x.re * x.re, kSmallestPower));
         }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "common/ComplexSample.h"
-#include "dsp/FftObject.h"
+#include "dsp/ComplexFft.h"
 
 #include <cstdint>
 #include <vector>
@@ -35,8 +35,8 @@ public:
     const std::vector<double>& spectrum() const { return mpxSpectrum; }
 
 private:
-    FftObject transform;
-    std::vector<ComplexSample> buffer;
+    ComplexFft transform_{kTransformSize};
+    std::vector<ComplexSample> buffer_;
     std::vector<double> mpxSpectrum;
     int32_t mpxReadPos = 0;
 };

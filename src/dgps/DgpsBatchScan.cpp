@@ -16,17 +16,17 @@ bool DgpsBatchScan::setRecordingFile(const std::string& path, DgpsStationTable* 
         return false;
     }
     m_Path = recording.path();
-    m_SampleRate = recording.mSampleRate;
-    m_EndSecond = recording.mNumSeconds;
+    m_SampleRate = recording.parameters().mSampleRate;
+    m_EndSecond = recording.parameters().mNumSeconds;
     m_StartTimestamp = recording.UnixTimestampFromOffset(0);
     m_PlayBackSec = 0;
     m_Stop = false;
-    m_Bank.setDemodObjects(recording.mBandwidth, recording.mCenterFreq, recording.mSampleRate, table, wholeKhzOnly,
+    m_Bank.setDemodObjects(recording.parameters().mBandwidth, recording.parameters().mCenterFreq, recording.parameters().mSampleRate, table, wholeKhzOnly,
                            observer);
     dgpsSampleBuf.assign(static_cast<size_t>(std::min<int64_t>(m_SampleRate * kBlockSeconds, kPiece)), ComplexSample{});
-    SystemLog(" mSampleRate %d", recording.mSampleRate);
-    SystemLog(" mNumSeconds %d", recording.mNumSeconds);
-    SystemLog(" mCenterFreq %g", recording.mCenterFreq);
+    SystemLog(" mSampleRate %d", recording.parameters().mSampleRate);
+    SystemLog(" mNumSeconds %d", recording.parameters().mNumSeconds);
+    SystemLog(" mCenterFreq %g", recording.parameters().mCenterFreq);
     return true;
 }
 

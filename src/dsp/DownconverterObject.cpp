@@ -141,7 +141,7 @@ KORVEL_WIDE_TARGET ComplexSample MixWithLanesWide(int k, int n, const ComplexSam
 
 } // namespace
 
-DownconverterObject::DownconverterObject() : m_Piece(kPieceLength) { PrepareLaneSteps(); }
+DownconverterObject::DownconverterObject() : piece_(kPieceLength) { PrepareLaneSteps(); }
 
 DownconverterObject::DownconverterObject(int) : DownconverterObject()
 {
@@ -152,18 +152,18 @@ DownconverterObject::DownconverterObject(int) : DownconverterObject()
 
 double DownconverterObject::setDataRate(double inRate, double desiredMaxOutputBandwidth)
 {
-    if (m_ChainBuilt && inRate == m_InRate && desiredMaxOutputBandwidth == m_MaxBW)
+    if (chainBuilt_ && inRate == m_InRate && desiredMaxOutputBandwidth == m_MaxBW)
         return m_OutputRate;
     m_InRate = inRate;
     m_MaxBW = desiredMaxOutputBandwidth;
     DeleteFilters();
     double rate = inRate;
-    while (rate > kLowestChainRate && rate > kFinalRateFactor * desiredMaxOutputBandwidth && m_NumStages < kMaxStages) {
-        m_Chain[m_NumStages++] = StageForRate(rate, desiredMaxOutputBandwidth);
+    while (rate > kLowestChainRate && rate > kFinalRateFactor * desiredMaxOutputBandwidth && numStages_ < kMaxStages) {
+        chain_[numStages_++] = StageForRate(rate, desiredMaxOutputBandwidth);
         rate /= 2.0;
     }
     m_OutputRate = rate;
-    m_ChainBuilt = true;
+    chainBuilt_ = true;
     return rate;
 }
 
@@ -177,7 +177,7 @@ void DownconverterObject::SetFrequency(double hz)
     m_OscSin = std::sin(m_NcoInc);
     m_Osc1 = ComplexSample{};
     m_Osc1.re = 1.0;
-    m_SettleRemaining = kSettleSamples;
+    settleRemaining_ = kSettleSamples;
     PrepareLaneSteps();
 }
 
@@ -186,23 +186,23 @@ void DownconverterObject::PrepareLaneSteps()
     ComplexSample rotation;
     rotation.re = m_OscCos;
     rotation.im = m_OscSin;
-    m_LaneSteps[0] = rotation;
+    laneSteps_[0] = rotation;
     for (int j = 1; j < kLanes; ++j)
-        m_LaneSteps[j] = Multiply(m_LaneSteps[j - 1], rotation);
+        laneSteps_[j] = Multiply(laneSteps_[j - 1], rotation);
 }
 
 int DownconverterObject::ProcessDataLength(int n, const ComplexSample* in, ComplexSample* out)
 {
     if (n <= 0)
         return 0;
-    ComplexSample* piece = m_Piece.data();
+    ComplexSample* piece = piece_.data();
     int produced = 0;
     for (int pos = 0; pos < n;) {
         const int length = std::min(kPieceLength, n - pos);
         MixPiece(length, in + pos, piece);
         int m = length;
-        for (int s = 0; s < m_NumStages; ++s)
-            m = m_Chain[s]->ApplyFilterLength(m, piece, piece);
+        for (int s = 0; s < numStages_; ++s)
+            m = chain_[s]->ApplyFilterLength(m, piece, piece);
         // produced + m never exceeds pos + length, so with out == in this writes only
         // over input that has been consumed.
         std::copy(piece, piece + m, out + produced);
@@ -216,7 +216,7 @@ void DownconverterObject::MixPiece(int n, const ComplexSample* in, ComplexSample
 {
     ComplexSample p = m_Osc1;
     int k = 0;
-    for (; k < n && m_SettleRemaining > 0; ++k, --m_SettleRemaining) {
+    for (; k < n && settleRemaining_ > 0; ++k, --settleRemaining_) {
         ComplexSample r;
         r.re = m_OscCos * p.re - m_OscSin * p.im;
         r.im = m_OscSin * p.re + m_OscCos * p.im;
@@ -231,8 +231,8 @@ void DownconverterObject::MixPiece(int n, const ComplexSample* in, ComplexSample
         return;
     }
 
-    const ComplexSample last = WideVectorsAvailable() ? MixWithLanesWide(k, n, in, out, m_LaneSteps, p)
-                                                      : MixWithLanes<false>(k, n, in, out, m_LaneSteps, p);
+    const ComplexSample last = WideVectorsAvailable() ? MixWithLanesWide(k, n, in, out, laneSteps_, p)
+                                                      : MixWithLanes<false>(k, n, in, out, laneSteps_, p);
     const double lastRe = last.re;
     const double lastIm = last.im;
 
@@ -244,15 +244,15 @@ void DownconverterObject::MixPiece(int n, const ComplexSample* in, ComplexSample
 
 void DownconverterObject::ClearHistory()
 {
-    if (!m_ChainBuilt)
+    if (!chainBuilt_)
         return;
-    m_ChainBuilt = false;
+    chainBuilt_ = false;
     setDataRate(m_InRate, m_MaxBW);
 }
 
 void DownconverterObject::DeleteFilters()
 {
-    for (int s = 0; s < m_NumStages; ++s)
-        m_Chain[s].reset();
-    m_NumStages = 0;
+    for (int s = 0; s < numStages_; ++s)
+        chain_[s].reset();
+    numStages_ = 0;
 }

@@ -59,8 +59,8 @@ public:
     double OutputRate() const { return m_OutputRate; }
     double MaxBW() const { return m_MaxBW; }
     double NcoFreq() const { return m_NcoFreq; }
-    int NumStages() const { return m_NumStages; }
-    const FilterObject& Stage(int index) const { return *m_Chain[index]; } // 0 <= index < NumStages()
+    int NumStages() const { return numStages_; }
+    const FilterObject& Stage(int index) const { return *chain_[index]; } // 0 <= index < NumStages()
 
 private:
     // The oscillator runs on parallel lanes (sample k of a run on lane k mod kLanes),
@@ -86,10 +86,10 @@ private:
     double m_OscSin = 0.0;
     ComplexSample m_Osc1;
 
-    std::array<std::unique_ptr<FilterObject>, kMaxStages> m_Chain;
-    int m_NumStages = 0;
-    bool m_ChainBuilt = false;
-    int m_SettleRemaining = 0;
-    std::array<ComplexSample, kLanes> m_LaneSteps; // rotation over 1 ... kLanes samples
-    std::vector<ComplexSample> m_Piece;
+    std::array<std::unique_ptr<FilterObject>, kMaxStages> chain_;
+    int numStages_ = 0;
+    bool chainBuilt_ = false;
+    int settleRemaining_ = 0;
+    std::array<ComplexSample, kLanes> laneSteps_; // rotation over 1 ... kLanes samples
+    std::vector<ComplexSample> piece_;
 };

@@ -13,7 +13,6 @@ FastFirObject::FastFirObject()
         const double a = 2.0 * std::numbers::pi * k / 1024.0;
         m_pWindowTbl[k] = 0.3635819 - 0.4891775 * std::cos(a) + 0.1365995 * std::cos(2.0 * a) - 0.0106411 * std::cos(3.0 * a);
     }
-    m_Fft.SetFFTParamsSize(2 * kBlock, false, 0.0, 1.0);
 }
 
 bool FastFirObject::SetupParametersFLoCut(double fLoCut, double fHiCut, double offset, double sampleRate)
@@ -49,6 +48,24 @@ bool FastFirObject::SetupParametersFLoCut(double fLoCut, double fHiCut, double o
     return true;
 }
 
+void FastFirObject::Reset()
+{
+    m_pFFTBuf.fill(ComplexSample{});
+    m_pFFTOverlapBuf.fill(ComplexSample{});
+    m_InBufInPos = kBlock;
+    pendingAt_ = -1;
+}
+
+void FastFirObject::Clear()
+{
+    m_FLoCut = kInitialLoCut;
+    m_FHiCut = kInitialHiCut;
+    m_Offset = kInitialOffset;
+    m_SampleRate = kInitialSampleRate;
+    m_pFilterCoef.fill(ComplexSample{});
+    Reset();
+}
+
 void FastFirObject::FilterBlock()
 {
     std::copy(m_pFFTBuf.begin() + kBlock, m_pFFTBuf.end(), m_pFFTOverlapBuf.begin());
@@ -62,7 +79,7 @@ void FastFirObject::FilterBlock()
         d.im = im;
     }
     m_Fft.RevFFT(m_pFFTBuf.data());
-    std::copy(m_pFFTBuf.begin() + kBlock, m_pFFTBuf.end(), m_PendingOut.begin());
+    std::copy(m_pFFTBuf.begin() + kBlock, m_pFFTBuf.end(), pendingOut_.begin());
     std::copy(m_pFFTOverlapBuf.begin(), m_pFFTOverlapBuf.end(), m_pFFTBuf.begin());
 }
 
@@ -76,16 +93,16 @@ int FastFirObject::ProcessDataInLength(int n, const ComplexSample* in, ComplexSa
         m_InBufInPos += take;
         if (m_InBufInPos == 2 * kBlock) {
             // The previous block's output may now overwrite input: all of it is read.
-            if (m_PendingAt >= 0)
-                std::copy(m_PendingOut.begin(), m_PendingOut.end(), out + m_PendingAt);
+            if (pendingAt_ >= 0)
+                std::copy(pendingOut_.begin(), pendingOut_.end(), out + pendingAt_);
             FilterBlock();
-            m_PendingAt = count;
+            pendingAt_ = count;
             count += kBlock;
             m_InBufInPos = kBlock;
         }
     }
-    if (m_PendingAt >= 0)
-        std::copy(m_PendingOut.begin(), m_PendingOut.end(), out + m_PendingAt);
-    m_PendingAt = -1;
+    if (pendingAt_ >= 0)
+        std::copy(pendingOut_.begin(), pendingOut_.end(), out + pendingAt_);
+    pendingAt_ = -1;
     return count;
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "common/ComplexSample.h"
-#include "dsp/FftObject.h"
+#include "dsp/ComplexFft.h"
 
 #include <array>
 
@@ -24,17 +24,30 @@ public:
     // Only between processing calls; the new design applies from the next block.
     bool SetupParametersFLoCut(double fLoCut, double fHiCut, double offset, double sampleRate);
 
+    // Forgets the samples seen so far: the next block starts from an empty
+    // history, as a new filter's does. The design stays.
+    void Reset();
+
+    // Forgets the design as well: the filter passes nothing until a valid band
+    // is designed, as a new one does.
+    void Clear();
+
     // Filters n (>= 0) samples. out needs room for n rounded up to a multiple of 1024;
     // it may be `in` itself. Returns the number of samples written, a multiple of 1024.
     int ProcessDataInLength(int n, const ComplexSample* in, ComplexSample* out);
 
 private:
+    static constexpr double kInitialLoCut = -1.0;
+    static constexpr double kInitialHiCut = 1.0;
+    static constexpr double kInitialOffset = 1.0;
+    static constexpr double kInitialSampleRate = 1.0;
+
     void FilterBlock();
 
-    double m_FLoCut = -1.0;
-    double m_FHiCut = 1.0;
-    double m_Offset = 1.0;
-    double m_SampleRate = 1.0;
+    double m_FLoCut = kInitialLoCut;
+    double m_FHiCut = kInitialHiCut;
+    double m_Offset = kInitialOffset;
+    double m_SampleRate = kInitialSampleRate;
     int m_InBufInPos = kBlock;
     std::array<double, kTaps> m_pWindowTbl;
     std::array<ComplexSample, kBlock> m_pFFTOverlapBuf{};
@@ -42,7 +55,7 @@ private:
     std::array<ComplexSample, 2 * kBlock> m_pFFTBuf{};
     // Output of the last completed block, written out only once the input it would
     // overwrite (when out is in) has been read.
-    std::array<ComplexSample, kBlock> m_PendingOut{};
-    int m_PendingAt = -1;
-    FftObject m_Fft;
+    std::array<ComplexSample, kBlock> pendingOut_{};
+    int pendingAt_ = -1;
+    ComplexFft m_Fft{2 * kBlock};
 };

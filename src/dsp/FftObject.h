@@ -6,17 +6,15 @@
 
 #include <vector>
 
-// The FFT engine. Two uses:
-//  - spectrum displays: PutInDisplayFFT() windows and transforms one block (single
-//    precision) and keeps one level per bin; GetScreenIntegerFFTDataMaxHeight() maps
-//    those levels onto screen columns and pixel heights;
-//  - filtering and measurement: FwdFFT()/RevFFT(), in-place double-precision complex
-//    transforms of N samples.
+// The display transform: PutInDisplayFFT() windows and transforms one block
+// (single precision) and keeps one level per bin; GetScreenIntegerFFTDataMaxHeight()
+// maps those levels onto screen columns and pixel heights. Filtering and
+// measurement use ComplexFft, which has no display scratch or plan.
 // Every engine owns its tables and its display scratch, so engines may run on
 // different threads at once; one engine is used by one thread at a time.
 class FftObject {
 public:
-    // Size 2048, Hann window (type 1), sample rate 1000 Hz, no averaging.
+    // Size 2048, Hann window (type 1), sample rate 1000 Hz.
     FftObject();
     ~FftObject();
     FftObject(const FftObject&) = delete;
@@ -36,18 +34,14 @@ public:
     // value gives the rectangular window. Takes effect at the next table rebuild.
     void setWidowType(int type);
 
-    // n: averaging length, values <= 0 store 1. Always ends with ResetFFT().
-    void SetFFTAve(int n);
-
-    // Zeroes the display levels and the averaging state.
+    // Zeroes the display levels.
     void ResetFFT();
 
     // Display transform of one block: inLength samples (normally exactly N; a shorter
     // block is padded with zeros, a longer one is cut to N). Afterwards entry m of
     // FFTAveBuf() holds the level in bels (dB/10) of frequency (m + 1 - N/2) * Fs / N of
     // the signal im + j*re: a tone of amplitude 16383.5 reads 0 dB, silence -220 dB.
-    // Returns the transform counter (unchanged by this path).
-    int PutInDisplayFFT(int inLength, const ComplexSample* inBuf);
+    void PutInDisplayFFT(int inLength, const ComplexSample* inBuf);
 
     // One screen line of the last display transform.
     // maxHeight: pixels (>= 0); maxWidth: columns W; maxdB/mindB: levels in dB drawn at
@@ -58,15 +52,8 @@ public:
     // W <= 0 writes nothing. Equal maxdB and mindB give no scale: every column gets
     // maxHeight (a flat line) and its dB value, and the caller tells the user.
     // The mapping is cached; the first request at a new width above N grows its table.
-    // Returns the overload flag, which this engine never raises.
-    bool GetScreenIntegerFFTDataMaxHeight(int maxHeight, int maxWidth, double maxdB, double mindB,
+    void GetScreenIntegerFFTDataMaxHeight(int maxHeight, int maxWidth, double maxdB, double mindB,
                                           int startFreq, int stopFreq, int* outBuf, double* dBBuf);
-
-    // In-place transforms of N samples, reading `im` as the real part and `re` as the
-    // imaginary part. FwdFFT: X[k] = sum x[j] exp(+2 pi i jk/N); RevFFT: the same with
-    // exp(-2 pi i jk/N). Unscaled: RevFFT(FwdFFT(x)) = N * x.
-    void FwdFFT(ComplexSample* data);
-    void RevFFT(ComplexSample* data);
 
     int FFTSize() const { return m_FFTSize; }
     // N display levels in bels, see PutInDisplayFFT().
@@ -77,16 +64,10 @@ private:
     void BuildDisplayScratch();
     void FreeDisplayScratch();
     void BuildScreenMapping(int maxWidth);
-    template <class Visit> void ForEachReversedPair(int log2Count, Visit visit) const;
-    template <bool Conjugate> void Transform(ComplexSample* data);
 
-    bool m_Overload = false;
     bool m_Invert = false;
-    int m_AveCount = 0;
-    int m_TotalCount = 0;
     int m_FFTSize = 1024;
     int m_LastFFTSize = 0;
-    int m_AveSize = 1;
     int m_StartFreq = 0;
     int m_StopFreq = 0;
     int m_BinMin = 0;
@@ -97,21 +78,15 @@ private:
     double m_K_B = 0.0;
     double m_dBCompensation = 0.0;
     double m_SampleFreq = 0.0;
-    int m_Log2N = 0;
-    // Entry 0 = N/2, entry 1 = 1; from entry 2 on, the bit reversals of the numbers
-    // below 2^m_RevBits, m_RevBits = floor(log2(N) / 2) (about sqrt(N) entries).
-    std::vector<int> m_pWorkArea;
-    int m_RevBits = 0;
+    int log2N_ = 0;
     std::vector<int> m_pTranslateTbl;
-    // N/4 twiddle factors exp(+2 pi i p / N) as (cos, sin) pairs, pairs in bit-reversed order.
-    std::vector<double> m_pSinCosTbl;
     std::vector<double> m_pWindowTbl;
     std::vector<double> m_pFFTAveBuf;
 
     // Display scratch, owned by this engine and sized to N.
-    int m_ScratchSize = 0;
-    fftwf_complex* m_DisplayIn = nullptr;
-    fftwf_complex* m_DisplayOut = nullptr;
-    float* m_DisplayLevels = nullptr;
-    fftwf_plan m_DisplayPlan = nullptr;
+    int scratchSize_ = 0;
+    fftwf_complex* displayIn_ = nullptr;
+    fftwf_complex* displayOut_ = nullptr;
+    float* displayLevels_ = nullptr;
+    fftwf_plan displayPlan_ = nullptr;
 };

@@ -188,8 +188,8 @@ FilterObject::FilterObject(int type, int length, const double* coeff) : FilterOb
     }
     m_FirLength = length;
     for (int i = 0; i < (length - 1) / 2; i += 2)
-        m_EvenHalfTaps.push_back(coeff[i]);
-    m_CentreTap = coeff[(length - 1) / 2];
+        evenHalfTaps_.push_back(coeff[i]);
+    centreTap_ = coeff[(length - 1) / 2];
     m_pHBFirBuf = std::make_unique<ComplexSample[]>(kWorkingLineLength);
     m_pHBFirRBuf = std::make_unique<double[]>(kWorkingLineLength);
 }
@@ -209,18 +209,18 @@ int FilterObject::CHalfBandDecimateBy2Length(int n, const ComplexSample* in, Com
     if (n <= 0 || !HasHalfBandSet())
         return 0;
     if (WideVectorsAvailable())
-        return HalfBandStreamWide(n, in, out, m_pHBFirBuf.get(), m_FirLength, m_EvenHalfTaps, m_CentreTap,
-                                  m_ComplexNextIsOdd);
-    return HalfBandStream<ComplexSample, false>(n, in, out, m_pHBFirBuf.get(), m_FirLength, m_EvenHalfTaps,
-                                                m_CentreTap, m_ComplexNextIsOdd);
+        return HalfBandStreamWide(n, in, out, m_pHBFirBuf.get(), m_FirLength, evenHalfTaps_, centreTap_,
+                                  complexNextIsOdd_);
+    return HalfBandStream<ComplexSample, false>(n, in, out, m_pHBFirBuf.get(), m_FirLength, evenHalfTaps_,
+                                                centreTap_, complexNextIsOdd_);
 }
 
 int FilterObject::CHalfBandDecimateBy2LengthReal(int n, const double* in, double* out)
 {
     if (n <= 0 || !HasHalfBandSet())
         return 0;
-    return HalfBandStream<double, false>(n, in, out, m_pHBFirRBuf.get(), m_FirLength, m_EvenHalfTaps, m_CentreTap,
-                                         m_RealNextIsOdd);
+    return HalfBandStream<double, false>(n, in, out, m_pHBFirRBuf.get(), m_FirLength, evenHalfTaps_, centreTap_,
+                                         realNextIsOdd_);
 }
 
 int FilterObject::CHalfBand11TapDecimateBy2Length(int n, const ComplexSample* in, ComplexSample* out)
@@ -244,7 +244,7 @@ int FilterObject::CHalfBand11TapDecimateBy2Length(int n, const ComplexSample* in
         std::copy(head + n, head + n + 10, newHistory);
 
     const Tap11Taps taps = {H0, H2, H4, H5};
-    const int first = m_Tap11NextIsOdd ? 1 : 0;
+    const int first = tap11NextIsOdd_ ? 1 : 0;
     Double2 headOut[kHeadInputs / 2];
     int headCount = 0;
     for (int i = first; i < headInputs; i += 2)
@@ -255,7 +255,7 @@ int FilterObject::CHalfBand11TapDecimateBy2Length(int n, const ComplexSample* in
         StoreSample(out + j, headOut[j]);
 
     std::copy(newHistory, newHistory + 10, d);
-    m_Tap11NextIsOdd ^= (n & 1) != 0;
+    tap11NextIsOdd_ ^= (n & 1) != 0;
     return k;
 }
 
@@ -273,16 +273,16 @@ int FilterObject::CCicN3DecimateBy2Length(int n, const ComplexSample* in, Comple
     };
     int i = 0;
     int k = 0;
-    if (m_CicHoldsSample) {
-        StoreSample(out + k++, pair(LoadSample(&m_CicHeldSample), LoadSample(in)));
-        m_CicHoldsSample = false;
+    if (cicHoldsSample_) {
+        StoreSample(out + k++, pair(LoadSample(&cicHeldSample_), LoadSample(in)));
+        cicHoldsSample_ = false;
         i = 1;
     }
     for (; i + 1 < n; i += 2)
         StoreSample(out + k++, pair(LoadSample(in + i), LoadSample(in + i + 1)));
     if (i < n) {
-        m_CicHeldSample = in[i];
-        m_CicHoldsSample = true;
+        cicHeldSample_ = in[i];
+        cicHoldsSample_ = true;
     }
     StoreSample(&m_Xeven, even);
     StoreSample(&m_Xodd, odd);

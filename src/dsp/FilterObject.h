@@ -54,7 +54,7 @@ public:
     int FirLength() const { return m_FirLength; }
 
 private:
-    bool HasHalfBandSet() const { return !m_EvenHalfTaps.empty(); }
+    bool HasHalfBandSet() const { return !evenHalfTaps_.empty(); }
 
     int filterType;
     int m_FirLength = 0;
@@ -64,11 +64,11 @@ private:
     ComplexSample m_Xodd, m_Xeven;                // CIC: last and second-to-last input
     std::unique_ptr<double[]> m_pHBFirRBuf;       // as m_pHBFirBuf, for the real variant
 
-    std::vector<double> m_EvenHalfTaps; // h[0], h[2], ... below the centre tap
-    double m_CentreTap = 0.0;
-    bool m_ComplexNextIsOdd = false; // stream position of the next type-1 complex input
-    bool m_RealNextIsOdd = false;    // likewise for the real stream
-    bool m_Tap11NextIsOdd = false;   // likewise for the 11-tap stream
-    bool m_CicHoldsSample = false;   // an unpaired CIC input waits in m_CicHeldSample
-    ComplexSample m_CicHeldSample;
+    std::vector<double> evenHalfTaps_; // h[0], h[2], ... below the centre tap
+    double centreTap_ = 0.0;
+    bool complexNextIsOdd_ = false; // stream position of the next type-1 complex input
+    bool realNextIsOdd_ = false;    // likewise for the real stream
+    bool tap11NextIsOdd_ = false;   // likewise for the 11-tap stream
+    bool cicHoldsSample_ = false;   // an unpaired CIC input waits in cicHeldSample_
+    ComplexSample cicHeldSample_;
 };

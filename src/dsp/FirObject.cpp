@@ -36,15 +36,15 @@ double FirObject::KaiserBeta(double astop)
 
 int FirObject::InitLPFilterScale(double scale, double astop, double fpass, double fstop, double sampleRate)
 {
-    m_SampleRate = sampleRate;
     const double beta = KaiserBeta(astop);
     const double fc = (fpass + fstop) / sampleRate;
-    // Limited before the conversion: a zero or negative transition width gives an
-    // infinite or negative count.
+    // Limited to [3, kMaxTaps] before the conversion: a zero or negative transition
+    // width gives an infinite, huge negative or undefined count (an attenuation
+    // below 8 dB turns a zero width into -inf).
     double count = (astop - 8.0) / (14.357078426905355 * (fstop - fpass) / sampleRate) + 1.0;
     if (!(count < kMaxTaps))
         count = kMaxTaps;
-    const int taps = std::max(3, static_cast<int>(count));
+    const int taps = count < 3.0 ? 3 : static_cast<int>(count);
 
     const double i0Beta = BesselI0(beta);
     const double half = (taps - 1) / 2.0;

@@ -24,13 +24,11 @@ public:
 
     int NumTaps() const { return m_NumTaps; }
     const double* Taps() const { return m_Coef + m_NumTaps; }
-    double SampleRate() const { return m_SampleRate; }
 
     // The Kaiser window's beta for a stop-band attenuation in dB.
     static double KaiserBeta(double astop);
 
 private:
-    double m_SampleRate = 0.0;
     int m_NumTaps = 1;
     int m_State = 0;                     // where the next input goes in m_rZBuf
     double m_Coef[2 * kMaxTaps] = {};    // the taps twice, so a circular line reads them as one run

@@ -35,8 +35,8 @@ bool PlaybackSession::canPlay() const
 
 bool PlaybackSession::fitsBand(double lowKHz, double highKHz) const
 {
-    const DemodRecordingParameters recording = pipeline_.parameters();
-    return SelectionFitsBand(lowKHz, highKHz, RecordingBandOf(recording.sampleRate, recording.centerFreq));
+    const RecordingParameters recording = pipeline_.parameters();
+    return SelectionFitsBand(lowKHz, highKHz, RecordingBandOf(recording.mSampleRate, recording.mCenterFreq));
 }
 
 bool PlaybackSession::changeSelection(const SelectionFieldChange& change)
@@ -71,7 +71,7 @@ bool PlaybackSession::startPipeline(DemodSetup& setup, bool keepStream)
     const DemodulatorObject& demod = pipeline_.demodulator();
     const bool unchanged = setup.mode() == demod.getDemodMode() && setup.ncoHz() == demod.getNCO() &&
                            setup.filterHz() == demod.getFilter() && setup.pbtHz() == demod.getPBT() &&
-                           static_cast<int32_t>(pipeline_.parameters().sampleRate) == demod.getInputRate();
+                           static_cast<int32_t>(pipeline_.parameters().mSampleRate) == demod.getInputRate();
     // A new set-up would restart every filter mid-stream: a dropout and a jump.
     if (!(keepStream && unchanged)) {
         if (!pipeline_.configure(setup, !carrierLogFolder_.empty(), carrierLogFolder_))
@@ -79,7 +79,7 @@ bool PlaybackSession::startPipeline(DemodSetup& setup, bool keepStream)
         if (setup.mode() == kDemodWFM) {
             if (!multiplex_)
                 multiplex_ = std::make_unique<MultiplexSpectrum>();
-            multiplex_->skipTo(demod.mpxRingPos);
+            multiplex_->skipTo(demod.status().mpxRingPos);
         }
     }
     secondsFedSincePlay_ = 0;
@@ -128,7 +128,7 @@ std::optional<double> PlaybackSession::measuredLevel() const
 {
     // A silent input (a gap beyond the recording, digital zeros) reads far
     // below anything a recording holds: no measurement either.
-    const double level = pipeline_.demodulator().sMeterAve;
+    const double level = pipeline_.demodulator().status().sMeterAve;
     if (!(level > -200.0))
         return std::nullopt;
     return level;
@@ -157,9 +157,9 @@ PlaybackStatus PlaybackSession::tick()
             status.message = "Playback stopped: " + error;
             return status;
         }
-        status.carrierKHz = demod.carrierFreqKHz;
+        status.carrierKHz = demod.status().carrierFreqKHz;
         status.timeAndCarrier = pipeline_.recording()->TimestampFromOffset(playBackSec_) + " " +
-                                formatFixed(demod.carrierFreqKHz, 3, 6) + " kHz";
+                                formatFixed(status.carrierKHz, 3, 6) + " kHz";
         status.levelDbm = measuredLevel();
         ++status.secondsFed;
         ++playBackSec_;
@@ -188,7 +188,9 @@ bool PlaybackSession::updateMultiplexSpectrum()
     if (!multiplex_ || !playing_)
         return false;
     const DemodulatorObject& demod = pipeline_.demodulator();
-    return multiplex_->update(demod.mpxRing.data(), static_cast<int32_t>(demod.mpxRing.size()), demod.mpxRingPos);
+    const DemodulatorStatus published = demod.status();
+    return multiplex_->update(published.mpxRing.data(), static_cast<int32_t>(published.mpxRing.size()),
+                              published.mpxRingPos);
 }
 
 const std::vector<double>* PlaybackSession::multiplexSpectrum() const

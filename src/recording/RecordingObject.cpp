@@ -177,13 +177,13 @@ struct RecordingObject::OpenFile {
     }
 };
 
-RecordingObject::RecordingObject() : m_ReadBuffer(kReadBufferBytes) {}
+RecordingObject::RecordingObject() : readBuffer_(kReadBufferBytes) {}
 
-RecordingObject::RecordingObject(ProbeOnly) : m_Quiet(true) {}
+RecordingObject::RecordingObject(ProbeOnly) : quiet_(true) {}
 
 void RecordingObject::logRejection(const char* line) const
 {
-    if (!m_Quiet)
+    if (!quiet_)
         SystemLog("%s", line);
 }
 
@@ -260,9 +260,6 @@ std::string RecordingObject::defaultRecordingFolder()
 void RecordingObject::setRecordingFolder(const std::string& folder) { selectedRecordingFolder = folder; }
 
 bool RecordingObject::isValidRecordingFile() const { return theHeader != nullptr; }
-double RecordingObject::getSampleRate() const { return mSampleRate; }
-double RecordingObject::getBandwidth() const { return mBandwidth; }
-double RecordingObject::getCenterFreq() const { return mCenterFreq; }
 
 void RecordingObject::closeRecording()
 {
@@ -270,7 +267,7 @@ void RecordingObject::closeRecording()
         ::close(openedFile);
     openedFile = -1;
     theHeader.reset();
-    m_LayoutName.clear();
+    layoutName_.clear();
     readError_.clear();
 }
 
@@ -312,7 +309,7 @@ void RecordingObject::setRecordingFile(const std::string& name, std::vector<std:
     const bool dataFound = chunks.dataFound;
     const uint32_t dataLength = chunks.dataLength;
     const bool sixteenBit = d.bitsPerSample == 16;
-    m_SampleFormat = chunks.declared.value_or(
+    sampleFormat_ = chunks.declared.value_or(
         SampleFormat(sixteenBit ? SampleFormat::Encoding::Int16 : SampleFormat::Encoding::Int24, 2));
     const uint64_t dataOffset =
         dataFound ? chunks.dataOffset : (sixteenBit ? kFixedDataOffset16 : kFixedDataOffsetOther);
@@ -325,24 +322,24 @@ void RecordingObject::setRecordingFile(const std::string& name, std::vector<std:
                                             dataOffset + dataLength > file.size));
     const uint64_t dataEnd = std::max(dataOffset, (dataFound && !sizeUnknown) ? dataOffset + dataLength
                                                                               : file.size);
-    const uint32_t stride = m_SampleFormat.bytesPerSample();
+    const uint32_t stride = sampleFormat_.bytesPerSample();
     const uint64_t heldSeconds = (dataEnd - dataOffset) / stride / static_cast<uint64_t>(d.sampleRate);
     // A "data" chunk that fits the file is the measure: the layouts' formulas
     // use the RIFF length, which a recorder stopped by a crash leaves at 0.
     const bool headerCountApplies = !sizeUnknown && !dataFound && d.headerSecondsBytesPerSample == stride;
     const uint64_t seconds = headerCountApplies ? std::min(d.headerSeconds, heldSeconds) : heldSeconds;
 
-    mSampleRate = d.sampleRate;
-    mBandwidth = d.bandwidth;
-    mCenterFreq = d.centerFreq;
-    mBitsPerSample = d.bitsPerSample;
-    mNumSeconds = static_cast<int32_t>(std::min<uint64_t>(seconds, INT32_MAX));
-    mStartTimestamp = d.start;
+    parameters_.mSampleRate = d.sampleRate;
+    parameters_.mBandwidth = d.bandwidth;
+    parameters_.mCenterFreq = d.centerFreq;
+    parameters_.mBitsPerSample = d.bitsPerSample;
+    parameters_.mNumSeconds = static_cast<int32_t>(std::min<uint64_t>(seconds, INT32_MAX));
+    parameters_.mStartTimestamp = d.start;
     startUnixTimetamp = d.start;
-    endUnixTimetamp = d.endFollowsSeconds ? d.start + mNumSeconds : d.end;
-    m_LayoutName = d.layout;
-    m_DataOffset = dataOffset;
-    m_DataEnd = dataEnd;
+    endUnixTimetamp = d.endFollowsSeconds ? d.start + parameters_.mNumSeconds : d.end;
+    layoutName_ = d.layout;
+    dataOffset_ = dataOffset;
+    dataEnd_ = dataEnd;
     theHeader = std::make_unique<RecordingHeader>(d.header);
 }
 
@@ -684,25 +681,25 @@ int64_t RecordingObject::getData(ComplexSample* block, double atSecond, int64_t 
 {
     if (!theHeader || samples <= 0)
         return 0;
-    const double firstIndex = static_cast<double>(mSampleRate) * atSecond;
+    const double firstIndex = static_cast<double>(parameters_.mSampleRate) * atSecond;
     if (!(firstIndex >= 0.0) || firstIndex >= 0x1p62)
         return 0;
     const uint64_t index = static_cast<uint64_t>(firstIndex);
-    const uint64_t stride = m_SampleFormat.bytesPerSample();
-    const uint64_t available = (m_DataEnd - m_DataOffset) / stride;
+    const uint64_t stride = sampleFormat_.bytesPerSample();
+    const uint64_t available = (dataEnd_ - dataOffset_) / stride;
     if (index >= available)
         return 0;
     const int64_t wanted = static_cast<int64_t>(std::min<uint64_t>(static_cast<uint64_t>(samples), available - index));
-    const int64_t perRead = static_cast<int64_t>(m_ReadBuffer.size() / stride);
+    const int64_t perRead = static_cast<int64_t>(readBuffer_.size() / stride);
 
-    uint64_t position = m_DataOffset + index * stride;
+    uint64_t position = dataOffset_ + index * stride;
     int64_t filled = 0;
     while (filled < wanted) {
         const int64_t count = std::min(perRead, wanted - filled);
         const size_t bytes = static_cast<size_t>(count) * stride;
-        const size_t got = readAt(position, m_ReadBuffer.data(), bytes);
+        const size_t got = readAt(position, readBuffer_.data(), bytes);
         const int64_t complete = static_cast<int64_t>(got / stride);
-        m_SampleFormat.convert(m_ReadBuffer.data(), complete, block + filled);
+        sampleFormat_.convert(readBuffer_.data(), complete, block + filled);
         filled += complete;
         if (got < bytes) {
             // The data was there when the file was opened.

@@ -2,6 +2,7 @@
 
 #include "common/ComplexSample.h"
 #include "recording/RecordingHeader.h"
+#include "recording/RecordingParameters.h"
 #include "recording/SampleFormat.h"
 
 #include <cstdint>
@@ -50,10 +51,6 @@ public:
     // folder. A one-channel (audio) WAV file is not a recording.
     static bool isRecordingFile(const std::string& path);
 
-    double getSampleRate() const; // complex samples per second
-    double getBandwidth() const;  // Hz
-    double getCenterFreq() const; // Hz
-
     // Fills up to `samples` (>= 0) complex samples, starting `atSecond`
     // seconds (>= 0) into the recording, into `block`, in 16-bit units (full
     // scale about +-32768); `im` holds the file's I value, `re` its Q. Returns
@@ -80,20 +77,13 @@ public:
 
     // "SdrRadio", "SDRSharp", "SdrSdrStudio1", "SdrSdrStudio2", "Perseus",
     // "SpectraVue"; "" with no valid recording.
-    const std::string& layoutName() const { return m_LayoutName; }
-    uint64_t dataOffset() const { return m_DataOffset; } // byte of the first sample
+    const std::string& layoutName() const { return layoutName_; }
+    uint64_t dataOffset() const { return dataOffset_; } // byte of the first sample
     const std::string& path() const { return filePath; } // resolved full path
-    // The header record of the valid recording, null otherwise.
-    const RecordingHeader* header() const { return theHeader.get(); }
-    const SampleFormat& sampleFormat() const { return m_SampleFormat; }
+    const SampleFormat& sampleFormat() const { return sampleFormat_; }
 
-    // The recording's parameters. Read them; only the object writes them.
-    int32_t mSampleRate = 0;       // complex samples per second
-    double mBandwidth = 50000.0;   // Hz
-    double mCenterFreq = 0.0;      // Hz
-    int32_t mBitsPerSample = 16;   // width of one I or Q value as the header states it
-    int32_t mNumSeconds = 0;       // whole seconds of samples
-    int64_t mStartTimestamp = 0;   // Unix seconds (UTC) of the first sample
+    // The recording's parameters; the previous recording's while none is valid.
+    const RecordingParameters& parameters() const { return parameters_; }
 
 private:
     struct Derived;
@@ -134,6 +124,7 @@ private:
     void closeRecording();
     size_t readAt(uint64_t position, uint8_t* into, size_t bytes) const;
 
+    RecordingParameters parameters_;
     std::string selectedRecordingFolder;
     std::string filePath;
     int openedFile = -1;
@@ -141,11 +132,11 @@ private:
     int64_t startUnixTimetamp = 0;
     int64_t endUnixTimetamp = 0;
 
-    std::string m_LayoutName;
-    SampleFormat m_SampleFormat;
-    uint64_t m_DataOffset = 0;
-    uint64_t m_DataEnd = 0;
-    std::vector<uint8_t> m_ReadBuffer; // sized once; getData converts through it
-    bool m_Quiet = false;
+    std::string layoutName_;
+    SampleFormat sampleFormat_;
+    uint64_t dataOffset_ = 0;
+    uint64_t dataEnd_ = 0;
+    std::vector<uint8_t> readBuffer_; // sized once; getData converts through it
+    bool quiet_ = false;
     mutable std::string readError_;
 };

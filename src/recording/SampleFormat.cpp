@@ -80,7 +80,7 @@ void convertStrided(const uint8_t* in, int64_t count, uint32_t stride, ComplexSa
 } // namespace
 
 SampleFormat::SampleFormat(Encoding encoding, uint32_t channels)
-    : m_Encoding(encoding), m_Stride(bytesPerValue(encoding) * (channels < 2 ? 2 : channels))
+    : encoding_(encoding), stride_(bytesPerValue(encoding) * (channels < 2 ? 2 : channels))
 {
 }
 
@@ -106,11 +106,11 @@ std::optional<SampleFormat> SampleFormat::fromWave(uint16_t formatTag, uint16_t 
 
 void SampleFormat::convert(const uint8_t* in, int64_t count, ComplexSample* out) const
 {
-    switch (m_Encoding) {
-    case Encoding::UInt8: convertStrided<UInt8Value, 1>(in, count, m_Stride, out); break;
-    case Encoding::Int16: convertStrided<Int16Value, 2>(in, count, m_Stride, out); break;
-    case Encoding::Int24: convertStrided<Int24Value, 3>(in, count, m_Stride, out); break;
-    case Encoding::Int32: convertStrided<Int32Value, 4>(in, count, m_Stride, out); break;
-    case Encoding::Float32: convertStrided<Float32Value, 4>(in, count, m_Stride, out); break;
+    switch (encoding_) {
+    case Encoding::UInt8: convertStrided<UInt8Value, 1>(in, count, stride_, out); break;
+    case Encoding::Int16: convertStrided<Int16Value, 2>(in, count, stride_, out); break;
+    case Encoding::Int24: convertStrided<Int24Value, 3>(in, count, stride_, out); break;
+    case Encoding::Int32: convertStrided<Int32Value, 4>(in, count, stride_, out); break;
+    case Encoding::Float32: convertStrided<Float32Value, 4>(in, count, stride_, out); break;
     }
 }

@@ -29,9 +29,9 @@ public:
     static std::optional<SampleFormat> fromWave(uint16_t formatTag, uint16_t channels,
                                                 uint16_t bitsPerSample, uint16_t subFormatTag);
 
-    Encoding encoding() const { return m_Encoding; }
+    Encoding encoding() const { return encoding_; }
     // Bytes from the start of one complex sample to the start of the next, 2 to 64.
-    uint32_t bytesPerSample() const { return m_Stride; }
+    uint32_t bytesPerSample() const { return stride_; }
 
     // Converts `count` complex samples starting at `in` (count x bytesPerSample()
     // bytes) into `out`, in 16-bit units: full scale about +-32768 whatever the
@@ -39,6 +39,6 @@ public:
     void convert(const uint8_t* in, int64_t count, ComplexSample* out) const;
 
 private:
-    Encoding m_Encoding = Encoding::Int16;
-    uint32_t m_Stride = 4;
+    Encoding encoding_ = Encoding::Int16;
+    uint32_t stride_ = 4;
 };

@@ -34,12 +34,12 @@ WaterfallColor RampColor(double i)
 WaterfallColorTable::WaterfallColorTable()
 {
     for (int i = 0; i < kNumLevels; ++i)
-        m_Colors[i] = RampColor(i);
+        colors_[i] = RampColor(i);
 }
 
 WaterfallColor WaterfallColorTable::Entry(int level) const
 {
-    return m_Colors[std::clamp(level, 0, kNumLevels - 1)];
+    return colors_[std::clamp(level, 0, kNumLevels - 1)];
 }
 
 int WaterfallColorTable::PaintRow(int count, const int* screenRow, bool drawInColor, std::uint8_t* rgbaOut) const
@@ -51,7 +51,7 @@ int WaterfallColorTable::PaintRow(int count, const int* screenRow, bool drawInCo
         const int level = static_cast<int>(std::clamp(strength, 0LL, static_cast<long long>(kNumLevels - 1)));
         std::uint8_t* pixel = rgbaOut + 4 * static_cast<std::size_t>(x);
         if (drawInColor) {
-            const WaterfallColor& color = m_Colors[level];
+            const WaterfallColor& color = colors_[level];
             pixel[0] = color.red;
             pixel[1] = color.green;
             pixel[2] = color.blue;

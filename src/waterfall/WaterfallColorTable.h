@@ -31,5 +31,5 @@ public:
     int PaintRow(int count, const int* screenRow, bool drawInColor, std::uint8_t* rgbaOut) const;
 
 private:
-    std::array<WaterfallColor, kNumLevels> m_Colors;
+    std::array<WaterfallColor, kNumLevels> colors_;
 };

@@ -14,28 +14,27 @@ int halfBand(double bandwidthHz)
 } // namespace
 
 WaterfallGenerator::WaterfallGenerator(RecordingObject& recording, int fftSize, double maxdB, double mindB)
-    : recording(recording)
-    , maxdB(maxdB)
-    , mindB(mindB)
-    , startFreq(-halfBand(recording.mBandwidth))
-    , stopFreq(halfBand(recording.mBandwidth))
-    , dBRow(kColumns + 1)
+    : recording_(recording)
+    , maxdB_(maxdB)
+    , mindB_(mindB)
+    , startFreq_(-halfBand(recording.parameters().mBandwidth))
+    , stopFreq_(halfBand(recording.parameters().mBandwidth))
+    , dBRow_(kColumns + 1)
 {
-    fft.ResetFFT();
-    fft.SetFFTAve(1);
-    fft.SetFFTParamsSize(fftSize, false, 0.0, static_cast<double>(recording.mSampleRate));
-    size = fft.FFTSize();
-    block.resize(static_cast<size_t>(size));
+    fft_.SetFFTParamsSize(fftSize, false, 0.0, static_cast<double>(recording_.parameters().mSampleRate));
+    size_ = fft_.FFTSize();
+    block_.resize(static_cast<size_t>(size_));
 }
 
 int WaterfallGenerator::lineCount() const
 {
-    return recording.mNumSeconds;
+    return recording_.parameters().mNumSeconds;
 }
 
 void WaterfallGenerator::computeLine(int second, int* row)
 {
-    recording.getData(block.data(), static_cast<double>(second), size);
-    fft.PutInDisplayFFT(size, block.data());
-    fft.GetScreenIntegerFFTDataMaxHeight(kRowHeight, kColumns, maxdB, mindB, startFreq, stopFreq, row, dBRow.data());
+    recording_.getData(block_.data(), static_cast<double>(second), size_);
+    fft_.PutInDisplayFFT(size_, block_.data());
+    fft_.GetScreenIntegerFFTDataMaxHeight(kRowHeight, kColumns, maxdB_, mindB_, startFreq_, stopFreq_, row,
+                                          dBRow_.data());
 }

@@ -32,13 +32,13 @@ public:
     void computeLine(int second, int* row);
 
 private:
-    RecordingObject& recording;
-    FftObject fft;
-    int size;
-    double maxdB;
-    double mindB;
-    int startFreq;
-    int stopFreq;
-    std::vector<ComplexSample> block;
-    std::vector<double> dBRow;
+    RecordingObject& recording_;
+    FftObject fft_;
+    int size_;
+    double maxdB_;
+    double mindB_;
+    int startFreq_;
+    int stopFreq_;
+    std::vector<ComplexSample> block_;
+    std::vector<double> dBRow_;
 };

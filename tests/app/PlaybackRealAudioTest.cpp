@@ -171,13 +171,11 @@ double coreToneAmplitude(const QString& path, int second, double from, double to
     std::vector<std::string> lines;
     recording.setRecordingFile(QFile::encodeName(path).toStdString(), lines);
     DemodSetup setup = DemodSetup::fromFields({std::to_string(second), std::to_string(second + 1), "7105", "7115", ""},
-                                              kDemodAM,
-                                              {double(recording.mSampleRate), recording.mCenterFreq,
-                                               recording.mNumSeconds, recording.mStartTimestamp});
+                                              kDemodAM, recording.parameters());
     DemodulatorObject demod;
     setup.configure(demod);
-    DemodSecondFeeder feeder(recording, recording.mSampleRate);
-    std::vector<int16_t> audio(static_cast<size_t>(demod.maxOutputSamples(recording.mSampleRate)));
+    DemodSecondFeeder feeder(recording, recording.parameters().mSampleRate);
+    std::vector<int16_t> audio(static_cast<size_t>(demod.maxOutputSamples(recording.parameters().mSampleRate)));
     const int n = feeder.feedSecond(demod, second, audio.data());
     const long first = static_cast<long>(from * kRate);
     const long last = std::min<long>(static_cast<long>(to * kRate), n);

@@ -255,12 +255,10 @@ QByteArray coreWav(const QString& recordingPath, const SelectionFields& fields, 
     RecordingObject recording;
     std::vector<std::string> lines;
     recording.setRecordingFile(QFile::encodeName(recordingPath).toStdString(), lines);
-    DemodSetup setup = DemodSetup::fromFields(fields, mode,
-                                              {double(recording.mSampleRate), recording.mCenterFreq,
-                                               recording.mNumSeconds, recording.mStartTimestamp});
+    DemodSetup setup = DemodSetup::fromFields(fields, mode, recording.parameters());
     DemodulatorObject demod;
     setup.configure(demod);
-    DemodSecondFeeder feeder(recording, recording.mSampleRate);
+    DemodSecondFeeder feeder(recording, recording.parameters().mSampleRate);
     DemodFileJob job(demod, feeder, setup.startSecond(), setup.endSecond(), QFile::encodeName(folder).toStdString(),
                      "core.wav");
     if (!job.run().ok)

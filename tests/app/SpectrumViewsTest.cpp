@@ -43,26 +43,26 @@ QImage render(QWidget& view, QSize size)
 
 TEST(AudioSpectrumView, PeakInTheMiddleBinsAroundItOnALogScaleAndTheGrid)
 {
-    DemodulatorObject demod;
     AudioSpectrumView view;
-    view.setSource(&demod);
     EXPECT_TRUE(isBlack(render(view, {512, 256}).pixel(256, 128))) << "nothing before the first measurement";
 
-    demod.carrierPower.assign(DemodulatorObject::kCarrierFftSize, std::exp(2.0));
-    demod.carrierRate = 24000.0;
+    CarrierSpectrum spectrum;
+    spectrum.carrierPower.assign(DemodulatorObject::kCarrierFftSize, std::exp(2.0));
+    spectrum.carrierRate = 24000.0;
     const struct {
         int peakBin;
         int binOfColumn0;
     } cases[] = {{10, 32522}, {-5, 32507}, {20000, 19744}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.peakBin);
-        std::vector<double>& power = demod.carrierPower;
+        std::vector<double>& power = spectrum.carrierPower;
         std::fill(power.begin(), power.end(), std::exp(2.0));
         const int peak = ((c.peakBin % 32768) + 32768) % 32768;
         power[peak] = std::exp(10.0);
         power[c.binOfColumn0] = std::exp(6.0);
-        demod.carrierPeakBin = c.peakBin;
-        demod.carrierPeakPower = std::exp(10.0);
+        spectrum.carrierPeakBin = c.peakBin;
+        spectrum.carrierPeakPower = std::exp(10.0);
+        view.setSpectrum(spectrum);
         const QImage image = render(view, {512, 256});
         EXPECT_EQ(greenHeight(image, 256), 256);
         EXPECT_NEAR(greenHeight(image, 0), 128, 1);
@@ -75,9 +75,10 @@ TEST(AudioSpectrumView, PeakInTheMiddleBinsAroundItOnALogScaleAndTheGrid)
     EXPECT_TRUE(isBlack(image.pixel(200, 10)));
 
     // Only the peak above power 1: top equals floor, no bars, no crash.
-    std::fill(demod.carrierPower.begin(), demod.carrierPower.end(), 0.5);
-    demod.carrierPower[10] = std::exp(10.0);
-    demod.carrierPeakBin = 10;
+    std::fill(spectrum.carrierPower.begin(), spectrum.carrierPower.end(), 0.5);
+    spectrum.carrierPower[10] = std::exp(10.0);
+    spectrum.carrierPeakBin = 10;
+    view.setSpectrum(spectrum);
     EXPECT_EQ(greenHeight(render(view, {512, 256}), 256), 0);
 }
 

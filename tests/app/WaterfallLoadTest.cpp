@@ -120,7 +120,7 @@ TEST_F(WaterfallLoadTest, RefusedFileKeepsTheWaterfallAndSaysWhy)
     EXPECT_EQ(window.windowTitle(), kToneName);
     EXPECT_EQ(window.waterfallView()->offscreen(), before);
     ASSERT_NE(window.recording(), nullptr);
-    EXPECT_EQ(window.recording()->mNumSeconds, 5);
+    EXPECT_EQ(window.recording()->parameters().mNumSeconds, 5);
 
     window.loadRecording("missing.wav");
     EXPECT_TRUE(window.statusText().contains("missing.wav was not loaded")) << window.statusText().toStdString();

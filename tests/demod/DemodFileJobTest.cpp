@@ -40,7 +40,7 @@ size_t entriesIn(const fs::path& folder)
 // A configured AM set-up of a station at 7110 kHz in a recording of `rate` S/s.
 struct AmJob {
     explicit AmJob(int32_t rate, int32_t seconds, int32_t start, int32_t end, int32_t recordedSeconds = -1)
-        : setup(DemodSetup::fromFields(selection(start, end, 7105, 7115), kDemodAM, {double(rate), kCenterHz, seconds}))
+        : setup(DemodSetup::fromFields(selection(start, end, 7105, 7115), kDemodAM, recordingAt(rate, seconds)))
         , feeder(source(amStation(10000, 4000, 1000, 0.5), rate, recordedSeconds < 0 ? seconds : recordedSeconds),
                  rate)
     {

@@ -5,7 +5,7 @@
 
 namespace {
 
-const DemodRecordingParameters kRecording{2000000.0, 7100000.0, 600};
+const RecordingParameters kRecording{.mSampleRate = 2000000, .mCenterFreq = 7100000.0, .mNumSeconds = 600};
 
 SelectionFields fields(std::string start, std::string end, std::string low, std::string high, std::string pbt = "0")
 {
@@ -79,7 +79,7 @@ TEST(DemodSetup, FieldsThatAreNotFiniteNumbersAreRefused)
 // Outside centre +- half the sample rate a recording holds only aliases.
 TEST(DemodSetup, SelectionsOutsideTheRecordingsBandAreRefused)
 {
-    const DemodRecordingParameters recording{192000.0, 7100000.0, 60};
+    const RecordingParameters recording{.mSampleRate = 192000, .mCenterFreq = 7100000.0, .mNumSeconds = 60};
     const struct {
         const char* low;
         const char* high;

@@ -126,6 +126,17 @@ inline SelectionFields selection(int start, int end, double lowKHz, double highK
             formatFixed(pbtKHz, 3)};
 }
 
+// The parameters of a recording at `rate` S/s centred on kCenterHz.
+inline RecordingParameters recordingAt(int32_t rate, int32_t seconds, int64_t startTimestamp = 0)
+{
+    RecordingParameters p;
+    p.mSampleRate = rate;
+    p.mCenterFreq = kCenterHz;
+    p.mNumSeconds = seconds;
+    p.mStartTimestamp = startTimestamp;
+    return p;
+}
+
 // Demodulates seconds [0, seconds) of `signal` in `mode` with the selection
 // lowKHz..highKHz (absolute, centre kCenterHz) to 44100 Hz audio.
 inline std::vector<int16_t> demodulateToAudio(const Signal& signal, int32_t rate, int32_t seconds, int mode,
@@ -134,7 +145,7 @@ inline std::vector<int16_t> demodulateToAudio(const Signal& signal, int32_t rate
     DemodulatorObject local;
     DemodulatorObject& demod = demodIn ? *demodIn : local;
     DemodSetup setup = DemodSetup::fromFields(selection(0, seconds, lowKHz, highKHz), mode,
-                                              {double(rate), kCenterHz, seconds});
+                                              recordingAt(rate, seconds));
     setup.configure(demod);
     DemodSecondFeeder feeder(source(signal, rate, seconds), rate);
     std::vector<int16_t> audio;

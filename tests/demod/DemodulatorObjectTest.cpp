@@ -2,6 +2,7 @@
 
 #include "common/SystemLog.h"
 #include "common/UtcCalendar.h"
+#include "demod/CarrierTextFile.h"
 #include "support/RecordingFixtures.h"
 
 #include <gtest/gtest.h>
@@ -142,19 +143,37 @@ TEST(DemodulatorObject, CarrierMeasurementFindsTheCarrierWithinOneBin)
         DemodulatorObject demod;
         demodulateToAudio(amStation(10000 + offsetFromTuning, 3000, 1000, 0.3), 96000, 3, kDemodAM, 7105, 7115,
                           &demod);
-        EXPECT_EQ(demod.carrierRate, 24000.0);
-        ASSERT_EQ(demod.carrierPower.size(), 32768u);
-        EXPECT_EQ(demod.carrierPower[demod.carrierPeakBin], demod.carrierPeakPower);
-        EXPECT_NEAR(demod.carrierFreqKHz * 1000.0, kCenterHz + 10000 + offsetFromTuning, 24000.0 / 32768.0)
+        const DemodulatorStatus status = demod.status();
+        EXPECT_EQ(status.carrierRate, 24000.0);
+        ASSERT_EQ(status.carrierPower.size(), 32768u);
+        EXPECT_EQ(status.carrierPower[status.carrierPeakBin], status.carrierPeakPower);
+        EXPECT_NEAR(status.carrierFreqKHz * 1000.0, kCenterHz + 10000 + offsetFromTuning, 24000.0 / 32768.0)
             << offsetFromTuning;
     }
+}
+
+// A second without signal has no strongest bin: it reads the tuned frequency,
+// not the carrier of the seconds before, and keeps the last peak for the view.
+TEST(DemodulatorObject, SilentSecondReadsTheTunedFrequency)
+{
+    const Signal carrierThenSilence = [c = carrier(10300, 3000)](int64_t k, double rate) {
+        return k < 2 * static_cast<int64_t>(rate) ? c(k, rate) : ComplexSample{};
+    };
+    DemodulatorObject demod;
+    demodulateToAudio(carrierThenSilence, 96000, 5, kDemodAM, 7105, 7115, &demod);
+    const DemodulatorStatus status = demod.status();
+    EXPECT_EQ(status.carrierFreqKHz, (kCenterHz + 10000) * 0.001);
+    EXPECT_NE(status.carrierPeakBin, 0);
+    EXPECT_GT(status.carrierPeakPower, 0.0);
+    ASSERT_EQ(status.carrierPower.size(), 32768u);
+    EXPECT_TRUE(std::all_of(status.carrierPower.begin(), status.carrierPower.end(), [](double p) { return p == 0.0; }));
 }
 
 TEST(DemodulatorObject, PlaybackSendsPipelineRateAudioToTheSoundOutput)
 {
     RecordingAudioOutput sound;
     DemodulatorObject demod(&sound);
-    DemodSetup setup = DemodSetup::fromFields(selection(0, 2, 7105, 7115), kDemodAM, {96000, kCenterHz, 2});
+    DemodSetup setup = DemodSetup::fromFields(selection(0, 2, 7105, 7115), kDemodAM, recordingAt(96000, 2));
     ASSERT_TRUE(setup.configure(demod));
     DemodSecondFeeder feeder(source(amStation(10000, 4000, 1000, 0.5), 96000, 2), 96000);
     for (int s = 0; s < 2; ++s)
@@ -163,21 +182,21 @@ TEST(DemodulatorObject, PlaybackSendsPipelineRateAudioToTheSoundOutput)
     EXPECT_EQ(sound.lastRate, 24000.0);
     ASSERT_GT(sound.samples.size(), 40000u);
     EXPECT_GT(toneShare(sound.samples, 24000.0, 1000.0, 24000, 12000), 0.95);
-    EXPECT_GT(demod.sMeterAve, -60.0);
+    EXPECT_GT(demod.status().sMeterAve, -60.0);
 }
 
 TEST(DemodulatorObject, ModeNoneSilencesTheOutputAndDropsTheInput)
 {
     RecordingAudioOutput sound;
     DemodulatorObject demod(&sound);
-    DemodSetup setup = DemodSetup::fromFields(selection(0, 1, 7105, 7115), kDemodNone, {96000, kCenterHz, 1});
+    DemodSetup setup = DemodSetup::fromFields(selection(0, 1, 7105, 7115), kDemodNone, recordingAt(96000, 1));
     EXPECT_TRUE(setup.configure(demod));
     DemodSecondFeeder feeder(source(amStation(10000, 4000, 1000, 0.5), 96000, 1), 96000);
     std::vector<int16_t> out(200000);
     EXPECT_EQ(feeder.feedSecond(demod, 0, out.data()), 0);
     EXPECT_TRUE(sound.noOutput);
     EXPECT_TRUE(sound.samples.empty());
-    EXPECT_EQ(demod.sMeterAve, 0.0);
+    EXPECT_EQ(demod.status().sMeterAve, 0.0);
 }
 
 // Below 25,600 S/s the block formula gives 0: a half-band stage would then see
@@ -210,13 +229,13 @@ TEST(DemodulatorObject, SlowFmPipelinesFollowTheModulation)
 TEST(DemodulatorObject, ChangingTheInputRateDropsThePartialBlock)
 {
     DemodulatorObject demod;
-    DemodSetup first = DemodSetup::fromFields(selection(0, 1, 7095, 7105), kDemodAM, {48000, kCenterHz, 1});
+    DemodSetup first = DemodSetup::fromFields(selection(0, 1, 7095, 7105), kDemodAM, recordingAt(48000, 1));
     first.configure(demod);
     std::vector<ComplexSample> loud(100, ComplexSample{20000.0, -20000.0});
     std::vector<int16_t> out(400000);
     EXPECT_EQ(demod.ProcessData(loud.data(), 100, out.data()), 0);
 
-    DemodSetup second = DemodSetup::fromFields(selection(0, 1, 7095, 7105), kDemodAM, {96000, kCenterHz, 1});
+    DemodSetup second = DemodSetup::fromFields(selection(0, 1, 7095, 7105), kDemodAM, recordingAt(96000, 1));
     second.configure(demod);
     std::vector<ComplexSample> silence(96000);
     const int n = demod.ProcessData(silence.data(), 96000, out.data());
@@ -234,7 +253,7 @@ TEST(DemodulatorObject, RefusedBandPlaysSilence)
     } cases[] = {{kDemodAM, 7110, 7110}, {kDemodUSB, 7110, 7110}};
     for (const auto& c : cases) {
         DemodulatorObject demod;
-        DemodSetup setup = DemodSetup::fromFields(selection(0, 2, c.low, c.high), c.mode, {48000, kCenterHz, 2});
+        DemodSetup setup = DemodSetup::fromFields(selection(0, 2, c.low, c.high), c.mode, recordingAt(48000, 2));
         ASSERT_TRUE(setup.ok());
         EXPECT_FALSE(setup.configure(demod));
         EXPECT_FALSE(setup.bandMessage().empty());
@@ -252,10 +271,11 @@ TEST(DemodulatorObject, CarrierLogAppendsAStampedLinePerMeasurement)
 {
     fixtures::TempDir dir;
     const std::string documents = dir.path + "/Documents";
+    CarrierTextFile carrierLog(documents);
     DemodulatorObject demod;
-    demod.setCarrierLog(true, documents);
+    demod.setCarrierLog(&carrierLog);
     DemodSetup setup = DemodSetup::fromFields(selection(0, 3, 7105, 7115), kDemodAM,
-                                              {96000, kCenterHz, 3, UtcCalendar::toUnix(2026, 12, 5, 16, 39, 35)});
+                                              recordingAt(96000, 3, UtcCalendar::toUnix(2026, 12, 5, 16, 39, 35)));
     setup.configure(demod);
     DemodSecondFeeder feeder(source(carrier(10000, 3000), 96000, 3), 96000);
     std::vector<int16_t> out(static_cast<size_t>(demod.maxOutputSamples(96000)));
@@ -293,12 +313,14 @@ TEST(DemodulatorObject, WfmFillsTheMultiplexRingAtThePipelineRate)
 {
     DemodulatorObject demod;
     demodulateToAudio(fmStation(0, 4000, 1000, 50000), 192000, 1, kDemodWFM, 7010, 7190, &demod);
-    EXPECT_EQ(demod.mpxRate, 192000.0);
-    EXPECT_EQ(demod.mpxRingPos % 1024, 0);
-    EXPECT_GT(demod.mpxRingPos, 192000 - 2 * 1024 - demod.getInBufLimit());
+    const DemodulatorStatus status = demod.status();
+    EXPECT_EQ(status.mpxRate, 192000.0);
+    ASSERT_EQ(status.mpxRing.size(), size_t(DemodulatorObject::kMpxRingSize));
+    EXPECT_EQ(status.mpxRingPos % 1024, 0);
+    EXPECT_GT(status.mpxRingPos, 192000 - 2 * 1024 - demod.getInBufLimit());
     double peak = 0.0;
-    for (int i = demod.mpxRingPos / 2; i < demod.mpxRingPos; ++i)
-        peak = std::max(peak, std::abs(demod.mpxRing[i]));
+    for (int i = status.mpxRingPos / 2; i < status.mpxRingPos; ++i)
+        peak = std::max(peak, std::abs(status.mpxRing[i]));
     // 50 kHz of deviation is a phase step of 2 pi 50000 / 192000 per sample, times 8000.
     EXPECT_NEAR(peak, 8000.0 * 2.0 * std::numbers::pi * 50000.0 / 192000.0, 300.0);
 }

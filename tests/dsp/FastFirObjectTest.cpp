@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -171,6 +172,39 @@ TEST_F(FastFirObjectTest, BandsThatCannotBeDesignedAreRefusedAndKeepThePreviousD
     }
     y = Filter(*fir, Tone(8192, 1500, 12000));
     EXPECT_NEAR(std::hypot(y[8000].re, y[8000].im), 1000.0, 0.1) << "previous band still in use";
+}
+
+// A filter used before and then reset, or cleared and designed again, filters
+// exactly as a new one.
+TEST_F(FastFirObjectTest, ResetAndClearStartOverAsANewFilter)
+{
+    const auto before = Noise(3000, 4);
+    const auto x = Noise(5000, 5);
+    FastFirObject fresh;
+    ASSERT_TRUE(fresh.SetupParametersFLoCut(-2000, 500, 100, 31250));
+    const auto expected = Filter(fresh, x);
+
+    ASSERT_TRUE(fir->SetupParametersFLoCut(-2000, 500, 100, 31250));
+    Filter(*fir, before);
+    fir->Reset();
+    const auto afterReset = Filter(*fir, x);
+
+    fir->SetupParametersFLoCut(-1000, 1000, 0, 31250);
+    Filter(*fir, before);
+    fir->Clear();
+    const auto cleared = Filter(*fir, x);
+    EXPECT_TRUE(std::all_of(cleared.begin(), cleared.end(), [](const ComplexSample& s) { return s.re == 0.0 && s.im == 0.0; }));
+    fir->Clear();
+    ASSERT_TRUE(fir->SetupParametersFLoCut(-2000, 500, 100, 31250));
+    const auto redesigned = Filter(*fir, x);
+
+    for (const auto* result : {&afterReset, &redesigned}) {
+        ASSERT_EQ(result->size(), expected.size());
+        for (size_t t = 0; t < expected.size(); ++t) {
+            ASSERT_EQ((*result)[t].re, expected[t].re) << t;
+            ASSERT_EQ((*result)[t].im, expected[t].im) << t;
+        }
+    }
 }
 
 TEST_F(FastFirObjectTest, FilteringDoesNotAllocate)

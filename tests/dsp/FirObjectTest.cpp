@@ -41,6 +41,9 @@ TEST(FirObject, TapCountIsLimitedToThreeAndOneHundredTwentyFive)
         {50.0, 3000.0, 3000.0, 31250.0, 125},  // no transition at all
         {50.0, 3000.0, 2000.0, 31250.0, 3},    // edges the wrong way round
         {20.0, 2000.0, 4000.0, 31250.0, 14},   // 12 / 0.9188530 + 1
+        {5.0, 3000.0, 3000.0, 31250.0, 3},     // below 8 dB with no transition: -inf
+        {5.0, 3000.0, 3000.000001, 31250.0, 3}, // beyond the range of int
+        {8.0, 3000.0, 3000.0, 31250.0, 125},   // 0 / 0
     };
     for (const TapCountCase& c : cases) {
         FirObject fir;

@@ -270,7 +270,7 @@ TEST_F(PlaybackSessionTest, LoadingStopsPlaybackAndARefusedFileKeepsTheRecording
     tick();
     EXPECT_NE(load("missing.wav"), "");
     EXPECT_TRUE(session.isPlaying());
-    EXPECT_EQ(session.recording()->mCenterFreq, 7100000.0);
+    EXPECT_EQ(session.recording()->parameters().mCenterFreq, 7100000.0);
 
     ASSERT_EQ(load(kOtherName), "");
     EXPECT_FALSE(session.isPlaying());

@@ -44,8 +44,8 @@ void transform(std::vector<std::complex<double>>& x)
 // lowest frequency, with the samples taken as I + jQ.
 std::vector<double> powerSpectrum(RecordingObject& r, int second)
 {
-    std::vector<ComplexSample> block(static_cast<size_t>(r.mSampleRate));
-    const int64_t got = r.getData(block.data(), second, r.mSampleRate);
+    std::vector<ComplexSample> block(static_cast<size_t>(r.parameters().mSampleRate));
+    const int64_t got = r.getData(block.data(), second, r.parameters().mSampleRate);
     std::vector<double> power(kFrame, 0.0);
     std::vector<std::complex<double>> x(kFrame);
     for (int64_t start = 0; start + kFrame <= got; start += kFrame) {
@@ -82,12 +82,12 @@ TEST(DemoRecordings, EachDescriptionNamesWhatTheRecordingHoldsInsideTheBandShown
         std::vector<std::string> lines;
         r.setRecordingFile(dir.path + "/" + entry.fileName, lines);
         ASSERT_TRUE(r.isValidRecordingFile());
-        const double shownLowKHz = (r.mCenterFreq - r.mBandwidth / 2.0) / 1000.0;
-        const double shownHighKHz = (r.mCenterFreq + r.mBandwidth / 2.0) / 1000.0;
-        const double binKHz = r.mSampleRate / 1000.0 / kFrame;
-        const double lowestKHz = r.mCenterFreq / 1000.0 - kFrame / 2 * binKHz;
+        const double shownLowKHz = (r.parameters().mCenterFreq - r.parameters().mBandwidth / 2.0) / 1000.0;
+        const double shownHighKHz = (r.parameters().mCenterFreq + r.parameters().mBandwidth / 2.0) / 1000.0;
+        const double binKHz = r.parameters().mSampleRate / 1000.0 / kFrame;
+        const double lowestKHz = r.parameters().mCenterFreq / 1000.0 - kFrame / 2 * binKHz;
         // Late signals have begun by then.
-        const std::vector<double> power = powerSpectrum(r, std::min(30, r.mNumSeconds - 1));
+        const std::vector<double> power = powerSpectrum(r, std::min(30, r.parameters().mNumSeconds - 1));
         std::vector<double> sorted = power;
         std::nth_element(sorted.begin(), sorted.begin() + kFrame / 2, sorted.end());
         const double noise = sorted[kFrame / 2];

@@ -69,7 +69,7 @@ TEST(LargeRecordings, PositionsAndSecondsBeyondTwoAndFourGiB)
         std::vector<std::string> lines;
         r.setRecordingFile(path, lines);
         ASSERT_TRUE(r.isValidRecordingFile());
-        EXPECT_EQ(r.mNumSeconds, c.seconds);
+        EXPECT_EQ(r.parameters().mNumSeconds, c.seconds);
 
         std::vector<ComplexSample> block(1200, ComplexSample{9.0, 9.0});
         ASSERT_EQ(r.getData(block.data(), static_cast<double>(lastSecond), 1200), 1200);

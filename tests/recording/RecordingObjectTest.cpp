@@ -109,13 +109,12 @@ TEST(RecordingLayouts, EachLayoutDerivesItsParametersAndReadsItsSamples)
         RecordingObject& r = *o.recording;
         ASSERT_TRUE(r.isValidRecordingFile());
         EXPECT_EQ(r.layoutName(), c.layout);
-        EXPECT_EQ(r.mSampleRate, c.rate);
-        EXPECT_EQ(r.getSampleRate(), c.rate);
-        EXPECT_EQ(r.getBandwidth(), c.bandwidth);
-        EXPECT_EQ(r.getCenterFreq(), c.centerFreq);
-        EXPECT_EQ(r.mBitsPerSample, c.bits);
-        EXPECT_EQ(r.mNumSeconds, c.seconds);
-        EXPECT_EQ(r.mStartTimestamp, c.start);
+        EXPECT_EQ(r.parameters().mSampleRate, c.rate);
+        EXPECT_EQ(r.parameters().mBandwidth, c.bandwidth);
+        EXPECT_EQ(r.parameters().mCenterFreq, c.centerFreq);
+        EXPECT_EQ(r.parameters().mBitsPerSample, c.bits);
+        EXPECT_EQ(r.parameters().mNumSeconds, c.seconds);
+        EXPECT_EQ(r.parameters().mStartTimestamp, c.start);
         EXPECT_EQ(r.endTimestamp(), c.end);
         EXPECT_EQ(r.dataOffset(), c.file.dataOffset);
         if (c.dataOffset != 0) {
@@ -142,9 +141,9 @@ TEST(RecordingLayouts, PerseusListsItsHeaderAndTakesRateAndBandwidthFromTheIndex
     Opened o = openFile(dir, "p.wav", fixtures::perseus(f, frames, p).bytes);
     RecordingObject& r = *o.recording;
     ASSERT_TRUE(r.isValidRecordingFile());
-    EXPECT_EQ(r.mSampleRate, 500000);
-    EXPECT_EQ(r.mBandwidth, 400000);
-    EXPECT_EQ(r.mNumSeconds, 2);
+    EXPECT_EQ(r.parameters().mSampleRate, 500000);
+    EXPECT_EQ(r.parameters().mBandwidth, 400000);
+    EXPECT_EQ(r.parameters().mNumSeconds, 2);
     EXPECT_EQ(r.endTimestamp(), 1700000000 + (frames * 4) / (192000 * 4));
     EXPECT_THAT(o.lines, ElementsAreArray(std::vector<std::string>{
                              "Read Perseus file", "Channels: 2", "samples_per_sec: 192000",
@@ -164,9 +163,9 @@ TEST(RecordingLayouts, PerseusIndexOutsideTheTableKeepsTheFileRateAndNoBandwidth
     p.samplingRateIdx = 7;
     fixtures::TempDir dir;
     Opened o = openFile(dir, "p.wav", fixtures::perseus(format(Encoding::Int24, 1000), 2500, p).bytes);
-    EXPECT_EQ(o.recording->mSampleRate, 1000);
-    EXPECT_EQ(o.recording->mBandwidth, 0);
-    EXPECT_EQ(o.recording->mNumSeconds, 2);
+    EXPECT_EQ(o.recording->parameters().mSampleRate, 1000);
+    EXPECT_EQ(o.recording->parameters().mBandwidth, 0);
+    EXPECT_EQ(o.recording->parameters().mNumSeconds, 2);
 }
 
 TEST(RecordingLayouts, PerseusOfAnotherWidthCountsSecondsFromItsData)
@@ -175,8 +174,8 @@ TEST(RecordingLayouts, PerseusOfAnotherWidthCountsSecondsFromItsData)
     p.samplingRateIdx = 9;
     fixtures::TempDir dir;
     Opened o = openFile(dir, "p.wav", fixtures::perseus(format(Encoding::Int32, 1000), 2500, p).bytes);
-    EXPECT_EQ(o.recording->mBitsPerSample, 32);
-    EXPECT_EQ(o.recording->mNumSeconds, 2);
+    EXPECT_EQ(o.recording->parameters().mBitsPerSample, 32);
+    EXPECT_EQ(o.recording->parameters().mNumSeconds, 2);
     expectSignal(*o.recording, Encoding::Int32, 2.0, 2000, 500);
 }
 
@@ -205,8 +204,8 @@ TEST(RecordingSamples, EveryDeclaredFormatReadsIAndQAtTheRightIndex)
         Opened o = openFile(dir, name, fixtures::sdrSharp(c.f, 2500).bytes);
         RecordingObject& r = *o.recording;
         ASSERT_TRUE(r.isValidRecordingFile());
-        EXPECT_EQ(r.mBitsPerSample, 16);
-        EXPECT_EQ(r.mNumSeconds, 2);
+        EXPECT_EQ(r.parameters().mBitsPerSample, 16);
+        EXPECT_EQ(r.parameters().mNumSeconds, 2);
         expectSignal(r, c.f.encoding, 0.0, 0, 2500);
         expectSignal(r, c.f.encoding, 1.5, 1500, 1000);
     }
@@ -269,7 +268,7 @@ TEST(RecordingSamples, TheEndOfTheDataFillsOnlyTheSamplesThatExist)
     file.bytes.insert(file.bytes.end(), trailer.v.begin(), trailer.v.end());
     Opened o = openFile(dir, "s.wav", file.bytes);
     RecordingObject& r = *o.recording;
-    EXPECT_EQ(r.mNumSeconds, 2);
+    EXPECT_EQ(r.parameters().mNumSeconds, 2);
 
     std::vector<ComplexSample> block(1000, ComplexSample{-7.0, -9.0});
     EXPECT_EQ(r.getData(block.data(), 2.0, 1000), 100);
@@ -340,7 +339,7 @@ TEST(RecordingSizes, LengthsThatCannotDescribeTheDataCountSecondsToTheEndOfTheFi
         fixtures::patchU32(file.bytes, c.fieldOffset, c.value);
         fixtures::TempDir dir;
         Opened o = openFile(dir, "f.wav", file.bytes);
-        EXPECT_EQ(o.recording->mNumSeconds, c.seconds);
+        EXPECT_EQ(o.recording->parameters().mNumSeconds, c.seconds);
     }
 }
 
@@ -448,10 +447,10 @@ TEST(RecordingRefusals, DamagedHeadersAreReadSafely)
         ASSERT_TRUE(r.isValidRecordingFile());
         EXPECT_EQ(r.layoutName(), c.layout);
         if (c.centerFreq) {
-            EXPECT_EQ(r.mCenterFreq, *c.centerFreq);
+            EXPECT_EQ(r.parameters().mCenterFreq, *c.centerFreq);
         }
         if (c.start) {
-            EXPECT_EQ(r.mStartTimestamp, *c.start);
+            EXPECT_EQ(r.parameters().mStartTimestamp, *c.start);
         }
     }
 }
@@ -497,7 +496,7 @@ TEST(RecordingOpening, NamesResolveAgainstTheFolderAndSDRSharpIsKnownByItsOwnNam
     r.setRecordingFile(full, lines);
     EXPECT_EQ(r.path(), full);
     EXPECT_EQ(r.layoutName(), "SDRSharp");
-    EXPECT_EQ(r.mCenterFreq, 7100000);
+    EXPECT_EQ(r.parameters().mCenterFreq, 7100000);
 
     r.setRecordingFile(name, lines);
     EXPECT_FALSE(r.isValidRecordingFile());
@@ -521,10 +520,10 @@ TEST(RecordingLayouts, APlainWaveFileTakesItsBandFromTheRateNotFromItsSamples)
     r.setRecordingFile(full, lines);
     ASSERT_TRUE(r.isValidRecordingFile());
     EXPECT_EQ(r.layoutName(), "SpectraVue");
-    EXPECT_EQ(r.mBandwidth, 48000.0);
-    EXPECT_EQ(r.mCenterFreq, 0.0);
-    EXPECT_EQ(r.mStartTimestamp, 0);
-    EXPECT_EQ(r.mNumSeconds, 2);
+    EXPECT_EQ(r.parameters().mBandwidth, 48000.0);
+    EXPECT_EQ(r.parameters().mCenterFreq, 0.0);
+    EXPECT_EQ(r.parameters().mStartTimestamp, 0);
+    EXPECT_EQ(r.parameters().mNumSeconds, 2);
     EXPECT_THAT(lines, ElementsAre("Read Spectravue file", "No receiver information: centre frequency and start time unknown"));
 }
 
@@ -549,9 +548,9 @@ TEST(RecordingOpening, AFileThatCannotBeOpenedKeepsThePreviousParametersButNoRec
         r.setRecordingFile(bad, o.lines);
         EXPECT_FALSE(r.isValidRecordingFile());
         EXPECT_THAT(o.lines, ElementsAre(line));
-        EXPECT_EQ(r.mSampleRate, 1000);
-        EXPECT_EQ(r.mCenterFreq, 777);
-        EXPECT_EQ(r.mNumSeconds, 3);
+        EXPECT_EQ(r.parameters().mSampleRate, 1000);
+        EXPECT_EQ(r.parameters().mCenterFreq, 777);
+        EXPECT_EQ(r.parameters().mNumSeconds, 3);
         ComplexSample s;
         EXPECT_EQ(r.getData(&s, 0.0, 1), 0);
         EXPECT_EQ(r.UnixTimestampFromOffset(5), 0);
@@ -569,12 +568,12 @@ TEST(RecordingOpening, ASecondOpenReplacesEveryParameter)
     r.setRecordingFile("a.wav", lines);
     r.setRecordingFile("b.wav", lines);
     EXPECT_EQ(r.layoutName(), "SpectraVue");
-    EXPECT_EQ(r.mSampleRate, 1000);
-    EXPECT_EQ(r.mBandwidth, 150000);
-    EXPECT_EQ(r.mCenterFreq, 1000000);
-    EXPECT_EQ(r.mBitsPerSample, 16);
-    EXPECT_EQ(r.mNumSeconds, 1);
-    EXPECT_EQ(r.mStartTimestamp, 1575158398);
+    EXPECT_EQ(r.parameters().mSampleRate, 1000);
+    EXPECT_EQ(r.parameters().mBandwidth, 150000);
+    EXPECT_EQ(r.parameters().mCenterFreq, 1000000);
+    EXPECT_EQ(r.parameters().mBitsPerSample, 16);
+    EXPECT_EQ(r.parameters().mNumSeconds, 1);
+    EXPECT_EQ(r.parameters().mStartTimestamp, 1575158398);
     EXPECT_EQ(r.dataOffset(), 118u);
     EXPECT_THAT(lines, ElementsAre("Read Spectravue file"));
     expectSignal(r, Encoding::Int16, 0.0, 0, 1000);
@@ -585,7 +584,7 @@ TEST(RecordingOpening, OpeningInOneObjectLeavesAnotherAlone)
     fixtures::TempDir dir;
     Opened a = openFile(dir, "a.wav", fixtures::sdrSdrStudio1(format(Encoding::Int16, 1000), 3000, 1, 1).bytes);
     Opened b = openFile(dir, "b.wav", fixtures::sdrSdrStudio2(format(Encoding::Int24, 48000), 50000, 2, {}, {}).bytes);
-    EXPECT_EQ(a.recording->mSampleRate, 1000);
+    EXPECT_EQ(a.recording->parameters().mSampleRate, 1000);
     expectSignal(*a.recording, Encoding::Int16, 2.0, 2000, 100);
     expectSignal(*b.recording, Encoding::Int24, 1.0, 48000, 100);
 }
@@ -646,7 +645,7 @@ TEST(RecordingTimestamps, OffsetsFormatAsUtcWithEnglishMonths)
     fixtures::TempDir dir;
     Opened o = openFile(dir, "e.wav", fixtures::spectraVue(format(Encoding::Int16, 1000), 10, epoch).bytes);
     RecordingObject& r = *o.recording;
-    EXPECT_EQ(r.mStartTimestamp, 0);
+    EXPECT_EQ(r.parameters().mStartTimestamp, 0);
     EXPECT_EQ(r.TimestampFromOffset(3661), "01-Jan-1970 01:01:01");
     EXPECT_EQ(r.FileTimestampFromOffset(3661), "01-Jan-1970 01.01.01");
     EXPECT_EQ(r.UnixTimestampFromOffset(3661), 3661);
