@@ -5,10 +5,18 @@
 
 #include <algorithm>
 
+namespace {
+
+// A second is read and demodulated in pieces of this many samples, so memory
+// follows the piece, not the sample rate a header claims.
+constexpr int32_t kPieceSamples = 1 << 16;
+
+} // namespace
+
 DemodSecondFeeder::DemodSecondFeeder(SampleSource source, int32_t sampleRate)
     : source_(std::move(source))
     , sampleRate_(std::max(sampleRate, 1))
-    , block_(static_cast<size_t>(sampleRate_))
+    , block_(static_cast<size_t>(std::min(sampleRate_, kPieceSamples)))
 {
 }
 
@@ -30,8 +38,22 @@ const std::string& DemodSecondFeeder::readError() const
 
 int DemodSecondFeeder::feedSecond(DemodulatorObject& demod, int32_t second, int16_t* output)
 {
-    const int64_t filled = std::clamp<int64_t>(source_(block_.data(), second, sampleRate_), 0, sampleRate_);
-    std::fill(block_.begin() + filled, block_.end(), ComplexSample{});
     demod.setPlayBackSec(second + 1);
-    return demod.ProcessData(block_.data(), sampleRate_, output);
+    const int64_t first = static_cast<int64_t>(second) * sampleRate_;
+    const auto pieceLength = static_cast<int32_t>(block_.size());
+    int produced = 0;
+    bool ended = false;
+    for (int32_t at = 0; at < sampleRate_; at += pieceLength) {
+        const int32_t n = std::min(pieceLength, sampleRate_ - at);
+        int64_t filled = 0;
+        if (!ended) {
+            // Half a sample in, so that the time maps back to exactly this sample.
+            const double atSecond = (static_cast<double>(first + at) + 0.5) / sampleRate_;
+            filled = std::clamp<int64_t>(source_(block_.data(), atSecond, n), 0, n);
+            ended = filled < n;
+        }
+        std::fill(block_.begin() + filled, block_.begin() + n, ComplexSample{});
+        produced += demod.ProcessData(block_.data(), n, output ? output + produced : nullptr);
+    }
+    return produced;
 }

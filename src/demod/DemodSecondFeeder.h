@@ -10,16 +10,17 @@
 class DemodulatorObject;
 class RecordingObject;
 
-// Reads a recording one whole second at a time into a block sized to its rate
-// and hands it to the demodulator: the unit of work of playback and of
-// demodulation to a file.
+// Reads a recording one whole second at a time and hands it to the
+// demodulator in pieces of at most 65536 samples: the unit of work of
+// playback and of demodulation to a file. Its memory is one piece, whatever
+// the sample rate.
 class DemodSecondFeeder {
 public:
     // Fills up to `samples` samples from `atSecond` seconds into `block` and
     // returns how many it filled (fewer at the end of the recording).
     using SampleSource = std::function<int64_t(ComplexSample* block, double atSecond, int64_t samples)>;
 
-    // sampleRate: S/s of the recording (> 0): the block holds one second.
+    // sampleRate: S/s of the recording (> 0).
     DemodSecondFeeder(SampleSource source, int32_t sampleRate);
     // Reads from `recording`, which must outlive the feeder.
     DemodSecondFeeder(RecordingObject& recording, int32_t sampleRate);
