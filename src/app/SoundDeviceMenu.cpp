@@ -38,7 +38,7 @@ std::vector<SoundDeviceRow> systemDevices()
 }  // namespace
 
 SoundDeviceMenu::SoundDeviceMenu(QObject* parent)
-    : QObject(parent), m_menu(std::make_unique<QMenu>(tr("Output Device")))
+    : QObject(parent), menu_(std::make_unique<QMenu>(tr("Output Device")))
 {
     deferredRestart.setInterval(deferredRestartCheckMs);
     connect(&deferredRestart, &QTimer::timeout, this, &SoundDeviceMenu::restartWhenIdle);
@@ -81,14 +81,14 @@ void SoundDeviceMenu::setDevices(std::vector<SoundDeviceRow> devices)
 
 void SoundDeviceMenu::SetOutputMenuItems()
 {
-    m_menu->clear();
+    menu_->clear();
     delete items;
     items = new QActionGroup(this);
     items->setExclusive(true);
     connect(items, &QActionGroup::triggered, this, &SoundDeviceMenu::outputMenuChange);
 
     auto add = [this](const QString& title, const QByteArray& uid) {
-        QAction* item = m_menu->addAction(title);
+        QAction* item = menu_->addAction(title);
         item->setCheckable(true);
         item->setData(uid);
         item->setChecked(uid == chosenUid);

@@ -26,7 +26,7 @@ public:
     ~SoundDeviceMenu() override;
 
     // The submenu, owned by this object; put it under the main menu's item.
-    QMenu* menu() const { return m_menu.get(); }
+    QMenu* menu() const { return menu_.get(); }
 
     // Reads the system's devices (QMediaDevices) into the table and the menu.
     void GetSoundDevices();
@@ -58,7 +58,7 @@ private:
     void restartWhenIdle();
 
     SoundDeviceTable table;
-    std::unique_ptr<QMenu> m_menu;
+    std::unique_ptr<QMenu> menu_;
     QActionGroup* items = nullptr;
     QByteArray chosenUid;
     int mOutputDevice = -1;

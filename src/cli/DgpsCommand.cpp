@@ -102,12 +102,12 @@ void printJson(const DgpsBatchScan& scan, const DgpsStationTable& table, float l
 // One line per first word as it is found, on the decoding thread.
 class DecodePrinter : public DgpsDecodeObserver {
 public:
-    DecodePrinter(const DgpsStationTable& table, bool json) : m_Table(table), m_Json(json) {}
+    DecodePrinter(const DgpsStationTable& table, bool json) : table_(table), json_(json) {}
     void firstWord(const DgpsFirstWord& w) override
     {
-        const DgpsStation& s = m_Table.station(w.station);
+        const DgpsStation& s = table_.station(w.station);
         std::string line;
-        if (m_Json) {
+        if (json_) {
             line = "{\"time\": " + std::to_string(w.time) + ", \"khz\": " + fixed(w.kHz, 1) +
                    ", \"baud\": " + std::to_string(w.baud) + ", \"index\": " + std::to_string(w.station) +
                    ", \"id\": " + std::to_string(s.ID) + ", \"ref\": " + std::to_string(w.stationId) +
@@ -128,8 +128,8 @@ public:
     }
 
 private:
-    const DgpsStationTable& m_Table;
-    bool m_Json;
+    const DgpsStationTable& table_;
+    bool json_;
 };
 
 int runLive(std::map<std::string, std::string>& options, DgpsStationTable& table, bool json, bool wholeKhzOnly)
