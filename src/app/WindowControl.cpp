@@ -2,6 +2,7 @@
 
 #include "app/AudioSpectrumView.h"
 #include "app/DemodFileRun.h"
+#include "app/DgpsWindows.h"
 #include "app/FFTView.h"
 #include "app/FreqScaleView.h"
 #include "app/SoundDeviceMenu.h"
@@ -463,6 +464,11 @@ void WindowControl::buildMenus()
         mWriteCarrierTxt = on;
         session->setCarrierLogFolder(QFile::encodeName(carrierLogFolder()).toStdString());
     });
+
+    QMenu* toolsMenu = menuBar()->addMenu("&Tools");
+    QAction* openDGPS = toolsMenu->addAction("&DGPS Beacons…", this,
+                                             [this] { DgpsWindows::of(this)->openDGPS(recordingFolder()); });
+    openDGPS->setObjectName("openDGPSAction");
 
     QMenu* helpMenu = menuBar()->addMenu("&Help");
     helpMenu->addAction("&About Korvel", this, [this] {
