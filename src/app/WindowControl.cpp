@@ -1,6 +1,7 @@
 #include "app/WindowControl.h"
 
 #include "app/AudioSpectrumView.h"
+#include "app/DgpsWindows.h"
 #include "app/FFTView.h"
 #include "app/FileRunPanel.h"
 #include "app/FreqScaleView.h"
@@ -270,6 +271,11 @@ void WindowControl::buildMenus()
         mWriteCarrierTxt = on;
         session->setCarrierLogFolder(QFile::encodeName(carrierLogFolder()).toStdString());
     });
+
+    QMenu* toolsMenu = menuBar()->addMenu("&Tools");
+    QAction* openDGPS = toolsMenu->addAction("&DGPS Beacons…", this,
+                                             [this] { DgpsWindows::of(this)->openDGPS(recordingFolder()); });
+    openDGPS->setObjectName("openDGPSAction");
 
     QMenu* helpMenu = menuBar()->addMenu("&Help");
     helpMenu->addAction("&About Korvel", this, [this] {

@@ -221,7 +221,9 @@ int runDgpsCommand(const std::vector<std::string>& args)
                                    !parseNumber(options["--lon"], -180, 180, lon)))
         return cliFail("--lat needs degrees from -90 to 90 and --lon from -180 to 180 (north and east positive)");
 
-    const std::string listPath = DgpsStationListFiles::locate(options["--stations"]);
+    // Without a list of the user's, the one beside the recording (the demo folder has one).
+    const std::string listPath =
+        DgpsStationListFiles::locate(options["--stations"], udp ? std::string() : resolveRecordingArgument(files[0]));
     if (listPath.empty())
         return cliFail("no DGPS station list: import the IALA DGNSS station almanac (an XML file) with "
                        "\"korvel-cli dgps --import-almanac ALMANAC.xml\", which writes " +

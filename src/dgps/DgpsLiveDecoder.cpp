@@ -11,11 +11,12 @@ void DgpsLiveDecoder::setDemodObjects(double sampleRate, double centerFreq, Dgps
 {
     m_Bank.setDemodObjects(sampleRate, centerFreq, sampleRate, table, wholeKhzOnly, observer);
     m_Samples = 0;
+    m_Stop = false;
 }
 
 void DgpsLiveDecoder::run(DgpsUdpReceiver& receiver)
 {
-    m_Stop = false;
+    // A stop() that comes before the thread gets here must still count.
     while (!m_Stop) {
         const int n = receiver.read(m_Chunk.data(), kChunk);
         if (n == 0) {

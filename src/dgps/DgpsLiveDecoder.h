@@ -20,6 +20,7 @@ public:
 
     // sampleRate: S/s of the incoming samples; centerFreq: Hz they are
     // centred on. table must outlive the decoder; observer may be null.
+    // Also readies run() again after a stop().
     void setDemodObjects(double sampleRate, double centerFreq, DgpsStationTable* table, bool wholeKhzOnly,
                          DgpsDecodeObserver* observer);
     void run(DgpsUdpReceiver& receiver);

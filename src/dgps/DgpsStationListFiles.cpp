@@ -22,7 +22,7 @@ std::string DgpsStationListFiles::systemListPath()
     return std::string("/usr/share/korvel/") + kFileName;
 }
 
-std::string DgpsStationListFiles::locate(const std::string& given)
+std::string DgpsStationListFiles::locate(const std::string& given, const std::string& recordingPath)
 {
     if (!given.empty())
         return given;
@@ -30,5 +30,10 @@ std::string DgpsStationListFiles::locate(const std::string& given)
     for (const std::string& path : {userListPath(), systemListPath()})
         if (std::filesystem::is_regular_file(path, ec))
             return path;
+    if (!recordingPath.empty()) {
+        const std::filesystem::path beside = std::filesystem::path(recordingPath).parent_path() / kFileName;
+        if (std::filesystem::is_regular_file(beside, ec))
+            return beside.string();
+    }
     return {};
 }

@@ -14,7 +14,8 @@ public:
     static std::string userListPath();
     // The list of a system-wide installation.
     static std::string systemListPath();
-    // `given` when not empty; else the user's list, else the system's, when
-    // it exists; else "".
-    static std::string locate(const std::string& given);
+    // `given` when not empty; else the user's list, else the system's, else
+    // the list beside `recordingPath` (as the demo folder has one), when it
+    // exists; else "".
+    static std::string locate(const std::string& given, const std::string& recordingPath = {});
 };

@@ -1,6 +1,7 @@
 #include "dgps/DgpsTableModel.h"
 
 #include "dgps/DgpsStationTable.h"
+#include "common/UtcCalendar.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -117,4 +118,17 @@ std::string DgpsTableModel::copyText(const std::vector<Row>& rows)
     for (const Row& r : rows)
         text += line(r.cells);
     return text;
+}
+
+std::string DgpsTableModel::timeText(int32_t unixTime)
+{
+    const UtcCalendar::Fields t = UtcCalendar::fromUnix(unixTime);
+    return format("%02d:%02d:%02d %02d/%02d/%02d", t.hour, t.minute, t.second, t.month, t.day,
+                  static_cast<int>(t.year - 2000));
+}
+
+std::string DgpsTableModel::stationLine(const DgpsStation& s, double km, double deg)
+{
+    return format("%-5d %-6d %-6d %-5.1f kHz %-6.1f %30s %20s     %10g %10g   %10g km   %10g deg", s.ID, s.ref1,
+                  s.ref2, s.kHz, s.baud, s.City, s.Country, s.Lat, s.Lon, km, deg);
 }

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <string>
 #include <vector>
 
 class DgpsStationTable;
+struct DgpsStation;
 
 // The station table as a window shows it: one row per heard station, twelve
 // text cells ("Count", "ID", "refID1", "refID2", "kHz", "Baud", "City",
@@ -30,6 +32,11 @@ public:
 
     // Header line and one line per row, columns padded, each line ending in "\n".
     static std::string copyText(const std::vector<Row>& rows);
+
+    // "hh:mm:ss MM/DD/YY" of a decode time, UTC (the year less 2000, not clipped).
+    static std::string timeText(int32_t unixTime);
+    // The station as the first and last decode labels show it.
+    static std::string stationLine(const DgpsStation& station, double km, double deg);
 
     int sortColumn = 0;
     int lastSortColumn = 0;

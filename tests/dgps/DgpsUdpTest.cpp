@@ -191,3 +191,18 @@ TEST(DgpsUdp, APortInUseIsRefused)
 }
 
 } // namespace
+
+// The window stops the live input right after starting it: the stop must hold
+// even when it comes before the decoding thread has begun.
+TEST(DgpsUdpStop, StopBeforeRunEndsTheRun)
+{
+    QuietLog quiet;
+    DgpsStationTable table;
+    table.readStationText("299.0;200;1;268;268;A;x;L;1*0'0N;1*0'0E\n");
+    DgpsUdpReceiver receiver;
+    DgpsLiveDecoder decoder;
+    decoder.setDemodObjects(16000.0, 300000.0, &table, false, nullptr);
+    decoder.stop();
+    decoder.run(receiver);
+    SUCCEED();
+}
