@@ -1,5 +1,6 @@
 #include "app/WindowControl.h"
 
+#include "app/AboutDialog.h"
 #include "app/AudioSpectrumView.h"
 #include "app/FFTView.h"
 #include "app/FileRunPanel.h"
@@ -10,6 +11,7 @@
 #include "app/SoundDeviceMenu.h"
 #include "app/SoundOutputDevice.h"
 #include "app/SpectrumView.h"
+#include "app/UpdateChecker.h"
 #include "app/WaterfallLoader.h"
 #include "app/WaterfallScrollArea.h"
 #include "app/WaterfallSettingsPanel.h"
@@ -29,7 +31,6 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QProgressBar>
 #include <QSettings>
 #include <QSplitter>
@@ -125,6 +126,7 @@ WindowControl::WindowControl(QWidget* parent)
     soundDeviceMenu->followSystemDevices();
     soundDeviceMenu->setBusyCheck([this] { return fileRunPanel->isRunning(); });
 
+    updateChecker = new UpdateChecker(this);
     buildMenus();
     readPreferences();
 
@@ -167,6 +169,8 @@ WindowControl::WindowControl(QWidget* parent)
             [this](const QByteArray& deviceId) { soundDevice->startSound(deviceId); });
     connect(soundDevice.get(), &SoundOutputDevice::statusChanged, soundStatusLabel, &QLabel::setText);
     soundDevice->startSound(soundDeviceMenu->outputDeviceId());
+    // Asked once the window is up; the answer never holds it up.
+    QTimer::singleShot(0, updateChecker, &UpdateChecker::checkVersion);
 }
 
 WindowControl::~WindowControl()
@@ -272,12 +276,9 @@ void WindowControl::buildMenus()
     });
 
     QMenu* helpMenu = menuBar()->addMenu("&Help");
-    helpMenu->addAction("&About Korvel", this, [this] {
-        QMessageBox::about(this, "About Korvel",
-                           QString("<b>Korvel %1</b><p>Plays back and analyses recordings of "
-                                   "software-defined radio receivers.</p>")
-                               .arg(QApplication::applicationVersion()));
-    });
+    helpMenu->addAction("Check for &Updates…", updateChecker, &UpdateChecker::checkNow)
+        ->setObjectName("checkForUpdatesAction");
+    helpMenu->addAction("&About Korvel", this, [this] { AboutDialog(this).exec(); });
 }
 
 void WindowControl::readPreferences()

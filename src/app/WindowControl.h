@@ -30,6 +30,7 @@ class SoundDeviceMenu;
 class SoundOutputDevice;
 class SoundOutputObject;
 class SpectrumView;
+class UpdateChecker;
 class WaterfallLoader;
 class WaterfallScrollArea;
 class WaterfallSettingsPanel;
@@ -200,4 +201,5 @@ private:
     QAction* carrierTxtlMenuItem = nullptr;
     QMenu* outputDeviceMenuItem = nullptr;
     QAction* openInWaterfallAction = nullptr;
+    UpdateChecker* updateChecker = nullptr;
 };
