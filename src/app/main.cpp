@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QIcon>
 
 #include <clocale>
 
@@ -12,6 +13,8 @@ int main(int argc, char* argv[])
     QApplication::setOrganizationName("Korvel");
     QApplication::setApplicationName("Korvel");
     QApplication::setApplicationVersion(KORVEL_VERSION);
+    QApplication::setDesktopFileName("korvel");
+    QApplication::setWindowIcon(QIcon::fromTheme("korvel"));
     // Numbers and dates that Korvel writes (file names, logs, carrier.txt) use the
     // C conventions whatever the desktop locale: Qt switched the C locale to the
     // user's one while starting up.
