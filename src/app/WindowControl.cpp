@@ -6,6 +6,8 @@
 #include "app/FileRunPanel.h"
 #include "app/FreqScaleView.h"
 #include "app/PlaybackControls.h"
+#include "app/RecentRecordingsMenu.h"
+#include "app/RecordingDropFilter.h"
 #include "app/RecordingsPanel.h"
 #include "app/SelectionPanel.h"
 #include "app/SoundDeviceMenu.h"
@@ -25,6 +27,8 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -127,6 +131,8 @@ WindowControl::WindowControl(QWidget* parent)
     soundDeviceMenu->setBusyCheck([this] { return fileRunPanel->isRunning(); });
 
     updateChecker = new UpdateChecker(this);
+    connect(new RecordingDropFilter(this), &RecordingDropFilter::recordingDropped, this,
+            &WindowControl::openRecordingFile);
     buildMenus();
     readPreferences();
 
@@ -235,6 +241,10 @@ QWidget* WindowControl::buildSidePanel()
 void WindowControl::buildMenus()
 {
     QMenu* fileMenu = menuBar()->addMenu("&File");
+    fileMenu->addAction("&Open Recording…", this, &WindowControl::chooseRecordingFile)->setObjectName("openRecordingAction");
+    recentRecordings = new RecentRecordingsMenu(this);
+    connect(recentRecordings, &RecentRecordingsMenu::openRequested, this, &WindowControl::openRecordingFile);
+    fileMenu->addMenu(recentRecordings->menu());
     QAction* chooseFolder =
         fileMenu->addAction("&Choose Recordings Folder…", recordingsPanel, &RecordingsPanel::setRecordingFolder);
     chooseFolder->setShortcut(QKeySequence::Open);
@@ -314,6 +324,31 @@ void WindowControl::closeEvent(QCloseEvent* event)
 {
     savePreferences();
     event->accept();
+}
+
+void WindowControl::openRecordingFile(const QString& path)
+{
+    const QFileInfo file(path);
+    if (!file.isFile()) {
+        showStatus(QString("%1 is not a file.").arg(QDir::toNativeSeparators(path)));
+        return;
+    }
+    if (QDir(recordingFolder()) != file.absoluteDir())
+        recordingsPanel->useRecordingFolderForSession(file.absolutePath());
+    if (!recordingsPanel->selectFile(file.fileName())) {
+        showStatus(QString("%1 is not a recording that Korvel can open.").arg(file.fileName()));
+        return;
+    }
+    recentRecordings->add(file.absoluteFilePath());
+    loadRecording(file.fileName());
+}
+
+void WindowControl::chooseRecordingFile()
+{
+    const QString path = QFileDialog::getOpenFileName(this, "Open Recording", recordingFolder(),
+                                                      "Recordings (*.wav *.WAV);;All files (*)");
+    if (!path.isEmpty())
+        openRecordingFile(path);
 }
 
 void WindowControl::loadRecording(const QString& name)

@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QUrl>
 #include <QWidget>
 #include <gtest/gtest.h>
@@ -31,6 +32,8 @@ class UpdateCheckerTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        ASSERT_TRUE(settingsDir.isValid());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
         QApplication::setApplicationVersion("1.2.3");
         QSettings settings("Korvel", "Korvel");
         settings.setValue("updateCheckURL", server.address() + "/");
@@ -54,6 +57,7 @@ protected:
         return checker.messageBox();
     }
 
+    QTemporaryDir settingsDir;
     LocalHttpServer server;
     QWidget window;
     UpdateChecker checker{&window};
