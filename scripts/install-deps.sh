@@ -8,8 +8,11 @@
 set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
 
+# desktop-file-utils, dpkg-dev and file: the Debian package (cpack -G DEB)
+# and its test.
 BUILD_PKGS=(g++ make cmake ninja-build pkg-config ccache
             qt6-base-dev qt6-multimedia-dev
+            desktop-file-utils dpkg-dev file
             libfftw3-dev libpng-dev
             libgtest-dev libgmock-dev libbenchmark-dev qt6-qpa-plugins)
 # clang and its runtime for the libFuzzer targets; Xvfb for screenshots; a private

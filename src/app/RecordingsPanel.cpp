@@ -92,6 +92,16 @@ QString RecordingsPanel::currentFile() const
     return item ? item->text() : QString();
 }
 
+bool RecordingsPanel::selectFile(const QString& name)
+{
+    const QList<QListWidgetItem*> found = fileBrowser->findItems(name, Qt::MatchExactly);
+    if (found.isEmpty())
+        return false;
+    fileBrowser->setCurrentItem(found.front());
+    fileBrowser->scrollToItem(found.front());
+    return true;
+}
+
 void RecordingsPanel::setRecordingFolder()
 {
     QFileDialog chooser(this, "Choose Directory for recording files", recordingFolder());

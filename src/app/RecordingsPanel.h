@@ -25,6 +25,8 @@ public:
     const QStringList& recordingFiles() const { return filesArray; }
     // The name selected in the list, or empty.
     QString currentFile() const;
+    // Selects NAME in the list; false when it is not listed.
+    bool selectFile(const QString& name);
 
     // The menu of a file in the list (open, open in the waterfall window,
     // reload); the caller owns it.

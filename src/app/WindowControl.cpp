@@ -1,16 +1,20 @@
 #include "app/WindowControl.h"
 
+#include "app/AboutDialog.h"
 #include "app/AudioSpectrumView.h"
 #include "app/DgpsWindows.h"
 #include "app/FFTView.h"
 #include "app/FileRunPanel.h"
 #include "app/FreqScaleView.h"
 #include "app/PlaybackControls.h"
+#include "app/RecentRecordingsMenu.h"
+#include "app/RecordingDropFilter.h"
 #include "app/RecordingsPanel.h"
 #include "app/SelectionPanel.h"
 #include "app/SoundDeviceMenu.h"
 #include "app/SoundOutputDevice.h"
 #include "app/SpectrumView.h"
+#include "app/UpdateChecker.h"
 #include "app/WaterfallLoader.h"
 #include "app/WaterfallScrollArea.h"
 #include "app/WaterfallSettingsPanel.h"
@@ -24,13 +28,14 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMessageBox>
 #include <QProgressBar>
 #include <QSettings>
 #include <QSplitter>
@@ -126,6 +131,9 @@ WindowControl::WindowControl(QWidget* parent)
     soundDeviceMenu->followSystemDevices();
     soundDeviceMenu->setBusyCheck([this] { return fileRunPanel->isRunning(); });
 
+    updateChecker = new UpdateChecker(this);
+    connect(new RecordingDropFilter(this), &RecordingDropFilter::recordingDropped, this,
+            &WindowControl::openRecordingFile);
     buildMenus();
     readPreferences();
 
@@ -168,6 +176,8 @@ WindowControl::WindowControl(QWidget* parent)
             [this](const QByteArray& deviceId) { soundDevice->startSound(deviceId); });
     connect(soundDevice.get(), &SoundOutputDevice::statusChanged, soundStatusLabel, &QLabel::setText);
     soundDevice->startSound(soundDeviceMenu->outputDeviceId());
+    // Asked once the window is up; the answer never holds it up.
+    QTimer::singleShot(0, updateChecker, &UpdateChecker::checkVersion);
 }
 
 WindowControl::~WindowControl()
@@ -232,6 +242,10 @@ QWidget* WindowControl::buildSidePanel()
 void WindowControl::buildMenus()
 {
     QMenu* fileMenu = menuBar()->addMenu("&File");
+    fileMenu->addAction("&Open Recording…", this, &WindowControl::chooseRecordingFile)->setObjectName("openRecordingAction");
+    recentRecordings = new RecentRecordingsMenu(this);
+    connect(recentRecordings, &RecentRecordingsMenu::openRequested, this, &WindowControl::openRecordingFile);
+    fileMenu->addMenu(recentRecordings->menu());
     QAction* chooseFolder =
         fileMenu->addAction("&Choose Recordings Folder…", recordingsPanel, &RecordingsPanel::setRecordingFolder);
     chooseFolder->setShortcut(QKeySequence::Open);
@@ -278,12 +292,9 @@ void WindowControl::buildMenus()
     openDGPS->setObjectName("openDGPSAction");
 
     QMenu* helpMenu = menuBar()->addMenu("&Help");
-    helpMenu->addAction("&About Korvel", this, [this] {
-        QMessageBox::about(this, "About Korvel",
-                           QString("<b>Korvel %1</b><p>Plays back and analyses recordings of "
-                                   "software-defined radio receivers.</p>")
-                               .arg(QApplication::applicationVersion()));
-    });
+    helpMenu->addAction("Check for &Updates…", updateChecker, &UpdateChecker::checkNow)
+        ->setObjectName("checkForUpdatesAction");
+    helpMenu->addAction("&About Korvel", this, [this] { AboutDialog(this).exec(); });
 }
 
 void WindowControl::readPreferences()
@@ -319,6 +330,31 @@ void WindowControl::closeEvent(QCloseEvent* event)
 {
     savePreferences();
     event->accept();
+}
+
+void WindowControl::openRecordingFile(const QString& path)
+{
+    const QFileInfo file(path);
+    if (!file.isFile()) {
+        showStatus(QString("%1 is not a file.").arg(QDir::toNativeSeparators(path)));
+        return;
+    }
+    if (QDir(recordingFolder()) != file.absoluteDir())
+        recordingsPanel->useRecordingFolderForSession(file.absolutePath());
+    if (!recordingsPanel->selectFile(file.fileName())) {
+        showStatus(QString("%1 is not a recording that Korvel can open.").arg(file.fileName()));
+        return;
+    }
+    recentRecordings->add(file.absoluteFilePath());
+    loadRecording(file.fileName());
+}
+
+void WindowControl::chooseRecordingFile()
+{
+    const QString path = QFileDialog::getOpenFileName(this, "Open Recording", recordingFolder(),
+                                                      "Recordings (*.wav *.WAV);;All files (*)");
+    if (!path.isEmpty())
+        openRecordingFile(path);
 }
 
 void WindowControl::loadRecording(const QString& name)

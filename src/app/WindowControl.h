@@ -17,6 +17,7 @@ class FreqScaleView;
 class PlaybackControls;
 class PlaybackSession;
 class QAction;
+class RecentRecordingsMenu;
 class QLabel;
 class QListWidget;
 class QMenu;
@@ -30,6 +31,7 @@ class SoundDeviceMenu;
 class SoundOutputDevice;
 class SoundOutputObject;
 class SpectrumView;
+class UpdateChecker;
 class WaterfallLoader;
 class WaterfallScrollArea;
 class WaterfallSettingsPanel;
@@ -105,6 +107,12 @@ public:
 public slots:
     // Stores PATH (empty: the default folder) as the recordings folder and lists it.
     void chooseRecordingFolder(const QString& path);
+
+    // A recording given by path (command line, a drop, File > Open Recording…
+    // or Open Recent): lists its folder for this run, selects and loads it.
+    void openRecordingFile(const QString& path);
+    // Asks for a recording to open.
+    void chooseRecordingFile();
 
     // Loads a recording of the list into this window and draws its waterfall.
     void loadRecording(const QString& name);
@@ -200,4 +208,6 @@ private:
     QAction* carrierTxtlMenuItem = nullptr;
     QMenu* outputDeviceMenuItem = nullptr;
     QAction* openInWaterfallAction = nullptr;
+    UpdateChecker* updateChecker = nullptr;
+    RecentRecordingsMenu* recentRecordings = nullptr;
 };

@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QIcon>
 
 #include <clocale>
 
@@ -12,6 +13,8 @@ int main(int argc, char* argv[])
     QApplication::setOrganizationName("Korvel");
     QApplication::setApplicationName("Korvel");
     QApplication::setApplicationVersion(KORVEL_VERSION);
+    QApplication::setDesktopFileName("korvel");
+    QApplication::setWindowIcon(QIcon::fromTheme("korvel"));
     // Numbers and dates that Korvel writes (file names, logs, carrier.txt) use the
     // C conventions whatever the desktop locale: Qt switched the C locale to the
     // user's one while starting up.
@@ -26,6 +29,8 @@ int main(int argc, char* argv[])
     parser.addOption(folderOption);
     QCommandLineOption verboseOption("verbose", "Write the diagnostic log to standard error (as KORVEL_VERBOSE=1 does).");
     parser.addOption(verboseOption);
+    parser.addPositionalArgument("file", "A recording to open: its folder is listed for this run and it is selected.",
+                                 "[FILE]");
     parser.process(app);
     if (parser.isSet(verboseOption))
         SetSystemLogEnabled(true);
@@ -34,5 +39,7 @@ int main(int argc, char* argv[])
     if (parser.isSet(folderOption))
         window.useRecordingFolderForSession(parser.value(folderOption));
     window.show();
+    if (!parser.positionalArguments().isEmpty())
+        window.openRecordingFile(parser.positionalArguments().front());
     return app.exec();
 }

@@ -16,31 +16,58 @@
 
 namespace {
 
+struct CommandUsage {
+    const char* command;
+    const char* text;
+};
+
+const CommandUsage kCommands[] = {
+    {"info", "  info FILE [--json]   the recording's layout, parameters and information lines\n"},
+    {"waterfall", "  waterfall FILE -o OUT.png [--fft-size N] [--min-db D] [--max-db D] [--grey]\n"
+                  "                       the whole recording as a waterfall picture, one row a second\n"},
+    {"make-demo", "  make-demo DIR        write a folder of demo recordings, one per file layout\n"},
+    {"demod", "  demod FILE --mode MODE --start S --end E --lo KHZ --hi KHZ [--pbt KHZ]\n"
+              "        (-o OUT.wav | --timestamped DIR)\n"
+              "                       demodulate a selection to a 44100 Hz WAV file;\n"
+              "                       MODE: AM SAM FM WFM USB LSB CWU CWL\n"},
+    {"dgps", "  dgps FILE [--stations LIST.TXT] [--lat DEG --lon DEG] [--json] [--whole-khz-only]\n"
+             "                       the DGPS beacon stations heard in a recording\n"
+             "  dgps --import-almanac ALMANAC.xml\n"
+             "                       make the user's DGPS station list from the IALA DGNSS almanac\n"
+             "  dgps --udp --rate R --center HZ [--port P] [--seconds N] [--udp-format s16|u16]\n"
+             "        [--stations LIST.TXT] [--json] [--whole-khz-only]\n"
+             "                       decode live I/Q from UDP datagrams on 127.0.0.1, a line per decode\n"},
+};
+
+const char* const kFileNote =
+    "FILE is a path; a plain file name is looked up in the recordings folder\n"
+    "(the app's choice, else ~/sdr_recordings), then in the current directory.\n"
+    "--verbose (anywhere) writes the diagnostic log to stderr, as KORVEL_VERBOSE=1 does.\n";
+
 void printUsage(FILE* out)
 {
     std::fputs("usage: korvel-cli COMMAND [ARGS]\n"
+               "       korvel-cli COMMAND --help\n"
+               "       korvel-cli --version\n"
                "\n"
-               "Commands:\n"
-               "  info FILE [--json]   the recording's layout, parameters and information lines\n"
-               "  waterfall FILE -o OUT.png [--fft-size N] [--min-db D] [--max-db D] [--grey]\n"
-               "                       the whole recording as a waterfall picture, one row a second\n"
-               "  make-demo DIR        write a folder of demo recordings, one per file layout\n"
-               "  demod FILE --mode MODE --start S --end E --lo KHZ --hi KHZ [--pbt KHZ]\n"
-               "        (-o OUT.wav | --timestamped DIR)\n"
-               "                       demodulate a selection to a 44100 Hz WAV file;\n"
-               "                       MODE: AM SAM FM WFM USB LSB CWU CWL\n"
-               "  dgps FILE [--stations LIST.TXT] [--lat DEG --lon DEG] [--json] [--whole-khz-only]\n"
-               "                       the DGPS beacon stations heard in a recording\n"
-               "  dgps --import-almanac ALMANAC.xml\n"
-               "                       make the user's DGPS station list from the IALA DGNSS almanac\n"
-               "  dgps --udp --rate R --center HZ [--port P] [--seconds N] [--udp-format s16|u16]\n"
-               "        [--stations LIST.TXT] [--json] [--whole-khz-only]\n"
-               "                       decode live I/Q from UDP datagrams on 127.0.0.1, a line per decode\n"
-               "\n"
-               "FILE is a path; a plain file name is looked up in the recordings folder\n"
-               "(the app's choice, else ~/sdr_recordings), then in the current directory.\n"
-               "--verbose (anywhere) writes the diagnostic log to stderr, as KORVEL_VERBOSE=1 does.\n",
+               "Commands:\n",
                out);
+    for (const CommandUsage& usage : kCommands)
+        std::fputs(usage.text, out);
+    std::fputs("\n", out);
+    std::fputs(kFileNote, out);
+}
+
+// "korvel-cli COMMAND --help": that command's part of the usage.
+bool printCommandUsage(const std::string& command)
+{
+    for (const CommandUsage& usage : kCommands) {
+        if (command == usage.command) {
+            std::printf("usage: korvel-cli %s\n\n%s\n%s", usage.command, usage.text, kFileNote);
+            return true;
+        }
+    }
+    return false;
 }
 
 } // namespace
@@ -71,6 +98,9 @@ int main(int argc, char* argv[])
         std::printf("korvel-cli %s\n", KORVEL_VERSION);
         return 0;
     }
+    if (argc > 2 && (std::strcmp(argv[2], "--help") == 0 || std::strcmp(argv[2], "-h") == 0) &&
+        printCommandUsage(command))
+        return 0;
     if (command == "info")
         return runInfoCommand(std::vector<std::string>(argv + 2, argv + argc));
     if (command == "waterfall")

@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <sstream>
@@ -105,12 +106,16 @@ TEST_F(DgpsCommand, BadInputGetsOneLineAndStatusTwo)
     const std::string list = demoFolder.path + "/DGPSSTATIONLIST.TXT";
     const std::string shortWave = demoFolder.write("SDRSharp_20140102_030405Z_7100000Hz_IQ.wav",
                                                    fixtures::sdrSharp(fixtures::WaveFormat{}, 1000).bytes);
+    // The same recording where no list lies beside it.
+    fixtures::TempDir alone;
+    const std::string withoutList = alone.path + "/" + std::filesystem::path(recording).filename().string();
+    std::filesystem::copy_file(recording, withoutList);
     struct Case {
         std::vector<std::string> args;
         std::string says;
     };
     for (const Case& c : std::vector<Case>{
-             {{"dgps", recording}, "--import-almanac"},
+             {{"dgps", withoutList}, "--import-almanac"},
              {{"dgps", recording, "--stations", demoFolder.path + "/none.txt"}, "none.txt"},
              {{"dgps", demoFolder.path + "/missing.wav", "--stations", list}, "missing.wav"},
              {{"dgps", recording, "--stations", list, "--lat", "95", "--lon", "0"}, "--lat"},

@@ -1,0 +1,44 @@
+# Installation (the app, korvel-cli, the desktop entry, icons and the man
+# page in their usual places under the prefix) and the Debian package made
+# by `cpack -G DEB` in the build folder.
+include(GNUInstallDirs)
+
+install(TARGETS korvel korvel-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/resources/korvel.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+foreach(size 16 24 32 48 64 128 256)
+    install(FILES ${PROJECT_SOURCE_DIR}/resources/icons/korvel-${size}.png
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME korvel.png)
+endforeach()
+install(FILES ${PROJECT_SOURCE_DIR}/resources/icons/korvel.svg
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+
+# Man pages are installed compressed, as Debian has them.
+configure_file(${PROJECT_SOURCE_DIR}/resources/korvel-cli.1 ${PROJECT_BINARY_DIR}/man/korvel-cli.1 @ONLY)
+add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/man/korvel-cli.1.gz
+                   COMMAND gzip -9 -n -f -k ${PROJECT_BINARY_DIR}/man/korvel-cli.1
+                   DEPENDS ${PROJECT_BINARY_DIR}/man/korvel-cli.1)
+add_custom_target(korvel_man ALL DEPENDS ${PROJECT_BINARY_DIR}/man/korvel-cli.1.gz)
+install(FILES ${PROJECT_BINARY_DIR}/man/korvel-cli.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+set(CPACK_PACKAGE_NAME korvel)
+set(CPACK_PACKAGE_VENDOR "The Korvel developers")
+set(CPACK_PACKAGE_CONTACT "The Korvel developers <korvel@localhost>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "player and analyser for software-defined-radio I/Q recordings")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Korvel opens I/Q recordings written by software-defined-radio receivers, draws\n"
+    "the whole recording as a waterfall and plays a selected time and frequency\n"
+    "range in AM, SAM, FM, WFM, USB, LSB, CWU or CWL, or writes it to a WAV file.\n"
+    "It also decodes DGPS beacons and measures medium-wave carriers. korvel-cli\n"
+    "does the same from the command line.")
+string(REPLACE ";" "" CPACK_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
+set(CPACK_PACKAGE_INSTALL_DIRECTORY korvel)
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION hamradio)
+# The libraries' packages are found by dpkg-shlibdeps from the binaries.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Plug-ins that Qt loads at run time are not seen by dpkg-shlibdeps.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "pulseaudio")
+include(CPack)

@@ -1,0 +1,141 @@
+#include "app/WindowControl.h"
+
+#include "IqRecordingWriter.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QDropEvent>
+#include <QFile>
+#include <QListWidget>
+#include <QMenu>
+#include <QMimeData>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+// A window listing an empty folder, and a recording and a note elsewhere.
+class OpenRecordingFileTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(settingsDir.isValid() && listedDir.isValid() && otherDir.isValid());
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
+        ASSERT_TRUE(writeIqRecording(pathOf("first.wav"), 1, 1000, nullptr));
+        ASSERT_TRUE(writeIqRecording(pathOf("second.wav"), 1, 1000, nullptr));
+        QFile notes(pathOf("notes.txt"));
+        ASSERT_TRUE(notes.open(QIODevice::WriteOnly));
+        notes.write("not a recording\n");
+        notes.close();
+        window = std::make_unique<WindowControl>();
+        window->useRecordingFolderForSession(listedDir.path());
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    }
+
+    QString pathOf(const char* name) const { return QDir(otherDir.path()).filePath(name); }
+    QString selectedFile() const
+    {
+        const QListWidgetItem* item = window->findChild<QListWidget*>("fileBrowser")->currentItem();
+        return item ? item->text() : QString();
+    }
+    QStringList recent() const { return QSettings("Korvel", "Korvel").value("recentRecordings").toStringList(); }
+
+    // Drags PATHS onto the window and drops them there; whether it took them.
+    bool drop(const QStringList& paths)
+    {
+        QMimeData mime;
+        QList<QUrl> urls;
+        for (const QString& path : paths)
+            urls << QUrl::fromLocalFile(path);
+        mime.setUrls(urls);
+        const QPoint where = window->rect().center();
+        QDragEnterEvent enter(where, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window.get(), &enter);
+        if (!enter.isAccepted())
+            return false;
+        QDropEvent dropped(where, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window.get(), &dropped);
+        return dropped.isAccepted();
+    }
+
+    QTemporaryDir settingsDir;
+    QTemporaryDir listedDir;
+    QTemporaryDir otherDir;
+    std::unique_ptr<WindowControl> window;
+};
+
+TEST_F(OpenRecordingFileTest, PathListsItsFolderSelectsAndLoadsIt)
+{
+    window->openRecordingFile(pathOf("second.wav"));
+    EXPECT_EQ(window->recordingFolder(), otherDir.path());
+    EXPECT_EQ(window->recordingFiles(), QStringList({"first.wav", "second.wav"}));
+    EXPECT_EQ(selectedFile(), "second.wav");
+    EXPECT_NE(window->recording(), nullptr);
+    EXPECT_EQ(recent(), QStringList({pathOf("second.wav")}));
+    EXPECT_TRUE(QSettings("Korvel", "Korvel").value("PREF_REC_FOLDER").toString().isEmpty())
+        << "the chosen folder stays as it was";
+
+    window->openRecordingFile(pathOf("first.wav"));
+    EXPECT_EQ(selectedFile(), "first.wav");
+    EXPECT_EQ(recent(), QStringList({pathOf("first.wav"), pathOf("second.wav")}));
+}
+
+TEST_F(OpenRecordingFileTest, WhatCannotBeOpenedIsSaid)
+{
+    const struct {
+        QString path;
+        const char* message;
+    } cases[] = {
+        {pathOf("notes.txt"), "notes.txt is not a recording that Korvel can open."},
+        {pathOf("gone.wav"), "is not a file."},
+        {otherDir.path(), "is not a file."},
+    };
+    for (const auto& c : cases) {
+        window->openRecordingFile(c.path);
+        EXPECT_TRUE(window->statusText().endsWith(c.message)) << window->statusText().toStdString();
+        EXPECT_EQ(window->recording(), nullptr);
+    }
+    EXPECT_TRUE(recent().isEmpty());
+}
+
+TEST_F(OpenRecordingFileTest, OneDroppedFileIsOpened)
+{
+    EXPECT_FALSE(drop({pathOf("first.wav"), pathOf("second.wav")}));
+    EXPECT_FALSE(drop({otherDir.path()}));
+    EXPECT_EQ(window->recording(), nullptr);
+    EXPECT_TRUE(drop({pathOf("second.wav")}));
+    EXPECT_EQ(selectedFile(), "second.wav");
+    EXPECT_NE(window->recording(), nullptr);
+}
+
+TEST_F(OpenRecordingFileTest, RecentMenuReopensAndForgetsWhatIsGone)
+{
+    window->openRecordingFile(pathOf("first.wav"));
+    window->openRecordingFile(pathOf("second.wav"));
+    ASSERT_TRUE(QFile::remove(pathOf("second.wav")));
+    window->useRecordingFolderForSession(listedDir.path());
+
+    auto* menu = window->findChild<QMenu*>("recentRecordingsMenu");
+    ASSERT_NE(menu, nullptr);
+    emit menu->aboutToShow();
+    QStringList entries;
+    for (QAction* action : menu->actions())
+        entries << action->text();
+    EXPECT_EQ(entries, QStringList({"first.wav", "", "&Clear Menu"}));
+    menu->actions().front()->trigger();
+    EXPECT_EQ(window->recordingFolder(), otherDir.path());
+    EXPECT_EQ(selectedFile(), "first.wav");
+
+    menu->actions().back()->trigger();
+    EXPECT_TRUE(recent().isEmpty());
+    EXPECT_EQ(menu->actions().size(), 2);
+}
+
+} // namespace

@@ -1,0 +1,59 @@
+cmake_minimum_required(VERSION 3.25)
+# Builds the Debian package with CPack into WORK_DIR, unpacks it into an empty
+# root there and checks what it holds: its computed dependencies, that the
+# packaged korvel-cli runs, and that the desktop entry is valid.
+#   cmake -DBUILD_DIR=build -DWORK_DIR=build/package-test -DVERSION=0.1.0 -P PackageInstall.cmake
+# Prints "PACKAGE TEST SKIPPED" (and CTest marks the test skipped) when the
+# Debian tools are missing.
+foreach(tool dpkg-deb dpkg-shlibdeps desktop-file-validate)
+    find_program(found_${tool} ${tool})
+    if(NOT found_${tool})
+        message("PACKAGE TEST SKIPPED: ${tool} is missing (scripts/install-deps.sh installs it)")
+        return()
+    endif()
+endforeach()
+
+function(run)
+    execute_process(COMMAND ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE err)
+    if(NOT status EQUAL 0)
+        message(FATAL_ERROR "${ARGN}\nfailed (${status}):\n${out}\n${err}")
+    endif()
+    set(out "${out}" PARENT_SCOPE)
+endfunction()
+
+file(REMOVE_RECURSE ${WORK_DIR})
+file(MAKE_DIRECTORY ${WORK_DIR}/root)
+run(${CMAKE_CPACK_COMMAND} -G DEB --config ${BUILD_DIR}/CPackConfig.cmake -B ${WORK_DIR})
+file(GLOB packages ${WORK_DIR}/korvel_*.deb)
+list(LENGTH packages count)
+if(NOT count EQUAL 1)
+    message(FATAL_ERROR "expected one korvel_*.deb in ${WORK_DIR}, found: ${packages}")
+endif()
+
+run(dpkg-deb --field ${packages} Package Version Depends)
+message("${out}")
+foreach(library libqt6widgets6 libqt6network6 libqt6multimedia6 libfftw3-single3 libpng16-16 libc6)
+    if(NOT out MATCHES "${library}")
+        message(FATAL_ERROR "the package's dependencies lack ${library}")
+    endif()
+endforeach()
+if(NOT out MATCHES "Version: ${VERSION}")
+    message(FATAL_ERROR "the package's version is not ${VERSION}")
+endif()
+
+run(dpkg-deb -x ${packages} ${WORK_DIR}/root)
+set(root ${WORK_DIR}/root)
+foreach(file usr/bin/korvel usr/bin/korvel-cli usr/share/applications/korvel.desktop
+        usr/share/icons/hicolor/48x48/apps/korvel.png usr/share/icons/hicolor/256x256/apps/korvel.png
+        usr/share/icons/hicolor/scalable/apps/korvel.svg usr/share/man/man1/korvel-cli.1.gz)
+    if(NOT EXISTS ${root}/${file})
+        message(FATAL_ERROR "the package lacks /${file}")
+    endif()
+endforeach()
+
+run(${root}/usr/bin/korvel-cli --version)
+if(NOT out STREQUAL "korvel-cli ${VERSION}\n")
+    message(FATAL_ERROR "the packaged korvel-cli --version printed: ${out}")
+endif()
+message("korvel-cli --version from the package: ${out}")
+run(desktop-file-validate ${root}/usr/share/applications/korvel.desktop)
