@@ -28,8 +28,12 @@ WaterfallGenerator::WaterfallGenerator(RecordingObject& recording, int fftSize, 
     block.resize(static_cast<size_t>(size));
 }
 
-int WaterfallGenerator::lineCount() const
+int WaterfallGenerator::lineCount() const { return lineCountOf(recording); }
+
+int WaterfallGenerator::lineCountOf(const RecordingObject& recording)
 {
+    if (recording.mNumSeconds == 0 && recording.sampleCount() > 0)
+        return 1;
     return recording.mNumSeconds;
 }
 
@@ -38,4 +42,5 @@ void WaterfallGenerator::computeLine(int second, int* row)
     recording.getData(block.data(), static_cast<double>(second), size);
     fft.PutInDisplayFFT(size, block.data());
     fft.GetScreenIntegerFFTDataMaxHeight(kRowHeight, kColumns, maxdB, mindB, startFreq, stopFreq, row, dBRow.data());
+    levels_.add(dBRow.data(), kColumns);
 }
