@@ -32,6 +32,7 @@ int DemodSecondFeeder::feedSecond(DemodulatorObject& demod, int32_t second, int1
 {
     const int64_t filled = std::clamp<int64_t>(source_(block_.data(), second, sampleRate_), 0, sampleRate_);
     std::fill(block_.begin() + filled, block_.end(), ComplexSample{});
+    lastFilled_ = filled;
     demod.setPlayBackSec(second + 1);
     return demod.ProcessData(block_.data(), sampleRate_, output);
 }
