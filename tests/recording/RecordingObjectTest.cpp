@@ -802,5 +802,6 @@ TEST(RecordingNames, FrequencyAndStartComeFromTheNamesReceiverProgramsWrite)
         EXPECT_EQ(r.startTimeKnown(), c.start >= 0);
         EXPECT_EQ(r.mStartTimestamp, std::max<int64_t>(c.start, 0));
         EXPECT_EQ(o.lines.back(), c.line);
+        EXPECT_TRUE(RecordingObject::isRecordingFile(dir.path + "/" + c.name)); // listed in the file list
     }
 }
