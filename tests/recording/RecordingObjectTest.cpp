@@ -1,4 +1,5 @@
 #include "recording/RecordingObject.h"
+#include "support/AllocationCounter.h"
 #include "support/RecordingFixtures.h"
 
 #include <gmock/gmock.h>
@@ -724,8 +725,11 @@ TEST(RecordingChunks, EveryDataChunkIsReadInOrderAndOtherChunksAreSkipped)
         EXPECT_EQ(r.mNumSeconds, c.frames / c.f.sampleRate);
         expectSignal(r, c.f.encoding, 0.0, 0, c.frames);
         expectSignal(r, c.f.encoding, 1.0, c.f.sampleRate, c.frames - c.f.sampleRate);
-        std::vector<ComplexSample> block(10);
+        std::vector<ComplexSample> block(static_cast<size_t>(c.frames));
+        const AllocationCounter allocations;
+        EXPECT_EQ(r.getData(block.data(), 0.0, c.frames), c.frames);
         EXPECT_EQ(r.getData(block.data(), (c.frames - 2.5) / c.f.sampleRate, 10), 3);
+        EXPECT_EQ(allocations.Count(), 0u);
     }
 
     // A copy cut short inside its last chunk keeps what is there.
