@@ -58,6 +58,7 @@ DemodFileJob::DemodFileJob(DemodulatorObject& demod, DemodSecondFeeder& feeder, 
                            int32_t endSecond, std::string folder, std::string fileName)
     : demod_(demod)
     , feeder_(feeder)
+    , startSecond_(startSecond)
     , endSecond_(endSecond)
     , folder_(std::move(folder))
     , fileName_(std::move(fileName))
@@ -133,7 +134,7 @@ DemodFileJob::Result DemodFileJob::run()
     // before the selection's start is dropped, what it held back of it is
     // written as silence.
     const int lead = measureLead(demod_);
-    const int32_t firstSecond = position_;
+    const int32_t firstSecond = startSecond_;
     const int64_t firstAt = (firstSecond > 0 ? kAudioRate : 0) - lead;
     int64_t toDrop = std::max<int64_t>(firstAt, 0);
     uint64_t capBytes = UINT64_MAX;
@@ -170,12 +171,16 @@ DemodFileJob::Result DemodFileJob::run()
 
     int64_t secondsFed = 0;
     int64_t samplesRead = 0;
+    bool skipped = false; // the skip buttons moved the run away from the selection
+    int32_t expected = firstSecond;
     while (writing) {
         if (cancelled_) {
             result.message = "Demodulation to file cancelled.";
             return result;
         }
         const int32_t second = position_.fetch_add(1);
+        skipped = skipped || second != expected;
+        expected = second + 1;
         const int n = feeder_.feedSecond(demod_, second, audio.data());
         if (!feeder_.readError().empty()) {
             // Silence in place of what could not be read would pass for the recording.
@@ -198,7 +203,7 @@ DemodFileJob::Result DemodFileJob::run()
         if (next >= endSecond_)
             break;
     }
-    if (samplesRead == 0 && writing && result.complete) {
+    if (samplesRead == 0 && !skipped && writing && result.complete) {
         result.message = "The selection holds no samples of the recording; nothing was written.";
         return result;
     }

@@ -78,6 +78,7 @@ public:
 private:
     DemodulatorObject& demod_;
     DemodSecondFeeder& feeder_;
+    int32_t startSecond_;
     int32_t endSecond_;
     std::string folder_;
     std::string fileName_;
