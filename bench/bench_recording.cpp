@@ -10,14 +10,16 @@ namespace {
 constexpr uint32_t kRate = 1000000;
 constexpr uint64_t kFileDataBytes = 64ull << 20;
 
-void BM_GetData(benchmark::State& state, fixtures::Encoding encoding)
+// chunkBytes 0: one data chunk; otherwise KiwiSDR-style chunks of that many bytes.
+void BM_GetData(benchmark::State& state, fixtures::Encoding encoding, uint32_t chunkBytes)
 {
     fixtures::WaveFormat format;
     format.encoding = encoding;
     format.sampleRate = kRate;
     const int64_t frames = static_cast<int64_t>(kFileDataBytes / format.bytesPerFrame());
     fixtures::TempDir dir;
-    dir.write("bench.wav", fixtures::sdrSdrStudio2(format, frames, 1, {}, {}).bytes);
+    dir.write("bench.wav", chunkBytes == 0 ? fixtures::sdrSdrStudio2(format, frames, 1, {}, {}).bytes
+                                           : fixtures::kiwiFile(format, frames, chunkBytes).bytes);
 
     SetSystemLogEnabled(false);
     RecordingObject recording;
@@ -45,8 +47,10 @@ void BM_GetData(benchmark::State& state, fixtures::Encoding encoding)
 } // namespace
 
 // Blocks of 65536 samples (a display transform's worth) and of one second at 1 MS/s.
-BENCHMARK_CAPTURE(BM_GetData, int16, fixtures::Encoding::Int16)->Arg(65536)->Arg(1000000)->UseRealTime();
-BENCHMARK_CAPTURE(BM_GetData, int24, fixtures::Encoding::Int24)->Arg(65536)->Arg(1000000)->UseRealTime();
-BENCHMARK_CAPTURE(BM_GetData, float32, fixtures::Encoding::Float32)->Arg(65536)->Arg(1000000)->UseRealTime();
+BENCHMARK_CAPTURE(BM_GetData, int16, fixtures::Encoding::Int16, 0)->Arg(65536)->Arg(1000000)->UseRealTime();
+BENCHMARK_CAPTURE(BM_GetData, int24, fixtures::Encoding::Int24, 0)->Arg(65536)->Arg(1000000)->UseRealTime();
+BENCHMARK_CAPTURE(BM_GetData, float32, fixtures::Encoding::Float32, 0)->Arg(65536)->Arg(1000000)->UseRealTime();
+// 2048-byte data chunks, each after a small chunk of its own, as KiwiSDR writes them.
+BENCHMARK_CAPTURE(BM_GetData, int16_kiwi_chunks, fixtures::Encoding::Int16, 2048)->Arg(65536)->Arg(1000000)->UseRealTime();
 
 BENCHMARK_MAIN();

@@ -5,6 +5,7 @@
 #include "common/SystemLog.h"
 #include "recording/RecordingObject.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <fcntl.h>
@@ -13,7 +14,8 @@
 
 namespace {
 
-const char* const kNames[] = {"input.wav", "SDRSharp_20140102_030405Z_7100000Hz_IQ.wav", "SDRSharp_2014"};
+const char* const kNames[] = {"input.wav", "SDRSharp_20140102_030405Z_7100000Hz_IQ.wav", "SDRSharp_2014",
+                              "20171127T104156Z_77500_HB9RYZ_iq.wav"};
 
 // One file per process, reachable under every name through hard links.
 struct FuzzFiles {
@@ -62,6 +64,10 @@ void writeSeeds(const std::string& folder)
         {"perseus16", fixtures::perseus(f(Encoding::Int16), 40, {.samplingRateIdx = 9})},
         {"perseus24", fixtures::perseus(f(Encoding::Int24), 40, {})},
         {"spectravue", fixtures::spectraVue(f(Encoding::Int16), 40, {})},
+        // Many data chunks with others between them, also splitting samples.
+        {"kiwi16", fixtures::kiwiFile(f(Encoding::Int16), 40, 32)},
+        {"kiwisplit24", fixtures::kiwiFile(f(Encoding::Int24), 40, 10)},
+        {"kiwi8", fixtures::kiwiFile(f(Encoding::UInt8), 40, 2)},
     };
     for (const auto& [name, file] : seeds) {
         fixtures::TempDir::writeTo(folder + "/" + name, file.bytes);
@@ -87,7 +93,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     std::vector<std::string> lines;
     recording.setRecordingFolder(files.dir.path);
-    for (const std::string& name : {std::string(kNames[0]), files.dir.path + "/" + kNames[1], std::string(kNames[2])}) {
+    for (const std::string& name : {std::string(kNames[0]), files.dir.path + "/" + kNames[1], std::string(kNames[2]),
+                                    std::string(kNames[3])}) {
         recording.setRecordingFile(name, lines);
         if (!recording.isValidRecordingFile()) {
             if (lines.empty()) // a refusal always says why
@@ -95,6 +102,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             continue;
         }
         if (recording.parameters().mSampleRate <= 0 || recording.parameters().mNumSeconds < 0)
+            std::abort();
+        const int64_t first = recording.getData(block.data(), 0.0, static_cast<int64_t>(block.size()));
+        if (first != std::min<int64_t>(recording.sampleCount(), static_cast<int64_t>(block.size())) &&
+            recording.readError().empty())
             std::abort();
         const double last = recording.parameters().mNumSeconds;
         for (double t : {0.0, 0.37, last - 1.0, last, last + 1.0, 1e12}) {

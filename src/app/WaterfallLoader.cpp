@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 // State shared between the loader and one worker. The worker posts to the
@@ -98,7 +99,12 @@ void WaterfallLoader::start(const QString& path, int fftSize, double maxdB, doub
                 sinceDelivery.restart();
             }
         }
-        run->post([id = run->id, total](WaterfallLoader* loader) { loader->end(id, true, total); });
+        const std::optional<WaterfallLevels::Range> levels = generator.levels().suggest();
+        run->post([id = run->id, total, levels](WaterfallLoader* loader) {
+            if (levels && loader->current && loader->current->id == id)
+                emit loader->levelsMeasured(levels->minDb, levels->maxDb);
+            loader->end(id, true, total);
+        });
     }).detach();
 }
 

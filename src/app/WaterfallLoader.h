@@ -30,6 +30,9 @@ signals:
     // The run ended: completed is false when the recording could not be read.
     // completed: every line was drawn; otherwise `problem` may say why.
     void finished(bool completed, int lines, const QString& problem);
+    // Before a completed run's finished(): the dB range that shows its lines
+    // from the noise floor to the strongest signal.
+    void levelsMeasured(int minDb, int maxDb);
 
 private:
     struct Run;

@@ -5,6 +5,7 @@
 
 #include <QHBoxLayout>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSettings>
 
 WaterfallSettingsPanel::WaterfallSettingsPanel(QWidget* parent)
@@ -18,7 +19,13 @@ WaterfallSettingsPanel::WaterfallSettingsPanel(QWidget* parent)
     addLabelledField(row, "Mi&n", mindBField, "dB");
     addLabelledField(row, "Ma&x", maxdBField, "dB");
     addLabelledField(row, "FF&T", fftLengthField, QString());
+    autoLevelsButton = new QPushButton("&Auto", this);
+    autoLevelsButton->setObjectName("autoLevelsButton");
+    autoLevelsButton->setToolTip("Min and Max from the levels of the waterfall drawn (noise floor to strongest "
+                                 "signal), and draw it again");
+    row->addWidget(autoLevelsButton);
     connect(fftLengthField, &QLineEdit::editingFinished, this, &WaterfallSettingsPanel::applyFftLengthField);
+    connect(autoLevelsButton, &QPushButton::clicked, this, &WaterfallSettingsPanel::autoLevelsRequested);
     row->addStretch();
 }
 
@@ -51,6 +58,12 @@ void WaterfallSettingsPanel::applyFftLengthField()
 {
     takeTypedFftLength();
     fftLengthField->setText(QString::number(mFftSize));
+}
+
+void WaterfallSettingsPanel::setDbRange(int minDb, int maxDb)
+{
+    mindBField->setText(QString::asprintf("%d", minDb));
+    maxdBField->setText(QString::asprintf("%d", maxDb));
 }
 
 QString WaterfallSettingsPanel::waterfallDbRange(double* minDb, double* maxDb) const

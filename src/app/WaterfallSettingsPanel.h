@@ -3,10 +3,12 @@
 #include <QGroupBox>
 
 class QLineEdit;
+class QPushButton;
 class QSettings;
 
 // The "Waterfall" group: the dB range and FFT length the next load draws
-// with, kept in the preferences "minDB", "maxDB" and "fftsize".
+// with, kept in the preferences "minDB", "maxDB" and "fftsize", and the Auto
+// button, which asks for the range measured from the waterfall drawn.
 class WaterfallSettingsPanel : public QGroupBox {
     Q_OBJECT
 public:
@@ -22,6 +24,11 @@ public:
     void takeTypedFftLength();
     // The dB range typed; returns why it cannot be used, or an empty string.
     QString waterfallDbRange(double* minDb, double* maxDb) const;
+    // Shows a dB range in the two fields.
+    void setDbRange(int minDb, int maxDb);
+
+signals:
+    void autoLevelsRequested();
 
 private:
     // Takes a typed FFT length and shows the one used.
@@ -31,4 +38,5 @@ private:
     QLineEdit* mindBField;
     QLineEdit* maxdBField;
     QLineEdit* fftLengthField;
+    QPushButton* autoLevelsButton;
 };

@@ -23,6 +23,7 @@
 #include "playback/PlaybackSession.h"
 #include "recording/RecordingObject.h"
 #include "recording/SelectionRules.h"
+#include "waterfall/WaterfallGenerator.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -124,6 +125,9 @@ WindowControl::WindowControl(QWidget* parent)
     statusBar()->addPermanentWidget(soundStatusLabel);
     connect(waterfallLoader, &WaterfallLoader::rowsReady, this, &WindowControl::drawWaterfallRows);
     connect(waterfallLoader, &WaterfallLoader::finished, this, &WindowControl::endWaterfall);
+    connect(waterfallLoader, &WaterfallLoader::levelsMeasured, this,
+            [this](int minDb, int maxDb) { measuredLevels = std::make_pair(minDb, maxDb); });
+    connect(waterfallSettings, &WaterfallSettingsPanel::autoLevelsRequested, this, &WindowControl::applyAutoLevels);
 
     // The demodulator and its sound output queue exist from here on; then the
     // devices and their menu, the preferences and files, the timers, and last
@@ -404,7 +408,7 @@ void WindowControl::loadRecording(const QString& name)
                        .arg(name)
                        .arg(recording.parameters().mSampleRate));
     updateControls();
-    const int lineCount = recording.parameters().mNumSeconds;
+    const int lineCount = WaterfallGenerator::lineCountOf(recording);
     if (!fftView->setHeight(lineCount)) {
         // Never leave the previous picture and band under the new recording.
         fftView->setHeight(0);
@@ -417,6 +421,7 @@ void WindowControl::loadRecording(const QString& name)
     setWaterfallBand(recording.parameters().mBandwidth, recording.parameters().mCenterFreq);
     setWindowTitle(name);
     drawingName = name;
+    measuredLevels.reset();
     drawingProgress->setRange(0, std::max(lineCount, 1));
     drawingProgress->setValue(0);
     drawingProgress->setVisible(lineCount > 0);
@@ -449,6 +454,23 @@ void WindowControl::endWaterfall(bool completed, int lines, const QString& probl
     else
         showStatus(QString("%1 could not be read to the end").arg(drawingName));
     emit waterfallFinished(completed);
+}
+
+void WindowControl::applyAutoLevels()
+{
+    const RecordingObject* recording = session->recording();
+    if (!measuredLevels || !recording || !recording->isValidRecordingFile()) {
+        showStatus("Automatic levels are measured from a drawn waterfall; load a recording and let it finish");
+        return;
+    }
+    waterfallSettings->setDbRange(measuredLevels->first, measuredLevels->second);
+    const int lineCount = WaterfallGenerator::lineCountOf(*recording);
+    drawingProgress->setRange(0, std::max(lineCount, 1));
+    drawingProgress->setValue(0);
+    drawingProgress->setVisible(lineCount > 0);
+    showStatus(QString("Drawing %1 from %2 to %3 dB…").arg(drawingName).arg(measuredLevels->first).arg(measuredLevels->second));
+    waterfallLoader->start(QFile::decodeName(recording->path().c_str()), waterfallSettings->fftSize(),
+                           measuredLevels->second, measuredLevels->first);
 }
 
 void WindowControl::loadRecordingAsWaterfall(const QString& name)

@@ -159,6 +159,9 @@ private:
     void placeEditedSelection(const Selection& edited);
     void drawWaterfallRows(int firstLine, int columns, const QVector<int>& rows);
     void endWaterfall(bool completed, int lines, const QString& problem);
+    // The Auto button: the measured levels into Min and Max, then the
+    // waterfall drawn again with them.
+    void applyAutoLevels();
     // Hands the session what the selection fields show, shows the mended
     // values, places the selection and rewinds the play position; nullopt
     // (with a message) when a field cannot be used.
@@ -186,6 +189,7 @@ private:
     QTimer* oneSecTimer = nullptr;
     QLabel* soundStatusLabel = nullptr;
     QString drawingName;
+    std::optional<std::pair<int, int>> measuredLevels; // min and max dB of the waterfall drawn
     QProgressBar* drawingProgress = nullptr;
 
     FFTView* fftView;

@@ -118,8 +118,9 @@ void printJson(const RecordingObject& r, const std::vector<std::string>& lines)
     out += "  \"center_freq\": " + number(r.parameters().mCenterFreq) + ",\n";
     out += "  \"bits_per_sample\": " + std::to_string(r.parameters().mBitsPerSample) + ",\n";
     out += "  \"seconds\": " + std::to_string(r.parameters().mNumSeconds) + ",\n";
-    out += "  \"start_unix\": " + std::to_string(r.parameters().mStartTimestamp) + ",\n";
-    out += "  \"start_utc\": " + jsonString(r.TimestampFromOffset(0)) + ",\n";
+    const bool known = r.startTimeKnown();
+    out += "  \"start_unix\": " + (known ? std::to_string(r.parameters().mStartTimestamp) : "null") + ",\n";
+    out += "  \"start_utc\": " + (known ? jsonString(r.TimestampFromOffset(0)) : "null") + ",\n";
     out += "  \"info_lines\": [";
     for (size_t i = 0; i < lines.size(); ++i)
         out += (i ? ",\n    " : "\n    ") + jsonString(lines[i]);
@@ -138,8 +139,10 @@ void printReadable(const RecordingObject& r, const std::vector<std::string>& lin
     out += "centre freq:     " + number(r.parameters().mCenterFreq) + " Hz\n";
     out += "bits per sample: " + std::to_string(r.parameters().mBitsPerSample) + "\n";
     out += "seconds:         " + std::to_string(r.parameters().mNumSeconds) + "\n";
-    out += "start:           " + r.TimestampFromOffset(0) + " UTC (" + std::to_string(r.parameters().mStartTimestamp) +
-           ")\n";
+    if (r.startTimeKnown())
+        out += "start:           " + r.TimestampFromOffset(0) + " UTC (" + std::to_string(r.parameters().mStartTimestamp) + ")\n";
+    else
+        out += "start:           unknown\n";
     out += "data offset:     " + std::to_string(r.dataOffset()) + "\n";
     out += "information:\n";
     for (const std::string& line : lines)

@@ -15,7 +15,8 @@
 
 namespace {
 
-const char* kUsage = "usage: korvel-cli waterfall FILE -o OUT.png [--fft-size N] [--min-db D] [--max-db D] [--grey]";
+const char* kUsage =
+    "usage: korvel-cli waterfall FILE -o OUT.png [--fft-size N] [--min-db D] [--max-db D] [--auto-levels] [--grey]";
 
 bool parseNumber(const std::string& text, double& value)
 {
@@ -34,6 +35,7 @@ int runWaterfallCommand(const std::vector<std::string>& args)
     double minDb = -110.0;
     double maxDb = -80.0;
     bool grey = false;
+    bool autoLevels = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         const bool hasValue = i + 1 < args.size();
@@ -48,6 +50,8 @@ int runWaterfallCommand(const std::vector<std::string>& args)
             ++i;
         } else if (arg == "--grey" || arg == "--gray") {
             grey = true;
+        } else if (arg == "--auto-levels") {
+            autoLevels = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
             return cliFail("waterfall: unknown option \"" + arg + "\" (" + kUsage + ")");
         } else if (file.empty()) {
@@ -68,8 +72,22 @@ int runWaterfallCommand(const std::vector<std::string>& args)
         return cliFail(recording.path() + ": " + (lines.empty() ? std::string("not a recording") : lines.back()));
     if (const char* problem = BandwidthProblem(recording.parameters().mBandwidth))
         return cliFail(recording.path() + ": " + problem);
-    if (recording.parameters().mNumSeconds < 1)
-        return cliFail(recording.path() + ": the recording holds less than one second, nothing to draw");
+    if (WaterfallGenerator::lineCountOf(recording) < 1)
+        return cliFail(recording.path() + ": the recording holds no samples, nothing to draw");
+
+    if (autoLevels) {
+        // A first pass over the lines measures their levels.
+        WaterfallGenerator measure(recording, NormalizeFftSize(fftSize), maxDb, minDb);
+        std::vector<int> unused(WaterfallGenerator::kColumns + 1);
+        for (int y = 0; y < measure.lineCount() && recording.readError().empty(); ++y)
+            measure.computeLine(y, unused.data());
+        if (!recording.readError().empty())
+            return cliFail(recording.path() + ": " + recording.readError());
+        const WaterfallLevels::Range range = measure.levels().suggest().value_or(WaterfallLevels::Range{-110, -80});
+        minDb = range.minDb;
+        maxDb = range.maxDb;
+        std::fprintf(stderr, "waterfall: levels %d to %d dB\n", range.minDb, range.maxDb);
+    }
 
     WaterfallGenerator generator(recording, NormalizeFftSize(fftSize), maxDb, minDb);
     const WaterfallColorTable colors;

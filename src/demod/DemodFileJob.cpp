@@ -8,7 +8,9 @@
 #include "demod/DemodSecondFeeder.h"
 #include "demod/DemodulatorObject.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -36,6 +38,8 @@ void wavHeader(uint8_t* h, uint64_t dataBytes)
 
 std::string systemError(int error) { return std::strerror(error); }
 
+constexpr int kAudioRate = AudioOutput::kOutputRate;
+
 } // namespace
 
 std::string DemodFileJob::timestampedFileName(int mode, double lowKHz, double highKHz,
@@ -55,11 +59,54 @@ DemodFileJob::DemodFileJob(DemodulatorObject& demod, DemodSecondFeeder& feeder, 
                            int32_t endSecond, std::string folder, std::string fileName)
     : demod_(demod)
     , feeder_(feeder)
+    , startSecond_(startSecond)
     , endSecond_(endSecond)
     , folder_(std::move(folder))
     , fileName_(std::move(fileName))
     , position_(startSecond)
 {
+}
+
+int DemodFileJob::measureLead(const DemodulatorObject& configured)
+{
+    const int32_t rate = configured.getInputRate();
+    const int mode = configured.getDemodMode();
+    if (rate <= 0 || mode == kDemodNone)
+        return 0;
+    // Silence, then a tone in the middle of the pass band from half a second
+    // on: its edge leaves the pipeline where the pipeline puts that instant.
+    const int32_t onset = rate / 2;
+    const int32_t length = onset + rate / 2;
+    std::vector<ComplexSample> probe(static_cast<size_t>(length));
+    int best = 0;
+    double bestPeak = 0.0;
+    for (const double side : {1.0, -1.0}) {
+        DemodulatorObject demod;
+        demod.SetInputSampleRate(rate, 4000.0);
+        demod.SetNCO(configured.getNCO());
+        demod.SetInputSampleRate(rate, 4000.0);
+        demod.SetDemodMode(mode, configured.getFilter(), configured.getPBT(), configured.getBandwidth());
+        demod.ResetStream();
+        const double hz = configured.getNCO() + side * 0.5 * (configured.getLowCutoff() + configured.getHighCutoff());
+        for (int32_t k = 0; k < length; ++k) {
+            const double phase = 2.0 * M_PI * hz * static_cast<double>(k) / rate;
+            probe[static_cast<size_t>(k)] =
+                k < onset ? ComplexSample{} : ComplexSample{8000.0 * std::cos(phase), 8000.0 * std::sin(phase)};
+        }
+        std::vector<int16_t> audio(static_cast<size_t>(demod.maxOutputSamples(length)));
+        const int n = demod.ProcessData(probe.data(), length, audio.data());
+        int peak = 0;
+        for (int i = 0; i < n; ++i)
+            peak = std::max(peak, std::abs(static_cast<int>(audio[static_cast<size_t>(i)])));
+        if (peak <= bestPeak)
+            continue;
+        const auto edge = std::find_if(audio.begin(), audio.begin() + n,
+                                       [peak](int16_t v) { return 2 * std::abs(static_cast<int>(v)) >= peak; });
+        bestPeak = peak;
+        best = static_cast<int>(std::lround(static_cast<double>(onset) * kAudioRate / rate)) -
+               static_cast<int>(edge - audio.begin());
+    }
+    return best;
 }
 
 DemodFileJob::Result DemodFileJob::run()
@@ -83,33 +130,96 @@ DemodFileJob::Result DemodFileJob::run()
     uint64_t dataBytes = 0;
     result.complete = true;
     bool writing = file.write(header, sizeof header);
+
+    // The audio of selection time t is written at t: what the pipeline emits
+    // before the selection's start is dropped, what it held back of it is
+    // written as silence.
+    const int lead = measureLead(demod_);
+    const int32_t firstSecond = startSecond_;
+    const int64_t firstAt = (firstSecond > 0 ? kAudioRate : 0) - lead;
+    int64_t toDrop = std::max<int64_t>(firstAt, 0);
+    uint64_t capBytes = UINT64_MAX;
+    auto writeAudio = [&](const int16_t* samples, int64_t n) {
+        const int64_t skip = std::clamp<int64_t>(toDrop, 0, n);
+        toDrop -= skip;
+        const int64_t room = static_cast<int64_t>(dataBytes < capBytes ? (capBytes - dataBytes) / 2 : 0);
+        const int64_t count = std::min(n - skip, room);
+        for (int64_t i = 0; i < count; ++i)
+            putU16(bytes.data() + 2 * i, static_cast<uint16_t>(samples[skip + i]));
+        dataBytes += 2ull * static_cast<uint64_t>(count);
+        return file.write(bytes.data(), 2ull * static_cast<uint64_t>(count));
+    };
+    auto writeSilence = [&](int64_t n) {
+        std::fill(audio.begin(), audio.end(), int16_t{0});
+        bool ok = true;
+        for (int64_t left = n; ok && left > 0;) {
+            const int64_t part = std::min<int64_t>(left, static_cast<int64_t>(audio.size()));
+            ok = writeAudio(audio.data(), part);
+            left -= part;
+        }
+        return ok;
+    };
+    if (firstAt < 0)
+        writing = writing && writeSilence(-firstAt);
+    if (firstSecond > 0 && writing) {
+        const int n = feeder_.feedSecond(demod_, firstSecond - 1, audio.data());
+        if (!feeder_.readError().empty()) {
+            result.message = feeder_.readError();
+            return result;
+        }
+        writing = writeAudio(audio.data(), n);
+    }
+
+    int64_t secondsFed = 0;
+    int64_t samplesRead = 0;
+    bool skipped = false; // the skip buttons moved the run away from the selection
+    int32_t expected = firstSecond;
     while (writing) {
         if (cancelled_) {
             result.message = "Demodulation to file cancelled.";
             return result;
         }
         const int32_t second = position_.fetch_add(1);
+        skipped = skipped || second != expected;
+        expected = second + 1;
         const int n = feeder_.feedSecond(demod_, second, audio.data());
         if (!feeder_.readError().empty()) {
             // Silence in place of what could not be read would pass for the recording.
             result.message = feeder_.readError();
             return result;
         }
+        samplesRead += feeder_.lastFilled();
         if (dataBytes + 2ull * n > maxDataBytes_) {
             result.complete = false;
             result.message = "The WAV file reached its 4 GiB limit at second " + std::to_string(second) +
                              "; the rest of the selection is not in it.";
             break;
         }
-        for (int i = 0; i < n; ++i)
-            putU16(bytes.data() + 2 * i, static_cast<uint16_t>(audio[i]));
-        writing = file.write(bytes.data(), 2ull * n);
-        dataBytes += 2ull * n;
+        ++secondsFed;
+        capBytes = 2ull * kAudioRate * static_cast<uint64_t>(secondsFed);
+        writing = writeAudio(audio.data(), n);
         const int32_t next = position_;
         if (progress_)
             progress_(next);
         if (next >= endSecond_)
             break;
+    }
+    if (samplesRead == 0 && !skipped && writing && result.complete) {
+        result.message = "The selection holds no samples of the recording; nothing was written.";
+        return result;
+    }
+    if (writing && result.complete) {
+        // The second after the selection pushes out what the pipeline still
+        // holds of it; the file ends where the selection does.
+        capBytes = 2ull * kAudioRate * static_cast<uint64_t>(secondsFed);
+        const int n = feeder_.feedSecond(demod_, position_, audio.data());
+        if (!feeder_.readError().empty()) {
+            result.message = feeder_.readError();
+            return result;
+        }
+        writing = writeAudio(audio.data(), n);
+        if (writing && dataBytes < capBytes)
+            writing = writeSilence(static_cast<int64_t>((capBytes - dataBytes) / 2));
     }
     SystemLog("All done playing back");
 

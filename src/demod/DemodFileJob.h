@@ -12,7 +12,11 @@ class DemodSecondFeeder;
 
 // Demodulates a selection into a WAV file (44100 Hz, mono, 16-bit PCM): the
 // seconds [start, end) one at a time, at least one, through a demodulator that
-// DemodSetup has configured. The audio goes to a temporary file in the target
+// DemodSetup has configured. The file holds exactly the selection, 44100
+// samples a second, in step with it: the second before the selection (where
+// there is one) fills the pipeline, the second after it flushes the pipeline,
+// and the audio is trimmed by the pipeline's delay. A selection without a
+// sample of the recording is refused. The audio goes to a temporary file in the target
 // folder that is renamed over the target at the end, so a failed or cancelled
 // run leaves nothing behind and an existing file is replaced only by a whole one.
 //
@@ -52,6 +56,12 @@ public:
     void setMaxDataBytes(uint64_t bytes) { maxDataBytes_ = bytes; }
 
     Result run();
+
+    // Output samples by which the audio of `configured` (set up and reset)
+    // runs ahead of its input: its start-up hold-back less its filters' delay;
+    // negative when it lags. Measured with a tone burst through a demodulator
+    // set up the same way.
+    static int measureLead(const DemodulatorObject& configured);
     void cancel() { cancelled_ = true; }
     // The next second to read; the skip buttons move it during a run.
     void setPosition(int32_t second) { position_ = second; }
@@ -68,6 +78,7 @@ public:
 private:
     DemodulatorObject& demod_;
     DemodSecondFeeder& feeder_;
+    int32_t startSecond_;
     int32_t endSecond_;
     std::string folder_;
     std::string fileName_;

@@ -42,6 +42,7 @@ int DemodSecondFeeder::feedSecond(DemodulatorObject& demod, int32_t second, int1
     const int64_t first = static_cast<int64_t>(second) * sampleRate_;
     const auto pieceLength = static_cast<int32_t>(block_.size());
     int produced = 0;
+    lastFilled_ = 0;
     bool ended = false;
     for (int32_t at = 0; at < sampleRate_; at += pieceLength) {
         const int32_t n = std::min(pieceLength, sampleRate_ - at);
@@ -50,6 +51,7 @@ int DemodSecondFeeder::feedSecond(DemodulatorObject& demod, int32_t second, int1
             // Half a sample in, so that the time maps back to exactly this sample.
             const double atSecond = (static_cast<double>(first + at) + 0.5) / sampleRate_;
             filled = std::clamp<int64_t>(source_(block_.data(), atSecond, n), 0, n);
+            lastFilled_ += filled;
             ended = filled < n;
         }
         std::fill(block_.begin() + filled, block_.begin() + n, ComplexSample{});

@@ -36,10 +36,13 @@ public:
     const std::string& readError() const;
 
     int32_t sampleRate() const { return sampleRate_; }
+    // Samples of the recording in the last second fed (the rest were zeros).
+    int64_t lastFilled() const { return lastFilled_; }
 
 private:
     SampleSource source_;
     const RecordingObject* recording_ = nullptr;
     int32_t sampleRate_;
+    int64_t lastFilled_ = 0;
     std::vector<ComplexSample> block_;
 };

@@ -158,8 +158,11 @@ PlaybackStatus PlaybackSession::tick()
             return status;
         }
         status.carrierKHz = demod.status().carrierFreqKHz;
-        status.timeAndCarrier = pipeline_.recording()->TimestampFromOffset(playBackSec_) + " " +
-                                formatFixed(status.carrierKHz, 3, 6) + " kHz";
+        const RecordingObject& recording = *pipeline_.recording();
+        const std::string time = recording.startTimeKnown()
+                                     ? recording.TimestampFromOffset(playBackSec_)
+                                     : std::to_string(playBackSec_) + " s (start time unknown)";
+        status.timeAndCarrier = time + " " + formatFixed(status.carrierKHz, 3, 6) + " kHz";
         status.levelDbm = measuredLevel();
         ++status.secondsFed;
         ++playBackSec_;

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -84,8 +85,11 @@ std::string unsupportedSampleFormat(uint16_t tag, uint16_t bits)
 
 constexpr uint64_t kFixedDataOffset16 = 118;
 constexpr uint64_t kFixedDataOffsetOther = 86;
-// More chunks than any recorder writes; bounds the walk on damaged files.
-constexpr int kMaxChunksWalked = 256;
+// Bounds on the chunk walk for damaged files: a day of a KiwiSDR recording at
+// 12 kS/s is about two million data chunks.
+constexpr int kMaxChunksWalked = 1 << 24;
+constexpr size_t kMaxDataChunks = size_t{1} << 23;
+constexpr size_t kChunkWalkWindow = 64 * 1024;
 
 // Reads a decimal integer the way C's atoi does (leading blanks, an optional
 // sign, then digits), saturating instead of overflowing.
@@ -129,6 +133,70 @@ bool isChunkId(const uint8_t* p)
     return std::all_of(p, p + 4, [](uint8_t c) { return c >= 0x20 && c < 0x7F; });
 }
 
+bool isWave(const uint8_t* first12) { return idIs(first12, "RIFF") && idIs(first12 + 8, "WAVE"); }
+
+// What a file that is not RIFF/WAVE is, as far as its first bytes tell.
+std::string notWave(const uint8_t* first12)
+{
+    if (idIs(first12, ".snd"))
+        return "not a WAV file (a Sun/NeXT .au audio file)";
+    if (idIs(first12, "RIFF"))
+        return "not a WAV file (a RIFF file of type \"" +
+               (isChunkId(first12 + 8) ? std::string(reinterpret_cast<const char*>(first12 + 8), 4) : "?") + "\")";
+    if (idIs(first12, "RF64"))
+        return "not a WAV file (an RF64 file)";
+    return "not a WAV file (no RIFF/WAVE header: raw samples, such as .cu8 or .bin captures, are not read)";
+}
+
+// A frequency in a file name: digits, an optional fraction and a unit of Hz,
+// kHz or MHz (Hz when none follows). 0 when there are no digits.
+double frequencyInName(std::string_view text)
+{
+    size_t i = 0;
+    double value = 0.0;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9')
+        value = std::min(value * 10.0 + (text[i++] - '0'), 1e18);
+    if (i + 1 < text.size() && text[i] == '.' && text[i + 1] >= '0' && text[i + 1] <= '9') {
+        double scale = 0.1;
+        for (++i; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i, scale *= 0.1)
+            value += (text[i] - '0') * scale;
+    }
+    const std::string_view unit = text.substr(i);
+    if (unit.substr(0, 3) == "kHz" || unit.substr(0, 3) == "KHz")
+        return std::round(value * 1e3);
+    if (unit.substr(0, 3) == "MHz")
+        return std::round(value * 1e6);
+    return std::floor(value);
+}
+
+bool digitsAt(std::string_view text, size_t from, size_t count)
+{
+    return from + count <= text.size() &&
+           std::all_of(text.begin() + from, text.begin() + from + count, [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// A KiwiSDR recorder's name: 20171127T104156Z_77500_..., the start in UTC and
+// the tuned frequency in Hz.
+struct KiwiName {
+    int64_t start = 0;
+    double frequency = 0.0;
+};
+std::optional<KiwiName> kiwiName(std::string_view name)
+{
+    if (!digitsAt(name, 0, 8) || name.substr(8, 1) != "T" || !digitsAt(name, 9, 6) || name.substr(15, 2) != "Z_" ||
+        !digitsAt(name, 17, 1))
+        return std::nullopt;
+    size_t end = 17;
+    while (end < name.size() && name[end] >= '0' && name[end] <= '9')
+        ++end;
+    if (end - 17 > 12 || (end < name.size() && name[end] != '_' && name[end] != '.'))
+        return std::nullopt;
+    auto number = [&name](size_t from, size_t count) { return leadingInteger(name.substr(from, count)); };
+    return KiwiName{UtcCalendar::toUnix(number(0, 4), number(4, 2), number(6, 2), number(9, 2), number(11, 2),
+                                        number(13, 2)),
+                    static_cast<double>(number(17, end - 17))};
+}
+
 } // namespace
 
 // The parameters one recogniser derives, committed only when the file is taken.
@@ -146,6 +214,8 @@ struct RecordingObject::Derived {
     int64_t start = 0;
     int64_t end = 0;
     bool endFollowsSeconds = false;
+    bool startKnown = true;
+    bool widthAssumed = false; // the layout takes 16 bits whatever the file says
     std::string refusal;
 
     bool takeSampleRate(int64_t rate)
@@ -215,7 +285,10 @@ bool RecordingObject::openAndRecognise(const std::string& path, OpenFile& file, 
     const size_t slash = path.find_last_of('/');
     file.fileName = slash == std::string::npos ? path : path.substr(slash + 1);
 
-    chunks = findSampleChunks(file.size);
+    uint8_t container[12] = {};
+    readAt(0, container, std::min<uint64_t>(file.size, sizeof container));
+    if (readError_.empty() && isWave(container))
+        chunks = findSampleChunks(file.size);
     if (!readError_.empty()) {
         lines.push_back("Can't read file: " + readError_);
         return false;
@@ -224,6 +297,8 @@ bool RecordingObject::openAndRecognise(const std::string& path, OpenFile& file, 
         d.refusal = file.size == 0 ? std::string("the file is empty")
                                    : "the file is too short to be a recording (" + std::to_string(file.size) +
                                          " bytes)";
+    } else if (!isWave(container)) {
+        d.refusal = notWave(container);
     } else if (chunks.formatFound && !iqChannelCount(chunks.declaredChannels)) {
         // Mono audio and the like, whatever layout the header resembles.
         d.refusal = "not an I/Q recording (" + std::to_string(chunks.declaredChannels) +
@@ -306,24 +381,40 @@ void RecordingObject::setRecordingFile(const std::string& name, std::vector<std:
 
     // Samples are read as the format chunk declares; without one, by the
     // header's width: 16-bit pairs, or 24-bit pairs for any other width.
-    const bool dataFound = chunks.dataFound;
-    const uint32_t dataLength = chunks.dataLength;
+    const bool dataFound = !chunks.data.empty();
     const bool sixteenBit = d.bitsPerSample == 16;
     sampleFormat_ = chunks.declared.value_or(
         SampleFormat(sixteenBit ? SampleFormat::Encoding::Int16 : SampleFormat::Encoding::Int24, 2));
     const uint64_t dataOffset =
-        dataFound ? chunks.dataOffset : (sixteenBit ? kFixedDataOffset16 : kFixedDataOffsetOther);
+        dataFound ? chunks.data.front().offset : (sixteenBit ? kFixedDataOffset16 : kFixedDataOffsetOther);
+    const uint32_t dataLength = dataFound ? chunks.data.front().length : 0;
 
     // Recorders that pass 4 GiB write 0xFFFFFFFF or a wrapped length, and a
     // copy cut short leaves a length that runs past the end: then the samples
-    // run to the end of the file.
-    const bool sizeUnknown = d.header.f_len == kUnknownLength || file.size > uint64_t{UINT32_MAX} + 8 ||
-                             (dataFound && (dataLength == kUnknownLength ||
-                                            dataOffset + dataLength > file.size));
-    const uint64_t dataEnd = std::max(dataOffset, (dataFound && !sizeUnknown) ? dataOffset + dataLength
-                                                                              : file.size);
+    // run to the end of the file. A file of several data chunks states each
+    // length; only its last may be cut short.
+    const bool severalChunks = chunks.data.size() > 1;
+    const bool sizeUnknown = !severalChunks &&
+                             (d.header.f_len == kUnknownLength || file.size > uint64_t{UINT32_MAX} + 8 ||
+                              (dataFound && (dataLength == kUnknownLength || dataOffset + dataLength > file.size)));
+    dataSpans_.clear();
+    dataBytes_ = 0;
+    if (severalChunks) {
+        for (const DataChunk& chunk : chunks.data) {
+            const uint64_t end = std::min<uint64_t>(chunk.offset + chunk.length, file.size);
+            if (end <= chunk.offset)
+                continue;
+            dataSpans_.push_back({chunk.offset, dataBytes_});
+            dataBytes_ += end - chunk.offset;
+        }
+    } else {
+        const uint64_t dataEnd = std::max(dataOffset, (dataFound && !sizeUnknown) ? dataOffset + dataLength
+                                                                                  : file.size);
+        dataSpans_.push_back({dataOffset, 0});
+        dataBytes_ = dataEnd - dataOffset;
+    }
     const uint32_t stride = sampleFormat_.bytesPerSample();
-    const uint64_t heldSeconds = (dataEnd - dataOffset) / stride / static_cast<uint64_t>(d.sampleRate);
+    const uint64_t heldSeconds = dataBytes_ / stride / static_cast<uint64_t>(d.sampleRate);
     // A "data" chunk that fits the file is the measure: the layouts' formulas
     // use the RIFF length, which a recorder stopped by a crash leaves at 0.
     const bool headerCountApplies = !sizeUnknown && !dataFound && d.headerSecondsBytesPerSample == stride;
@@ -332,34 +423,56 @@ void RecordingObject::setRecordingFile(const std::string& name, std::vector<std:
     parameters_.mSampleRate = d.sampleRate;
     parameters_.mBandwidth = d.bandwidth;
     parameters_.mCenterFreq = d.centerFreq;
-    parameters_.mBitsPerSample = d.bitsPerSample;
+    // Layouts that assume 16 bits whatever the file holds report what its
+    // format chunk declares.
+    parameters_.mBitsPerSample = (d.widthAssumed && chunks.declared) ? chunks.declaredBits : d.bitsPerSample;
     parameters_.mNumSeconds = static_cast<int32_t>(std::min<uint64_t>(seconds, INT32_MAX));
     parameters_.mStartTimestamp = d.start;
+    startTimeKnown_ = d.startKnown;
     startUnixTimetamp = d.start;
     endUnixTimetamp = d.endFollowsSeconds ? d.start + parameters_.mNumSeconds : d.end;
     layoutName_ = d.layout;
-    dataOffset_ = dataOffset;
-    dataEnd_ = dataEnd;
     theHeader = std::make_unique<RecordingHeader>(d.header);
 }
 
 RecordingObject::SampleChunks RecordingObject::findSampleChunks(uint64_t fileSize) const
 {
+    // Chunk headers are read through a window of the file: a KiwiSDR file has
+    // two chunks for every 512 samples.
+    std::vector<uint8_t> window(kChunkWalkWindow);
+    uint64_t windowStart = 0;
+    size_t windowBytes = 0;
+    auto bytesAt = [&](uint64_t position, uint8_t* into, size_t count) {
+        if (position < windowStart || position + count > windowStart + windowBytes) {
+            windowStart = position;
+            windowBytes = readAt(position, window.data(), window.size());
+        }
+        const size_t available =
+            position + count <= windowStart + windowBytes ? count : windowStart + windowBytes - position;
+        std::memcpy(into, window.data() + (position - windowStart), available);
+        return available;
+    };
+
     SampleChunks found;
     uint64_t position = 12;
     for (int chunk = 0; chunk < kMaxChunksWalked && position + 8 <= fileSize; ++chunk) {
         uint8_t chunkHeader[8];
-        if (readAt(position, chunkHeader, 8) < 8)
+        if (bytesAt(position, chunkHeader, 8) < 8)
+            break;
+        // After the first samples, anything but a chunk is the end of the chunks.
+        if (!found.data.empty() && !isChunkId(chunkHeader))
             break;
         const uint32_t length = u32(chunkHeader + 4);
         const uint64_t payload = position + 8;
         if (idIs(chunkHeader, "data")) {
-            found.dataFound = true;
-            found.dataOffset = payload;
-            found.dataLength = length;
-            break;
+            if (found.data.size() >= kMaxDataChunks)
+                break;
+            found.data.push_back({payload, length});
+            // A length that cannot be right ends the walk: the samples run to the end.
+            if (length == kUnknownLength || payload + length > fileSize)
+                break;
         }
-        if (idIs(chunkHeader, "fmt ") && !found.formatFound && length >= 16) {
+        if (idIs(chunkHeader, "fmt ") && !found.formatFound && found.data.empty() && length >= 16) {
             uint8_t fmt[40] = {};
             readAt(payload, fmt, std::min<uint32_t>(length, sizeof fmt));
             found.formatFound = true;
@@ -373,8 +486,8 @@ RecordingObject::SampleChunks RecordingObject::findSampleChunks(uint64_t fileSiz
         if (length & 1) {
             // Chunks are padded to even lengths, but some writers leave the pad out.
             uint8_t padded[4] = {}, unpadded[4] = {};
-            readAt(next + 1, padded, 4);
-            readAt(next, unpadded, 4);
+            bytesAt(next + 1, padded, 4);
+            bytesAt(next, unpadded, 4);
             if (isChunkId(padded) || !isChunkId(unpadded))
                 ++next;
         }
@@ -471,22 +584,19 @@ RecordingObject::Recognition RecordingObject::tryToSdrSharpHeader(const OpenFile
     const int64_t hour = leadingInteger(charactersAt(name, 18, 2));
     const int64_t minute = leadingInteger(charactersAt(name, 20, 2));
     const int64_t second = leadingInteger(charactersAt(name, 22, 2));
-    uint64_t frequency = 0;
-    for (char c : charactersAt(name, 26, std::string::npos)) {
-        if (c < '0' || c > '9')
-            break;
-        frequency = std::min<uint64_t>(frequency * 10 + static_cast<uint64_t>(c - '0'), UINT64_MAX / 16);
-    }
+    // Older versions wrote the frequency in kHz ("14053kHz"), later ones in Hz.
+    const double frequency = frequencyInName(charactersAt(name, 26, std::string::npos));
 
     if (!d.takeSampleRate(d.header.samples_per_sec))
         return Recognition::Refused;
     d.countSeconds(d.header.f_len / d.header.samples_per_sec / 4, 4);
     d.bandwidth = d.sampleRate;
-    d.centerFreq = static_cast<double>(frequency);
+    d.centerFreq = frequency;
     d.bitsPerSample = 16;
+    d.widthAssumed = true;
     d.start = UtcCalendar::toUnix(year, month, day, hour, minute, second);
     d.endFollowsSeconds = true;
-    d.header.CenterFreq = static_cast<uint32_t>(frequency);
+    d.header.CenterFreq = static_cast<uint32_t>(std::min(frequency, double{UINT32_MAX}));
     d.header.Bandwidth = d.header.samples_per_sec;
     d.header.startTime.wYear = static_cast<uint16_t>(year);
     d.header.startTime.wMonth = static_cast<uint16_t>(month);
@@ -666,15 +776,27 @@ RecordingObject::Recognition RecordingObject::readRfspaceHeader(const OpenFile& 
     if (hasReceiverInfo) {
         d.start = timeOf(d.header.startTime);
         d.end = timeOf(d.header.stopTime);
+    } else if (const std::optional<KiwiName> kiwi = kiwiName(file.fileName)) {
+        lines.push_back("KiwiSDR file: centre frequency and start time from its name");
+        d.start = kiwi->start;
+        d.header.CenterFreq = static_cast<uint32_t>(std::min(kiwi->frequency, double{UINT32_MAX}));
+        d.endFollowsSeconds = true;
     } else {
         lines.push_back("No receiver information: centre frequency and start time unknown");
         d.start = 0;
+        d.startKnown = false;
         d.endFollowsSeconds = true;
     }
     d.bandwidth = hasReceiverInfo ? static_cast<double>(d.header.Bandwidth) : d.sampleRate;
     d.centerFreq = d.header.CenterFreq;
     d.bitsPerSample = 16;
+    d.widthAssumed = true;
     return Recognition::Accepted;
+}
+
+int64_t RecordingObject::sampleCount() const
+{
+    return theHeader ? static_cast<int64_t>(dataBytes_ / sampleFormat_.bytesPerSample()) : 0;
 }
 
 int64_t RecordingObject::getData(ComplexSample* block, double atSecond, int64_t samples)
@@ -686,29 +808,49 @@ int64_t RecordingObject::getData(ComplexSample* block, double atSecond, int64_t 
         return 0;
     const uint64_t index = static_cast<uint64_t>(firstIndex);
     const uint64_t stride = sampleFormat_.bytesPerSample();
-    const uint64_t available = (dataEnd_ - dataOffset_) / stride;
+    const uint64_t available = dataBytes_ / stride;
     if (index >= available)
         return 0;
     const int64_t wanted = static_cast<int64_t>(std::min<uint64_t>(static_cast<uint64_t>(samples), available - index));
     const int64_t perRead = static_cast<int64_t>(readBuffer_.size() / stride);
 
-    uint64_t position = dataOffset_ + index * stride;
+    // The samples' bytes run on through the data chunks; a sample may straddle two.
+    uint64_t logical = index * stride;
+    size_t span = static_cast<size_t>(
+        std::upper_bound(dataSpans_.begin(), dataSpans_.end(), logical,
+                         [](uint64_t at, const DataSpan& s) { return at < s.dataStart; }) -
+        dataSpans_.begin() - 1);
     int64_t filled = 0;
     while (filled < wanted) {
         const int64_t count = std::min(perRead, wanted - filled);
         const size_t bytes = static_cast<size_t>(count) * stride;
-        const size_t got = readAt(position, readBuffer_.data(), bytes);
+        size_t got = 0;
+        bool shortRead = false;
+        while (got < bytes) {
+            const uint64_t spanEnd = span + 1 < dataSpans_.size() ? dataSpans_[span + 1].dataStart : dataBytes_;
+            if (logical >= spanEnd) {
+                ++span;
+                continue;
+            }
+            const size_t piece = static_cast<size_t>(std::min<uint64_t>(bytes - got, spanEnd - logical));
+            const uint64_t position = dataSpans_[span].fileOffset + (logical - dataSpans_[span].dataStart);
+            const size_t read = readAt(position, readBuffer_.data() + got, piece);
+            got += read;
+            logical += read;
+            if (read < piece) {
+                // The data was there when the file was opened.
+                if (readError_.empty())
+                    readError_ = "read error at byte " + std::to_string(position + read) +
+                                 ": the file has become shorter than when it was opened";
+                shortRead = true;
+                break;
+            }
+        }
         const int64_t complete = static_cast<int64_t>(got / stride);
         sampleFormat_.convert(readBuffer_.data(), complete, block + filled);
         filled += complete;
-        if (got < bytes) {
-            // The data was there when the file was opened.
-            if (readError_.empty())
-                readError_ = "read error at byte " + std::to_string(position + got) +
-                             ": the file has become shorter than when it was opened";
+        if (shortRead)
             break;
-        }
-        position += bytes;
     }
     return filled;
 }

@@ -18,8 +18,11 @@
 //
 // Layouts, tried in this order: "SdrRadio", "SDRSharp" (by file name),
 // "SdrSdrStudio1", "SdrSdrStudio2", "Perseus", and "SpectraVue", which takes
-// every file the others reject. Samples are read from the file's RIFF "data"
-// chunk in the format its "fmt " chunk declares.
+// every plain WAVE file the others reject. Anything that is not RIFF/WAVE is
+// refused. Samples are read from the file's "data" chunks, in file order and
+// in the format its "fmt " chunk declares; other chunks between them (as
+// KiwiSDR writes before each block of samples) are skipped through an index of
+// chunk offsets built at open.
 class RecordingObject {
 public:
     // Highest sample rate taken from a header (S/s). Playback and file output
@@ -78,7 +81,12 @@ public:
     // "SdrRadio", "SDRSharp", "SdrSdrStudio1", "SdrSdrStudio2", "Perseus",
     // "SpectraVue"; "" with no valid recording.
     const std::string& layoutName() const { return layoutName_; }
-    uint64_t dataOffset() const { return dataOffset_; } // byte of the first sample
+    uint64_t dataOffset() const { return dataSpans_.empty() ? 0 : dataSpans_.front().fileOffset; } // byte of the first sample
+    // Complex samples in the file (whole ones), also those of a last part second.
+    int64_t sampleCount() const;
+    // False when the header gives no start time (a plain WAVE file without a
+    // known name); mStartTimestamp is 0 then.
+    bool startTimeKnown() const { return startTimeKnown_; }
     const std::string& path() const { return filePath; } // resolved full path
     const SampleFormat& sampleFormat() const { return sampleFormat_; }
 
@@ -103,17 +111,24 @@ private:
     Recognition readRfspaceHeader(const OpenFile& file, Derived& d, std::vector<std::string>& lines);
     Recognition recognise(const OpenFile& file, Derived& d, std::vector<std::string>& lines);
 
+    // The payload of one "data" chunk and where it starts in the samples' bytes.
+    struct DataSpan {
+        uint64_t fileOffset = 0;
+        uint64_t dataStart = 0;
+    };
+    struct DataChunk {
+        uint64_t offset = 0;
+        uint32_t length = 0;
+    };
     // The RIFF chunks that locate the samples: the format a "fmt " chunk
-    // declares and where the "data" chunk's payload lies.
+    // declares and the "data" chunks in file order.
     struct SampleChunks {
         std::optional<SampleFormat> declared;
         bool formatFound = false;
         uint16_t declaredTag = 0; // the sub-format's tag for WAVE_FORMAT_EXTENSIBLE
         uint16_t declaredBits = 0;
         uint16_t declaredChannels = 0;
-        bool dataFound = false;
-        uint64_t dataOffset = 0;
-        uint32_t dataLength = 0;
+        std::vector<DataChunk> data;
     };
     SampleChunks findSampleChunks(uint64_t fileSize) const;
     // Opens `path` and recognises its layout; false with the reason appended
@@ -134,8 +149,9 @@ private:
 
     std::string layoutName_;
     SampleFormat sampleFormat_;
-    uint64_t dataOffset_ = 0;
-    uint64_t dataEnd_ = 0;
+    std::vector<DataSpan> dataSpans_; // ascending dataStart, none empty
+    uint64_t dataBytes_ = 0;
+    bool startTimeKnown_ = false;
     std::vector<uint8_t> readBuffer_; // sized once; getData converts through it
     bool quiet_ = false;
     mutable std::string readError_;

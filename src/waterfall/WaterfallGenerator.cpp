@@ -26,9 +26,13 @@ WaterfallGenerator::WaterfallGenerator(RecordingObject& recording, int fftSize, 
     block_.resize(static_cast<size_t>(size_));
 }
 
-int WaterfallGenerator::lineCount() const
+int WaterfallGenerator::lineCount() const { return lineCountOf(recording_); }
+
+int WaterfallGenerator::lineCountOf(const RecordingObject& recording)
 {
-    return recording_.parameters().mNumSeconds;
+    if (recording.parameters().mNumSeconds == 0 && recording.sampleCount() > 0)
+        return 1;
+    return recording.parameters().mNumSeconds;
 }
 
 void WaterfallGenerator::computeLine(int second, int* row)
@@ -37,4 +41,5 @@ void WaterfallGenerator::computeLine(int second, int* row)
     fft_.PutInDisplayFFT(size_, block_.data());
     fft_.GetScreenIntegerFFTDataMaxHeight(kRowHeight, kColumns, maxdB_, mindB_, startFreq_, stopFreq_, row,
                                           dBRow_.data());
+    levels_.add(dBRow_.data(), kColumns);
 }

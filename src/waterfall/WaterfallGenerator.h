@@ -2,6 +2,7 @@
 
 #include "common/ComplexSample.h"
 #include "dsp/FftObject.h"
+#include "waterfall/WaterfallLevels.h"
 
 #include <vector>
 
@@ -23,13 +24,18 @@ public:
     // for a useful picture (SelectionRules has the checks and their messages).
     WaterfallGenerator(RecordingObject& recording, int fftSize, double maxdB, double mindB);
 
-    // Lines of the recording: one per whole second.
+    // Lines of the recording: one per whole second, and one for a recording
+    // shorter than a second.
     int lineCount() const;
+    static int lineCountOf(const RecordingObject& recording);
 
     // Screen row of line `second` into row[0 .. kColumns] (kColumns + 1 entries:
     // the mapping writes the last bin one past the row). Past the end of the
     // recording the samples that exist are followed by those of the line before.
     void computeLine(int second, int* row);
+
+    // The levels of every column of the lines computed so far.
+    const WaterfallLevels& levels() const { return levels_; }
 
 private:
     RecordingObject& recording_;
@@ -41,4 +47,5 @@ private:
     int stopFreq_;
     std::vector<ComplexSample> block_;
     std::vector<double> dBRow_;
+    WaterfallLevels levels_;
 };

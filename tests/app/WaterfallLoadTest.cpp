@@ -11,6 +11,7 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QProcess>
+#include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -185,3 +186,35 @@ TEST_F(WaterfallLoadTest, CommandLinePictureMatchesTheWindow)
 }
 
 } // namespace
+
+// Auto takes Min and Max from the levels of the waterfall drawn and draws it
+// again with them; the tone is no longer drawn at the brightest level alone.
+TEST_F(WaterfallLoadTest, AutoLevelsSetTheFieldsAndRedraw)
+{
+    QPushButton* autoButton = window.findChild<QPushButton*>("autoLevelsButton");
+    ASSERT_NE(autoButton, nullptr);
+    QLineEdit* minField = window.findChild<QLineEdit*>("mindBField");
+    QLineEdit* maxField = window.findChild<QLineEdit*>("maxdBField");
+    ASSERT_NE(minField, nullptr);
+    ASSERT_NE(maxField, nullptr);
+
+    autoButton->click(); // nothing drawn yet
+    EXPECT_TRUE(window.statusText().contains("Automatic levels")) << window.statusText().toStdString();
+
+    writeToneRecording(pathOf(kToneName), 3, 12000.0);
+    ASSERT_TRUE(loadAndWait(kToneName)) << window.statusText().toStdString();
+    const QString storedMin = minField->text();
+    QSignalSpy redrawn(&window, &WindowControl::waterfallFinished);
+    autoButton->click();
+    ASSERT_TRUE(redrawn.wait(20000));
+    EXPECT_TRUE(redrawn.first().first().toBool());
+    EXPECT_NE(minField->text(), storedMin);
+    const int minDb = minField->text().toInt();
+    const int maxDb = maxField->text().toInt();
+    // An 8000-unit tone lies far above -80 dB; the range reaches up to it.
+    EXPECT_GT(maxDb, -80);
+    EXPECT_LT(minDb, maxDb);
+    const QImage& bitmap = window.waterfallView()->offscreen();
+    ASSERT_EQ(bitmap.height(), 3);
+    EXPECT_NE(bitmap.pixel(768, 1), bitmap.pixel(100, 1));
+}

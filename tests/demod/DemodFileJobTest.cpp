@@ -10,6 +10,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <numeric>
 #include <sys/resource.h>
 
 using namespace demodtest;
@@ -92,8 +93,7 @@ TEST(DemodFileJob, WritesAWholeWavFileThroughATemporaryName)
     EXPECT_EQ(std::string(wav.begin() + 36, wav.begin() + 40), "data");
     EXPECT_EQ(u32At(wav, 40), wav.size() - 44);
     EXPECT_EQ(static_cast<int64_t>(wav.size() - 44), 2 * result.audioSamples);
-    // Short by what the band-pass holds at the end and at the start.
-    EXPECT_NEAR(static_cast<double>(result.audioSamples), 3 * 44100.0, 6000.0);
+    EXPECT_EQ(result.audioSamples, 3 * 44100);
 
     std::vector<int16_t> audio;
     for (size_t i = 44; i + 1 < wav.size(); i += 2)
@@ -109,7 +109,7 @@ TEST(DemodFileJob, ReplacesAnExistingFileAndAlwaysDoesAtLeastOneSecond)
     DemodFileJob job(am.demod, am.feeder, 2, 1, dir.path, DemodFileJob::kFixedFileName);
     const DemodFileJob::Result result = job.run();
     ASSERT_TRUE(result.ok) << result.message;
-    EXPECT_NEAR(static_cast<double>(result.audioSamples), 44100.0, 6000.0);
+    EXPECT_EQ(result.audioSamples, 44100);
     EXPECT_EQ(fs::file_size(result.path), 44 + 2 * static_cast<uint64_t>(result.audioSamples));
     EXPECT_EQ(entriesIn(dir.path), 1u);
 }
@@ -234,4 +234,75 @@ TEST(DemodFileJob, TimestampedNames)
     };
     for (const auto& c : cases)
         EXPECT_EQ(DemodFileJob::timestampedFileName(c.mode, 7105.0, 7115.0, stamp), c.name);
+}
+
+// The file holds exactly the selection: 44100 samples a second, the audio of
+// each instant at that instant (a tone keyed on and off at whole seconds, in
+// several modes, rates and starts).
+TEST(DemodFileJob, TheFileHoldsTheSelectionInStep)
+{
+    struct Case {
+        const char* what;
+        int mode;
+        int32_t rate;
+        int32_t start, end;
+        double lowKHz, highKHz;
+    };
+    const std::vector<Case> cases = {
+        {"USB at 48 kS/s from 0", kDemodUSB, 48000, 0, 4, 7100.0, 7102.5},
+        {"USB at 12001 S/s from 1", kDemodUSB, 12001, 1, 4, 7100.0, 7102.5},
+        {"CWU at 250 kS/s from 1", kDemodCWU, 250000, 1, 3, 7100.5, 7101.5},
+        {"LSB at 96 kS/s from 0", kDemodLSB, 96000, 0, 3, 7098.0, 7100.0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        // A tone 1 kHz from the band's edge, on from 1.5 s to 2.5 s.
+        const double toneHz = (c.mode == kDemodLSB ? c.highKHz * 1000.0 - 1000.0 : c.lowKHz * 1000.0 + 1000.0) - kCenterHz;
+        const Signal tone = carrier(toneHz, 8000.0);
+        const Signal keyed = [=](int64_t k, double rate) {
+            const double t = static_cast<double>(k) / rate;
+            return t >= 1.5 && t < 2.5 ? tone(k, rate) : ComplexSample{};
+        };
+        DemodSetup setup = DemodSetup::fromFields(selection(c.start, c.end, c.lowKHz, c.highKHz), c.mode,
+                                                  recordingAt(c.rate, 5));
+        ASSERT_TRUE(setup.ok()) << setup.error();
+        DemodulatorObject demod;
+        setup.configure(demod);
+        DemodSecondFeeder feeder(source(keyed, c.rate, 5), c.rate);
+        fixtures::TempDir dir;
+        DemodFileJob job(demod, feeder, c.start, c.end, dir.path, "out.wav");
+        const DemodFileJob::Result result = job.run();
+        ASSERT_TRUE(result.ok) << result.message;
+        EXPECT_EQ(result.audioSamples, int64_t{c.end - c.start} * 44100);
+
+        const std::vector<uint8_t> wav = readFile(result.path);
+        std::vector<double> envelope;
+        for (size_t i = 44; i + 1 < wav.size(); i += 2)
+            envelope.push_back(std::abs(static_cast<int16_t>(u16At(wav, i))));
+        // Where a 2 ms moving average first rises above and falls below half the keyed level.
+        const size_t w = 88;
+        std::vector<double> smooth(envelope.size() - w);
+        for (size_t i = 0; i < smooth.size(); ++i)
+            smooth[i] = std::accumulate(envelope.begin() + i, envelope.begin() + i + w, 0.0) / w;
+        const double keyedLevel = smooth[static_cast<size_t>((2.0 - c.start) * 44100)];
+        ASSERT_GT(keyedLevel, 1000.0);
+        const auto on = std::find_if(smooth.begin(), smooth.end(), [&](double v) { return v > keyedLevel / 2; });
+        const auto off = std::find_if(on, smooth.end(), [&](double v) { return v < keyedLevel / 2; });
+        const double onAt = static_cast<double>(on - smooth.begin() + w / 2) / 44100.0 + c.start;
+        const double offAt = static_cast<double>(off - smooth.begin() + w / 2) / 44100.0 + c.start;
+        EXPECT_NEAR(onAt, 1.5, 0.002);
+        EXPECT_NEAR(offAt, 2.5, 0.002);
+    }
+}
+
+// Past the end of the recording there is nothing to write.
+TEST(DemodFileJob, ASelectionWithoutSamplesIsRefused)
+{
+    fixtures::TempDir dir;
+    AmJob am(48000, 6, 4, 6, 3);
+    DemodFileJob job(am.demod, am.feeder, 4, 6, dir.path, "out.wav");
+    const DemodFileJob::Result result = job.run();
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.message, "The selection holds no samples of the recording; nothing was written.");
+    EXPECT_EQ(entriesIn(dir.path), 0u);
 }

@@ -67,6 +67,6 @@ TEST(RecordingReadErrors, AHeaderThatCannotBeReadRefusesTheFile)
     recording.setRecordingFile(path, lines);
     EXPECT_FALSE(recording.isValidRecordingFile());
     ASSERT_FALSE(lines.empty());
-    EXPECT_EQ(lines.back(), "Can't read file: read error at byte 12: Input/output error");
+    EXPECT_EQ(lines.back(), "Can't read file: read error at byte 0: Input/output error");
     EXPECT_FALSE(RecordingObject::isRecordingFile(path));
 }

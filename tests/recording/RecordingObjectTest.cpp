@@ -1,4 +1,5 @@
 #include "recording/RecordingObject.h"
+#include "support/AllocationCounter.h"
 #include "support/RecordingFixtures.h"
 
 #include <gmock/gmock.h>
@@ -204,7 +205,7 @@ TEST(RecordingSamples, EveryDeclaredFormatReadsIAndQAtTheRightIndex)
         Opened o = openFile(dir, name, fixtures::sdrSharp(c.f, 2500).bytes);
         RecordingObject& r = *o.recording;
         ASSERT_TRUE(r.isValidRecordingFile());
-        EXPECT_EQ(r.parameters().mBitsPerSample, 16);
+        EXPECT_EQ(r.parameters().mBitsPerSample, c.f.bitsPerValue());
         EXPECT_EQ(r.parameters().mNumSeconds, 2);
         expectSignal(r, c.f.encoding, 0.0, 0, 2500);
         expectSignal(r, c.f.encoding, 1.5, 1500, 1000);
@@ -691,5 +692,119 @@ TEST(RecordingRefusals, DeclaredFormatsThatAreNotIqAreNamed)
             EXPECT_THAT(o.lines, ElementsAre("SDRSharp File", refusal));
         else
             EXPECT_THAT(o.lines, ElementsAre(refusal));
+    }
+}
+
+// Samples spread over many "data" chunks with other chunks between them read
+// as one run, also across a chunk boundary inside a sample and across the
+// model's internal read size.
+TEST(RecordingChunks, EveryDataChunkIsReadInOrderAndOtherChunksAreSkipped)
+{
+    struct Case {
+        const char* what;
+        WaveFormat f;
+        uint32_t chunkBytes;
+        int64_t frames;
+    };
+    const std::vector<Case> cases = {
+        {"KiwiSDR blocks of 512 samples", format(Encoding::Int16, 12001), 2048, 36500},
+        {"samples straddling chunks", format(Encoding::Int24, 1000), 1000, 3500},
+        {"one sample a chunk, 8-bit", format(Encoding::UInt8, 1000), 2, 2500},
+        {"blocks larger than one internal read", format(Encoding::Int16, 100000), 300000, 250000},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fixtures::TempDir dir;
+        const fixtures::Recording file = fixtures::kiwiFile(c.f, c.frames, c.chunkBytes);
+        Opened o = openFile(dir, "k.wav", file.bytes);
+        RecordingObject& r = *o.recording;
+        ASSERT_TRUE(r.isValidRecordingFile());
+        EXPECT_EQ(r.dataOffset(), file.dataOffset);
+        EXPECT_EQ(r.sampleCount(), c.frames);
+        EXPECT_EQ(r.parameters().mNumSeconds, c.frames / c.f.sampleRate);
+        expectSignal(r, c.f.encoding, 0.0, 0, c.frames);
+        expectSignal(r, c.f.encoding, 1.0, c.f.sampleRate, c.frames - c.f.sampleRate);
+        std::vector<ComplexSample> block(static_cast<size_t>(c.frames));
+        const AllocationCounter allocations;
+        EXPECT_EQ(r.getData(block.data(), 0.0, c.frames), c.frames);
+        EXPECT_EQ(r.getData(block.data(), (c.frames - 2.5) / c.f.sampleRate, 10), 3);
+        EXPECT_EQ(allocations.Count(), 0u);
+    }
+
+    // A copy cut short inside its last chunk keeps what is there.
+    fixtures::TempDir dir;
+    std::vector<uint8_t> cut = fixtures::kiwiFile(format(Encoding::Int16, 1000), 3000, 2048).bytes;
+    cut.resize(cut.size() - 1000);
+    Opened o = openFile(dir, "cut.wav", cut);
+    ASSERT_TRUE(o.recording->isValidRecordingFile());
+    EXPECT_EQ(o.recording->sampleCount(), 3000 - 250);
+    expectSignal(*o.recording, Encoding::Int16, 0.0, 0, 2750);
+}
+
+// Only RIFF/WAVE files are recordings; anything else is named, not read as
+// whatever its bytes would give.
+TEST(RecordingRefusals, AFileThatIsNotWaveIsRefusedSayingWhatItIs)
+{
+    struct Case {
+        const char* what;
+        std::vector<uint8_t> bytes;
+        std::string line;
+    };
+    // Raw 8-bit samples whose bytes 24 to 27 read as 48000.
+    std::vector<uint8_t> raw(4096, 127);
+    fixtures::patchU32(raw, 24, 48000);
+    fixtures::Bytes au;
+    au.id(".snd").zeros(4092);
+    std::vector<uint8_t> avi = fixtures::spectraVue(format(Encoding::Int16, 1000), 100, {}).bytes;
+    std::memcpy(&avi[8], "AVI ", 4);
+    const std::vector<Case> cases = {
+        {"raw samples", raw,
+         "Unsupported recording: not a WAV file (no RIFF/WAVE header: raw samples, such as .cu8 or .bin captures, are "
+         "not read)"},
+        {"Sun audio", au.v, "Unsupported recording: not a WAV file (a Sun/NeXT .au audio file)"},
+        {"another RIFF type", avi, "Unsupported recording: not a WAV file (a RIFF file of type \"AVI \")"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fixtures::TempDir dir;
+        Opened o = openFile(dir, "SDRSharp_20140102_030405Z_7100000Hz_IQ.wav", c.bytes);
+        EXPECT_FALSE(o.recording->isValidRecordingFile());
+        EXPECT_THAT(o.lines, ElementsAre(c.line));
+        EXPECT_FALSE(RecordingObject::isRecordingFile(dir.path + "/SDRSharp_20140102_030405Z_7100000Hz_IQ.wav"));
+    }
+}
+
+// Centre frequency and start time from the receiver programs' file names.
+TEST(RecordingNames, FrequencyAndStartComeFromTheNamesReceiverProgramsWrite)
+{
+    struct Case {
+        std::string name;
+        double centerFreq;
+        int64_t start; // -1: unknown
+        std::string line;
+    };
+    const std::vector<Case> cases = {
+        {"SDRSharp_20140102_030405Z_7100000Hz_IQ.wav", 7100000, 1388631845, "SDRSharp File"},
+        {"SDRSharp_20130919_004154Z_14053kHz_IQ.wav", 14053000, 1379551314, "SDRSharp File"},
+        {"SDRSharp_20130919_004154Z_14.0535MHz_IQ.wav", 14053500, 1379551314, "SDRSharp File"},
+        {"SDRSharp_20130919_004154Z_7100_IQ.wav", 7100, 1379551314, "SDRSharp File"},
+        {"20171127T104156Z_77500_HB9RYZ_iq.wav", 77500, 1511779316,
+         "KiwiSDR file: centre frequency and start time from its name"},
+        {"20171127T104156Z_77500_iq.wav", 77500, 1511779316,
+         "KiwiSDR file: centre frequency and start time from its name"},
+        {"20171127T104156Z_HB9RYZ_iq.wav", 0, -1, "No receiver information: centre frequency and start time unknown"},
+        {"capture.wav", 0, -1, "No receiver information: centre frequency and start time unknown"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fixtures::TempDir dir;
+        Opened o = openFile(dir, c.name, fixtures::kiwiFile(format(Encoding::Int16, 1000), 2000, 2048).bytes);
+        RecordingObject& r = *o.recording;
+        ASSERT_TRUE(r.isValidRecordingFile());
+        EXPECT_EQ(r.parameters().mCenterFreq, c.centerFreq);
+        EXPECT_EQ(r.startTimeKnown(), c.start >= 0);
+        EXPECT_EQ(r.parameters().mStartTimestamp, std::max<int64_t>(c.start, 0));
+        EXPECT_EQ(o.lines.back(), c.line);
+        EXPECT_TRUE(RecordingObject::isRecordingFile(dir.path + "/" + c.name)); // listed in the file list
     }
 }

@@ -6,6 +6,8 @@
 
 #include "common/ComplexSample.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -167,6 +169,33 @@ inline Recording riffFile(const std::vector<std::pair<std::string, Bytes>>& chun
     Recording r;
     r.dataOffset = out.size();
     out.append(samples);
+    patchU32(out.v, 4, static_cast<uint32_t>(out.size() - 8));
+    r.bytes = std::move(out.v);
+    return r;
+}
+
+// A KiwiSDR-style file: "fmt ", then for every `chunkBytes` of samples a
+// 10-byte "kiwi" chunk and a "data" chunk (the last one shorter). chunkBytes
+// need not be a whole number of samples: then samples straddle two chunks.
+inline Recording kiwiFile(const WaveFormat& f, int64_t frames, uint32_t chunkBytes)
+{
+    const std::vector<uint8_t> samples = iqPayload(f, frames);
+    Bytes out;
+    out.id("RIFF").u32(0).id("WAVE");
+    const Bytes fmt = fmtPayload(f, 16);
+    out.id("fmt ").u32(static_cast<uint32_t>(fmt.size())).append(fmt.v);
+    Recording r;
+    for (size_t at = 0; at < samples.size(); at += chunkBytes) {
+        const size_t n = std::min<size_t>(chunkBytes, samples.size() - at);
+        out.id("kiwi").u32(10).u8(0).u32(static_cast<uint32_t>(at)).zeros(5);
+        out.id("data").u32(static_cast<uint32_t>(n));
+        if (at == 0)
+            r.dataOffset = out.size();
+        out.v.insert(out.v.end(), samples.begin() + static_cast<std::ptrdiff_t>(at),
+                     samples.begin() + static_cast<std::ptrdiff_t>(at + n));
+        if (n & 1)
+            out.u8(0);
+    }
     patchU32(out.v, 4, static_cast<uint32_t>(out.size() - 8));
     r.bytes = std::move(out.v);
     return r;

@@ -1,0 +1,47 @@
+#include "CliRun.h"
+#include "support/RecordingFixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+
+namespace {
+
+uint32_t pngHeight(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    const std::vector<uint8_t> b((std::istreambuf_iterator<char>(in)), {});
+    return b.size() < 24 ? 0 : uint32_t(b[20]) << 24 | b[21] << 16 | b[22] << 8 | b[23];
+}
+
+} // namespace
+
+// A capture shorter than a second is one line; a WAV file without samples is
+// refused; an unknown start time is said to be unknown.
+TEST(WaterfallCommand, ShortCapturesDrawOneLineWithMeasuredLevels)
+{
+    fixtures::TempDir dir;
+    fixtures::WaveFormat format;
+    format.encoding = fixtures::Encoding::UInt8;
+    format.sampleRate = 250000;
+    const std::string capture = dir.write(
+        "capture.wav", fixtures::riffFile({{"fmt ", fixtures::fmtPayload(format, 16)}}, fixtures::iqPayload(format, 50000)).bytes);
+    const std::string png = dir.path + "/c.png";
+    const CliResult drawn = runCli({"waterfall", capture, "-o", png, "--auto-levels"});
+    ASSERT_EQ(drawn.status, 0) << drawn.err;
+    EXPECT_NE(drawn.err.find("waterfall: levels "), std::string::npos) << drawn.err;
+    EXPECT_EQ(pngHeight(png), 1u);
+
+    const CliResult json = runCli({"info", capture, "--json"});
+    EXPECT_NE(json.out.find("\"bits_per_sample\": 8,"), std::string::npos) << json.out;
+    EXPECT_NE(json.out.find("\"seconds\": 0,"), std::string::npos) << json.out;
+    EXPECT_NE(json.out.find("\"start_unix\": null,\n  \"start_utc\": null,"), std::string::npos) << json.out;
+    EXPECT_NE(runCli({"info", capture}).out.find("start:           unknown\n"), std::string::npos);
+
+    const std::string empty = dir.write(
+        "empty.wav", fixtures::riffFile({{"fmt ", fixtures::fmtPayload(format, 16)}}, {}).bytes);
+    const CliResult refused = runCli({"waterfall", empty, "-o", png});
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_EQ(refused.err, "korvel-cli: " + empty + ": the recording holds no samples, nothing to draw\n");
+}
