@@ -5,7 +5,6 @@
 #include "app/DgpsWindows.h"
 #include "app/FFTView.h"
 #include "app/FileRunPanel.h"
-#include "app/FreqScaleView.h"
 #include "app/PlaybackControls.h"
 #include "app/RecentRecordingsMenu.h"
 #include "app/RecordingDropFilter.h"
@@ -14,16 +13,15 @@
 #include "app/SoundDeviceMenu.h"
 #include "app/SoundOutputDevice.h"
 #include "app/SpectrumView.h"
-#include "app/UpdateChecker.h"
-#include "app/WaterfallLoader.h"
 #include "app/WaterfallScrollArea.h"
+#include "app/WaterfallArea.h"
+#include "app/UpdateChecker.h"
 #include "app/WaterfallSettingsPanel.h"
 #include "audio/SoundOutputObject.h"
 #include "demod/CarrierSpectrum.h"
 #include "playback/PlaybackSession.h"
 #include "recording/RecordingObject.h"
 #include "recording/SelectionRules.h"
-#include "waterfall/WaterfallGenerator.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -66,10 +64,8 @@ WindowControl::WindowControl(QWidget* parent)
     , soundOutput(std::make_unique<SoundOutputObject>())
     , session(std::make_unique<PlaybackSession>(*soundOutput))
     , soundDevice(std::make_unique<SoundOutputDevice>(*soundOutput))
-    , fftView(new FFTView)
-    , freqScaleView(new FreqScaleView)
-    , scrollingView(new WaterfallScrollArea(fftView, freqScaleView))
-    , waterfallLoader(new WaterfallLoader(this))
+    , waterfall(new WaterfallArea(this))
+    , fftView(waterfall->view())
     , recordingsPanel(new RecordingsPanel)
     , waterfallSettings(new WaterfallSettingsPanel)
     , selectionPanel(new SelectionPanel)
@@ -79,13 +75,8 @@ WindowControl::WindowControl(QWidget* parent)
     setWindowTitle("Korvel");
     resize(1280, 800);
 
-    scrollingView->setObjectName("scrollingView");
-    scrollingView->setPlaceholderText("Click a recording in the list to draw its waterfall.");
-    fftView->setObjectName("fftView");
-    freqScaleView->setObjectName("freqScaleView");
-
     mainSplitter = new QSplitter(Qt::Horizontal);
-    mainSplitter->addWidget(scrollingView);
+    mainSplitter->addWidget(waterfall->scrollArea());
     mainSplitter->addWidget(buildSidePanel());
     mainSplitter->setStretchFactor(0, 1);
     mainSplitter->setStretchFactor(1, 0);
@@ -113,20 +104,15 @@ WindowControl::WindowControl(QWidget* parent)
     statusField = new QLabel;
     statusField->setObjectName("statusField");
     statusBar()->addWidget(statusField, 1);
-    drawingProgress = new QProgressBar;
-    drawingProgress->setObjectName("drawingProgress");
-    drawingProgress->setMaximumWidth(220);
-    drawingProgress->setFormat("%v of %m s");
-    drawingProgress->hide();
-    statusBar()->addPermanentWidget(drawingProgress);
+    statusBar()->addPermanentWidget(waterfall->progressBar());
     statusBar()->addPermanentWidget(fileRunPanel->progressBar());
     soundStatusLabel = new QLabel;
     soundStatusLabel->setObjectName("soundStatusLabel");
     statusBar()->addPermanentWidget(soundStatusLabel);
-    connect(waterfallLoader, &WaterfallLoader::rowsReady, this, &WindowControl::drawWaterfallRows);
-    connect(waterfallLoader, &WaterfallLoader::finished, this, &WindowControl::endWaterfall);
-    connect(waterfallLoader, &WaterfallLoader::levelsMeasured, this,
-            [this](int minDb, int maxDb) { measuredLevels = std::make_pair(minDb, maxDb); });
+    connect(waterfall, &WaterfallArea::finished, this, [this](bool completed, const QString& status) {
+        showStatus(status);
+        emit waterfallFinished(completed);
+    });
     connect(waterfallSettings, &WaterfallSettingsPanel::autoLevelsRequested, this, &WindowControl::applyAutoLevels);
 
     // The demodulator and its sound output queue exist from here on; then the
@@ -192,10 +178,10 @@ WindowControl::~WindowControl()
     // what uses it.
     fastTimer->stop();
     oneSecTimer->stop();
-    waterfallLoader->cancel();
+    waterfall->cancel();
     soundDeviceMenu->setBusyCheck({});
     for (QObject* sender : std::initializer_list<QObject*>{fileRunPanel, soundDevice.get(), soundDeviceMenu,
-                                                          waterfallLoader, fftView, qApp})
+                                                          waterfall, fftView, qApp})
         sender->disconnect(this);
     soundDevice->disconnect();
 
@@ -391,7 +377,7 @@ void WindowControl::loadRecording(const QString& name)
         return;
     }
 
-    waterfallLoader->cancel();
+    waterfall->cancel();
     if (wasPlaying)
         stopPlayback();
     const RecordingObject& recording = *session->recording();
@@ -408,69 +394,20 @@ void WindowControl::loadRecording(const QString& name)
                        .arg(name)
                        .arg(recording.parameters().mSampleRate));
     updateControls();
-    const int lineCount = WaterfallGenerator::lineCountOf(recording);
-    if (!fftView->setHeight(lineCount)) {
-        // Never leave the previous picture and band under the new recording.
-        fftView->setHeight(0);
-        setWaterfallBand(0.0, 0.0);
-        drawingProgress->hide();
-        setWindowTitle(name);
-        showStatus(QString("%1 is too long to draw here (%2 s)").arg(name).arg(lineCount));
-        return;
-    }
-    setWaterfallBand(recording.parameters().mBandwidth, recording.parameters().mCenterFreq);
     setWindowTitle(name);
-    drawingName = name;
-    measuredLevels.reset();
-    drawingProgress->setRange(0, std::max(lineCount, 1));
-    drawingProgress->setValue(0);
-    drawingProgress->setVisible(lineCount > 0);
-    showStatus(QString("Drawing %1…").arg(name));
-    waterfallLoader->start(QFile::decodeName(recording.path().c_str()), waterfallSettings->fftSize(), maxDb, minDb);
-}
-
-void WindowControl::drawWaterfallRows(int firstLine, int columns, const QVector<int>& rows)
-{
-    const int count = columns > 0 ? rows.size() / columns : 0;
-    for (int k = 0; k < count; ++k)
-        fftView->drawFftLine(rows.constData() + static_cast<qsizetype>(k) * columns, columns, firstLine + k);
-    drawingProgress->setValue(firstLine + count);
-}
-
-void WindowControl::endWaterfall(bool completed, int lines, const QString& problem)
-{
-    drawingProgress->hide();
-    const RecordingObject* recording = session->recording();
-    if (recording)
-        setWaterfallBand(recording->parameters().mBandwidth, recording->parameters().mCenterFreq);
-    if (completed)
-        showStatus(QString("%1: %2 s, %3 kHz wide at %4 kHz")
-                       .arg(drawingName)
-                       .arg(lines)
-                       .arg(recording->parameters().mBandwidth * 0.001, 0, 'f', 1)
-                       .arg(recording->parameters().mCenterFreq * 0.001, 0, 'f', 3));
-    else if (!problem.isEmpty())
-        showStatus(QString("%1 could not be read to the end: %2").arg(drawingName, problem));
-    else
-        showStatus(QString("%1 could not be read to the end").arg(drawingName));
-    emit waterfallFinished(completed);
+    showStatus(waterfall->draw(recording, name, waterfallSettings->fftSize(), maxDb, minDb));
 }
 
 void WindowControl::applyAutoLevels()
 {
     const RecordingObject* recording = session->recording();
-    if (!measuredLevels || !recording || !recording->isValidRecordingFile()) {
+    const std::optional<std::pair<int, int>> levels = waterfall->measuredLevels();
+    if (!levels || !recording || !recording->isValidRecordingFile()) {
         showStatus("Automatic levels are measured from a drawn waterfall; load a recording and let it finish");
         return;
     }
-    waterfallSettings->setDbRange(measuredLevels->first, measuredLevels->second);
-    const int lineCount = WaterfallGenerator::lineCountOf(*recording);
-    drawingProgress->setRange(0, std::max(lineCount, 1));
-    drawingProgress->setValue(0);
-    drawingProgress->setVisible(lineCount > 0);
-    showStatus(QString("Drawing %1 from %2 to %3 dB…").arg(drawingName).arg(measuredLevels->first).arg(measuredLevels->second));
-    waterfallLoader->start(QFile::decodeName(recording->path().c_str()), waterfallSettings->fftSize(),
-                           measuredLevels->second, measuredLevels->first);
+    waterfallSettings->setDbRange(levels->first, levels->second);
+    showStatus(*waterfall->redrawWithMeasuredLevels(*recording, waterfallSettings->fftSize()));
 }
 
 void WindowControl::loadRecordingAsWaterfall(const QString& name)
@@ -478,14 +415,14 @@ void WindowControl::loadRecordingAsWaterfall(const QString& name)
     showStatus(QString("The waterfall window is not available yet; %1 was not opened").arg(name));
 }
 
+FreqScaleView* WindowControl::frequencyScaleView() const { return waterfall->scale(); }
+
 void WindowControl::setWaterfallBand(double bandwidthHz, double centerHz)
 {
-    if (const char* problem = BandwidthProblem(bandwidthHz)) {
+    QString problem;
+    waterfall->setBand(bandwidthHz, centerHz, &problem);
+    if (!problem.isEmpty())
         showStatus(problem);
-        bandwidthHz = 0.0;
-    }
-    fftView->setBandwidth(bandwidthHz * 0.001, centerHz * 0.001);
-    freqScaleView->setBandwidth(bandwidthHz * 0.001, centerHz * 0.001);
 }
 
 void WindowControl::setInfoArray(const QStringList& lines)
@@ -539,65 +476,23 @@ void WindowControl::showSessionSelection()
     fftView->update();
 }
 
-bool WindowControl::isWritingFile() const
-{
-    return fileRunPanel->isRunning();
-}
-
-bool WindowControl::isPlaying() const
-{
-    return session->isPlaying();
-}
-
-int WindowControl::playBackSecond() const
-{
-    return session->playBackSecond();
-}
-
-int WindowControl::selectionStartSecond() const
-{
-    return session->selection().startSecond;
-}
-
-int WindowControl::selectionEndSecond() const
-{
-    return session->selection().endSecond;
-}
-
-const RecordingObject* WindowControl::recording() const
-{
-    return session->recording();
-}
-
-bool WindowControl::isDrawingWaterfall() const
-{
-    return waterfallLoader->isRunning();
-}
-
-int WindowControl::fftSize() const
-{
-    return waterfallSettings->fftSize();
-}
+bool WindowControl::isWritingFile() const { return fileRunPanel->isRunning(); }
+bool WindowControl::isPlaying() const { return session->isPlaying(); }
+int WindowControl::playBackSecond() const { return session->playBackSecond(); }
+int WindowControl::selectionStartSecond() const { return session->selection().startSecond; }
+int WindowControl::selectionEndSecond() const { return session->selection().endSecond; }
+const RecordingObject* WindowControl::recording() const { return session->recording(); }
+bool WindowControl::isDrawingWaterfall() const { return waterfall->isDrawing(); }
+int WindowControl::fftSize() const { return waterfallSettings->fftSize(); }
 
 void WindowControl::useRecordingFolderForSession(const QString& dir)
 {
     recordingsPanel->useRecordingFolderForSession(dir);
 }
 
-QString WindowControl::recordingFolder() const
-{
-    return recordingsPanel->recordingFolder();
-}
-
-const QStringList& WindowControl::recordingFiles() const
-{
-    return recordingsPanel->recordingFiles();
-}
-
-void WindowControl::chooseRecordingFolder(const QString& path)
-{
-    recordingsPanel->chooseRecordingFolder(path);
-}
+QString WindowControl::recordingFolder() const { return recordingsPanel->recordingFolder(); }
+const QStringList& WindowControl::recordingFiles() const { return recordingsPanel->recordingFiles(); }
+void WindowControl::chooseRecordingFolder(const QString& path) { recordingsPanel->chooseRecordingFolder(path); }
 
 QMenu* WindowControl::createFileContextMenu(const QString& name)
 {

@@ -32,8 +32,7 @@ class SoundOutputDevice;
 class SoundOutputObject;
 class SpectrumView;
 class UpdateChecker;
-class WaterfallLoader;
-class WaterfallScrollArea;
+class WaterfallArea;
 class WaterfallSettingsPanel;
 
 // The main window: recordings folder and file list (RecordingsPanel), the
@@ -67,7 +66,7 @@ public:
     const QStringList& recordingFiles() const;
 
     FFTView* waterfallView() const { return fftView; }
-    FreqScaleView* frequencyScaleView() const { return freqScaleView; }
+    FreqScaleView* frequencyScaleView() const;
     // Display FFT size for the next load: a power of two, 1024 to 65536.
     int fftSize() const;
     bool drawsInColor() const { return mDrawInColor; }
@@ -157,8 +156,6 @@ private:
     void buildMenus();
     QWidget* buildSidePanel();
     void placeEditedSelection(const Selection& edited);
-    void drawWaterfallRows(int firstLine, int columns, const QVector<int>& rows);
-    void endWaterfall(bool completed, int lines, const QString& problem);
     // The Auto button: the measured levels into Min and Max, then the
     // waterfall drawn again with them.
     void applyAutoLevels();
@@ -188,14 +185,9 @@ private:
     QTimer* fastTimer = nullptr;
     QTimer* oneSecTimer = nullptr;
     QLabel* soundStatusLabel = nullptr;
-    QString drawingName;
-    std::optional<std::pair<int, int>> measuredLevels; // min and max dB of the waterfall drawn
-    QProgressBar* drawingProgress = nullptr;
 
+    WaterfallArea* waterfall;
     FFTView* fftView;
-    FreqScaleView* freqScaleView;
-    WaterfallScrollArea* scrollingView;
-    WaterfallLoader* waterfallLoader;
     RecordingsPanel* recordingsPanel;
     WaterfallSettingsPanel* waterfallSettings;
     SelectionPanel* selectionPanel;

@@ -310,8 +310,9 @@ TEST_F(DGPSWindowTest, LiveDatagramsDecodeIntoTheTable)
         ASSERT_EQ(::sendto(sender, datagram, sizeof datagram, 0, reinterpret_cast<const sockaddr*>(&to), sizeof to),
                   static_cast<ssize_t>(sizeof datagram));
         // Paced, so that the socket's buffer never overflows.
-        if (++sent % 64 == 0)
+        if (++sent % 64 == 0) {
             ASSERT_TRUE(waitUntil([&] { return window->session().liveStatus().datagrams == sent; }));
+        }
     }
     ::close(sender);
     EXPECT_TRUE(waitUntil([&] {

@@ -426,8 +426,9 @@ TEST_F(PlaybackTest, DeviceChosenDuringAFileRunIsTakenWhenItEnds)
 {
     const bool noSoundServer = qEnvironmentVariableIsEmpty("PULSE_SERVER");
     auto* soundStatus = window->findChild<QLabel*>("soundStatusLabel");
-    if (noSoundServer)
+    if (noSoundServer) {
         EXPECT_FALSE(soundStatus->text().isEmpty()) << "no sound server: the status line says so";
+    }
     SoundDeviceMenu* devices = window->soundDevices();
     devices->setDevices({{"Headset", 0, "test-headset", 2, 0}});
     QAction* defaultDevice = devices->menu()->actions().value(0);

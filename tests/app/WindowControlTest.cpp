@@ -428,13 +428,15 @@ TEST_F(WindowControlTest, AtItsSmallestSizeEverythingStaysLegible)
     auto frame = [&](QWidget* w) { return QRect(w->mapTo(window.get(), QPoint(0, 0)), w->size()); };
     for (QWidget* w : controls) {
         auto* label = qobject_cast<QLabel*>(w);
-        if (label && !label->text().isEmpty() && label->objectName() != "statusField")
+        if (label && !label->text().isEmpty() && label->objectName() != "statusField") {
             EXPECT_GE(label->width(), label->minimumSizeHint().width()) << label->text().toStdString();
+        }
         for (QWidget* other : controls) {
-            if (other != w && !w->isAncestorOf(other) && !other->isAncestorOf(w))
+            if (other != w && !w->isAncestorOf(other) && !other->isAncestorOf(w)) {
                 EXPECT_FALSE(frame(w).intersects(frame(other)))
                     << w->objectName().toStdString() << " " << w->metaObject()->className() << " overlaps "
                     << other->objectName().toStdString() << " " << other->metaObject()->className();
+            }
         }
     }
     QListWidget* files = fileBrowser(*window);

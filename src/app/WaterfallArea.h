@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <optional>
+#include <utility>
+
+class FFTView;
+class FreqScaleView;
+class QProgressBar;
+class RecordingObject;
+class WaterfallLoader;
+class WaterfallScrollArea;
+
+// The main window's whole-recording waterfall: the view under its frequency
+// scale in a scroll area, the worker that computes the rows, and the progress
+// bar of a drawing. The window places the scroll area and the progress bar
+// and shows the messages this reports.
+class WaterfallArea : public QObject {
+    Q_OBJECT
+public:
+    explicit WaterfallArea(QObject* parent = nullptr);
+    ~WaterfallArea() override;
+
+    WaterfallScrollArea* scrollArea() const { return scrollingView; }
+    FFTView* view() const { return fftView; }
+    FreqScaleView* scale() const { return freqScaleView; }
+    QProgressBar* progressBar() const { return drawingProgress; }
+
+    // Draws `recording` (opened by the caller; it is read again on the
+    // worker from its path) with the dB range; returns the status to show.
+    QString draw(const RecordingObject& recording, const QString& name, int fftSize, double maxDb, double minDb);
+    // Draws the recording again from the levels measured in the last drawing;
+    // returns the status, or nullopt when nothing was measured yet.
+    std::optional<QString> redrawWithMeasuredLevels(const RecordingObject& recording, int fftSize);
+    std::optional<std::pair<int, int>> measuredLevels() const { return measuredLevels_; }
+    // Tells the view and its scale the band drawn (Hz); a band of no width is
+    // reported through `problem` and leaves both without a band.
+    void setBand(double bandwidthHz, double centerHz, QString* problem);
+    void cancel();
+    bool isDrawing() const;
+
+signals:
+    // A drawing ended: completed, or stopped with the status saying why.
+    void finished(bool completed, const QString& status);
+
+private:
+    void drawRows(int firstLine, int columns, const QVector<int>& rows);
+    void end(bool completed, int lines, const QString& problem);
+    void start(const RecordingObject& recording, int fftSize, double maxDb, double minDb);
+
+    FFTView* fftView;
+    FreqScaleView* freqScaleView;
+    WaterfallScrollArea* scrollingView;
+    WaterfallLoader* waterfallLoader;
+    QProgressBar* drawingProgress;
+    QString drawingName;
+    double bandwidthHz_ = 0.0;
+    double centerHz_ = 0.0;
+    std::optional<std::pair<int, int>> measuredLevels_; // min and max dB of the waterfall drawn
+};
