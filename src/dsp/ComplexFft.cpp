@@ -8,17 +8,6 @@
 
 namespace {
 
-constexpr int kMinSize = 512;
-constexpr int kMaxSize = 16777216;
-
-int FloorLog2(int n)
-{
-    int log2 = 0;
-    while ((2 << log2) <= n)
-        ++log2;
-    return log2;
-}
-
 int ReverseBits(int value, int bits)
 {
     int reversed = 0;
@@ -29,13 +18,26 @@ int ReverseBits(int value, int bits)
 
 } // namespace
 
+int ComplexFft::floorLog2(int n)
+{
+    int log2 = 0;
+    while ((2 << log2) <= n)
+        ++log2;
+    return log2;
+}
+
+int ComplexFft::supportedSize(int size)
+{
+    constexpr int kMinSize = 512;
+    constexpr int kMaxSize = 16777216;
+    return 1 << floorLog2(std::clamp(size, kMinSize, kMaxSize));
+}
+
 ComplexFft::ComplexFft(int size)
 {
-    // The transforms need a power of two; rounding down keeps them inside the
-    // caller's N-sample arrays.
-    const int n = 1 << FloorLog2(std::clamp(size, kMinSize, kMaxSize));
+    const int n = supportedSize(size);
     m_FFTSize = n;
-    log2N_ = FloorLog2(n);
+    log2N_ = floorLog2(n);
 
     revBits_ = log2N_ / 2;
     m_pWorkArea.assign(2 + (1 << revBits_), 0);

@@ -22,6 +22,12 @@ public:
 
     int FFTSize() const { return m_FFTSize; }
 
+    // The transform length used for `size`: clamped to [512, 16777216] and
+    // rounded down to a power of two (so it stays inside an N-sample array).
+    static int supportedSize(int size);
+    // floor(log2(n)) for n >= 1.
+    static int floorLog2(int n);
+
 private:
     template <class Visit> void ForEachReversedPair(int log2Count, Visit visit) const;
     template <bool Conjugate> void Transform(ComplexSample* data);

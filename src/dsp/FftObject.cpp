@@ -1,6 +1,7 @@
 #include "dsp/FftObject.h"
 
 #include "common/SystemLog.h"
+#include "dsp/ComplexFft.h"
 #include "dsp/FftwPlannerMutex.h"
 
 #include <algorithm>
@@ -11,17 +12,6 @@
 #include <utility>
 
 namespace {
-
-constexpr int kMinSize = 512;
-constexpr int kMaxSize = 16777216;
-
-int FloorLog2(int n)
-{
-    int log2 = 0;
-    while ((2 << log2) <= n)
-        ++log2;
-    return log2;
-}
 
 double WindowWeight(int type, int k, int n)
 {
@@ -74,9 +64,7 @@ void FftObject::SetFFTParamsSize(int size, bool invert, double dBCompensation, d
         m_dBCompensation = dBCompensation;
         m_LastFFTSize = 0;
     }
-    // The transforms need a power of two; rounding down keeps them inside the
-    // caller's N-sample arrays.
-    m_FFTSize = 1 << FloorLog2(std::clamp(size, kMinSize, kMaxSize));
+    m_FFTSize = ComplexFft::supportedSize(size);
     if (m_FFTSize != m_LastFFTSize) {
         m_LastFFTSize = m_FFTSize;
         BuildTables();
@@ -94,7 +82,7 @@ void FftObject::ResetFFT()
 void FftObject::BuildTables()
 {
     const int n = m_FFTSize;
-    log2N_ = FloorLog2(n);
+    log2N_ = ComplexFft::floorLog2(n);
     const double b = m_dBCompensation - 20.0 * std::log10(n * 16383.5);
     m_K_C = std::pow(10.0, (-220.0 - b) * 0.1);
     m_K_B = 0.1 * b;
