@@ -6,7 +6,7 @@
 #include <cmath>
 
 SoundOutputObject::SoundOutputObject()
-    : fracResampler(maxResamplerInput), soundScratch(soundScratchSize), soundRing(soundRingSize)
+    : fracResampler(kMaxResamplerInput), soundScratch(kSoundScratchSize), soundRing(kSoundRingSize)
 {
 }
 
@@ -21,7 +21,7 @@ void SoundOutputObject::addSoundData(const double* data, int n, double rate)
     const double ratio = rate * kOutputPeriod;
     // The resampler emits at most piece / ratio + 1 samples per call; the
     // piece is kept small enough for that to fit in soundScratch.
-    const int piece = std::clamp(static_cast<int>((soundScratchSize - 2) * ratio), 1, maxResamplerInput);
+    const int piece = std::clamp(static_cast<int>((kSoundScratchSize - 2) * ratio), 1, kMaxResamplerInput);
     for (int done = 0; done < n;) {
         const int len = std::min(piece, n - done);
         const int out = fracResampler.ResampleLength(len, ratio, data + done, soundScratch.data());
@@ -36,10 +36,10 @@ void SoundOutputObject::appendToRing(const double* samples, int n)
     const int read = soundReadPos.load(std::memory_order_acquire);
     int waiting = write - read;
     if (waiting < 0)
-        waiting += soundRingSize;
+        waiting += kSoundRingSize;
     // Overwriting unplayed audio would corrupt it and the reader's count: the
     // newest samples give way instead.
-    const int room = soundRingSize - 1 - waiting;
+    const int room = kSoundRingSize - 1 - waiting;
     if (n > room) {
         if (!ringFullLogged_)
             SystemLog("sound ring full: %d samples dropped", n - room);
@@ -48,10 +48,10 @@ void SoundOutputObject::appendToRing(const double* samples, int n)
     } else {
         ringFullLogged_ = false;
     }
-    const int first = std::min(n, soundRingSize - write);
+    const int first = std::min(n, kSoundRingSize - write);
     std::copy(samples, samples + first, soundRing.begin() + write);
     std::copy(samples + first, samples + n, soundRing.begin());
-    soundWritePos.store((write + n) % soundRingSize, std::memory_order_release);
+    soundWritePos.store((write + n) % kSoundRingSize, std::memory_order_release);
 }
 
 void SoundOutputObject::setNoOutput(bool noOutput)
@@ -71,7 +71,7 @@ void SoundOutputObject::flush()
 int SoundOutputObject::numSoundSamples() const
 {
     const int waiting = soundWritePos.load(std::memory_order_acquire) - soundReadPos.load(std::memory_order_acquire);
-    return waiting < 0 ? waiting + soundRingSize : waiting;
+    return waiting < 0 ? waiting + kSoundRingSize : waiting;
 }
 
 void SoundOutputObject::setPlaybackVolume(double volume)
@@ -102,7 +102,7 @@ int SoundOutputObject::readSound(int16_t* out, int n)
     }
     int read = soundReadPos.load(std::memory_order_relaxed);
     const int flushTo = soundFlushTo_.exchange(-1, std::memory_order_acq_rel);
-    auto ahead = [read](int position) { return (position - read + soundRingSize) % soundRingSize; };
+    auto ahead = [read](int position) { return (position - read + kSoundRingSize) % kSoundRingSize; };
     if (flushTo >= 0 && ahead(flushTo) <= ahead(write)) {
         read = flushTo;
         bufferLeft_ = 0;
@@ -115,14 +115,14 @@ int SoundOutputObject::readSound(int16_t* out, int n)
                 break;
             bufferLeft_ = frameCount;
         }
-        const int take = std::min({n - played, bufferLeft_, soundRingSize - read});
+        const int take = std::min({n - played, bufferLeft_, kSoundRingSize - read});
         for (int i = 0; i < take; ++i) {
             const double v = std::clamp(soundRing[read + i] * gain, -32767.0, 32767.0);
             out[played + i] = v == v ? static_cast<int16_t>(v) : 0;
         }
         played += take;
         bufferLeft_ -= take;
-        read = (read + take) % soundRingSize;
+        read = (read + take) % kSoundRingSize;
     }
     soundReadPos.store(read, std::memory_order_release);
     return played;

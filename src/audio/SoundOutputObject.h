@@ -18,9 +18,9 @@
 class SoundOutputObject : public AudioOutput {
 public:
     static constexpr int frameCount = 11025;      // frames per device buffer
-    static constexpr int soundRingSize = 500000;  // slots; holds up to soundRingSize - 1 samples
-    static constexpr int maxResamplerInput = 10000;
-    static constexpr int soundScratchSize = 40000;
+    static constexpr int kSoundRingSize = 500000;  // slots; holds up to kSoundRingSize - 1 samples
+    static constexpr int kMaxResamplerInput = 10000;
+    static constexpr int kSoundScratchSize = 40000;
 
     // Silent (noOutput on) and empty until the pipeline clears noOutput.
     SoundOutputObject();

@@ -110,10 +110,10 @@ TEST_F(SoundOutputObjectTest, RingWrapsForWriterAndReaderWithoutLosingASample)
 
 TEST_F(SoundOutputObjectTest, FullRingKeepsTheOldestAudio)
 {
-    addCounting(SoundOutputObject::soundRingSize + 20000);
-    EXPECT_EQ(sound.numSoundSamples(), SoundOutputObject::soundRingSize - 1);
+    addCounting(SoundOutputObject::kSoundRingSize + 20000);
+    EXPECT_EQ(sound.numSoundSamples(), SoundOutputObject::kSoundRingSize - 1);
     expectCountingBuffer();
-    EXPECT_EQ(sound.numSoundSamples(), SoundOutputObject::soundRingSize - 1 - SoundOutputObject::frameCount);
+    EXPECT_EQ(sound.numSoundSamples(), SoundOutputObject::kSoundRingSize - 1 - SoundOutputObject::frameCount);
 }
 
 TEST_F(SoundOutputObjectTest, NoOutputFlushesWhatIsQueued)
