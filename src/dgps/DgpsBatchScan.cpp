@@ -17,6 +17,7 @@ bool DgpsBatchScan::setRecordingFile(const std::string& path, DgpsStationTable* 
     }
     m_Path = recording.path();
     m_SampleRate = recording.parameters().mSampleRate;
+    m_CenterFreq = recording.parameters().mCenterFreq;
     m_EndSecond = recording.parameters().mNumSeconds;
     m_StartTimestamp = recording.UnixTimestampFromOffset(0);
     m_PlayBackSec = 0;

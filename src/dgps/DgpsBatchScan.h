@@ -38,6 +38,10 @@ public:
     void rewind();
 
     int32_t playBackSec() const { return m_PlayBackSec.load(); } // seconds scanned
+    // Of the recording set up: its resolved path, sample rate (S/s) and centre (Hz).
+    const std::string& path() const { return m_Path; }
+    int64_t sampleRate() const { return m_SampleRate; }
+    double centerFreq() const { return m_CenterFreq; }
     int32_t endSecond() const { return m_EndSecond; }
     int numDemodObj() const { return m_Bank.numDemodObj(); }
     const DgpsDecoderBank& bank() const { return m_Bank; }
@@ -48,6 +52,7 @@ private:
     DgpsDecoderBank m_Bank;
     std::vector<ComplexSample> dgpsSampleBuf;
     int64_t m_SampleRate = 0;
+    double m_CenterFreq = 0.0;
     int32_t m_EndSecond = 0;
     int32_t m_StartTimestamp = 0;
     std::atomic<int32_t> m_PlayBackSec{0};

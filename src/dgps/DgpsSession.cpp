@@ -88,18 +88,11 @@ std::string DgpsSession::scanError() const
 
 bool DgpsSession::setUpScan(const std::string& path, std::string& error)
 {
-    RecordingObject recording;
-    std::vector<std::string> lines;
-    recording.setRecordingFile(path, lines);
-    if (!recording.isValidRecordingFile()) {
-        error = recording.path() + ": " + (lines.empty() ? std::string("not a recording") : lines.back());
+    if (!scan_->setRecordingFile(path, table_.get(), wholeKhzOnly_, nullptr, error))
         return false;
-    }
-    if (!scan_->setRecordingFile(recording.path(), table_.get(), wholeKhzOnly_, nullptr, error))
-        return false;
-    recordingPath_ = recording.path();
-    recordingSampleRate_ = recording.parameters().mSampleRate;
-    recordingCenterFreq_ = recording.parameters().mCenterFreq;
+    recordingPath_ = scan_->path();
+    recordingSampleRate_ = static_cast<double>(scan_->sampleRate());
+    recordingCenterFreq_ = scan_->centerFreq();
     return true;
 }
 
