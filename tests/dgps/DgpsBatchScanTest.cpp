@@ -77,7 +77,7 @@ TEST_F(DgpsBatchScanTest, LastBlockBeyondTheEndIsSilent)
     }
     // 15 null frames, 900 bits at 200 Bd: 4.5 s, all inside the first block.
     const MskModulator sent(2000.0, 200.0, rate, 200.0, std::vector<uint8_t>(bits.begin(), bits.begin() + 900), 0);
-    const DemoRecordings::Entry entry{"SDRSharp_20261205_163935Z_300000Hz_IQ.wav", ""};
+    const DemoRecordings::Entry entry{"SDRSharp_20261205_163935Z_300000Hz_IQ.wav", "", {}};
     std::string error;
     ASSERT_TRUE(DemoRecordings::writeExtra(folder.string(), entry, rate, 7, 300000.0,
                                            [&](int64_t n, double& i, double& q) {
