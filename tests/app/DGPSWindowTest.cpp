@@ -315,6 +315,8 @@ TEST_F(DGPSWindowTest, LiveDatagramsDecodeIntoTheTable)
         }
     }
     ::close(sender);
+    // The last datagrams too have reached the receiver before the count is read.
+    EXPECT_TRUE(waitUntil([&] { return window->session().liveStatus().datagrams == sent; }));
     EXPECT_TRUE(waitUntil([&] {
         window->OneSecTimer();
         return table(*window).rowCount() == 4;
