@@ -52,6 +52,16 @@ extern "C" void removeLiveFilesAndExit(int signal)
     ::_exit(128 + signal);
 }
 
+// The signals whose handler removes the live files.
+sigset_t removalSignals()
+{
+    sigset_t set;
+    sigemptyset(&set);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP})
+        sigaddset(&set, signal);
+    return set;
+}
+
 mode_t processUmask()
 {
     // Reading the mask means setting it; do that once only.
@@ -72,14 +82,21 @@ bool TemporaryFile::open(const std::string& target, std::string& error)
     if (folder.empty())
         folder = ".";
     std::string pattern = (folder / ("." + targetPath.filename().string() + ".XXXXXX")).string();
+    // A signal between creating the file and registering its name would
+    // leave the file behind; hold the signals until the name is registered.
+    const sigset_t held = removalSignals();
+    sigset_t previous;
+    pthread_sigmask(SIG_BLOCK, &held, &previous);
     const int fd = mkstemp(pattern.data());
+    if (fd >= 0)
+        registered_ = registerLive(pattern);
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     if (fd < 0) {
         error = "cannot create a file in \"" + folder.string() + "\": " + std::strerror(errno);
         return false;
     }
     target_ = target;
     path_ = pattern;
-    registered_ = registerLive(path_);
     fchmod(fd, 0666 & ~processUmask());
     file_ = fdopen(fd, "wb");
     if (!file_) {
@@ -151,7 +168,7 @@ void removeTemporaryFilesOnSignals()
 {
     struct sigaction action {};
     action.sa_handler = removeLiveFilesAndExit;
-    sigemptyset(&action.sa_mask);
+    action.sa_mask = removalSignals();
     for (int signal : {SIGINT, SIGTERM, SIGHUP})
         sigaction(signal, &action, nullptr);
 }
