@@ -5,6 +5,7 @@
 #include "app/DgpsWindows.h"
 #include "app/FFTView.h"
 #include "app/FileRunPanel.h"
+#include "app/MainMenus.h"
 #include "app/PlaybackControls.h"
 #include "app/RecentRecordingsMenu.h"
 #include "app/RecordingDropFilter.h"
@@ -34,7 +35,6 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
-#include <QMenuBar>
 #include <QProgressBar>
 #include <QSettings>
 #include <QSplitter>
@@ -231,60 +231,23 @@ QWidget* WindowControl::buildSidePanel()
 
 void WindowControl::buildMenus()
 {
-    QMenu* fileMenu = menuBar()->addMenu("&File");
-    fileMenu->addAction("&Open Recording…", this, &WindowControl::chooseRecordingFile)->setObjectName("openRecordingAction");
-    recentRecordings = new RecentRecordingsMenu(this);
-    connect(recentRecordings, &RecentRecordingsMenu::openRequested, this, &WindowControl::openRecordingFile);
-    fileMenu->addMenu(recentRecordings->menu());
-    QAction* chooseFolder =
-        fileMenu->addAction("&Choose Recordings Folder…", recordingsPanel, &RecordingsPanel::setRecordingFolder);
-    chooseFolder->setShortcut(QKeySequence::Open);
-    QAction* reload = fileMenu->addAction("&Reload Files List", recordingsPanel, &RecordingsPanel::ReloadTheFilesList);
-    reload->setObjectName("reloadAction");
-    reload->setShortcut(QKeySequence::Refresh);
-    fileMenu->addSeparator();
-    openInWaterfallAction = fileMenu->addAction("Open in &Waterfall Window", this, [this] {
+    menus = new MainMenus(this, soundDeviceMenu->menu());
+    connect(menus, &MainMenus::openRecordingRequested, this, &WindowControl::chooseRecordingFile);
+    connect(menus, &MainMenus::recentRecordingChosen, this, &WindowControl::openRecordingFile);
+    connect(menus, &MainMenus::chooseFolderRequested, recordingsPanel, &RecordingsPanel::setRecordingFolder);
+    connect(menus, &MainMenus::reloadRequested, recordingsPanel, &RecordingsPanel::ReloadTheFilesList);
+    connect(menus, &MainMenus::openInWaterfallRequested, this, [this] {
         const QString name = recordingsPanel->currentFile();
         if (!name.isEmpty())
             loadRecordingAsWaterfall(name);
     });
-    openInWaterfallAction->setObjectName("openInWaterfallAction");
-    fileMenu->addSeparator();
-    QAction* quit = fileMenu->addAction("&Quit", this, &QWidget::close);
-    quit->setShortcut(QKeySequence::Quit);
-
-    QMenu* viewMenu = menuBar()->addMenu("&View");
-    colorWaterFallMenuItem = viewMenu->addAction("Draw Waterfall in &Colour");
-    colorWaterFallMenuItem->setObjectName("colorWaterFallMenuItem");
-    colorWaterFallMenuItem->setCheckable(true);
-    connect(colorWaterFallMenuItem, &QAction::toggled, this, [this](bool on) {
-        mDrawInColor = on;
-        fftView->setDrawInColor(on);
-    });
-
-    QMenu* audioMenu = menuBar()->addMenu("&Audio");
-    outputDeviceMenuItem = soundDeviceMenu->menu();
-    outputDeviceMenuItem->setTitle("&Output Device");
-    outputDeviceMenuItem->setObjectName("outputDeviceMenuItem");
-    audioMenu->addMenu(outputDeviceMenuItem);
-    audioMenu->addSeparator();
-    carrierTxtlMenuItem = audioMenu->addAction("Write Carrier Measurements to carrier.&txt");
-    carrierTxtlMenuItem->setObjectName("carrierTxtlMenuItem");
-    carrierTxtlMenuItem->setCheckable(true);
-    connect(carrierTxtlMenuItem, &QAction::toggled, this, [this](bool on) {
-        mWriteCarrierTxt = on;
-        session->setCarrierLogFolder(QFile::encodeName(carrierLogFolder()).toStdString());
-    });
-
-    QMenu* toolsMenu = menuBar()->addMenu("&Tools");
-    QAction* openDGPS = toolsMenu->addAction("&DGPS Beacons…", this,
-                                             [this] { DgpsWindows::of(this)->openDGPS(recordingFolder()); });
-    openDGPS->setObjectName("openDGPSAction");
-
-    QMenu* helpMenu = menuBar()->addMenu("&Help");
-    helpMenu->addAction("Check for &Updates…", updateChecker, &UpdateChecker::checkNow)
-        ->setObjectName("checkForUpdatesAction");
-    helpMenu->addAction("&About Korvel", this, [this] { AboutDialog(this).exec(); });
+    connect(menus, &MainMenus::quitRequested, this, &QWidget::close);
+    connect(menus, &MainMenus::drawInColorChanged, fftView, &FFTView::setDrawInColor);
+    connect(menus, &MainMenus::writeCarrierTxtChanged, this,
+            [this] { session->setCarrierLogFolder(QFile::encodeName(carrierLogFolder()).toStdString()); });
+    connect(menus, &MainMenus::dgpsRequested, this, [this] { DgpsWindows::of(this)->openDGPS(recordingFolder()); });
+    connect(menus, &MainMenus::checkForUpdatesRequested, updateChecker, &UpdateChecker::checkNow);
+    connect(menus, &MainMenus::aboutRequested, this, [this] { AboutDialog(this).exec(); });
 }
 
 void WindowControl::readPreferences()
@@ -298,19 +261,14 @@ void WindowControl::readPreferences()
     }
 
     waterfallSettings->readPreferences(settings);
-    mDrawInColor = settings.value("drawInColor", false).toBool();
-    mWriteCarrierTxt = settings.value("writeCarriertxt", false).toBool();
-    colorWaterFallMenuItem->setChecked(mDrawInColor);
-    carrierTxtlMenuItem->setChecked(mWriteCarrierTxt);
-    fftView->setDrawInColor(mDrawInColor);
+    menus->readPreferences(settings);
 }
 
 void WindowControl::savePreferences()
 {
     QSettings settings = Preferences();
     waterfallSettings->savePreferences(settings);
-    settings.setValue("drawInColor", mDrawInColor);
-    settings.setValue("writeCarriertxt", mWriteCarrierTxt);
+    menus->savePreferences(settings);
     settings.setValue(kFrameKey, saveGeometry());
     settings.setValue(kSplitterKey, QVariantList{mainSplitter->saveState(), sideSplitter->saveState()});
     settings.sync();
@@ -335,7 +293,7 @@ void WindowControl::openRecordingFile(const QString& path)
         showStatus(QString("%1 is not a recording that Korvel can open.").arg(file.fileName()));
         return;
     }
-    recentRecordings->add(file.absoluteFilePath());
+    menus->recentRecordings()->add(file.absoluteFilePath());
     loadRecording(file.fileName());
 }
 
@@ -476,6 +434,8 @@ void WindowControl::showSessionSelection()
     fftView->update();
 }
 
+bool WindowControl::drawsInColor() const { return menus->drawsInColor(); }
+bool WindowControl::writesCarrierTxt() const { return menus->writesCarrierTxt(); }
 bool WindowControl::isWritingFile() const { return fileRunPanel->isRunning(); }
 bool WindowControl::isPlaying() const { return session->isPlaying(); }
 int WindowControl::playBackSecond() const { return session->playBackSecond(); }
@@ -507,7 +467,7 @@ QString WindowControl::documentsFolder()
 
 QString WindowControl::carrierLogFolder() const
 {
-    return mWriteCarrierTxt ? documentsFolder() : QString();
+    return menus->writesCarrierTxt() ? documentsFolder() : QString();
 }
 
 // ---- Playback ----

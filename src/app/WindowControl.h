@@ -14,10 +14,9 @@ class DemodSetup;
 class FFTView;
 class FileRunPanel;
 class FreqScaleView;
+class MainMenus;
 class PlaybackControls;
 class PlaybackSession;
-class QAction;
-class RecentRecordingsMenu;
 class QLabel;
 class QListWidget;
 class QMenu;
@@ -69,8 +68,8 @@ public:
     FreqScaleView* frequencyScaleView() const;
     // Display FFT size for the next load: a power of two, 1024 to 65536.
     int fftSize() const;
-    bool drawsInColor() const { return mDrawInColor; }
-    bool writesCarrierTxt() const { return mWriteCarrierTxt; }
+    bool drawsInColor() const;
+    bool writesCarrierTxt() const;
     // The selection in whole seconds, as last placed.
     int selectionStartSecond() const;
     int selectionEndSecond() const;
@@ -174,8 +173,6 @@ private:
     void updateControls();
 
     QStringList infoArray;
-    bool mDrawInColor = false;
-    bool mWriteCarrierTxt = false;
 
     // Declared in this order so that each goes before what it uses.
     SoundDeviceMenu* soundDeviceMenu;
@@ -200,10 +197,6 @@ private:
     SpectrumView* spectrumView = nullptr;
     QLabel* statusField = nullptr;
 
-    QAction* colorWaterFallMenuItem = nullptr;
-    QAction* carrierTxtlMenuItem = nullptr;
-    QMenu* outputDeviceMenuItem = nullptr;
-    QAction* openInWaterfallAction = nullptr;
+    MainMenus* menus = nullptr;
     UpdateChecker* updateChecker = nullptr;
-    RecentRecordingsMenu* recentRecordings = nullptr;
 };

@@ -194,6 +194,7 @@ DgpsSession::LiveStatus DgpsSession::liveStatus() const
     status.centerFreq = liveCenterFreq_;
     status.decoders = liveDecoder_ ? liveDecoder_->numDemodObj() : 0;
     status.datagrams = receiver_->datagrams();
+    status.samplesDecoded = liveDecoder_ ? liveDecoder_->samples() : 0;
     status.droppedFull = receiver_->droppedFull();
     status.droppedOversize = receiver_->droppedOversize();
     return status;

@@ -34,6 +34,7 @@ public:
         double centerFreq = 0.0; // Hz
         int decoders = 0;
         uint64_t datagrams = 0;
+        int64_t samplesDecoded = 0;
         uint64_t droppedFull = 0;     // dropped whole while the decoders were behind
         uint64_t droppedOversize = 0; // longer than a datagram may be
     };

@@ -309,9 +309,14 @@ TEST_F(DGPSWindowTest, LiveDatagramsDecodeIntoTheTable)
         }
         ASSERT_EQ(::sendto(sender, datagram, sizeof datagram, 0, reinterpret_cast<const sockaddr*>(&to), sizeof to),
                   static_cast<ssize_t>(sizeof datagram));
-        // Paced, so that the socket's buffer never overflows.
+        // Paced, so that neither the socket's buffer nor the decoders' ring
+        // overflows however slowly the decoders get the processor.
         if (++sent % 64 == 0) {
-            ASSERT_TRUE(waitUntil([&] { return window->session().liveStatus().datagrams == sent; }));
+            ASSERT_TRUE(waitUntil([&] {
+                const DgpsSession::LiveStatus status = window->session().liveStatus();
+                return status.datagrams == sent &&
+                       static_cast<int64_t>(sent) * 256 - status.samplesDecoded <= 256 * 1024;
+            }));
         }
     }
     ::close(sender);

@@ -1,0 +1,95 @@
+#include "app/MainMenus.h"
+
+#include "app/RecentRecordingsMenu.h"
+
+#include <QAction>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSettings>
+#include <QSignalBlocker>
+
+namespace {
+
+QAction* addNamedAction(QMenu* menu, const QString& text, const char* objectName)
+{
+    QAction* action = menu->addAction(text);
+    action->setObjectName(objectName);
+    return action;
+}
+
+} // namespace
+
+MainMenus::MainMenus(QMainWindow* window, QMenu* outputDevices)
+    : QObject(window)
+{
+    QMenuBar* bar = window->menuBar();
+
+    fileMenu_ = bar->addMenu("&File");
+    connect(addNamedAction(fileMenu_, "&Open Recording…", "openRecordingAction"), &QAction::triggered, this,
+            &MainMenus::openRecordingRequested);
+    recentRecordings_ = new RecentRecordingsMenu(window);
+    connect(recentRecordings_, &RecentRecordingsMenu::openRequested, this, &MainMenus::recentRecordingChosen);
+    fileMenu_->addMenu(recentRecordings_->menu());
+    QAction* chooseFolder = addNamedAction(fileMenu_, "&Choose Recordings Folder…", "chooseFolderAction");
+    chooseFolder->setShortcut(QKeySequence::Open);
+    connect(chooseFolder, &QAction::triggered, this, &MainMenus::chooseFolderRequested);
+    QAction* reload = addNamedAction(fileMenu_, "&Reload Files List", "reloadAction");
+    reload->setShortcut(QKeySequence::Refresh);
+    connect(reload, &QAction::triggered, this, &MainMenus::reloadRequested);
+    fileMenu_->addSeparator();
+    connect(addNamedAction(fileMenu_, "Open in &Waterfall Window", "openInWaterfallAction"), &QAction::triggered,
+            this, &MainMenus::openInWaterfallRequested);
+    fileMenu_->addSeparator();
+    QAction* quit = addNamedAction(fileMenu_, "&Quit", "quitAction");
+    quit->setShortcut(QKeySequence::Quit);
+    connect(quit, &QAction::triggered, this, &MainMenus::quitRequested);
+
+    viewMenu_ = bar->addMenu("&View");
+    colorWaterFallMenuItem_ = addNamedAction(viewMenu_, "Draw Waterfall in &Colour", "colorWaterFallMenuItem");
+    colorWaterFallMenuItem_->setCheckable(true);
+    connect(colorWaterFallMenuItem_, &QAction::toggled, this, &MainMenus::drawInColorChanged);
+
+    QMenu* audioMenu = bar->addMenu("&Audio");
+    outputDevices->setTitle("&Output Device");
+    outputDevices->setObjectName("outputDeviceMenuItem");
+    audioMenu->addMenu(outputDevices);
+    audioMenu->addSeparator();
+    carrierTxtlMenuItem_ = addNamedAction(audioMenu, "Write Carrier Measurements to carrier.&txt", "carrierTxtlMenuItem");
+    carrierTxtlMenuItem_->setCheckable(true);
+    connect(carrierTxtlMenuItem_, &QAction::toggled, this, &MainMenus::writeCarrierTxtChanged);
+
+    toolsMenu_ = bar->addMenu("&Tools");
+    connect(addNamedAction(toolsMenu_, "&DGPS Beacons…", "openDGPSAction"), &QAction::triggered, this,
+            &MainMenus::dgpsRequested);
+
+    QMenu* helpMenu = bar->addMenu("&Help");
+    connect(addNamedAction(helpMenu, "Check for &Updates…", "checkForUpdatesAction"), &QAction::triggered, this,
+            &MainMenus::checkForUpdatesRequested);
+    connect(addNamedAction(helpMenu, "&About Korvel", "aboutAction"), &QAction::triggered, this,
+            &MainMenus::aboutRequested);
+}
+
+bool MainMenus::drawsInColor() const { return colorWaterFallMenuItem_->isChecked(); }
+bool MainMenus::writesCarrierTxt() const { return carrierTxtlMenuItem_->isChecked(); }
+
+void MainMenus::readPreferences(QSettings& settings)
+{
+    const bool color = settings.value("drawInColor", false).toBool();
+    const bool carrierTxt = settings.value("writeCarriertxt", false).toBool();
+    {
+        const QSignalBlocker colorBlocker(colorWaterFallMenuItem_);
+        const QSignalBlocker carrierBlocker(carrierTxtlMenuItem_);
+        colorWaterFallMenuItem_->setChecked(color);
+        carrierTxtlMenuItem_->setChecked(carrierTxt);
+    }
+    // Said once each, changed or not, so the window starts from the stored values.
+    emit drawInColorChanged(color);
+    emit writeCarrierTxtChanged(carrierTxt);
+}
+
+void MainMenus::savePreferences(QSettings& settings) const
+{
+    settings.setValue("drawInColor", drawsInColor());
+    settings.setValue("writeCarriertxt", writesCarrierTxt());
+}

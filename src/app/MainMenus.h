@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QObject>
+
+class QAction;
+class QMainWindow;
+class QMenu;
+class QSettings;
+class RecentRecordingsMenu;
+
+// The main window's menu bar: File, View, Audio, Tools and Help. It keeps the
+// two checked preferences ("drawInColor", "writeCarriertxt") and says what
+// was chosen through its signals; the window does the work.
+class MainMenus : public QObject {
+    Q_OBJECT
+public:
+    // Builds the menus into WINDOW's menu bar; OUTPUTDEVICES becomes
+    // Audio > Output Device.
+    MainMenus(QMainWindow* window, QMenu* outputDevices);
+
+    QMenu* fileMenu() const { return fileMenu_; }
+    QMenu* viewMenu() const { return viewMenu_; }
+    QMenu* toolsMenu() const { return toolsMenu_; }
+    RecentRecordingsMenu* recentRecordings() const { return recentRecordings_; }
+
+    bool drawsInColor() const;
+    bool writesCarrierTxt() const;
+    // Sets the check marks from SETTINGS (which emits the changes) and back.
+    void readPreferences(QSettings& settings);
+    void savePreferences(QSettings& settings) const;
+
+signals:
+    void openRecordingRequested();
+    void recentRecordingChosen(const QString& path);
+    void chooseFolderRequested();
+    void reloadRequested();
+    void openInWaterfallRequested();
+    void quitRequested();
+    void drawInColorChanged(bool on);
+    void writeCarrierTxtChanged(bool on);
+    void dgpsRequested();
+    void checkForUpdatesRequested();
+    void aboutRequested();
+
+private:
+    QMenu* fileMenu_;
+    QMenu* viewMenu_;
+    QMenu* toolsMenu_;
+    RecentRecordingsMenu* recentRecordings_;
+    QAction* colorWaterFallMenuItem_;
+    QAction* carrierTxtlMenuItem_;
+};
