@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <optional>
 #include <pwd.h>
 #include <string_view>
@@ -862,7 +863,17 @@ std::string RecordingObject::TimestampFromOffset(int32_t seconds) const
 
 std::string RecordingObject::FileTimestampFromOffset(int32_t seconds) const
 {
-    return theHeader ? UtcCalendar::format(startUnixTimetamp + seconds, '.') : std::string();
+    if (!theHeader)
+        return {};
+    if (startTimeKnown_)
+        return UtcCalendar::format(startUnixTimetamp + seconds, '.');
+    // No start time: the recording's name and the time into it, rather than
+    // a date in 1970 that every such recording would share.
+    const int64_t into = std::max<int64_t>(seconds, 0);
+    char offset[32];
+    std::snprintf(offset, sizeof offset, "%02lld.%02lld.%02lld", static_cast<long long>(into / 3600),
+                  static_cast<long long>(into / 60 % 60), static_cast<long long>(into % 60));
+    return std::filesystem::path(filePath).stem().string() + " +" + offset;
 }
 
 int32_t RecordingObject::UnixTimestampFromOffset(int32_t seconds) const

@@ -71,7 +71,8 @@ public:
     // UTC time of the first sample plus `seconds`: "%d-%b-%Y %H:%M:%S" with
     // English month names ("05-Dec-2026 16:39:35"); "" with no valid recording.
     std::string TimestampFromOffset(int32_t seconds) const;
-    // The same time as "05-Dec-2026 16.39.35", for use in file names.
+    // The same time as "05-Dec-2026 16.39.35", for use in file names; with
+    // no start time known, the name and the time into it: "capture +00.01.05".
     std::string FileTimestampFromOffset(int32_t seconds) const;
     // Unix seconds of that time in 32 bits (wrapping); 0 with no valid recording.
     int32_t UnixTimestampFromOffset(int32_t seconds) const;

@@ -782,18 +782,21 @@ TEST(RecordingNames, FrequencyAndStartComeFromTheNamesReceiverProgramsWrite)
         double centerFreq;
         int64_t start; // -1: unknown
         std::string line;
+        std::string fileTimestamp; // of second 3725, as timestamped WAV names use it
     };
     const std::vector<Case> cases = {
-        {"SDRSharp_20140102_030405Z_7100000Hz_IQ.wav", 7100000, 1388631845, "SDRSharp File"},
-        {"SDRSharp_20130919_004154Z_14053kHz_IQ.wav", 14053000, 1379551314, "SDRSharp File"},
-        {"SDRSharp_20130919_004154Z_14.0535MHz_IQ.wav", 14053500, 1379551314, "SDRSharp File"},
-        {"SDRSharp_20130919_004154Z_7100_IQ.wav", 7100, 1379551314, "SDRSharp File"},
+        {"SDRSharp_20140102_030405Z_7100000Hz_IQ.wav", 7100000, 1388631845, "SDRSharp File", "02-Jan-2014 04.06.10"},
+        {"SDRSharp_20130919_004154Z_14053kHz_IQ.wav", 14053000, 1379551314, "SDRSharp File", "19-Sep-2013 01.43.59"},
+        {"SDRSharp_20130919_004154Z_14.0535MHz_IQ.wav", 14053500, 1379551314, "SDRSharp File", "19-Sep-2013 01.43.59"},
+        {"SDRSharp_20130919_004154Z_7100_IQ.wav", 7100, 1379551314, "SDRSharp File", "19-Sep-2013 01.43.59"},
         {"20171127T104156Z_77500_HB9RYZ_iq.wav", 77500, 1511779316,
-         "KiwiSDR file: centre frequency and start time from its name"},
+         "KiwiSDR file: centre frequency and start time from its name", "27-Nov-2017 11.44.01"},
         {"20171127T104156Z_77500_iq.wav", 77500, 1511779316,
-         "KiwiSDR file: centre frequency and start time from its name"},
-        {"20171127T104156Z_HB9RYZ_iq.wav", 0, -1, "No receiver information: centre frequency and start time unknown"},
-        {"capture.wav", 0, -1, "No receiver information: centre frequency and start time unknown"},
+         "KiwiSDR file: centre frequency and start time from its name", "27-Nov-2017 11.44.01"},
+        {"20171127T104156Z_HB9RYZ_iq.wav", 0, -1, "No receiver information: centre frequency and start time unknown",
+         "20171127T104156Z_HB9RYZ_iq +01.02.05"},
+        {"capture.wav", 0, -1, "No receiver information: centre frequency and start time unknown",
+         "capture +01.02.05"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -805,6 +808,7 @@ TEST(RecordingNames, FrequencyAndStartComeFromTheNamesReceiverProgramsWrite)
         EXPECT_EQ(r.startTimeKnown(), c.start >= 0);
         EXPECT_EQ(r.parameters().mStartTimestamp, std::max<int64_t>(c.start, 0));
         EXPECT_EQ(o.lines.back(), c.line);
+        EXPECT_EQ(r.FileTimestampFromOffset(3725), c.fileTimestamp);
         EXPECT_TRUE(RecordingObject::isRecordingFile(dir.path + "/" + c.name)); // listed in the file list
     }
 }
