@@ -13,12 +13,16 @@ install(FILES ${PROJECT_SOURCE_DIR}/resources/icons/korvel.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 
 # Man pages are installed compressed, as Debian has them.
-configure_file(${PROJECT_SOURCE_DIR}/resources/korvel-cli.1 ${PROJECT_BINARY_DIR}/man/korvel-cli.1 @ONLY)
-add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/man/korvel-cli.1.gz
-                   COMMAND gzip -9 -n -f -k ${PROJECT_BINARY_DIR}/man/korvel-cli.1
-                   DEPENDS ${PROJECT_BINARY_DIR}/man/korvel-cli.1)
-add_custom_target(korvel_man ALL DEPENDS ${PROJECT_BINARY_DIR}/man/korvel-cli.1.gz)
-install(FILES ${PROJECT_BINARY_DIR}/man/korvel-cli.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+set(KORVEL_MAN_PAGES)
+foreach(page korvel korvel-cli)
+    configure_file(${PROJECT_SOURCE_DIR}/resources/${page}.1 ${PROJECT_BINARY_DIR}/man/${page}.1 @ONLY)
+    add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/man/${page}.1.gz
+                       COMMAND gzip -9 -n -f -k ${PROJECT_BINARY_DIR}/man/${page}.1
+                       DEPENDS ${PROJECT_BINARY_DIR}/man/${page}.1)
+    list(APPEND KORVEL_MAN_PAGES ${PROJECT_BINARY_DIR}/man/${page}.1.gz)
+endforeach()
+add_custom_target(korvel_man ALL DEPENDS ${KORVEL_MAN_PAGES})
+install(FILES ${KORVEL_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 set(CPACK_PACKAGE_NAME korvel)
 set(CPACK_PACKAGE_VENDOR "The Korvel developers")

@@ -9,13 +9,14 @@
 
 namespace {
 
-// The one local file that MIME carries, or empty.
+// The one local file or folder that MIME carries, or empty.
 QString droppedFile(const QMimeData* mime)
 {
     if (!mime || !mime->hasUrls() || mime->urls().size() != 1 || !mime->urls().front().isLocalFile())
         return {};
     const QString path = mime->urls().front().toLocalFile();
-    return QFileInfo(path).isFile() ? path : QString();
+    const QFileInfo info(path);
+    return info.isFile() || info.isDir() ? path : QString();
 }
 
 } // namespace

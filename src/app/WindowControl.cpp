@@ -283,8 +283,17 @@ void WindowControl::closeEvent(QCloseEvent* event)
 void WindowControl::openRecordingFile(const QString& path)
 {
     const QFileInfo file(path);
+    if (file.isDir()) {
+        recordingsPanel->useRecordingFolderForSession(file.absoluteFilePath());
+        const qsizetype count = recordingFiles().size();
+        showStatus(QString("%1: %2 %3")
+                       .arg(QDir::toNativeSeparators(file.absoluteFilePath()))
+                       .arg(count)
+                       .arg(count == 1 ? "recording" : "recordings"));
+        return;
+    }
     if (!file.isFile()) {
-        showStatus(QString("%1 is not a file.").arg(QDir::toNativeSeparators(path)));
+        showStatus(QString("%1 is not a file or folder.").arg(QDir::toNativeSeparators(path)));
         return;
     }
     if (QDir(recordingFolder()) != file.absoluteDir())

@@ -108,6 +108,7 @@ public slots:
 
     // A recording given by path (command line, a drop, File > Open Recording…
     // or Open Recent): lists its folder for this run, selects and loads it.
+    // A folder is listed for this run.
     void openRecordingFile(const QString& path);
     // Asks for a recording to open.
     void chooseRecordingFile();

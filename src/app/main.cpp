@@ -29,8 +29,10 @@ int main(int argc, char* argv[])
     parser.addOption(folderOption);
     QCommandLineOption verboseOption("verbose", "Write the diagnostic log to standard error (as KORVEL_VERBOSE=1 does).");
     parser.addOption(verboseOption);
-    parser.addPositionalArgument("file", "A recording to open: its folder is listed for this run and it is selected.",
-                                 "[FILE]");
+    parser.addPositionalArgument("file",
+                                 "A recording to open (its folder is listed for this run and it is selected), "
+                                 "or a folder to list for this run.",
+                                 "[FILE|DIR]");
     parser.process(app);
     if (parser.isSet(verboseOption))
         SetSystemLogEnabled(true);

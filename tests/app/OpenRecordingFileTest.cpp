@@ -94,8 +94,7 @@ TEST_F(OpenRecordingFileTest, WhatCannotBeOpenedIsSaid)
         const char* message;
     } cases[] = {
         {pathOf("notes.txt"), "notes.txt is not a recording that Korvel can open."},
-        {pathOf("gone.wav"), "is not a file."},
-        {otherDir.path(), "is not a file."},
+        {pathOf("gone.wav"), "gone.wav is not a file or folder."},
     };
     for (const auto& c : cases) {
         window->openRecordingFile(c.path);
@@ -105,10 +104,26 @@ TEST_F(OpenRecordingFileTest, WhatCannotBeOpenedIsSaid)
     EXPECT_TRUE(recent().isEmpty());
 }
 
+// A folder, given on the command line or dropped, is listed for the run;
+// nothing is loaded.
+TEST_F(OpenRecordingFileTest, AFolderIsListed)
+{
+    window->openRecordingFile(otherDir.path());
+    EXPECT_EQ(window->recordingFolder(), otherDir.path());
+    EXPECT_EQ(window->recordingFiles(), QStringList({"first.wav", "second.wav"}));
+    EXPECT_TRUE(window->statusText().endsWith(": 2 recordings")) << window->statusText().toStdString();
+    EXPECT_EQ(window->recording(), nullptr);
+
+    window->useRecordingFolderForSession(listedDir.path());
+    EXPECT_TRUE(drop({otherDir.path()}));
+    EXPECT_EQ(window->recordingFolder(), otherDir.path());
+    EXPECT_TRUE(QSettings("Korvel", "Korvel").value("PREF_REC_FOLDER").toString().isEmpty())
+        << "the chosen folder stays as it was";
+}
+
 TEST_F(OpenRecordingFileTest, OneDroppedFileIsOpened)
 {
     EXPECT_FALSE(drop({pathOf("first.wav"), pathOf("second.wav")}));
-    EXPECT_FALSE(drop({otherDir.path()}));
     EXPECT_EQ(window->recording(), nullptr);
     EXPECT_TRUE(drop({pathOf("second.wav")}));
     EXPECT_EQ(selectedFile(), "second.wav");

@@ -45,7 +45,8 @@ run(dpkg-deb -x ${packages} ${WORK_DIR}/root)
 set(root ${WORK_DIR}/root)
 foreach(file usr/bin/korvel usr/bin/korvel-cli usr/share/applications/korvel.desktop
         usr/share/icons/hicolor/48x48/apps/korvel.png usr/share/icons/hicolor/256x256/apps/korvel.png
-        usr/share/icons/hicolor/scalable/apps/korvel.svg usr/share/man/man1/korvel-cli.1.gz)
+        usr/share/icons/hicolor/scalable/apps/korvel.svg usr/share/man/man1/korvel-cli.1.gz
+        usr/share/man/man1/korvel.1.gz)
     if(NOT EXISTS ${root}/${file})
         message(FATAL_ERROR "the package lacks /${file}")
     endif()
