@@ -3,6 +3,7 @@
 #include "app/AboutDialog.h"
 #include "app/AudioSpectrumView.h"
 #include "app/DgpsWindows.h"
+#include "app/WaterfallWindowController.h"
 #include "app/FFTView.h"
 #include "app/FileRunPanel.h"
 #include "app/MainMenus.h"
@@ -379,7 +380,9 @@ void WindowControl::applyAutoLevels()
 
 void WindowControl::loadRecordingAsWaterfall(const QString& name)
 {
-    showStatus(QString("The waterfall window is not available yet; %1 was not opened").arg(name));
+    QString problem;
+    if (!WaterfallWindowController::openWindow(QDir(recordingFolder()).filePath(name), this, problem))
+        showStatus(QString("%1: %2").arg(name, problem));
 }
 
 FreqScaleView* WindowControl::frequencyScaleView() const { return waterfall->scale(); }

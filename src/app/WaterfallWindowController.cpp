@@ -1,0 +1,322 @@
+#include "app/WaterfallWindowController.h"
+
+#include "app/WaterfallView.h"
+#include "waterfall/WaterfallWindowFields.h"
+#include "waterfall/WaterfallWindowSession.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFile>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSettings>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+const std::array<const char*, WaterfallWindowFields::kFieldCount> kPreferenceKeys = {
+    "waterfall_window_fftSizeField",    "waterfall_window_minDbField",     "waterfall_window_maxDbField",
+    "waterfall_window_centerFreqField", "waterfall_window_freqSpanField",  "waterfall_window_startTimeField",
+    "waterfall_window_linesPerSecondField"};
+const char* const kZoomKey = "waterfall_window_zoomToSpan";
+constexpr int kDrawPollMilliseconds = 40;
+
+QSettings Preferences() { return QSettings("Korvel", "Korvel"); }
+
+QString Shown(const std::string& text) { return QString::fromStdString(text); }
+
+QLineEdit* MakeField(const char* name, int width, const QString& tip)
+{
+    auto* field = new QLineEdit;
+    field->setObjectName(name);
+    field->setAlignment(Qt::AlignRight);
+    field->setFixedWidth(width);
+    field->setToolTip(tip);
+    return field;
+}
+
+QPushButton* MakeButton(const char* name, const QString& text, const QString& tip)
+{
+    auto* button = new QPushButton(text);
+    button->setObjectName(name);
+    button->setToolTip(tip);
+    return button;
+}
+
+} // namespace
+
+WaterfallWindowController* WaterfallWindowController::openWindow(const QString& path, QWidget* parent,
+                                                                 QString& problem)
+{
+    auto* window = new WaterfallWindowController(parent);
+    if (!window->myInit(path, problem)) {
+        delete window;
+        return nullptr;
+    }
+    return window;
+}
+
+WaterfallWindowController::WaterfallWindowController(QWidget* parent)
+    : QMainWindow(parent)
+    , session_(std::make_unique<WaterfallWindowSession>())
+{
+    setWindowFlag(Qt::Window);
+    setAttribute(Qt::WA_DeleteOnClose);
+    setObjectName("waterfallWindow");
+    setWindowTitle("Waterfall");
+    resize(1100, 700);
+
+    auto* central = new QWidget;
+    auto* column = new QVBoxLayout(central);
+    column->addWidget(buildFields());
+
+    waterfallView = new WaterfallView(*session_);
+    connect(waterfallView, &WaterfallView::pointerMoved, this, &WaterfallWindowController::mouseDown);
+    connect(waterfallView, &WaterfallView::pointerLeft, this, [this] { statusField->setText(message_); });
+    scrollView = new QScrollArea;
+    scrollView->setObjectName("scrollView");
+    scrollView->setBackgroundRole(QPalette::Dark);
+    scrollView->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    scrollView->setWidget(waterfallView);
+    column->addWidget(scrollView, 1);
+
+    auto* bottom = new QHBoxLayout;
+    statusField = new QLabel;
+    statusField->setObjectName("statusField");
+    statusField->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    bottom->addWidget(statusField, 1);
+    progressBar = new QProgressBar;
+    progressBar->setObjectName("progressBar");
+    progressBar->setFixedWidth(200);
+    progressBar->setFormat("Drawing %p%");
+    progressBar->hide();
+    bottom->addWidget(progressBar);
+    column->addLayout(bottom);
+    setCentralWidget(central);
+
+    drawTimer = new QTimer(this);
+    drawTimer->setInterval(kDrawPollMilliseconds);
+    connect(drawTimer, &QTimer::timeout, this, &WaterfallWindowController::drawTick);
+}
+
+WaterfallWindowController::~WaterfallWindowController() = default;
+
+QWidget* WaterfallWindowController::buildFields()
+{
+    fftSizeField = MakeField("fftSizeField", 80, "Points of each line's transform: a power of two, 512 to 1048576");
+    minDbField = MakeField("minDbField", 55, "Level drawn black");
+    maxDbField = MakeField("maxDbField", 55, "Level drawn in the strongest colour");
+    centerFreqField = MakeField("centerFreqField", 80, "Centre of the band to zoom to, kHz");
+    freqSpanField = MakeField("freqSpanField", 60, "Width of the band to zoom to, kHz");
+    startTimeField = MakeField("startTimeField", 70, "Seconds from the start of the recording at the left edge");
+    linesPerSecondField = MakeField("linesPerSecondField", 60, "Lines (pixel columns) per second of recording");
+    zoomCheckBox = new QCheckBox("Zoom to centre and span");
+    zoomCheckBox->setObjectName("zoomCheckBox");
+    zoomCheckBox->setToolTip("Draw only the centre +- half the span instead of the whole band");
+    minusStartTimeButton = MakeButton("minusStartTimeButton", "◀", "Earlier: back three quarters of the picture");
+    plusStartTimeButton = MakeButton("plusStartTimeButton", "▶", "Later: on three quarters of the picture");
+    updateButton = MakeButton("updateButton", "Update", "Draw the picture the fields describe");
+    updateButton->setDefault(true);
+    connect(minusStartTimeButton, &QPushButton::clicked, this, &WaterfallWindowController::minusStartTimeButtonPress);
+    connect(plusStartTimeButton, &QPushButton::clicked, this, &WaterfallWindowController::plusStartTimeButtonPress);
+    connect(updateButton, &QPushButton::clicked, this, &WaterfallWindowController::updateButtonPress);
+
+    auto* row = new QWidget;
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto add = [layout](const QString& caption, QWidget* field) {
+        if (!caption.isEmpty())
+            layout->addWidget(new QLabel(caption));
+        layout->addWidget(field);
+    };
+    add("FFT", fftSizeField);
+    add("dB", minDbField);
+    add("to", maxDbField);
+    add("Centre kHz", centerFreqField);
+    add("Span kHz", freqSpanField);
+    add("Start s", startTimeField);
+    add("Lines/s", linesPerSecondField);
+    add({}, zoomCheckBox);
+    layout->addStretch(1);
+    add({}, minusStartTimeButton);
+    add({}, plusStartTimeButton);
+    add({}, updateButton);
+    for (QLineEdit* field : fieldsInOrder())
+        connect(field, &QLineEdit::returnPressed, this, &WaterfallWindowController::updateButtonPress);
+    return row;
+}
+
+std::array<QLineEdit*, 7> WaterfallWindowController::fieldsInOrder() const
+{
+    return {fftSizeField,   minDbField,     maxDbField,         centerFreqField,
+            freqSpanField,  startTimeField, linesPerSecondField};
+}
+
+bool WaterfallWindowController::myInit(const QString& path, QString& problem)
+{
+    std::string why;
+    if (!session_->open(QFile::encodeName(path).toStdString(), why)) {
+        problem = Shown(why);
+        return false;
+    }
+    setWindowTitle(Shown(session_->title()));
+    readPreferences();
+    opened_ = true;
+    show();
+    // The picture takes the width of the laid-out window.
+    if (QLayout* layout = centralWidget()->layout())
+        layout->activate();
+    doProccessing();
+    return true;
+}
+
+void WaterfallWindowController::readPreferences()
+{
+    QSettings settings = Preferences();
+    std::array<int, WaterfallWindowFields::kFieldCount> stored{};
+    for (size_t f = 0; f < stored.size(); ++f)
+        stored[f] = settings.value(kPreferenceKeys[f], 0).toInt();
+    WaterfallWindowFields fields = WaterfallWindowFields::fromPreferences(stored);
+    fields.zoomToSpan = settings.value(kZoomKey, false).toBool();
+    showFields(fields);
+}
+
+void WaterfallWindowController::writePreferences() const
+{
+    QSettings settings = Preferences();
+    const std::array<QLineEdit*, 7> fields = fieldsInOrder();
+    WaterfallWindowFields values;
+    for (size_t f = 0; f < fields.size(); ++f) {
+        // A field that holds no number is stored as 0, which shows its default next time.
+        const auto number = WaterfallWindowFields::parseNumber(fields[f]->text().toStdString());
+        values.setValue(static_cast<WaterfallWindowFields::Field>(f), number.value_or(0.0));
+    }
+    const auto stored = values.toPreferences();
+    for (size_t f = 0; f < stored.size(); ++f)
+        settings.setValue(kPreferenceKeys[f], stored[f]);
+    settings.setValue(kZoomKey, zoomCheckBox->isChecked());
+    settings.sync();
+}
+
+void WaterfallWindowController::showFields(const WaterfallWindowFields& fields)
+{
+    const std::array<QLineEdit*, 7> shown = fieldsInOrder();
+    for (size_t f = 0; f < shown.size(); ++f)
+        shown[f]->setText(Shown(WaterfallWindowFields::text(fields.value(static_cast<WaterfallWindowFields::Field>(f)))));
+    zoomCheckBox->setChecked(fields.zoomToSpan);
+}
+
+bool WaterfallWindowController::readFields(WaterfallWindowFields& fields)
+{
+    std::array<std::string, WaterfallWindowFields::kFieldCount> texts;
+    const std::array<QLineEdit*, 7> shown = fieldsInOrder();
+    for (size_t f = 0; f < shown.size(); ++f)
+        texts[f] = shown[f]->text().toStdString();
+    std::string problem;
+    const std::optional<WaterfallWindowFields> read =
+        WaterfallWindowFields::fromTexts(texts, zoomCheckBox->isChecked(), problem);
+    if (!read) {
+        showMessage(Shown(problem));
+        return false;
+    }
+    fields = *read;
+    return true;
+}
+
+int WaterfallWindowController::pictureWidth() const { return scrollView->viewport()->width(); }
+
+void WaterfallWindowController::doProccessing()
+{
+    WaterfallWindowFields fields;
+    if (!readFields(fields)) {
+        session_->abandonDrawing();
+        drawTick();
+        return;
+    }
+    const auto outcome = session_->draw(fields, pictureWidth());
+    if (!outcome.layout) {
+        drawTick();
+        showMessage(Shown(outcome.problem));
+        return;
+    }
+    showFields(outcome.fields);
+    waterfallView->pictureChanged();
+    progressBar->setRange(0, outcome.layout->width);
+    progressBar->setValue(0);
+    progressBar->show();
+    showMessage(Shown(outcome.note));
+    drawTimer->start();
+}
+
+void WaterfallWindowController::drawTick()
+{
+    waterfallView->showNewColumns();
+    progressBar->setValue(session_->columnsDone());
+    if (session_->isDrawing())
+        return;
+    drawTimer->stop();
+    progressBar->hide();
+    const std::string problem = session_->drawingProblem();
+    if (!problem.empty())
+        showMessage(Shown(problem));
+}
+
+void WaterfallWindowController::minusStartTimeButtonPress()
+{
+    WaterfallWindowFields fields;
+    if (!readFields(fields))
+        return;
+    const double linesPerSecond = fields.linesPerSecond > 0.0 ? fields.linesPerSecond : 10.0;
+    const int width = session_->layout() ? session_->layout()->width : pictureWidth();
+    fields.startSeconds = WaterfallWindowLayout::pageBack(fields.startSeconds, width, linesPerSecond);
+    startTimeField->setText(Shown(WaterfallWindowFields::text(fields.startSeconds)));
+    doProccessing();
+}
+
+void WaterfallWindowController::plusStartTimeButtonPress()
+{
+    WaterfallWindowFields fields;
+    if (!readFields(fields))
+        return;
+    const double linesPerSecond = fields.linesPerSecond > 0.0 ? fields.linesPerSecond : 10.0;
+    const int width = session_->layout() ? session_->layout()->width : pictureWidth();
+    const double seconds = session_->recordingShape().seconds;
+    const std::optional<double> next =
+        WaterfallWindowLayout::pageForward(fields.startSeconds, width, linesPerSecond, seconds);
+    if (!next) {
+        showMessage(QString("The recording ends at %1 s").arg(Shown(WaterfallWindowFields::text(seconds))));
+        return;
+    }
+    startTimeField->setText(Shown(WaterfallWindowFields::text(*next)));
+    doProccessing();
+}
+
+void WaterfallWindowController::updateButtonPress() { doProccessing(); }
+
+void WaterfallWindowController::mouseDown(QPointF position)
+{
+    statusField->setText(Shown(session_->readOut(position.x(), position.y())));
+}
+
+QString WaterfallWindowController::statusText() const { return statusField->text(); }
+
+void WaterfallWindowController::showMessage(const QString& text)
+{
+    message_ = text;
+    statusField->setText(text);
+}
+
+void WaterfallWindowController::closeEvent(QCloseEvent* event)
+{
+    drawTimer->stop();
+    session_->abandonDrawing();
+    if (opened_)
+        writePreferences();
+    QMainWindow::closeEvent(event);
+}
