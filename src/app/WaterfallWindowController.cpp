@@ -1,5 +1,6 @@
 #include "app/WaterfallWindowController.h"
 
+#include "app/FormRows.h"
 #include "app/WaterfallView.h"
 #include "waterfall/WaterfallWindowFields.h"
 #include "waterfall/WaterfallWindowSession.h"
@@ -30,16 +31,6 @@ constexpr int kDrawPollMilliseconds = 40;
 QSettings Preferences() { return QSettings("Korvel", "Korvel"); }
 
 QString Shown(const std::string& text) { return QString::fromStdString(text); }
-
-QLineEdit* MakeField(const char* name, int width, const QString& tip)
-{
-    auto* field = new QLineEdit;
-    field->setObjectName(name);
-    field->setAlignment(Qt::AlignRight);
-    field->setFixedWidth(width);
-    field->setToolTip(tip);
-    return field;
-}
 
 QPushButton* MakeButton(const char* name, const QString& text, const QString& tip)
 {
@@ -109,13 +100,13 @@ WaterfallWindowController::~WaterfallWindowController() = default;
 
 QWidget* WaterfallWindowController::buildFields()
 {
-    fftSizeField = MakeField("fftSizeField", 80, "Points of each line's transform: a power of two, 512 to 1048576");
-    minDbField = MakeField("minDbField", 55, "Level drawn black");
-    maxDbField = MakeField("maxDbField", 55, "Level drawn in the strongest colour");
-    centerFreqField = MakeField("centerFreqField", 80, "Centre of the band to zoom to, kHz");
-    freqSpanField = MakeField("freqSpanField", 60, "Width of the band to zoom to, kHz");
-    startTimeField = MakeField("startTimeField", 70, "Seconds from the start of the recording at the left edge");
-    linesPerSecondField = MakeField("linesPerSecondField", 60, "Lines (pixel columns) per second of recording");
+    fftSizeField = FormRows::makeField(nullptr, "fftSizeField", 80, "Points of each line's transform: a power of two, 512 to 1048576");
+    minDbField = FormRows::makeField(nullptr, "minDbField", 55, "Level drawn black");
+    maxDbField = FormRows::makeField(nullptr, "maxDbField", 55, "Level drawn in the strongest colour");
+    centerFreqField = FormRows::makeField(nullptr, "centerFreqField", 80, "Centre of the band to zoom to, kHz");
+    freqSpanField = FormRows::makeField(nullptr, "freqSpanField", 60, "Width of the band to zoom to, kHz");
+    startTimeField = FormRows::makeField(nullptr, "startTimeField", 70, "Seconds from the start of the recording at the left edge");
+    linesPerSecondField = FormRows::makeField(nullptr, "linesPerSecondField", 60, "Lines (pixel columns) per second of recording");
     zoomCheckBox = new QCheckBox("Zoom to centre and span");
     zoomCheckBox->setObjectName("zoomCheckBox");
     zoomCheckBox->setToolTip("Draw only the centre +- half the span instead of the whole band");
@@ -130,23 +121,18 @@ QWidget* WaterfallWindowController::buildFields()
     auto* row = new QWidget;
     auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 0, 0, 0);
-    auto add = [layout](const QString& caption, QWidget* field) {
-        if (!caption.isEmpty())
-            layout->addWidget(new QLabel(caption));
-        layout->addWidget(field);
-    };
-    add("FFT", fftSizeField);
-    add("dB", minDbField);
-    add("to", maxDbField);
-    add("Centre kHz", centerFreqField);
-    add("Span kHz", freqSpanField);
-    add("Start s", startTimeField);
-    add("Lines/s", linesPerSecondField);
-    add({}, zoomCheckBox);
+    FormRows::addLabelledField(layout, "FFT", fftSizeField, {});
+    FormRows::addLabelledField(layout, "Min", minDbField, {});
+    FormRows::addLabelledField(layout, "Max", maxDbField, "dB");
+    FormRows::addLabelledField(layout, "Centre", centerFreqField, "kHz");
+    FormRows::addLabelledField(layout, "Span", freqSpanField, "kHz");
+    FormRows::addLabelledField(layout, "Start", startTimeField, "s");
+    FormRows::addLabelledField(layout, "Lines", linesPerSecondField, "per s");
+    layout->addWidget(zoomCheckBox);
     layout->addStretch(1);
-    add({}, minusStartTimeButton);
-    add({}, plusStartTimeButton);
-    add({}, updateButton);
+    layout->addWidget(minusStartTimeButton);
+    layout->addWidget(plusStartTimeButton);
+    layout->addWidget(updateButton);
     for (QLineEdit* field : fieldsInOrder())
         connect(field, &QLineEdit::returnPressed, this, &WaterfallWindowController::updateButtonPress);
     return row;

@@ -13,8 +13,21 @@
 
 namespace {
 
-double WindowWeight(int type, int k, int n)
+// trunc(v) as an int, with v limited to [lo, hi] first so that the conversion is
+// defined for any input (NaN counts as 0).
+int TruncClamped(double v, int lo, int hi)
 {
+    if (!(v == v))
+        v = 0.0;
+    return static_cast<int>(std::clamp(v, static_cast<double>(lo), static_cast<double>(hi)));
+}
+
+} // namespace
+
+double FftObject::windowWeight(int type, int k, int n)
+{
+    if (n < 2)
+        return 1.0;
     const double t = static_cast<double>(k) / (n - 1);
     auto c = [t](int m) { return std::cos(2.0 * std::numbers::pi * m * t); };
     switch (type) {
@@ -34,17 +47,6 @@ double WindowWeight(int type, int k, int n)
         return 1.0;
     }
 }
-
-// trunc(v) as an int, with v limited to [lo, hi] first so that the conversion is
-// defined for any input (NaN counts as 0).
-int TruncClamped(double v, int lo, int hi)
-{
-    if (!(v == v))
-        v = 0.0;
-    return static_cast<int>(std::clamp(v, static_cast<double>(lo), static_cast<double>(hi)));
-}
-
-} // namespace
 
 FftObject::FftObject()
 {
@@ -89,7 +91,7 @@ void FftObject::BuildTables()
 
     m_pWindowTbl.resize(n);
     for (int k = 0; k < n; ++k)
-        m_pWindowTbl[k] = WindowWeight(windowType, k, n);
+        m_pWindowTbl[k] = windowWeight(windowType, k, n);
 
     m_pTranslateTbl.assign(n, 0);
     m_pFFTAveBuf.assign(n, 0.0);

@@ -34,6 +34,10 @@ public:
     // value gives the rectangular window. Takes effect at the next table rebuild.
     void setWidowType(int type);
 
+    // Weight of sample k (0 <= k < n) under window `type` over n samples, as
+    // the display transform applies it; 1 for n < 2.
+    static double windowWeight(int type, int k, int n);
+
     // Zeroes the display levels.
     void ResetFFT();
 

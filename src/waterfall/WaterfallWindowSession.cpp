@@ -9,14 +9,18 @@
 namespace {
 
 constexpr int kRowHeight = WaterfallColorTable::kNumLevels - 1;
+constexpr int kWindowType = 6; // flat top: levels of tones read true wherever they fall between bins
 
 } // namespace
 
 WaterfallWindowSession::WaterfallWindowSession()
 {
-    // The window type takes effect when the tables are next built, which a
-    // change of the level correction forces even at an unchanged size.
-    displayFftObject_.setWidowType(6);
+    // A line is usually shorter than the transform: the flat-top window is
+    // applied here over the samples read, and the transform's own window is
+    // rectangular, so that the zeros padding the line are not weighted as if
+    // they were samples. The window type takes effect when the tables are
+    // next built, which a change of the level correction forces.
+    displayFftObject_.setWidowType(0);
     displayFftObject_.SetFFTParamsSize(displayFftObject_.FFTSize(), false, 1.0, 1000.0);
     displayFftObject_.SetFFTParamsSize(displayFftObject_.FFTSize(), false, 0.0, 1000.0);
 }
@@ -69,6 +73,9 @@ WaterfallWindowLayout::Outcome WaterfallWindowSession::prepare(const WaterfallWi
 
     displayFftObject_.SetFFTParamsSize(layout.fftSize, false, 0.0, recordingShape().sampleRate);
     block_.resize(static_cast<size_t>(layout.samplesRead));
+    window_.resize(static_cast<size_t>(layout.samplesRead));
+    for (int k = 0; k < layout.samplesRead; ++k)
+        window_[static_cast<size_t>(k)] = FftObject::windowWeight(kWindowType, k, layout.samplesRead);
     // The screen mapping writes the last bin of a span one row past the picture.
     screenRow_.assign(static_cast<size_t>(layout.height) + 1, 0);
     dBRow_.assign(static_cast<size_t>(layout.height) + 1, 0.0);
@@ -131,6 +138,10 @@ void WaterfallWindowSession::computeColumn(int c)
     // Past the recording's end the line stays silent instead of reading there.
     if (t < layout.recordingSeconds)
         got = recording_.getData(block_.data(), t, layout.samplesRead);
+    for (int64_t k = 0; k < got; ++k) {
+        block_[static_cast<size_t>(k)].re *= window_[static_cast<size_t>(k)];
+        block_[static_cast<size_t>(k)].im *= window_[static_cast<size_t>(k)];
+    }
     // The transform pads the samples read with zeros to its size.
     displayFftObject_.PutInDisplayFFT(static_cast<int>(got), block_.data());
     displayFftObject_.GetScreenIntegerFFTDataMaxHeight(kRowHeight, layout.height, layout.maxDb, layout.minDb,

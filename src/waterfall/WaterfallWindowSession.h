@@ -82,6 +82,7 @@ private:
 
     std::optional<WaterfallWindowLayout> layout_;
     std::vector<ComplexSample> block_;
+    std::vector<double> window_; // one weight per sample read
     std::vector<int> screenRow_;
     std::vector<double> dBRow_;
     int64_t pixels_ = 0;

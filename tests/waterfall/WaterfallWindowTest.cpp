@@ -277,6 +277,34 @@ TEST(WaterfallWindowSession, ToneLandsInItsRowAndReadsOut)
     EXPECT_EQ(session.readOut(25, 10).find("dB"), std::string::npos);
 }
 
+// A line is shorter than the transform: the window must taper the samples
+// read, not the zero-padded block, or a tone loses tens of dB and smears
+// over the whole band.
+TEST(WaterfallWindowSession, ToneLevelFollowsTheSamplesReadAndStaysInItsRows)
+{
+    fixtures::TempDir dir;
+    WaterfallWindowSession session;
+    std::string problem;
+    ASSERT_TRUE(session.open(writeTone(dir, 48000, 1.0, 12000.0), problem)) << problem;
+    struct Case {
+        int fftSize;
+        double linesPerSecond;
+    };
+    for (const Case c : {Case{8192, 50}, Case{65536, 50}, Case{4096, 10}}) {
+        Fields fields;
+        fields.fftSize = c.fftSize;
+        fields.linesPerSecond = c.linesPerSecond;
+        drawAndWait(session, fields, 4);
+        const Layout& layout = *session.layout();
+        const double expected = 20.0 * std::log10(12000.0 / 16383.5) +
+                                20.0 * std::log10(static_cast<double>(layout.samplesRead) / layout.fftSize);
+        const int toneRow = strongestRow(session, 1);
+        EXPECT_NEAR(*session.levelAt(1, toneRow), expected, 0.5) << c.fftSize << " points";
+        const int farRow = static_cast<int>(layout.height * (7090.0 - layout.lowKHz) / (layout.highKHz - layout.lowKHz));
+        EXPECT_LT(*session.levelAt(1, farRow), expected - 80.0) << c.fftSize << " points";
+    }
+}
+
 TEST(WaterfallWindowSession, KeyedCarrierShowsItsPatternInTheColumns)
 {
     fixtures::TempDir dir;
