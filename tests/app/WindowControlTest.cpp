@@ -3,6 +3,7 @@
 #include "app/FFTView.h"
 #include "app/FreqScaleView.h"
 #include "app/SoundDeviceMenu.h"
+#include "app/WaterfallWindowController.h"
 
 #include "IqRecordingWriter.h"
 #include "support/RecordingFixtures.h"
@@ -199,7 +200,7 @@ TEST_F(WindowControlTest, MissingFolderGivesAnEmptyList)
     EXPECT_EQ(window.statusText(), "") << "the message goes once a folder is listed";
 }
 
-TEST_F(WindowControlTest, ClickLoadsAndAltClickAsksForTheWaterfallWindow)
+TEST_F(WindowControlTest, ClickLoadsAndAltClickOpensAWaterfallWindow)
 {
     auto window = openWindow();
     QListWidget* list = fileBrowser(*window);
@@ -208,8 +209,11 @@ TEST_F(WindowControlTest, ClickLoadsAndAltClickAsksForTheWaterfallWindow)
     const QPoint where = list->visualItemRect(item).center();
 
     QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::AltModifier, where);
-    EXPECT_TRUE(window->statusText().contains("waterfall window")) << window->statusText().toStdString();
+    const QList<WaterfallWindowController*> opened = window->findChildren<WaterfallWindowController*>();
+    ASSERT_EQ(opened.size(), 1);
+    EXPECT_TRUE(opened.front()->isVisible());
     EXPECT_EQ(window->windowTitle(), "Korvel");
+    delete opened.front();
 
     // Gone since the list was read: the click tries to load it and says why it cannot.
     ASSERT_TRUE(QFile::remove(pathOf("A.wav")));
@@ -220,7 +224,7 @@ TEST_F(WindowControlTest, ClickLoadsAndAltClickAsksForTheWaterfallWindow)
     for (QAction* action : menu->actions())
         if (action->text() == "Open in Waterfall Window")
             action->trigger();
-    EXPECT_TRUE(window->statusText().contains("b.wav"));
+    EXPECT_EQ(window->findChildren<WaterfallWindowController*>().size(), 1);
     EXPECT_EQ(window->windowTitle(), "Korvel");
 }
 
