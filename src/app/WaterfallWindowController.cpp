@@ -96,7 +96,13 @@ WaterfallWindowController::WaterfallWindowController(QWidget* parent)
     connect(drawTimer, &QTimer::timeout, this, &WaterfallWindowController::drawTick);
 }
 
-WaterfallWindowController::~WaterfallWindowController() = default;
+// Also when the main window goes first and takes this one with it unclosed.
+WaterfallWindowController::~WaterfallWindowController()
+{
+    session_->abandonDrawing();
+    if (opened_)
+        writePreferences();
+}
 
 QWidget* WaterfallWindowController::buildFields()
 {
@@ -302,7 +308,5 @@ void WaterfallWindowController::closeEvent(QCloseEvent* event)
 {
     drawTimer->stop();
     session_->abandonDrawing();
-    if (opened_)
-        writePreferences();
     QMainWindow::closeEvent(event);
 }

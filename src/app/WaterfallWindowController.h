@@ -85,7 +85,7 @@ private:
     QLabel* statusField = nullptr;
     QProgressBar* progressBar = nullptr;
     QTimer* drawTimer = nullptr;
-    // Whether the fields came from the settings, so that closing may store them.
+    // Whether the fields came from the settings, so that the window's end may store them.
     bool opened_ = false;
     // What the status field shows while the pointer is not over the picture.
     QString message_;

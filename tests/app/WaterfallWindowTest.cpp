@@ -124,7 +124,9 @@ TEST_F(WaterfallWindowTest, OpensWithTheDefaultsAndItsTitle)
     // Closing stores the fields; the next window shows them.
     field(w, "linesPerSecondField")->setText("25");
     field(w, "startTimeField")->setText("1.5");
+    QPointer<WaterfallWindowController> closing = w;
     w->close();
+    ASSERT_TRUE(waitUntil([&] { return closing.isNull(); }));
     EXPECT_EQ(QSettings("Korvel", "Korvel").value("waterfall_window_linesPerSecondField").toInt(), 25);
     WaterfallWindowController* again = openFromMainWindow(kFortyMetres);
     ASSERT_TRUE(again);
