@@ -1,3 +1,4 @@
+#include "cli/CarrierCommand.h"
 #include "cli/CliCommon.h"
 #include "cli/DemodCommand.h"
 #include "cli/DgpsCommand.h"
@@ -37,6 +38,14 @@ const CommandUsage kCommands[] = {
              "  dgps --udp --rate R --center HZ [--port P] [--seconds N] [--udp-format s16|u16]\n"
              "        [--stations LIST.TXT] [--json] [--whole-khz-only]\n"
              "                       decode live I/Q from UDP datagrams on 127.0.0.1, a line per decode\n"},
+    {"carrier", "  carrier FILE... -o OUT.bin [--fft-size N] [--half-span HZ]\n"
+                "        [--png OUT.png --channel K [--min-db D] [--max-db D] [--grey]]\n"
+                "                       measure every medium-wave channel of a series of recordings\n"
+                "                       (237 s of each, by start time) into an analysis file;\n"
+                "                       N a power of two up to 8388608 (default 131072), HZ half the span\n"
+                "                       around each channel (default 100)\n"
+                "  carrier --load FILE.bin --png OUT.png --channel K [--min-db D] [--max-db D] [--grey]\n"
+                "                       picture channel K (0 the lowest) of a saved analysis\n"},
 };
 
 const char* const kFileNote =
@@ -109,6 +118,8 @@ int main(int argc, char* argv[])
         return runDemodCommand(argc - 2, argv + 2);
     if (command == "dgps")
         return runDgpsCommand(std::vector<std::string>(argv + 2, argv + argc));
+    if (command == "carrier")
+        return runCarrierCommand(std::vector<std::string>(argv + 2, argv + argc));
     if (command == "make-demo")
         return runMakeDemoCommand(argc - 2, argv + 2);
     return cliFail("unknown command \"" + command + "\" (try korvel-cli --help)");
