@@ -27,7 +27,7 @@ bool CarrierSession::startAnalysis(const std::vector<std::string>& paths, int ff
         Outcome outcome;
         outcome.error = run_->run();
         outcome.cancelled = run_->stopped();
-        measured_ = !outcome.cancelled && outcome.error.empty();
+        measured_ = outcome.measured = !outcome.cancelled && outcome.error.empty();
         if (measured_) {
             if (run_->analysis().writeFile(outputPath_, outcome.error))
                 outcome.writtenPath = outputPath_;

@@ -29,6 +29,7 @@ public:
     // How a finished analysis ended.
     struct Outcome {
         bool cancelled = false;
+        bool measured = false;          // every second measured: the analysis shown now
         std::string error;              // a read or write failure, else ""
         std::vector<std::string> notes; // what was left out
         std::string writtenPath;        // the analysis file, when written
