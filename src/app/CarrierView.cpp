@@ -44,7 +44,9 @@ void CarrierView::drawMarks(const std::vector<CarrierPicture::FrequencyMark>& fr
     for (const auto& mark : frequencyMarks) {
         painter.drawLine(mark.x, h - CarrierPicture::kTickTop, mark.x, h - CarrierPicture::kTickBottom);
         const QString caption = QString::number(mark.hertz);
-        const QRect box(mark.x - 30, h - CarrierPicture::kCaptionFromBottom - smallMetrics.height() / 2, 60,
+        // The outermost captions are kept inside the picture.
+        const int left = std::clamp(mark.x - 30, 0, bitmap_.width() - 60);
+        const QRect box(left, h - CarrierPicture::kCaptionFromBottom - smallMetrics.height() / 2, 60,
                         smallMetrics.height());
         painter.drawText(box, Qt::AlignCenter, caption);
     }
@@ -55,7 +57,7 @@ void CarrierView::drawMarks(const std::vector<CarrierPicture::FrequencyMark>& fr
     painter.setPen(QPen(Qt::white, 3));
     for (const auto& mark : hourMarks) {
         if (mark.captionRow + captionHeight >= 0 && mark.captionRow - captionHeight < h)
-            painter.drawText(QRect(10, mark.captionRow - captionHeight / 2, 100, captionHeight),
+            painter.drawText(QRect(14, mark.captionRow - captionHeight / 2, 100, captionHeight),
                              Qt::AlignLeft | Qt::AlignVCenter, QString::fromStdString(mark.caption));
         if (mark.lineRow >= 0 && mark.lineRow < h)
             painter.drawLine(0, mark.lineRow, 10, mark.lineRow);

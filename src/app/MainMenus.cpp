@@ -62,6 +62,8 @@ MainMenus::MainMenus(QMainWindow* window, QMenu* outputDevices)
     toolsMenu_ = bar->addMenu("&Tools");
     connect(addNamedAction(toolsMenu_, "&DGPS Beacons…", "openDGPSAction"), &QAction::triggered, this,
             &MainMenus::dgpsRequested);
+    connect(addNamedAction(toolsMenu_, "&Carrier Analysis…", "openCarrierAction"), &QAction::triggered, this,
+            &MainMenus::carrierRequested);
 
     QMenu* helpMenu = bar->addMenu("&Help");
     connect(addNamedAction(helpMenu, "Check for &Updates…", "checkForUpdatesAction"), &QAction::triggered, this,

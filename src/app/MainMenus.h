@@ -39,6 +39,7 @@ signals:
     void drawInColorChanged(bool on);
     void writeCarrierTxtChanged(bool on);
     void dgpsRequested();
+    void carrierRequested();
     void checkForUpdatesRequested();
     void aboutRequested();
 

@@ -2,6 +2,7 @@
 
 #include "app/AboutDialog.h"
 #include "app/AudioSpectrumView.h"
+#include "app/CarrierWindowController.h"
 #include "app/DgpsWindows.h"
 #include "app/WaterfallWindowController.h"
 #include "app/FFTView.h"
@@ -37,6 +38,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QProgressBar>
+#include <QPointer>
 #include <QSettings>
 #include <QSplitter>
 #include <QStandardPaths>
@@ -247,6 +249,11 @@ void WindowControl::buildMenus()
     connect(menus, &MainMenus::writeCarrierTxtChanged, this,
             [this] { session->setCarrierLogFolder(QFile::encodeName(carrierLogFolder()).toStdString()); });
     connect(menus, &MainMenus::dgpsRequested, this, [this] { DgpsWindows::of(this)->openDGPS(recordingFolder()); });
+    connect(menus, &MainMenus::carrierRequested, this, [this] {
+        QPointer<MainMenus> shown(menus);
+        auto* window = new CarrierWindowController(recordingFolder(), [shown] { return shown && shown->drawsInColor(); }, this);
+        window->show();
+    });
     connect(menus, &MainMenus::checkForUpdatesRequested, updateChecker, &UpdateChecker::checkNow);
     connect(menus, &MainMenus::aboutRequested, this, [this] { AboutDialog(this).exec(); });
 }
