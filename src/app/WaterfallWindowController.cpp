@@ -118,6 +118,9 @@ QWidget* WaterfallWindowController::buildFields()
     zoomCheckBox->setToolTip("Draw only the centre +- half the span instead of the whole band");
     minusStartTimeButton = MakeButton("minusStartTimeButton", "◀", "Earlier: back three quarters of the picture");
     plusStartTimeButton = MakeButton("plusStartTimeButton", "▶", "Later: on three quarters of the picture");
+    autoLevelsButton = MakeButton("autoLevelsButton", "Auto",
+                                  "Min and Max from the levels drawn: the noise floor to the strongest signal");
+    connect(autoLevelsButton, &QPushButton::clicked, this, &WaterfallWindowController::autoLevelsButtonPress);
     updateButton = MakeButton("updateButton", "Update", "Draw the picture the fields describe");
     updateButton->setDefault(true);
     connect(minusStartTimeButton, &QPushButton::clicked, this, &WaterfallWindowController::minusStartTimeButtonPress);
@@ -130,6 +133,7 @@ QWidget* WaterfallWindowController::buildFields()
     FormRows::addLabelledField(layout, "FFT", fftSizeField, {});
     FormRows::addLabelledField(layout, "Min", minDbField, {});
     FormRows::addLabelledField(layout, "Max", maxDbField, "dB");
+    layout->addWidget(autoLevelsButton);
     FormRows::addLabelledField(layout, "Centre", centerFreqField, "kHz");
     FormRows::addLabelledField(layout, "Span", freqSpanField, "kHz");
     FormRows::addLabelledField(layout, "Start", startTimeField, "s");
@@ -290,6 +294,24 @@ void WaterfallWindowController::plusStartTimeButtonPress()
 }
 
 void WaterfallWindowController::updateButtonPress() { doProccessing(); }
+
+void WaterfallWindowController::autoLevelsButtonPress()
+{
+    const std::optional<WaterfallLevels::Range> levels = session_->measuredLevels();
+    if (!levels) {
+        showMessage("Automatic levels are measured from the picture; draw it first");
+        return;
+    }
+    minDbField->setText(QString::number(levels->minDb));
+    maxDbField->setText(QString::number(levels->maxDb));
+    // A finished picture takes the levels at once; one still being drawn
+    // starts again with them.
+    if (session_->recolor(levels->minDb, levels->maxDb))
+        waterfallView->pictureChanged();
+    else
+        doProccessing();
+    showMessage(QString("Levels %1 to %2 dB, measured from the picture").arg(levels->minDb).arg(levels->maxDb));
+}
 
 void WaterfallWindowController::mouseDown(QPointF position)
 {

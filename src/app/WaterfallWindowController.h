@@ -50,6 +50,8 @@ public slots:
     void minusStartTimeButtonPress();
     void plusStartTimeButtonPress();
     void updateButtonPress();
+    // Min and Max from the levels of the picture drawn, applied to it at once.
+    void autoLevelsButtonPress();
     // The read-out for the pointer at `position` in the picture.
     void mouseDown(QPointF position);
 
@@ -80,6 +82,7 @@ private:
     QPushButton* minusStartTimeButton = nullptr;
     QPushButton* plusStartTimeButton = nullptr;
     QPushButton* updateButton = nullptr;
+    QPushButton* autoLevelsButton = nullptr;
     QScrollArea* scrollView = nullptr;
     WaterfallView* waterfallView = nullptr;
     QLabel* statusField = nullptr;

@@ -220,16 +220,18 @@ void FftObject::GetScreenIntegerFFTDataMaxHeight(int maxHeight, int maxWidth, do
             dBBuf[x] = 10.0 * level;
         }
     } else {
+        // Each column shows its strongest bin. Compared by level, not by
+        // height: heights are clamped, and the level kept must be the
+        // strongest's even where several bins reach the top.
         int previousColumn = -1;
-        int columnMin = 10000;
+        double columnLevel = 0.0;
         for (int b = m_BinMin; b <= m_BinMax; ++b) {
             const double level = levelOf(b);
-            const int y = heightOf(level);
             const int x = table[b];
-            if (x != previousColumn || y < columnMin) {
-                outBuf[x] = y;
+            if (x != previousColumn || level > columnLevel) {
+                outBuf[x] = heightOf(level);
                 dBBuf[x] = 10.0 * level;
-                columnMin = y;
+                columnLevel = level;
                 previousColumn = x;
             }
         }

@@ -174,6 +174,48 @@ std::optional<double> WaterfallWindowSession::levelAt(int x, int y) const
     return 0.01 * centiDb_[static_cast<size_t>(y) * static_cast<size_t>(layout_->width) + static_cast<size_t>(x)];
 }
 
+std::optional<WaterfallLevels::Range> WaterfallWindowSession::measuredLevels() const
+{
+    const int done = columnsDone();
+    if (!layout_ || done == 0)
+        return std::nullopt;
+    WaterfallLevels levels;
+    std::vector<double> dB(static_cast<size_t>(done));
+    const size_t stride = static_cast<size_t>(layout_->width);
+    for (int y = 0; y < layout_->height; ++y) {
+        const std::int16_t* row = centiDb_.get() + static_cast<size_t>(y) * stride;
+        for (int x = 0; x < done; ++x)
+            dB[static_cast<size_t>(x)] = 0.01 * row[x];
+        levels.add(dB.data(), done);
+    }
+    return levels.suggest();
+}
+
+bool WaterfallWindowSession::recolor(double minDb, double maxDb)
+{
+    if (!layout_ || isDrawing() || !(minDb < maxDb))
+        return false;
+    layout_->minDb = minDb;
+    layout_->maxDb = maxDb;
+    // The same mapping as the transform's screen rows, from the kept levels.
+    const double rowsPerDb = kRowHeight / (maxDb - minDb);
+    const size_t stride = static_cast<size_t>(layout_->width);
+    const int done = columnsDone();
+    for (int y = 0; y < layout_->height; ++y) {
+        const size_t rowStart = static_cast<size_t>(y) * stride;
+        for (int x = 0; x < done; ++x) {
+            const double height = (maxDb - 0.01 * centiDb_[rowStart + static_cast<size_t>(x)]) * rowsPerDb;
+            const int screenRow = height >= kRowHeight ? kRowHeight : (height > 0.0 ? static_cast<int>(height) : 0);
+            const WaterfallColor color = colors_.Entry(kRowHeight - screenRow);
+            std::uint8_t* pixel = rgba_.get() + 4 * (rowStart + static_cast<size_t>(x));
+            pixel[0] = color.red;
+            pixel[1] = color.green;
+            pixel[2] = color.blue;
+        }
+    }
+    return true;
+}
+
 std::string WaterfallWindowSession::readOut(double x, double y) const
 {
     if (!layout_)

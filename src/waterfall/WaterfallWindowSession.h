@@ -4,6 +4,7 @@
 #include "dsp/FftObject.h"
 #include "recording/RecordingObject.h"
 #include "waterfall/WaterfallColorTable.h"
+#include "waterfall/WaterfallLevels.h"
 #include "waterfall/WaterfallWindowLayout.h"
 
 #include <atomic>
@@ -67,6 +68,14 @@ public:
     const std::uint8_t* rgba() const { return rgba_.get(); }
     // Level in dB of the pixel in column x, row y, when it is painted.
     std::optional<double> levelAt(int x, int y) const;
+    // The dB range that shows the painted columns: their noise floor to
+    // their strongest level; nullopt before a column is painted.
+    std::optional<WaterfallLevels::Range> measuredLevels() const;
+    // Paints the finished picture again for minDb..maxDb (dB, min below max)
+    // from the levels kept, without computing it again. False, changing
+    // nothing, while a drawing runs or with no picture.
+    bool recolor(double minDb, double maxDb);
+
     // The status line for the pointer at (x, y) in the picture, x across and
     // y down: " %g kHz  <time>", and the level there when painted.
     std::string readOut(double x, double y) const;

@@ -21,6 +21,7 @@
 #include <cmath>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <numbers>
 
 namespace {
@@ -215,6 +216,23 @@ TEST_F(WaterfallWindowTest, BadFieldsAreReportedAndPagingMoves)
     w->findChild<QPushButton*>("minusStartTimeButton")->click();
     const double shown = w->session().layout()->width / 1000.0;
     EXPECT_DOUBLE_EQ(field(w, "startTimeField")->text().toDouble(), std::max(0.0, 2.0 - 0.75 * shown));
+    w->close();
+}
+
+// Auto takes Min and Max from the picture and shows them at once, without
+// drawing again.
+TEST_F(WaterfallWindowTest, AutoLevelsComeFromThePicture)
+{
+    WaterfallWindowController* w = openFromMainWindow(kFortyMetres);
+    ASSERT_TRUE(w && drawn(w));
+    const std::optional<WaterfallLevels::Range> measured = w->session().measuredLevels();
+    ASSERT_TRUE(measured);
+    w->findChild<QPushButton*>("autoLevelsButton")->click();
+    EXPECT_EQ(field(w, "minDbField")->text(), QString::number(measured->minDb));
+    EXPECT_EQ(field(w, "maxDbField")->text(), QString::number(measured->maxDb));
+    EXPECT_FALSE(w->session().isDrawing());
+    EXPECT_EQ(w->session().layout()->minDb, measured->minDb);
+    EXPECT_TRUE(status(w).startsWith("Levels ")) << status(w).toStdString();
     w->close();
 }
 
