@@ -14,7 +14,7 @@ void WaterfallViewMapping::fit(double viewWidth, double viewHeight)
 {
     const double zoomNow = zoom();
     fitWidth_ = std::max(viewWidth, 1.0);
-    contentWidth_ = std::clamp(fitWidth_ * zoomNow, fitWidth_, std::max(fitWidth_, maxContentWidth_));
+    contentWidth_ = std::round(std::clamp(fitWidth_ * zoomNow, fitWidth_, std::max(fitWidth_, maxContentWidth_)));
     const int rows = plan_.rowCount();
     // Whole pixels per row, so that every row is drawn the same height.
     pixelsPerRow_ = rows > 0 ? std::max(1.0, std::floor(viewHeight / rows)) : 1.0;
@@ -25,7 +25,7 @@ double WaterfallViewMapping::zoomAround(double factor, double anchorX)
     if (!hasBand() || !(factor > 0.0))
         return anchorX;
     const double kHz = frequencyAt(anchorX);
-    contentWidth_ = std::clamp(contentWidth_ * factor, fitWidth_, std::max(fitWidth_, maxContentWidth_));
+    contentWidth_ = std::round(std::clamp(contentWidth_ * factor, fitWidth_, std::max(fitWidth_, maxContentWidth_)));
     return xAt(kHz);
 }
 
