@@ -1,9 +1,15 @@
 // Drawing the whole-recording waterfall of a one-hour recording at 2,000,000
-// samples per second (8192-point FFT): 3600 reads and transforms. The recording
-// is a sparse stand-in (a header and 28.8 GB of holes, which read as zeros
-// without disk I/O), made in the temp folder unless KORVEL_WATERFALL_FILE names one.
+// samples per second (8192-point FFT): 3600 reads and transforms, as screen
+// rows and as the main window's picture. The recording is a sparse stand-in
+// (a header and 28.8 GB of holes, which read as zeros without disk I/O), made
+// in the temp folder unless KORVEL_WATERFALL_FILE names one. Then zooming and
+// panning that picture: one redraw of a 1000 x 800 view.
 #include "recording/RecordingObject.h"
 #include "waterfall/WaterfallGenerator.h"
+#include "waterfall/WaterfallPicture.h"
+#include "waterfall/WaterfallRowPlan.h"
+#include "waterfall/WaterfallViewMapping.h"
+#include "waterfall/WaterfallViewRenderer.h"
 
 #include <benchmark/benchmark.h>
 
@@ -79,8 +85,68 @@ void BM_WholeRecordingWaterfall(benchmark::State& state)
         std::filesystem::remove(path);
 }
 
+void BM_WholeRecordingPicture(benchmark::State& state)
+{
+    const char* given = std::getenv("KORVEL_WATERFALL_FILE");
+    const std::string path = given ? given : makeSparseHour();
+    RecordingObject recording;
+    std::vector<std::string> lines;
+    recording.setRecordingFile(path, lines);
+    if (!recording.isValidRecordingFile()) {
+        state.SkipWithError("recording refused");
+        return;
+    }
+    WaterfallGenerator generator(recording, static_cast<int>(state.range(0)), -80.0, -110.0);
+    const WaterfallRowPlan plan(generator.lineCount(), WaterfallRowPlan::kMaxWindowRows);
+    WaterfallPicture picture(plan.rowCount(), generator.fftSize(), generator.sampleRate());
+    for (auto _ : state) {
+        for (int r = 0; r < plan.rowCount(); ++r)
+            generator.computeRow(plan, r, picture, r);
+        benchmark::DoNotOptimize(picture.row(0));
+    }
+    state.counters["rows"] = plan.rowCount();
+    state.counters["picture_MB"] = static_cast<double>(picture.memoryBytes()) / (1 << 20);
+    if (!given)
+        std::filesystem::remove(path);
+}
+
+// One redraw of a 1000 x 800 view of the one-hour picture (3600 rows of 8192
+// levels) at zoom 2^range(0), panned to a new place each time.
+void BM_ZoomAndPanRedraw(benchmark::State& state)
+{
+    const WaterfallRowPlan plan(static_cast<int>(kSeconds), WaterfallRowPlan::kMaxWindowRows);
+    WaterfallPicture picture(plan.rowCount(), 8192, kRate);
+    std::vector<double> bels(8192);
+    for (int r = 0; r < plan.rowCount(); ++r) {
+        for (size_t b = 0; b < bels.size(); ++b)
+            bels[b] = -11.0 + 0.001 * static_cast<double>((b * 7919 + static_cast<size_t>(r) * 104729) % 3001);
+        picture.mergeSpectrum(r, bels.data());
+    }
+    picture.setRowsDone(plan.rowCount());
+    constexpr int kWidth = 1000;
+    constexpr int kHeight = 800;
+    WaterfallViewMapping mapping(kRate * 0.001, 7100.0, plan);
+    mapping.setMaxContentWidth(WaterfallViewMapping::kMaxPixelsPerColumn * picture.columns());
+    mapping.fit(kWidth, kHeight);
+    mapping.zoomAround(static_cast<double>(1 << state.range(0)), 0.0);
+    WaterfallViewRenderer renderer;
+    std::vector<uint8_t> rgba(static_cast<size_t>(kWidth) * kHeight * 4);
+    int pan = 0;
+    for (auto _ : state) {
+        const int left = static_cast<int>((pan * 7919L) % std::max(1L, static_cast<long>(mapping.contentWidth()) - kWidth));
+        const int top = (pan * 211) % std::max(1, static_cast<int>(mapping.contentHeight()) - kHeight);
+        renderer.render(picture, mapping, left, top, kWidth, kHeight, -80.0, -110.0, true, rgba.data(), kWidth * 4);
+        benchmark::DoNotOptimize(rgba.data());
+        ++pan;
+    }
+    state.counters["picture_MB"] = static_cast<double>(picture.memoryBytes()) / (1 << 20);
+    state.counters["content_width"] = mapping.contentWidth();
+}
+
 } // namespace
 
 BENCHMARK(BM_WholeRecordingWaterfall)->Arg(8192)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_WholeRecordingPicture)->Arg(8192)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ZoomAndPanRedraw)->DenseRange(0, 6, 3)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();
