@@ -41,8 +41,10 @@ void WaterfallPicture::mergeSpectrum(int row, const double* bels)
         double strongest = bins[0];
         for (int k = 1; k < binsPerColumn_; ++k)
             strongest = std::max(strongest, bins[k]);
-        // Bels to hundredths of a dB, within what int16 holds (the floor is -220 dB).
-        const double centiDb = std::clamp(std::round(strongest * 1000.0), -32000.0, 32000.0);
-        out[c] = std::max(out[c], static_cast<int16_t>(std::isnan(centiDb) ? kFloor : centiDb));
+        // Bels to hundredths of a dB, within what int16 holds (the floor is -220 dB); NaN fails both tests.
+        double centiDb = strongest * 1000.0;
+        centiDb = centiDb < -32000.0 ? -32000.0 : centiDb > 32000.0 ? 32000.0 : centiDb;
+        const int16_t level = centiDb == centiDb ? static_cast<int16_t>(std::lrint(centiDb)) : kFloor;
+        out[c] = std::max(out[c], level);
     }
 }
