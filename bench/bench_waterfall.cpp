@@ -61,13 +61,35 @@ std::string makeSparseHour()
     return path;
 }
 
+// The hour (or the file KORVEL_WATERFALL_FILE names) opened, and removed at the end when made here.
+class HourRecording {
+public:
+    HourRecording()
+        : given_(std::getenv("KORVEL_WATERFALL_FILE"))
+        , path_(given_ ? given_ : makeSparseHour())
+    {
+        std::vector<std::string> lines;
+        recording.setRecordingFile(path_, lines);
+    }
+    ~HourRecording()
+    {
+        if (!given_)
+            std::filesystem::remove(path_);
+    }
+    HourRecording(const HourRecording&) = delete;
+    HourRecording& operator=(const HourRecording&) = delete;
+
+    RecordingObject recording;
+
+private:
+    const char* given_;
+    std::string path_;
+};
+
 void BM_WholeRecordingWaterfall(benchmark::State& state)
 {
-    const char* given = std::getenv("KORVEL_WATERFALL_FILE");
-    const std::string path = given ? given : makeSparseHour();
-    RecordingObject recording;
-    std::vector<std::string> lines;
-    recording.setRecordingFile(path, lines);
+    HourRecording hour;
+    RecordingObject& recording = hour.recording;
     if (!recording.isValidRecordingFile()) {
         state.SkipWithError("recording refused");
         return;
@@ -81,17 +103,12 @@ void BM_WholeRecordingWaterfall(benchmark::State& state)
         benchmark::DoNotOptimize(row.data());
     }
     state.counters["lines"] = recording.parameters().mNumSeconds;
-    if (!given)
-        std::filesystem::remove(path);
 }
 
 void BM_WholeRecordingPicture(benchmark::State& state)
 {
-    const char* given = std::getenv("KORVEL_WATERFALL_FILE");
-    const std::string path = given ? given : makeSparseHour();
-    RecordingObject recording;
-    std::vector<std::string> lines;
-    recording.setRecordingFile(path, lines);
+    HourRecording hour;
+    RecordingObject& recording = hour.recording;
     if (!recording.isValidRecordingFile()) {
         state.SkipWithError("recording refused");
         return;
@@ -106,8 +123,6 @@ void BM_WholeRecordingPicture(benchmark::State& state)
     }
     state.counters["rows"] = plan.rowCount();
     state.counters["picture_MB"] = static_cast<double>(picture.memoryBytes()) / (1 << 20);
-    if (!given)
-        std::filesystem::remove(path);
 }
 
 // One redraw of a 1000 x 800 view of the one-hour picture (3600 rows of 8192
