@@ -1,9 +1,15 @@
 // Drawing the whole-recording waterfall of a one-hour recording at 2,000,000
-// samples per second (8192-point FFT): 3600 reads and transforms. The recording
-// is a sparse stand-in (a header and 28.8 GB of holes, which read as zeros
-// without disk I/O), made in the temp folder unless KORVEL_WATERFALL_FILE names one.
+// samples per second (8192-point FFT): 3600 reads and transforms, as screen
+// rows and as the main window's picture. The recording is a sparse stand-in
+// (a header and 28.8 GB of holes, which read as zeros without disk I/O), made
+// in the temp folder unless KORVEL_WATERFALL_FILE names one. Then zooming and
+// panning that picture: one redraw of a 1000 x 800 view.
 #include "recording/RecordingObject.h"
 #include "waterfall/WaterfallGenerator.h"
+#include "waterfall/WaterfallPicture.h"
+#include "waterfall/WaterfallRowPlan.h"
+#include "waterfall/WaterfallViewMapping.h"
+#include "waterfall/WaterfallViewRenderer.h"
 
 #include <benchmark/benchmark.h>
 
@@ -55,13 +61,35 @@ std::string makeSparseHour()
     return path;
 }
 
+// The hour (or the file KORVEL_WATERFALL_FILE names) opened, and removed at the end when made here.
+class HourRecording {
+public:
+    HourRecording()
+        : given_(std::getenv("KORVEL_WATERFALL_FILE"))
+        , path_(given_ ? given_ : makeSparseHour())
+    {
+        std::vector<std::string> lines;
+        recording.setRecordingFile(path_, lines);
+    }
+    ~HourRecording()
+    {
+        if (!given_)
+            std::filesystem::remove(path_);
+    }
+    HourRecording(const HourRecording&) = delete;
+    HourRecording& operator=(const HourRecording&) = delete;
+
+    RecordingObject recording;
+
+private:
+    const char* given_;
+    std::string path_;
+};
+
 void BM_WholeRecordingWaterfall(benchmark::State& state)
 {
-    const char* given = std::getenv("KORVEL_WATERFALL_FILE");
-    const std::string path = given ? given : makeSparseHour();
-    RecordingObject recording;
-    std::vector<std::string> lines;
-    recording.setRecordingFile(path, lines);
+    HourRecording hour;
+    RecordingObject& recording = hour.recording;
     if (!recording.isValidRecordingFile()) {
         state.SkipWithError("recording refused");
         return;
@@ -75,12 +103,65 @@ void BM_WholeRecordingWaterfall(benchmark::State& state)
         benchmark::DoNotOptimize(row.data());
     }
     state.counters["lines"] = recording.parameters().mNumSeconds;
-    if (!given)
-        std::filesystem::remove(path);
+}
+
+void BM_WholeRecordingPicture(benchmark::State& state)
+{
+    HourRecording hour;
+    RecordingObject& recording = hour.recording;
+    if (!recording.isValidRecordingFile()) {
+        state.SkipWithError("recording refused");
+        return;
+    }
+    WaterfallGenerator generator(recording, static_cast<int>(state.range(0)), -80.0, -110.0);
+    const WaterfallRowPlan plan(generator.lineCount(), WaterfallRowPlan::kMaxWindowRows);
+    WaterfallPicture picture(plan.rowCount(), generator.fftSize(), generator.sampleRate());
+    for (auto _ : state) {
+        for (int r = 0; r < plan.rowCount(); ++r)
+            generator.computeRow(plan, r, picture, r);
+        benchmark::DoNotOptimize(picture.row(0));
+    }
+    state.counters["rows"] = plan.rowCount();
+    state.counters["picture_MB"] = static_cast<double>(picture.memoryBytes()) / (1 << 20);
+}
+
+// One redraw of a 1000 x 800 view of the one-hour picture (3600 rows of 8192
+// levels) at zoom 2^range(0), panned to a new place each time.
+void BM_ZoomAndPanRedraw(benchmark::State& state)
+{
+    const WaterfallRowPlan plan(static_cast<int>(kSeconds), WaterfallRowPlan::kMaxWindowRows);
+    WaterfallPicture picture(plan.rowCount(), 8192, kRate);
+    std::vector<double> bels(8192);
+    for (int r = 0; r < plan.rowCount(); ++r) {
+        for (size_t b = 0; b < bels.size(); ++b)
+            bels[b] = -11.0 + 0.001 * static_cast<double>((b * 7919 + static_cast<size_t>(r) * 104729) % 3001);
+        picture.mergeSpectrum(r, bels.data());
+    }
+    picture.setRowsDone(plan.rowCount());
+    constexpr int kWidth = 1000;
+    constexpr int kHeight = 800;
+    WaterfallViewMapping mapping(kRate * 0.001, 7100.0, plan);
+    mapping.setMaxContentWidth(WaterfallViewMapping::kMaxPixelsPerColumn * picture.columns());
+    mapping.fit(kWidth, kHeight);
+    mapping.zoomAround(static_cast<double>(1 << state.range(0)), 0.0);
+    WaterfallViewRenderer renderer;
+    std::vector<uint8_t> rgba(static_cast<size_t>(kWidth) * kHeight * 4);
+    int pan = 0;
+    for (auto _ : state) {
+        const int left = static_cast<int>((pan * 7919L) % std::max(1L, static_cast<long>(mapping.contentWidth()) - kWidth));
+        const int top = (pan * 211) % std::max(1, static_cast<int>(mapping.contentHeight()) - kHeight);
+        renderer.render(picture, mapping, left, top, kWidth, kHeight, -80.0, -110.0, true, rgba.data(), kWidth * 4);
+        benchmark::DoNotOptimize(rgba.data());
+        ++pan;
+    }
+    state.counters["picture_MB"] = static_cast<double>(picture.memoryBytes()) / (1 << 20);
+    state.counters["content_width"] = mapping.contentWidth();
 }
 
 } // namespace
 
 BENCHMARK(BM_WholeRecordingWaterfall)->Arg(8192)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_WholeRecordingPicture)->Arg(8192)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ZoomAndPanRedraw)->DenseRange(0, 6, 3)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

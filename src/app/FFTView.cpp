@@ -1,6 +1,7 @@
 #include "app/FFTView.h"
 
 #include "recording/SelectionRules.h"
+#include "waterfall/WaterfallAxes.h"
 
 #include <QContextMenuEvent>
 #include <QCursor>
@@ -9,6 +10,7 @@
 #include <QPainter>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -35,70 +37,121 @@ FFTView::FFTView(QWidget* parent)
 {
     setCursor(Qt::CrossCursor);
     setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(true);
+    mapping_.fit(fitWidth_, fitHeight_);
     setFixedSize(kPixelsWide, 0);
 }
 
 QSize FFTView::sizeHint() const
 {
-    return {kPixelsWide, pixelsHigh};
+    return size();
+}
+
+void FFTView::resizeToContent()
+{
+    setFixedSize(static_cast<int>(std::lround(mapping_.contentWidth())),
+                 static_cast<int>(std::lround(mapping_.contentHeight())));
+    update();
+    emit geometryChanged();
 }
 
 bool FFTView::setHeight(int lines)
 {
-    lines = std::max(lines, 0);
-    QImage fresh;
-    if (lines > 0) {
-        fresh = QImage(kPixelsWide, lines, QImage::Format_RGBA8888);
-        if (fresh.isNull())
-            return false;
-        fresh.fill(Qt::black);
-    }
-    bitmap = fresh;
-    pixelsHigh = lines;
+    mapping_ = WaterfallViewMapping(mapping_.bandwidthKHz(), mapping_.centerKHz(),
+                                    WaterfallRowPlan(lines, WaterfallRowPlan::kMaxWindowRows));
+    mapping_.fit(fitWidth_, fitHeight_);
+    picture_.reset();
     selectionShown = false;
     currentPlayPosition = -1;
-    setFixedSize(kPixelsWide, lines);
-    update();
+    resizeToContent();
     return true;
 }
 
-void FFTView::drawFftLine(const int* row, int len, int line)
+void FFTView::setPicture(std::shared_ptr<const WaterfallPicture> picture)
 {
-    if (line < 0 || line >= pixelsHigh || len <= 0)
-        return;
-    len = std::min(len, kPixelsWide);
-    uchar* pixels = bitmap.bits() + static_cast<qsizetype>(line) * bitmap.bytesPerLine();
-    colorTable.PaintRow(len, row, drawInColor, pixels);
-    update(0, line, len, 1);
+    picture_ = std::move(picture);
+    limitZoom();
+    update();
+}
+
+void FFTView::rowsDone(int firstRow, int endRow)
+{
+    const int top = static_cast<int>(std::floor(firstRow * mapping_.pixelsPerRow()));
+    const int bottom = static_cast<int>(std::ceil(endRow * mapping_.pixelsPerRow()));
+    update(0, top, width(), bottom - top);
+}
+
+void FFTView::limitZoom()
+{
+    // Zoom in down to the transform's resolution: a few pixels a column across the band shown.
+    const double columnsInBand =
+        picture_ ? mapping_.bandwidthKHz() * 1000.0 / picture_->sampleRate() * picture_->columns() : 0.0;
+    mapping_.setMaxContentWidth(WaterfallViewMapping::kMaxPixelsPerColumn * columnsInBand);
 }
 
 void FFTView::setBandwidth(double bwKHz, double centerKHz)
 {
-    bandwidth = bwKHz;
-    centerFreq = centerKHz;
+    mapping_ = WaterfallViewMapping(bwKHz, centerKHz, mapping_.plan());
+    limitZoom();
+    mapping_.fit(fitWidth_, fitHeight_);
+    resizeToContent();
+}
+
+void FFTView::setDrawInColor(bool inColor)
+{
+    drawInColor = inColor;
     update();
+}
+
+void FFTView::setLevels(double maxDb, double minDb)
+{
+    maxDb_ = maxDb;
+    minDb_ = minDb;
+    update();
+}
+
+void FFTView::fitTo(int viewWidth, int viewHeight)
+{
+    fitWidth_ = std::max(viewWidth, 64);
+    fitHeight_ = std::max(viewHeight, 0);
+    mapping_.fit(fitWidth_, fitHeight_);
+    resizeToContent();
+}
+
+double FFTView::zoomAround(double factor, double anchorX)
+{
+    const double x = mapping_.zoomAround(factor, anchorX);
+    resizeToContent();
+    return x;
+}
+
+QPointF FFTView::pointOf(const Corner& corner) const
+{
+    return {mapping_.xAt(corner.kHz), mapping_.yAt(corner.seconds)};
+}
+
+FFTView::Corner FFTView::cornerAt(QPointF p) const
+{
+    return {mapping_.secondsAt(p.y()), mapping_.frequencyAt(p.x())};
 }
 
 void FFTView::setRecordingSettings(int start, int stop, double loKHz, double hiKHz)
 {
-    const WaterfallBand band{bandwidth, centerFreq, kPixelsWide};
-    const std::optional<double> loColumn = ColumnAtFrequency(loKHz, band);
-    const std::optional<double> hiColumn = ColumnAtFrequency(hiKHz, band);
     currentPlayPosition = -1;
-    if (!loColumn || !hiColumn) {
+    if (!mapping_.hasBand()) {
         selectionShown = false;
         update();
         return;
     }
-    anchorPt = QPointF(*loColumn, start);
-    marqueePt = QPointF(*hiColumn, stop);
+    anchor_ = {double(start), loKHz};
+    marquee_ = {double(stop), hiKHz};
     selectionShown = true;
     update();
 }
 
 QRectF FFTView::selectionFrame() const
 {
-    QRectF frame = QRectF(anchorPt, marqueePt).normalized();
+    QRectF frame = QRectF(pointOf(anchor_), pointOf(marquee_)).normalized();
     if (frame.width() >= 2)
         frame.adjust(1, 0, -1, 0);
     if (frame.height() >= 2)
@@ -109,27 +162,68 @@ QRectF FFTView::selectionFrame() const
 QRect FFTView::playMarkRect() const
 {
     const QRectF frame = selectionFrame();
-    return QRectF(frame.left(), currentPlayPosition, frame.width(), kPlayMarkHeight).toAlignedRect();
+    return QRectF(frame.left(), mapping_.yAt(currentPlayPosition), frame.width(), kPlayMarkHeight).toAlignedRect();
 }
 
-void FFTView::setCurrentPlayTime(int line)
+void FFTView::setCurrentPlayTime(int second)
 {
-    if (line == currentPlayPosition)
+    if (second == currentPlayPosition)
         return;
     if (selectionShown && currentPlayPosition >= 0)
         update(playMarkRect().adjusted(0, -2, 0, 2));
-    currentPlayPosition = line < 0 ? -1 : line;
+    currentPlayPosition = second < 0 ? -1 : second;
     if (selectionShown && currentPlayPosition >= 0)
         update(playMarkRect().adjusted(0, -2, 0, 2));
+}
+
+QImage FFTView::picturePixels(const QRect& area)
+{
+    QImage image(area.size(), QImage::Format_RGBA8888);
+    if (image.isNull())
+        return image;
+    if (!picture_) {
+        image.fill(Qt::black);
+        return image;
+    }
+    renderer_.render(*picture_, mapping_, area.left(), area.top(), area.width(), area.height(), maxDb_, minDb_,
+                     drawInColor, image.bits(), static_cast<size_t>(image.bytesPerLine()));
+    return image;
+}
+
+QImage FFTView::bandImage(int width)
+{
+    WaterfallViewMapping band(mapping_.bandwidthKHz(), mapping_.centerKHz(), mapping_.plan());
+    band.fit(width, 0);
+    QImage image(width, rows(), QImage::Format_RGBA8888);
+    if (image.isNull() || !picture_)
+        return image;
+    renderer_.render(*picture_, band, 0, 0, width, rows(), maxDb_, minDb_, drawInColor, image.bits(),
+                     static_cast<size_t>(image.bytesPerLine()));
+    return image;
+}
+
+QString FFTView::readoutAt(QPointF pos) const
+{
+    if (!mapping_.hasBand() || rows() == 0)
+        return {};
+    const QPointF p = limitedToView(pos);
+    const double kHz = mapping_.frequencyAt(p.x());
+    const double seconds = std::min(mapping_.secondsAt(p.y()), double(std::max(lines() - 1, 0)));
+    std::optional<double> level;
+    const int row = mapping_.rowAt(p.y());
+    if (picture_ && row < picture_->rowsDone()) {
+        const double column = std::floor(picture_->columnAtFrequency((kHz - mapping_.centerKHz()) * 1000.0));
+        if (column >= 0 && column < picture_->columns())
+            level = picture_->levelDb(row, static_cast<int>(column));
+    }
+    return QString::fromStdString(WaterfallAxes::readout(kHz, seconds, startUnix_, level));
 }
 
 void FFTView::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
     const QRect exposed = event->rect();
-    painter.fillRect(exposed, Qt::black);
-    if (!bitmap.isNull())
-        painter.drawImage(exposed.topLeft(), bitmap, exposed);
+    painter.drawImage(exposed.topLeft(), picturePixels(exposed));
     if (!selectionShown)
         return;
     painter.setPen(QPen(Qt::red, 0));
@@ -147,14 +241,14 @@ void FFTView::paintEvent(QPaintEvent* event)
 
 QPointF FFTView::limitedToView(QPointF p) const
 {
-    return {std::clamp(p.x(), 0.0, double(kPixelsWide)), std::clamp(p.y(), 0.0, double(pixelsHigh))};
+    return {std::clamp(p.x(), 0.0, mapping_.contentWidth()), std::clamp(p.y(), 0.0, mapping_.contentHeight())};
 }
 
 void FFTView::showMarquee(QPointF anchor, QPointF corner)
 {
     const QRect before = selectionShown ? selectionFrame().toAlignedRect() : QRect();
-    anchorPt = anchor;
-    marqueePt = corner;
+    anchor_ = cornerAt(anchor);
+    marquee_ = cornerAt(corner);
     selectionShown = true;
     update(before.united(selectionFrame().toAlignedRect()).adjusted(-2, -2, 2, 2 + kPlayMarkHeight));
 }
@@ -168,8 +262,7 @@ void FFTView::mousePressEvent(QMouseEvent* event)
         dragMoved = false;
     } else if (event->button() == Qt::RightButton) {
         const unsigned modifiers = SelectionModifiersOf(event->modifiers());
-        const WaterfallBand band{bandwidth, centerFreq, kPixelsWide};
-        emit rightMouseDownFreq(float(FrequencyAtColumn(p.x(), band)), float(p.y()), modifiers);
+        emit rightMouseDownFreq(float(mapping_.frequencyAt(p.x())), float(mapping_.secondsAt(p.y())), modifiers);
         if (modifiers == 0)
             popUpContextMenu(p, event->globalPosition().toPoint());
     }
@@ -177,6 +270,7 @@ void FFTView::mousePressEvent(QMouseEvent* event)
 
 void FFTView::mouseMoveEvent(QMouseEvent* event)
 {
+    emit readoutChanged(readoutAt(event->position()));
     if (!dragging)
         return;
     const QPointF p = limitedToView(event->position());
@@ -184,6 +278,12 @@ void FFTView::mouseMoveEvent(QMouseEvent* event)
         return;
     dragMoved = true;
     showMarquee(pressPt, p);
+}
+
+void FFTView::leaveEvent(QEvent* event)
+{
+    QWidget::leaveEvent(event);
+    emit readoutChanged(QString());
 }
 
 void FFTView::mouseReleaseEvent(QMouseEvent* event)
@@ -196,8 +296,10 @@ void FFTView::mouseReleaseEvent(QMouseEvent* event)
     if (!dragMoved && corner == pressPt)
         return;
     showMarquee(pressPt, corner);
-    const WaterfallSelection selection = SelectionFromDrag(pressPt.x(), pressPt.y(), corner.x(), corner.y(),
-                                                           pixelsHigh, {bandwidth, centerFreq, kPixelsWide});
+    const WaterfallBand band{mapping_.bandwidthKHz(), mapping_.centerKHz(),
+                             static_cast<int>(std::lround(mapping_.contentWidth()))};
+    const WaterfallSelection selection = SelectionFromDrag(pressPt.x(), mapping_.secondsAt(pressPt.y()), corner.x(),
+                                                           mapping_.secondsAt(corner.y()), lines(), band);
     emit demodRecordingSettings({selection.startSecond, selection.endSecond, selection.lowKHz, selection.highKHz});
 }
 
@@ -215,7 +317,7 @@ void FFTView::contextMenuEvent(QContextMenuEvent* event)
 
 void FFTView::popUpContextMenu(QPointF pos, QPoint globalPos)
 {
-    if (pixelsHigh == 0)
+    if (rows() == 0)
         return;
     QMenu* menu = createContextMenu(pos);
     menu->setAttribute(Qt::WA_DeleteOnClose);
@@ -225,8 +327,8 @@ void FFTView::popUpContextMenu(QPointF pos, QPoint globalPos)
 QMenu* FFTView::createContextMenu(QPointF pos)
 {
     const QPointF p = limitedToView(pos);
-    const float kHz = float(FrequencyAtColumn(p.x(), {bandwidth, centerFreq, kPixelsWide}));
-    const float seconds = float(p.y());
+    const float kHz = float(mapping_.frequencyAt(p.x()));
+    const float seconds = float(mapping_.secondsAt(p.y()));
     auto* menu = new QMenu(this);
     const auto add = [&](const char* text, const char* keys, unsigned modifiers) {
         QAction* action = menu->addAction(QString("%1\t%2").arg(text, keys));

@@ -1,8 +1,8 @@
 #include "app/FreqScaleView.h"
 
 #include "app/FFTView.h"
-#include "recording/SelectionRules.h"
 
+#include <QPaintEvent>
 #include <QPainter>
 
 FreqScaleView::FreqScaleView(QWidget* parent)
@@ -11,42 +11,40 @@ FreqScaleView::FreqScaleView(QWidget* parent)
     setFixedSize(FFTView::kPixelsWide + 2 * kSideMargin, fontMetrics().height() + 8);
 }
 
-void FreqScaleView::setBandwidth(double bwKHz, double centerKHz)
+void FreqScaleView::setBand(double bwKHz, double centerKHz, int contentWidth)
 {
-    bandwidth = bwKHz;
-    centerFreq = centerKHz;
+    ticks_.clear();
+    if (bwKHz > 0.0)
+        ticks_ = WaterfallAxes::frequencyTicks(centerKHz - 0.5 * bwKHz, centerKHz + 0.5 * bwKHz, contentWidth,
+                                               kTickSpacing);
+    setFixedWidth(contentWidth + 2 * kSideMargin);
     update();
-}
-
-double FreqScaleView::labelX(int k)
-{
-    return kSideMargin + k * FFTView::kPixelsWide / 10.0;
 }
 
 QStringList FreqScaleView::labelTexts() const
 {
     QStringList texts;
-    if (!(bandwidth > 0.0))
-        return texts;
-    for (int label : FrequencyScaleLabels(bandwidth, centerFreq))
-        texts << QString::asprintf("%5d", label);
+    for (const WaterfallAxes::Tick& tick : ticks_)
+        texts << QString::fromStdString(tick.text);
     return texts;
 }
 
-void FreqScaleView::paintEvent(QPaintEvent*)
+void FreqScaleView::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
-    painter.fillRect(rect(), palette().window());
-    const QStringList texts = labelTexts();
-    if (texts.isEmpty())
+    painter.fillRect(event->rect(), palette().window());
+    if (ticks_.empty())
         return;
     const int bottom = height() - 1;
     painter.setPen(palette().windowText().color());
-    painter.drawLine(QPointF(labelX(0), bottom), QPointF(labelX(10), bottom));
-    for (int k = 0; k < texts.size(); ++k) {
-        const double x = labelX(k);
+    painter.drawLine(QPointF(kSideMargin, bottom), QPointF(width() - kSideMargin, bottom));
+    const QRect exposed = event->rect().adjusted(-kTickSpacing, 0, kTickSpacing, 0);
+    for (const WaterfallAxes::Tick& tick : ticks_) {
+        const double x = kSideMargin + tick.position;
+        if (x < exposed.left() || x > exposed.right())
+            continue;
         painter.drawLine(QPointF(x, bottom - 4), QPointF(x, bottom));
-        const QRectF box(x - 2 * kSideMargin, 0, 4 * kSideMargin, bottom - 4);
-        painter.drawText(box, Qt::AlignHCenter | Qt::AlignVCenter, texts[k].trimmed());
+        const QRectF box(x - kTickSpacing / 2.0, 0, kTickSpacing, bottom - 4);
+        painter.drawText(box, Qt::AlignHCenter | Qt::AlignVCenter, QString::fromStdString(tick.text));
     }
 }

@@ -1,30 +1,36 @@
 #pragma once
 
+#include "waterfall/WaterfallAxes.h"
+
 #include <QWidget>
 
-// The frequency scale above the waterfall: eleven labels in kHz, one every
-// tenth of the band, each over its column of the waterfall.
+#include <vector>
+
+// The frequency scale above the waterfall: ticks at round frequencies in
+// units that fit, each over its column of the waterfall at the view's zoom.
 class FreqScaleView : public QWidget {
     Q_OBJECT
 public:
     // Room left and right of the waterfall's columns so the edge labels fit;
     // column 0 of the waterfall lies at x = kSideMargin of this view.
     static constexpr int kSideMargin = 28;
+    // The least room between two ticks.
+    static constexpr int kTickSpacing = 90;
 
     explicit FreqScaleView(QWidget* parent = nullptr);
 
-    // The band across the waterfall, kHz; nothing is labelled while it is 0.
-    void setBandwidth(double bwKHz, double centerKHz);
+    // The band across the waterfall's `contentWidth` columns, kHz; nothing is
+    // labelled while the band is 0.
+    void setBand(double bwKHz, double centerKHz, int contentWidth);
 
-    // The texts as drawn from left to right ("%5d"), empty without a band.
+    // The ticks as drawn from left to right, empty without a band; positions
+    // are waterfall columns.
+    const std::vector<WaterfallAxes::Tick>& ticks() const { return ticks_; }
     QStringList labelTexts() const;
-    // x of label k (0..10) in this view.
-    static double labelX(int k);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    double bandwidth = 0.0;
-    double centerFreq = 0.0;
+    std::vector<WaterfallAxes::Tick> ticks_;
 };

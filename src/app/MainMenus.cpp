@@ -49,6 +49,47 @@ MainMenus::MainMenus(QMainWindow* window, QMenu* outputDevices)
     colorWaterFallMenuItem_ = addNamedAction(viewMenu_, "Draw Waterfall in &Colour", "colorWaterFallMenuItem");
     colorWaterFallMenuItem_->setCheckable(true);
     connect(colorWaterFallMenuItem_, &QAction::toggled, this, &MainMenus::drawInColorChanged);
+    viewMenu_->addSeparator();
+    QAction* zoomIn = addNamedAction(viewMenu_, "Zoom &In", "zoomInAction");
+    zoomIn->setShortcuts({QKeySequence(Qt::Key_Plus), QKeySequence(Qt::Key_Equal), QKeySequence::ZoomIn});
+    connect(zoomIn, &QAction::triggered, this, &MainMenus::zoomInRequested);
+    QAction* zoomOut = addNamedAction(viewMenu_, "Zoom &Out", "zoomOutAction");
+    zoomOut->setShortcuts({QKeySequence(Qt::Key_Minus), QKeySequence::ZoomOut});
+    connect(zoomOut, &QAction::triggered, this, &MainMenus::zoomOutRequested);
+    QAction* fit = addNamedAction(viewMenu_, "&Fit Band", "fitAction");
+    fit->setShortcut(QKeySequence(Qt::Key_0));
+    connect(fit, &QAction::triggered, this, &MainMenus::fitRequested);
+
+    playbackMenu_ = bar->addMenu("&Playback");
+    const auto addPlaybackAction = [this](const QString& text, const char* name, QKeySequence key) {
+        QAction* action = addNamedAction(playbackMenu_, text, name);
+        action->setShortcut(key);
+        return action;
+    };
+    connect(addPlaybackAction("&Play / Pause", "playPauseAction", Qt::Key_Space), &QAction::triggered, this,
+            &MainMenus::playPauseRequested);
+    playbackMenu_->addSeparator();
+    const struct {
+        const char* text;
+        const char* name;
+        QKeySequence key;
+        int seconds;
+    } skips[] = {
+        {"Back 10 s", "skipBack10Action", Qt::Key_Left, -10},
+        {"Forward 10 s", "skip10Action", Qt::Key_Right, 10},
+        {"Back 60 s", "skipBack60Action", QKeySequence(Qt::SHIFT | Qt::Key_Left), -60},
+        {"Forward 60 s", "skip60Action", QKeySequence(Qt::SHIFT | Qt::Key_Right), 60},
+    };
+    for (const auto& skip : skips)
+        connect(addPlaybackAction(skip.text, skip.name, skip.key), &QAction::triggered, this,
+                [this, seconds = skip.seconds] { emit skipRequested(seconds); });
+    playbackMenu_->addSeparator();
+    connect(addPlaybackAction("Go to Selection &Start", "selectionStartAction", Qt::Key_Home), &QAction::triggered,
+            this, &MainMenus::selectionStartRequested);
+    connect(addPlaybackAction("Go to Selection &End", "selectionEndAction", Qt::Key_End), &QAction::triggered, this,
+            &MainMenus::selectionEndRequested);
+    connect(addPlaybackAction("&Loop", "loopAction", Qt::Key_L), &QAction::triggered, this,
+            &MainMenus::loopRequested);
 
     QMenu* audioMenu = bar->addMenu("&Audio");
     outputDevices->setTitle("&Output Device");

@@ -8,7 +8,8 @@ class QMenu;
 class QSettings;
 class RecentRecordingsMenu;
 
-// The main window's menu bar: File, View, Audio, Tools and Help. It keeps the
+// The main window's menu bar: File, View, Playback, Audio, Tools and Help;
+// the keys of the waterfall and of playback are their shortcuts. It keeps the
 // two checked preferences ("drawInColor", "writeCarriertxt") and says what
 // was chosen through its signals; the window does the work.
 class MainMenus : public QObject {
@@ -20,6 +21,7 @@ public:
 
     QMenu* fileMenu() const { return fileMenu_; }
     QMenu* viewMenu() const { return viewMenu_; }
+    QMenu* playbackMenu() const { return playbackMenu_; }
     QMenu* toolsMenu() const { return toolsMenu_; }
     RecentRecordingsMenu* recentRecordings() const { return recentRecordings_; }
 
@@ -37,6 +39,15 @@ signals:
     void openInWaterfallRequested();
     void quitRequested();
     void drawInColorChanged(bool on);
+    void zoomInRequested();
+    void zoomOutRequested();
+    void fitRequested();
+    void playPauseRequested();
+    // Skip by `seconds`, back when negative.
+    void skipRequested(int seconds);
+    void selectionStartRequested();
+    void selectionEndRequested();
+    void loopRequested();
     void writeCarrierTxtChanged(bool on);
     void dgpsRequested();
     void carrierRequested();
@@ -46,6 +57,7 @@ signals:
 private:
     QMenu* fileMenu_;
     QMenu* viewMenu_;
+    QMenu* playbackMenu_;
     QMenu* toolsMenu_;
     RecentRecordingsMenu* recentRecordings_;
     QAction* colorWaterFallMenuItem_;

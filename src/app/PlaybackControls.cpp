@@ -139,3 +139,16 @@ double PlaybackControls::volume() const
 {
     return volumeSlider->value() * 0.001;
 }
+
+void PlaybackControls::playOrPause()
+{
+    if (playbutton->isChecked() && pausebutton->isEnabled())
+        pausebutton->click();
+    else if (playbutton->isEnabled())
+        playbutton->click();
+}
+
+void PlaybackControls::toggleLoop()
+{
+    loopButton->toggle();
+}

@@ -25,6 +25,10 @@ public:
     void showPlaying();
     // Blank without a measurement.
     void showSignalLevel(std::optional<double> levelDbm);
+    // The Space key: Play when stopped, else Pause or resume, as the buttons would.
+    void playOrPause();
+    // The L key: Loop on or off.
+    void toggleLoop();
     // The output gain, 0 to 1.
     double volume() const;
 

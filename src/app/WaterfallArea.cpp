@@ -2,6 +2,7 @@
 
 #include "app/FFTView.h"
 #include "app/FreqScaleView.h"
+#include "app/TimeScaleView.h"
 #include "app/WaterfallLoader.h"
 #include "app/WaterfallScrollArea.h"
 #include "recording/RecordingObject.h"
@@ -17,7 +18,8 @@ WaterfallArea::WaterfallArea(QObject* parent)
     : QObject(parent)
     , fftView(new FFTView)
     , freqScaleView(new FreqScaleView)
-    , scrollingView(new WaterfallScrollArea(fftView, freqScaleView))
+    , timeScaleView(new TimeScaleView)
+    , scrollingView(new WaterfallScrollArea(fftView, freqScaleView, timeScaleView))
     , waterfallLoader(new WaterfallLoader(this))
     , drawingProgress(new QProgressBar)
 {
@@ -25,11 +27,16 @@ WaterfallArea::WaterfallArea(QObject* parent)
     scrollingView->setPlaceholderText("Click a recording in the list to draw its waterfall.");
     fftView->setObjectName("fftView");
     freqScaleView->setObjectName("freqScaleView");
+    timeScaleView->setObjectName("timeScaleView");
     drawingProgress->setObjectName("drawingProgress");
     drawingProgress->setMaximumWidth(220);
     drawingProgress->setFormat("%v of %m s");
     drawingProgress->hide();
-    connect(waterfallLoader, &WaterfallLoader::rowsReady, this, &WaterfallArea::drawRows);
+    connect(waterfallLoader, &WaterfallLoader::pictureStarted, fftView, &FFTView::setPicture);
+    connect(waterfallLoader, &WaterfallLoader::rowsReady, this, [this](int firstRow, int endRow) {
+        fftView->rowsDone(firstRow, endRow);
+        drawingProgress->setValue(std::min(fftView->plan().endSecond(endRow - 1), drawingProgress->maximum()));
+    });
     connect(waterfallLoader, &WaterfallLoader::finished, this, &WaterfallArea::end);
     connect(waterfallLoader, &WaterfallLoader::levelsMeasured, this,
             [this](int minDb, int maxDb) { measuredLevels_ = std::make_pair(minDb, maxDb); });
@@ -44,38 +51,31 @@ QString WaterfallArea::draw(const RecordingObject& recording, const QString& nam
                             double minDb)
 {
     waterfallLoader->cancel();
-    const int lineCount = WaterfallGenerator::lineCountOf(recording);
-    if (!fftView->setHeight(lineCount)) {
-        // Never leave the previous picture and band under the new recording.
-        fftView->setHeight(0);
-        setBand(0.0, 0.0, nullptr);
-        drawingProgress->hide();
-        return QString("%1 is too long to draw here (%2 s)").arg(name).arg(lineCount);
-    }
+    // Rows, not the seconds a header claims: the plan bounds what this allocates.
+    const int lines = WaterfallGenerator::lineCountOf(recording);
+    fftView->setHeight(lines);
+    fftView->setLevels(maxDb, minDb);
+    fftView->setStartTime(recording.startTimeKnown() ? std::optional<int64_t>(recording.parameters().mStartTimestamp)
+                                                     : std::nullopt);
     QString problem;
     setBand(recording.parameters().mBandwidth, recording.parameters().mCenterFreq, &problem);
     drawingName = name;
     measuredLevels_.reset();
-    start(recording, fftSize, maxDb, minDb);
+    drawingProgress->setRange(0, std::max(lines, 1));
+    drawingProgress->setValue(0);
+    drawingProgress->setVisible(lines > 0);
+    waterfallLoader->start(QFile::decodeName(recording.path().c_str()), lines, fftSize, maxDb, minDb);
     return problem.isEmpty() ? QString("Drawing %1…").arg(name) : problem;
 }
 
-std::optional<QString> WaterfallArea::redrawWithMeasuredLevels(const RecordingObject& recording, int fftSize)
+QString WaterfallArea::redraw(const RecordingObject& recording, int fftSize)
 {
-    if (!measuredLevels_)
-        return std::nullopt;
-    const auto [minDb, maxDb] = *measuredLevels_;
-    start(recording, fftSize, maxDb, minDb);
-    return QString("Drawing %1 from %2 to %3 dB…").arg(drawingName).arg(minDb).arg(maxDb);
+    return draw(recording, drawingName, fftSize, fftView->maxDb(), fftView->minDb());
 }
 
-void WaterfallArea::start(const RecordingObject& recording, int fftSize, double maxDb, double minDb)
+void WaterfallArea::setLevels(double maxDb, double minDb)
 {
-    const int lineCount = WaterfallGenerator::lineCountOf(recording);
-    drawingProgress->setRange(0, std::max(lineCount, 1));
-    drawingProgress->setValue(0);
-    drawingProgress->setVisible(lineCount > 0);
-    waterfallLoader->start(QFile::decodeName(recording.path().c_str()), fftSize, maxDb, minDb);
+    fftView->setLevels(maxDb, minDb);
 }
 
 void WaterfallArea::setBand(double bandwidthHz, double centerHz, QString* problem)
@@ -88,7 +88,6 @@ void WaterfallArea::setBand(double bandwidthHz, double centerHz, QString* proble
     bandwidthHz_ = bandwidthHz;
     centerHz_ = centerHz;
     fftView->setBandwidth(bandwidthHz * 0.001, centerHz * 0.001);
-    freqScaleView->setBandwidth(bandwidthHz * 0.001, centerHz * 0.001);
 }
 
 void WaterfallArea::cancel()
@@ -101,27 +100,22 @@ bool WaterfallArea::isDrawing() const
     return waterfallLoader->isRunning();
 }
 
-void WaterfallArea::drawRows(int firstLine, int columns, const QVector<int>& rows)
-{
-    const int count = columns > 0 ? rows.size() / columns : 0;
-    for (int k = 0; k < count; ++k)
-        fftView->drawFftLine(rows.constData() + static_cast<qsizetype>(k) * columns, columns, firstLine + k);
-    drawingProgress->setValue(firstLine + count);
-}
-
 void WaterfallArea::end(bool completed, int lines, const QString& problem)
 {
     drawingProgress->hide();
     QString status;
-    if (completed)
+    if (completed) {
         status = QString("%1: %2 s, %3 kHz wide at %4 kHz")
                      .arg(drawingName)
                      .arg(lines)
                      .arg(bandwidthHz_ * 0.001, 0, 'f', 1)
                      .arg(centerHz_ * 0.001, 0, 'f', 3);
-    else if (!problem.isEmpty())
+        if (fftView->plan().secondsPerRow() > 1)
+            status += QString(", %1 s per row").arg(fftView->plan().secondsPerRow());
+    } else if (!problem.isEmpty()) {
         status = QString("%1 could not be read to the end: %2").arg(drawingName, problem);
-    else
+    } else {
         status = QString("%1 could not be read to the end").arg(drawingName);
+    }
     emit finished(completed, status);
 }

@@ -10,13 +10,15 @@ class FFTView;
 class FreqScaleView;
 class QProgressBar;
 class RecordingObject;
+class TimeScaleView;
 class WaterfallLoader;
 class WaterfallScrollArea;
 
-// The main window's whole-recording waterfall: the view under its frequency
-// scale in a scroll area, the worker that computes the rows, and the progress
-// bar of a drawing. The window places the scroll area and the progress bar
-// and shows the messages this reports.
+// The main window's whole-recording waterfall: the view between its frequency
+// scale and time axis in a scroll area, the worker that computes its picture,
+// and the progress bar of a drawing. The picture is computed once per load
+// (or FFT size); levels, colour and zoom re-map it at once. The window places
+// the scroll area and the progress bar and shows the messages this reports.
 class WaterfallArea : public QObject {
     Q_OBJECT
 public:
@@ -26,14 +28,18 @@ public:
     WaterfallScrollArea* scrollArea() const { return scrollingView; }
     FFTView* view() const { return fftView; }
     FreqScaleView* scale() const { return freqScaleView; }
+    TimeScaleView* timeScale() const { return timeScaleView; }
     QProgressBar* progressBar() const { return drawingProgress; }
 
     // Draws `recording` (opened by the caller; it is read again on the
-    // worker from its path) with the dB range; returns the status to show.
+    // worker from its path) with the FFT size and dB range; returns the
+    // status to show.
     QString draw(const RecordingObject& recording, const QString& name, int fftSize, double maxDb, double minDb);
-    // Draws the recording again from the levels measured in the last drawing;
-    // returns the status, or nullopt when nothing was measured yet.
-    std::optional<QString> redrawWithMeasuredLevels(const RecordingObject& recording, int fftSize);
+    // Draws the recording drawn last again with another FFT size and the dB
+    // range shown; returns the status to show.
+    QString redraw(const RecordingObject& recording, int fftSize);
+    // Draws what is drawn with another dB range, at once.
+    void setLevels(double maxDb, double minDb);
     std::optional<std::pair<int, int>> measuredLevels() const { return measuredLevels_; }
     // Tells the view and its scale the band drawn (Hz); a band of no width is
     // reported through `problem` and leaves both without a band.
@@ -46,12 +52,11 @@ signals:
     void finished(bool completed, const QString& status);
 
 private:
-    void drawRows(int firstLine, int columns, const QVector<int>& rows);
     void end(bool completed, int lines, const QString& problem);
-    void start(const RecordingObject& recording, int fftSize, double maxDb, double minDb);
 
     FFTView* fftView;
     FreqScaleView* freqScaleView;
+    TimeScaleView* timeScaleView;
     WaterfallScrollArea* scrollingView;
     WaterfallLoader* waterfallLoader;
     QProgressBar* drawingProgress;

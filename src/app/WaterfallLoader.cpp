@@ -2,6 +2,8 @@
 
 #include "recording/RecordingObject.h"
 #include "waterfall/WaterfallGenerator.h"
+#include "waterfall/WaterfallPicture.h"
+#include "waterfall/WaterfallRowPlan.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -54,7 +56,7 @@ void WaterfallLoader::cancel()
     running = false;
 }
 
-void WaterfallLoader::start(const QString& path, int fftSize, double maxdB, double mindB)
+void WaterfallLoader::start(const QString& path, int lines, int fftSize, double maxdB, double mindB)
 {
     cancel();
     auto run = std::make_shared<Run>();
@@ -64,54 +66,55 @@ void WaterfallLoader::start(const QString& path, int fftSize, double maxdB, doub
     running = true;
     const std::string file = QFile::encodeName(path).toStdString();
 
-    std::thread([run, file, fftSize, maxdB, mindB] {
+    std::thread([run, file, lines, fftSize, maxdB, mindB] {
+        const quint64 id = run->id;
         RecordingObject recording;
-        std::vector<std::string> lines;
-        recording.setRecordingFile(file, lines);
+        std::vector<std::string> info;
+        recording.setRecordingFile(file, info);
         if (!recording.isValidRecordingFile()) {
-            run->post([id = run->id](WaterfallLoader* loader) { loader->end(id, false, 0); });
+            run->post([id](WaterfallLoader* loader) { loader->end(id, false, 0); });
             return;
         }
         WaterfallGenerator generator(recording, fftSize, maxdB, mindB);
-        const int total = generator.lineCount();
-        constexpr int columns = WaterfallGenerator::kColumns;
-        std::vector<int> row(columns + 1);
-        QVector<int> batch;
+        // The window's count of lines, so that its rows and these agree.
+        const WaterfallRowPlan plan(lines, WaterfallRowPlan::kMaxWindowRows);
+        auto picture = std::make_shared<WaterfallPicture>(plan.rowCount(), generator.fftSize(), generator.sampleRate());
+        run->post([id, picture](WaterfallLoader* loader) {
+            if (loader->isCurrent(id))
+                emit loader->pictureStarted(picture);
+        });
         int batchStart = 0;
         QElapsedTimer sinceDelivery;
         sinceDelivery.start();
-        for (int s = 0; s < total && !run->cancelled; ++s) {
-            generator.computeLine(s, row.data());
-            if (!recording.readError().empty()) {
+        for (int r = 0; r < plan.rowCount() && !run->cancelled; ++r) {
+            if (!generator.computeRow(plan, r, *picture, r)) {
                 // Rows drawn from a failed read would only repeat the last one.
-                run->post([id = run->id, s, why = QString::fromStdString(recording.readError())](
-                              WaterfallLoader* loader) { loader->end(id, false, s, why); });
+                run->post([id, second = plan.firstSecond(r), why = QString::fromStdString(recording.readError())](
+                              WaterfallLoader* loader) { loader->end(id, false, second, why); });
                 return;
             }
-            batch.append(QVector<int>(row.begin(), row.begin() + columns));
-            const bool last = s + 1 == total;
-            if (last || sinceDelivery.elapsed() >= 50) {
-                run->post([id = run->id, batchStart, batch](WaterfallLoader* loader) {
-                    loader->deliver(id, batchStart, columns, batch);
+            picture->setRowsDone(r + 1);
+            if (r + 1 == plan.rowCount() || sinceDelivery.elapsed() >= 50) {
+                run->post([id, batchStart, end = r + 1](WaterfallLoader* loader) {
+                    if (loader->isCurrent(id))
+                        emit loader->rowsReady(batchStart, end);
                 });
-                batch.clear();
-                batchStart = s + 1;
+                batchStart = r + 1;
                 sinceDelivery.restart();
             }
         }
         const std::optional<WaterfallLevels::Range> levels = generator.levels().suggest();
-        run->post([id = run->id, total, levels](WaterfallLoader* loader) {
-            if (levels && loader->current && loader->current->id == id)
+        run->post([id, lines, levels](WaterfallLoader* loader) {
+            if (levels && loader->isCurrent(id))
                 emit loader->levelsMeasured(levels->minDb, levels->maxDb);
-            loader->end(id, true, total);
+            loader->end(id, true, lines);
         });
     }).detach();
 }
 
-void WaterfallLoader::deliver(quint64 id, int firstLine, int columns, const QVector<int>& rows)
+bool WaterfallLoader::isCurrent(quint64 id) const
 {
-    if (current && current->id == id)
-        emit rowsReady(firstLine, columns, rows);
+    return current && current->id == id;
 }
 
 void WaterfallLoader::end(quint64 id, bool completed, int lines, const QString& problem)

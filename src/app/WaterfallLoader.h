@@ -2,13 +2,15 @@
 
 #include <QObject>
 #include <QString>
-#include <QVector>
 
 #include <memory>
 
-// Computes the rows of a whole-recording waterfall on a worker thread and hands
-// them to the GUI thread in batches, so that the window stays responsive and
-// the rows appear as they are computed. Starting another run, or cancel(),
+class WaterfallPicture;
+
+// Computes the picture of a whole-recording waterfall on a worker thread (at
+// the rows of WaterfallRowPlan::kMaxWindowRows) and tells the GUI thread as
+// rows are finished, so that the window stays responsive and the rows appear
+// as they are computed. Starting another run, or cancel(),
 // abandons the current one at once: its worker stops after the line it is
 // reading (a slow disk never blocks the GUI) and nothing more of it arrives.
 class WaterfallLoader : public QObject {
@@ -17,16 +19,17 @@ public:
     explicit WaterfallLoader(QObject* parent = nullptr);
     ~WaterfallLoader() override;
 
-    // Draws the recording at `path` (a full path) with the display FFT size and
-    // dB range given.
-    void start(const QString& path, int fftSize, double maxdB, double mindB);
+    // Draws the `lines` seconds of the recording at `path` (a full path) with
+    // the display FFT size given; the dB range is for the measured levels.
+    void start(const QString& path, int lines, int fftSize, double maxdB, double mindB);
     void cancel();
     bool isRunning() const { return running; }
 
 signals:
-    // `rows` holds rowCount rows of `columns` screen levels, for the lines
-    // firstLine, firstLine + 1, ...
-    void rowsReady(int firstLine, int columns, const QVector<int>& rows);
+    // The picture the run fills, before any of its rows is finished.
+    void pictureStarted(const std::shared_ptr<const WaterfallPicture>& picture);
+    // Rows firstRow to endRow - 1 of the picture are finished.
+    void rowsReady(int firstRow, int endRow);
     // The run ended: completed is false when the recording could not be read.
     // completed: every line was drawn; otherwise `problem` may say why.
     void finished(bool completed, int lines, const QString& problem);
@@ -36,7 +39,7 @@ signals:
 
 private:
     struct Run;
-    void deliver(quint64 id, int firstLine, int columns, const QVector<int>& rows);
+    bool isCurrent(quint64 id) const;
     void end(quint64 id, bool completed, int lines, const QString& problem = {});
 
     std::shared_ptr<Run> current;

@@ -7,25 +7,46 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
+#include <QToolButton>
 
 WaterfallSettingsPanel::WaterfallSettingsPanel(QWidget* parent)
     : QGroupBox("Waterfall", parent)
 {
     using namespace FormRows;
     QHBoxLayout* row = makeRow(this);
-    mindBField = makeField(this, "mindBField", 48, "Level drawn darkest, dB (used at the next load)");
-    maxdBField = makeField(this, "maxdBField", 48, "Level drawn brightest, dB (used at the next load)");
-    fftLengthField = makeField(this, "fftLengthField", 60, "FFT length of the waterfall, 1024 to 65536 (used at the next load)");
+    mindBField = makeField(this, "mindBField", 48, "Level drawn darkest, dB");
+    maxdBField = makeField(this, "maxdBField", 48, "Level drawn brightest, dB");
+    fftLengthField = makeField(this, "fftLengthField", 60, "FFT length of the waterfall, 1024 to 65536 (draws it again)");
     addLabelledField(row, "Mi&n", mindBField, "dB");
     addLabelledField(row, "Ma&x", maxdBField, "dB");
     addLabelledField(row, "FF&T", fftLengthField, QString());
     autoLevelsButton = new QPushButton("&Auto", this);
     autoLevelsButton->setObjectName("autoLevelsButton");
     autoLevelsButton->setToolTip("Min and Max from the levels of the waterfall drawn (noise floor to strongest "
-                                 "signal), and draw it again");
+                                 "signal)");
     row->addWidget(autoLevelsButton);
-    connect(fftLengthField, &QLineEdit::editingFinished, this, &WaterfallSettingsPanel::applyFftLengthField);
+    connect(fftLengthField, &QLineEdit::editingFinished, this, [this] {
+        const int before = mFftSize;
+        applyFftLengthField();
+        if (mFftSize != before)
+            emit fftSizeChanged(mFftSize);
+    });
+    connect(mindBField, &QLineEdit::editingFinished, this, &WaterfallSettingsPanel::levelsEdited);
+    connect(maxdBField, &QLineEdit::editingFinished, this, &WaterfallSettingsPanel::levelsEdited);
     connect(autoLevelsButton, &QPushButton::clicked, this, &WaterfallSettingsPanel::autoLevelsRequested);
+    row->addSpacing(6);
+    const auto addZoomButton = [&](const char* text, const char* name, const QString& tip, void (WaterfallSettingsPanel::*requested)()) {
+        auto* button = new QToolButton(this);
+        button->setText(text);
+        button->setObjectName(name);
+        button->setToolTip(tip);
+        connect(button, &QToolButton::clicked, this, requested);
+        row->addWidget(button);
+    };
+    addZoomButton("\u2212", "zoomOutButton", "Zoom out in frequency (-)", &WaterfallSettingsPanel::zoomOutRequested);
+    addZoomButton("+", "zoomInButton", "Zoom in in frequency (+, or Ctrl and the wheel)",
+                  &WaterfallSettingsPanel::zoomInRequested);
+    addZoomButton("Fit", "fitButton", "The whole band in view (0)", &WaterfallSettingsPanel::fitRequested);
     row->addStretch();
 }
 

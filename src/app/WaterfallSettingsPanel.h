@@ -6,9 +6,10 @@ class QLineEdit;
 class QPushButton;
 class QSettings;
 
-// The "Waterfall" group: the dB range and FFT length the next load draws
-// with, kept in the preferences "minDB", "maxDB" and "fftsize", and the Auto
-// button, which asks for the range measured from the waterfall drawn.
+// The "Waterfall" group: the dB range and FFT length of the waterfall, kept
+// in the preferences "minDB", "maxDB" and "fftsize", the Auto button, which
+// asks for the range measured from the waterfall drawn, and the zoom buttons.
+// An edited range or FFT length is reported at once.
 class WaterfallSettingsPanel : public QGroupBox {
     Q_OBJECT
 public:
@@ -29,6 +30,13 @@ public:
 
 signals:
     void autoLevelsRequested();
+    // Min or Max was edited.
+    void levelsEdited();
+    // The FFT length was edited to another size.
+    void fftSizeChanged(int fftSize);
+    void zoomInRequested();
+    void zoomOutRequested();
+    void fitRequested();
 
 private:
     // Takes a typed FFT length and shows the one used.

@@ -107,6 +107,9 @@ WindowControl::WindowControl(QWidget* parent)
     statusField = new QLabel;
     statusField->setObjectName("statusField");
     statusBar()->addWidget(statusField, 1);
+    readoutField = new QLabel;
+    readoutField->setObjectName("readoutField");
+    statusBar()->addPermanentWidget(readoutField);
     statusBar()->addPermanentWidget(waterfall->progressBar());
     statusBar()->addPermanentWidget(fileRunPanel->progressBar());
     soundStatusLabel = new QLabel;
@@ -117,6 +120,15 @@ WindowControl::WindowControl(QWidget* parent)
         emit waterfallFinished(completed);
     });
     connect(waterfallSettings, &WaterfallSettingsPanel::autoLevelsRequested, this, &WindowControl::applyAutoLevels);
+    connect(waterfallSettings, &WaterfallSettingsPanel::levelsEdited, this, &WindowControl::applyTypedLevels);
+    connect(waterfallSettings, &WaterfallSettingsPanel::fftSizeChanged, this, &WindowControl::redrawWaterfall);
+    connect(waterfallSettings, &WaterfallSettingsPanel::zoomInRequested, waterfall->scrollArea(),
+            &WaterfallScrollArea::zoomIn);
+    connect(waterfallSettings, &WaterfallSettingsPanel::zoomOutRequested, waterfall->scrollArea(),
+            &WaterfallScrollArea::zoomOut);
+    connect(waterfallSettings, &WaterfallSettingsPanel::fitRequested, waterfall->scrollArea(),
+            &WaterfallScrollArea::fitBand);
+    connect(fftView, &FFTView::readoutChanged, readoutField, &QLabel::setText);
 
     // The demodulator and its sound output queue exist from here on; then the
     // devices and their menu, the preferences and files, the timers, and last
@@ -246,6 +258,14 @@ void WindowControl::buildMenus()
     });
     connect(menus, &MainMenus::quitRequested, this, &QWidget::close);
     connect(menus, &MainMenus::drawInColorChanged, fftView, &FFTView::setDrawInColor);
+    connect(menus, &MainMenus::zoomInRequested, waterfall->scrollArea(), &WaterfallScrollArea::zoomIn);
+    connect(menus, &MainMenus::zoomOutRequested, waterfall->scrollArea(), &WaterfallScrollArea::zoomOut);
+    connect(menus, &MainMenus::fitRequested, waterfall->scrollArea(), &WaterfallScrollArea::fitBand);
+    connect(menus, &MainMenus::playPauseRequested, playbackControls, &PlaybackControls::playOrPause);
+    connect(menus, &MainMenus::skipRequested, this, &WindowControl::doSkip);
+    connect(menus, &MainMenus::selectionStartRequested, this, [this] { goToSecond(session->selection().startSecond); });
+    connect(menus, &MainMenus::selectionEndRequested, this, [this] { goToSecond(session->selection().endSecond); });
+    connect(menus, &MainMenus::loopRequested, playbackControls, &PlaybackControls::toggleLoop);
     connect(menus, &MainMenus::writeCarrierTxtChanged, this,
             [this] { session->setCarrierLogFolder(QFile::encodeName(carrierLogFolder()).toStdString()); });
     connect(menus, &MainMenus::dgpsRequested, this, [this] { DgpsWindows::of(this)->openDGPS(recordingFolder()); });
@@ -375,14 +395,41 @@ void WindowControl::loadRecording(const QString& name)
 
 void WindowControl::applyAutoLevels()
 {
-    const RecordingObject* recording = session->recording();
     const std::optional<std::pair<int, int>> levels = waterfall->measuredLevels();
-    if (!levels || !recording || !recording->isValidRecordingFile()) {
+    if (!levels || waterfall->isDrawing()) {
         showStatus("Automatic levels are measured from a drawn waterfall; load a recording and let it finish");
         return;
     }
     waterfallSettings->setDbRange(levels->first, levels->second);
-    showStatus(*waterfall->redrawWithMeasuredLevels(*recording, waterfallSettings->fftSize()));
+    waterfall->setLevels(levels->second, levels->first);
+    showStatus(QString("Levels from %1 to %2 dB").arg(levels->first).arg(levels->second));
+}
+
+void WindowControl::applyTypedLevels()
+{
+    double minDb = 0.0;
+    double maxDb = 0.0;
+    const QString problem = waterfallSettings->waterfallDbRange(&minDb, &maxDb);
+    if (!problem.isEmpty()) {
+        showStatus(problem);
+        return;
+    }
+    waterfall->setLevels(maxDb, minDb);
+}
+
+void WindowControl::redrawWaterfall()
+{
+    const RecordingObject* recording = session->recording();
+    if (!recording || !recording->isValidRecordingFile() || fftView->lines() == 0)
+        return;
+    showStatus(waterfall->redraw(*recording, waterfallSettings->fftSize()));
+}
+
+void WindowControl::goToSecond(int second)
+{
+    if (session->isPlaying())
+        session->skip(second - session->playBackSecond());
+    waterfall->scrollArea()->showSecond(second);
 }
 
 void WindowControl::loadRecordingAsWaterfall(const QString& name)

@@ -159,6 +159,12 @@ private:
     // The Auto button: the measured levels into Min and Max, then the
     // waterfall drawn again with them.
     void applyAutoLevels();
+    // Min and Max as typed applied to what is drawn, or why they cannot be.
+    void applyTypedLevels();
+    // The loaded recording drawn again at the FFT length typed.
+    void redrawWaterfall();
+    // Home and End: playback moves to `second`, and the waterfall shows it.
+    void goToSecond(int second);
     // Hands the session what the selection fields show, shows the mended
     // values, places the selection and rewinds the play position; nullopt
     // (with a message) when a field cannot be used.
@@ -197,6 +203,7 @@ private:
     AudioSpectrumView* theAudioSpectrumView = nullptr;
     SpectrumView* spectrumView = nullptr;
     QLabel* statusField = nullptr;
+    QLabel* readoutField = nullptr;
 
     MainMenus* menus = nullptr;
     UpdateChecker* updateChecker = nullptr;

@@ -6,7 +6,10 @@
 #include "recording/RecordingObject.h"
 #include "recording/SelectionRules.h"
 #include "waterfall/WaterfallColorTable.h"
+#include "waterfall/WaterfallColumnMap.h"
 #include "waterfall/WaterfallGenerator.h"
+#include "waterfall/WaterfallPicture.h"
+#include "waterfall/WaterfallRowPlan.h"
 
 #include <charconv>
 #include <cmath>
@@ -72,17 +75,25 @@ int runWaterfallCommand(const std::vector<std::string>& args)
         return cliFail(recording.path() + ": " + (lines.empty() ? std::string("not a recording") : lines.back()));
     if (const char* problem = BandwidthProblem(recording.parameters().mBandwidth))
         return cliFail(recording.path() + ": " + problem);
-    if (WaterfallGenerator::lineCountOf(recording) < 1)
+    const int seconds = WaterfallGenerator::lineCountOf(recording);
+    if (seconds < 1)
         return cliFail(recording.path() + ": the recording holds no samples, nothing to draw");
 
+    // More seconds than an image can usefully hold: each row the strongest of several.
+    const WaterfallRowPlan plan(seconds, WaterfallRowPlan::kMaxPngRows);
+    if (plan.secondsPerRow() > 1)
+        std::fprintf(stderr, "waterfall: %d s drawn at %d s per row (%d rows)\n", seconds, plan.secondsPerRow(),
+                     plan.rowCount());
+    const int width = WaterfallGenerator::kColumns;
+    const double halfBandHz = 0.5 * recording.parameters().mBandwidth;
+
     if (autoLevels) {
-        // A first pass over the lines measures their levels.
+        // A first pass over the rows measures their levels.
         WaterfallGenerator measure(recording, NormalizeFftSize(fftSize), maxDb, minDb);
-        std::vector<int> unused(WaterfallGenerator::kColumns + 1);
-        for (int y = 0; y < measure.lineCount() && recording.readError().empty(); ++y)
-            measure.computeLine(y, unused.data());
-        if (!recording.readError().empty())
-            return cliFail(recording.path() + ": " + recording.readError());
+        WaterfallPicture row(1, measure.fftSize(), measure.sampleRate());
+        for (int y = 0; y < plan.rowCount(); ++y)
+            if (!measure.computeRow(plan, y, row, 0))
+                return cliFail(recording.path() + ": " + recording.readError());
         const WaterfallLevels::Range range = measure.levels().suggest().value_or(WaterfallLevels::Range{-110, -80});
         minDb = range.minDb;
         maxDb = range.maxDb;
@@ -90,20 +101,22 @@ int runWaterfallCommand(const std::vector<std::string>& args)
     }
 
     WaterfallGenerator generator(recording, NormalizeFftSize(fftSize), maxDb, minDb);
+    WaterfallPicture picture(1, generator.fftSize(), generator.sampleRate());
+    WaterfallColumnMap columns;
+    columns.set(picture, -halfBandHz, 2.0 * halfBandHz / width, width);
     const WaterfallColorTable colors;
-    const int width = WaterfallGenerator::kColumns;
-    const int height = generator.lineCount();
-    std::vector<int> row(width + 1);
+    const int height = plan.rowCount();
+    std::vector<int> row(width);
     std::vector<uint8_t> pixels(static_cast<size_t>(width) * 4);
     const bool showProgress = isatty(STDERR_FILENO);
     std::string error;
     const bool written = writeRgbaPng(output, width, height, [&](int y) {
-        generator.computeLine(y, row.data());
-        if (!recording.readError().empty())
+        if (!generator.computeRow(plan, y, picture, 0))
             return static_cast<uint8_t*>(nullptr);
+        columns.screenRow(picture.row(0), maxDb, minDb, row.data());
         colors.PaintRow(width, row.data(), !grey, pixels.data());
         if (showProgress && (y % 16 == 0 || y + 1 == height))
-            std::fprintf(stderr, "\rwaterfall: %d of %d s", y + 1, height);
+            std::fprintf(stderr, "\rwaterfall: %d of %d rows", y + 1, height);
         return pixels.data();
     }, error);
     if (showProgress)

@@ -25,7 +25,8 @@ struct CommandUsage {
 const CommandUsage kCommands[] = {
     {"info", "  info FILE [--json]   the recording's layout, parameters and information lines\n"},
     {"waterfall", "  waterfall FILE -o OUT.png [--fft-size N] [--min-db D] [--max-db D] [--grey]\n"
-                  "                       the whole recording as a waterfall picture, one row a second\n"},
+                  "                       the whole recording as a waterfall picture, one row a second\n"
+                  "                       (rows of several seconds past 100,000 seconds)\n"},
     {"make-demo", "  make-demo DIR        write a folder of demo recordings, one per file layout\n"},
     {"demod", "  demod FILE --mode MODE --start S --end E --lo KHZ --hi KHZ [--pbt KHZ]\n"
               "        (-o OUT.wav | --timestamped DIR)\n"

@@ -77,7 +77,11 @@ int DemodFileJob::measureLead(const DemodulatorObject& configured)
     // on: its edge leaves the pipeline where the pipeline puts that instant.
     const int32_t onset = rate / 2;
     const int32_t length = onset + rate / 2;
-    std::vector<ComplexSample> probe(static_cast<size_t>(length));
+    // Fed in pieces, as the runs feed a second: a header's rate must not size the memory.
+    constexpr int32_t kPiece = 65536;
+    std::vector<ComplexSample> probe(static_cast<size_t>(std::min(length, kPiece)));
+    std::vector<int16_t> pieceAudio;
+    std::vector<int16_t> audio;
     int best = 0;
     double bestPeak = 0.0;
     for (const double side : {1.0, -1.0}) {
@@ -88,13 +92,20 @@ int DemodFileJob::measureLead(const DemodulatorObject& configured)
         demod.SetDemodMode(mode, configured.getFilter(), configured.getPBT(), configured.getBandwidth());
         demod.ResetStream();
         const double hz = configured.getNCO() + side * 0.5 * (configured.getLowCutoff() + configured.getHighCutoff());
-        for (int32_t k = 0; k < length; ++k) {
-            const double phase = 2.0 * M_PI * hz * static_cast<double>(k) / rate;
-            probe[static_cast<size_t>(k)] =
-                k < onset ? ComplexSample{} : ComplexSample{8000.0 * std::cos(phase), 8000.0 * std::sin(phase)};
+        pieceAudio.resize(static_cast<size_t>(demod.maxOutputSamples(static_cast<int>(probe.size()))));
+        audio.clear();
+        for (int32_t start = 0; start < length; start += kPiece) {
+            const int32_t count = std::min(kPiece, length - start);
+            for (int32_t i = 0; i < count; ++i) {
+                const int32_t k = start + i;
+                const double phase = 2.0 * M_PI * hz * static_cast<double>(k) / rate;
+                probe[static_cast<size_t>(i)] =
+                    k < onset ? ComplexSample{} : ComplexSample{8000.0 * std::cos(phase), 8000.0 * std::sin(phase)};
+            }
+            const int made = demod.ProcessData(probe.data(), count, pieceAudio.data());
+            audio.insert(audio.end(), pieceAudio.begin(), pieceAudio.begin() + made);
         }
-        std::vector<int16_t> audio(static_cast<size_t>(demod.maxOutputSamples(length)));
-        const int n = demod.ProcessData(probe.data(), length, audio.data());
+        const int n = static_cast<int>(audio.size());
         int peak = 0;
         for (int i = 0; i < n; ++i)
             peak = std::max(peak, std::abs(static_cast<int>(audio[static_cast<size_t>(i)])));

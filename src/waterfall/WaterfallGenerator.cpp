@@ -1,6 +1,8 @@
 #include "waterfall/WaterfallGenerator.h"
 
 #include "recording/RecordingObject.h"
+#include "waterfall/WaterfallPicture.h"
+#include "waterfall/WaterfallRowPlan.h"
 
 #include <algorithm>
 #include <climits>
@@ -42,4 +44,30 @@ void WaterfallGenerator::computeLine(int second, int* row)
     fft_.GetScreenIntegerFFTDataMaxHeight(kRowHeight, kColumns, maxdB_, mindB_, startFreq_, stopFreq_, row,
                                           dBRow_.data());
     levels_.add(dBRow_.data(), kColumns);
+}
+
+double WaterfallGenerator::sampleRate() const
+{
+    return static_cast<double>(recording_.parameters().mSampleRate);
+}
+
+bool WaterfallGenerator::computeRow(const WaterfallRowPlan& plan, int row, WaterfallPicture& picture, int pictureRow)
+{
+    int seconds[WaterfallRowPlan::kMaxSecondsAnalysedPerRow];
+    const int count = plan.analysedSeconds(row, sampleRate(), size_, seconds);
+    picture.clearRow(pictureRow);
+    for (int k = 0; k < count; ++k) {
+        recording_.getData(block_.data(), static_cast<double>(seconds[k]), size_);
+        if (!recording_.readError().empty())
+            return false;
+        fft_.PutInDisplayFFT(size_, block_.data());
+        picture.mergeSpectrum(pictureRow, fft_.FFTAveBuf());
+    }
+    if (bandColumnsOf_ != picture.columns()) {
+        bandColumns_.set(picture, startFreq_, static_cast<double>(stopFreq_ - startFreq_) / kColumns, kColumns);
+        bandColumnsOf_ = picture.columns();
+    }
+    bandColumns_.levels(picture.row(pictureRow), dBRow_.data());
+    levels_.add(dBRow_.data(), kColumns);
+    return true;
 }

@@ -2,11 +2,14 @@
 
 #include "common/ComplexSample.h"
 #include "dsp/FftObject.h"
+#include "waterfall/WaterfallColumnMap.h"
 #include "waterfall/WaterfallLevels.h"
 
 #include <vector>
 
 class RecordingObject;
+class WaterfallPicture;
+class WaterfallRowPlan;
 
 // Draws a whole recording as one screen row per second: the first `fftSize`
 // samples of every second go through the display FFT, and the band of the
@@ -34,6 +37,15 @@ public:
     // recording the samples that exist are followed by those of the line before.
     void computeLine(int second, int* row);
 
+    // Row `row` of `plan` into row `pictureRow` of `picture` (made for this
+    // generator's FFT size): the strongest level of each column over the
+    // seconds the plan analyses for the row. The row's levels across the band
+    // at kColumns columns are counted in levels(). False on a read error
+    // (the recording's readError() says why).
+    bool computeRow(const WaterfallRowPlan& plan, int row, WaterfallPicture& picture, int pictureRow);
+    int fftSize() const { return size_; }
+    double sampleRate() const;
+
     // The levels of every column of the lines computed so far.
     const WaterfallLevels& levels() const { return levels_; }
 
@@ -47,5 +59,7 @@ private:
     int stopFreq_;
     std::vector<ComplexSample> block_;
     std::vector<double> dBRow_;
+    WaterfallColumnMap bandColumns_;
+    int bandColumnsOf_ = 0; // the picture columns bandColumns_ was made for
     WaterfallLevels levels_;
 };

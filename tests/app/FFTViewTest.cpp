@@ -9,6 +9,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -24,41 +26,45 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
     }
 
-    QRgb pixel(int x, int line) const { return view.offscreen().pixel(x, line); }
-
     FFTView view;
 };
 
-TEST_F(FFTViewTest, HeightGivesAnRgbaBitmapOfOneRowPerLine)
+TEST_F(FFTViewTest, HeightGivesOneRowPerLineAcrossTheBand)
 {
-    EXPECT_EQ(view.offscreen().size(), QSize(1024, 60));
-    EXPECT_EQ(view.offscreen().format(), QImage::Format_RGBA8888);
     EXPECT_EQ(view.size(), QSize(1024, 60));
+    EXPECT_EQ(view.rows(), 60);
     EXPECT_TRUE(view.setHeight(0));
     EXPECT_EQ(view.lines(), 0);
-    EXPECT_TRUE(view.offscreen().isNull());
+    EXPECT_EQ(view.size(), QSize(1024, 0));
 }
 
-TEST_F(FFTViewTest, PaintsRowsInColourOrGreyAndIgnoresLinesOutside)
+// Levels and colour re-map the rows drawn at once; rows not finished are black.
+TEST(FFTViewPicture, PaintsFinishedRowsWithTheLevelsAndColourOfNow)
 {
-    const std::vector<int> row = {0, 1023, 2000, -7};
+    FFTView view;
+    view.setHeight(2);
+    view.setBandwidth(192.0, 7100.0);
+    auto picture = std::make_shared<WaterfallPicture>(2, 1024, 192000.0);
+    std::vector<double> bels(1024, -12.0); // -120 dB
+    std::fill(bels.begin(), bels.begin() + 512, -8.0);
+    picture->mergeSpectrum(0, bels.data());
+    picture->mergeSpectrum(1, bels.data());
+    picture->setRowsDone(1);
+    view.setPicture(picture);
+    view.setLevels(-80.0, -110.0);
+
+    const auto pixel = [&view](int x, int row) { return view.picturePixels(QRect(0, 0, 1024, 2)).pixel(x, row); };
     view.setDrawInColor(true);
-    view.drawFftLine(row.data(), int(row.size()), 3);
-    EXPECT_EQ(pixel(0, 3), qRgba(255, 0, 130, 255));
-    EXPECT_EQ(pixel(1, 3), qRgba(0, 0, 0, 255));
-    EXPECT_EQ(pixel(2, 3), qRgba(0, 0, 0, 255));
-    EXPECT_EQ(pixel(3, 3), qRgba(255, 0, 130, 255));
-
+    EXPECT_EQ(pixel(100, 0), qRgba(255, 0, 130, 255));
+    EXPECT_EQ(pixel(900, 0), qRgba(0, 0, 0, 255));
+    EXPECT_EQ(pixel(100, 1), qRgba(0, 0, 0, 255)) << "a row not finished";
     view.setDrawInColor(false);
-    view.drawFftLine(row.data(), int(row.size()), 59);
-    EXPECT_EQ(pixel(0, 59), qRgba(255, 255, 255, 255));
-    EXPECT_EQ(pixel(1, 59), qRgba(0, 0, 0, 255));
-    EXPECT_EQ(pixel(0, 3), qRgba(255, 0, 130, 255)) << "rows already drawn keep their colours";
-
-    const QImage before = view.offscreen().copy();
-    view.drawFftLine(row.data(), int(row.size()), 60);
-    view.drawFftLine(row.data(), int(row.size()), -1);
-    EXPECT_EQ(view.offscreen(), before);
+    EXPECT_EQ(pixel(100, 0), qRgba(255, 255, 255, 255));
+    view.setLevels(-60.0, -130.0);
+    EXPECT_EQ(qRed(pixel(100, 0)), (1023 - 1023 * 20 / 70) / 4);
+    EXPECT_EQ(qRed(pixel(900, 0)), (1023 - 1023 * 60 / 70) / 4);
+    picture->setRowsDone(2);
+    EXPECT_EQ(pixel(100, 1), pixel(100, 0));
 }
 
 TEST_F(FFTViewTest, DragReportsTheSameSelectionInEveryDirection)
@@ -188,15 +194,15 @@ TEST_F(FFTViewTest, NoBandMeansNoSelectionInsteadOfADivisionByZero)
     EXPECT_FALSE(view.hasSelection());
 }
 
-TEST(FreqScaleView, LabelsEveryTenthOfTheBand)
+TEST(FreqScaleView, TicksFallOnRoundFrequenciesOverTheirColumns)
 {
     FreqScaleView scale;
     EXPECT_TRUE(scale.labelTexts().isEmpty());
-    scale.setBandwidth(192.0, 7100.0);
-    const QStringList expected = {" 7004", " 7023", " 7042", " 7061", " 7080", " 7100",
-                                  " 7119", " 7138", " 7157", " 7176", " 7196"};
+    scale.setBand(192.0, 7100.0, 1024);
+    const QStringList expected = {"7020", "7040", "7060", "7080", "7100", "7120", "7140", "7160", "7180 kHz"};
     EXPECT_EQ(scale.labelTexts(), expected);
-    EXPECT_DOUBLE_EQ(FreqScaleView::labelX(10) - FreqScaleView::labelX(0), 1024.0);
+    EXPECT_DOUBLE_EQ(scale.ticks()[4].position, 512.0);
+    EXPECT_EQ(scale.width(), 1024 + 2 * FreqScaleView::kSideMargin);
 }
 
 } // namespace

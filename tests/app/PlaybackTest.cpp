@@ -458,3 +458,42 @@ TEST_F(PlaybackTest, DeviceChosenDuringAFileRunIsTakenWhenItEnds)
 }
 
 } // namespace
+
+// The keys of the Playback menu: Space plays and pauses, Left and Right skip
+// 10 s (60 s with Shift), Home and End go to the selection's edges, L loops.
+TEST_F(PlaybackTest, KeysPlayPauseSkipGoToTheEdgesAndLoop)
+{
+    select("2", "25", "7105", "7115");
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    window->setFocus();
+    QTest::keyClick(window.get(), Qt::Key_Space);
+    ASSERT_TRUE(window->isPlaying());
+    EXPECT_EQ(window->playBackSecond(), 2);
+
+    const struct {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        int second;
+    } moves[] = {
+        {Qt::Key_Right, Qt::NoModifier, 12}, {Qt::Key_Left, Qt::NoModifier, 2},
+        {Qt::Key_Right, Qt::ShiftModifier, 62}, {Qt::Key_Left, Qt::ShiftModifier, 2},
+        {Qt::Key_End, Qt::NoModifier, 25},   {Qt::Key_Home, Qt::NoModifier, 2},
+    };
+    for (const auto& move : moves) {
+        QTest::keyClick(window.get(), move.key, move.modifiers);
+        EXPECT_EQ(window->playBackSecond(), move.second) << QKeySequence(move.key | move.modifiers).toString().toStdString();
+    }
+
+    QTest::keyClick(window.get(), Qt::Key_Space);
+    EXPECT_TRUE(button("pausebutton")->isChecked());
+    QTest::keyClick(window.get(), Qt::Key_Space);
+    EXPECT_FALSE(button("pausebutton")->isChecked());
+    QTest::keyClick(window.get(), Qt::Key_L);
+    EXPECT_TRUE(button("loopButton")->isChecked());
+
+    // The keys are shown in the menus.
+    const QAction* play = window->findChild<QAction*>("playPauseAction");
+    ASSERT_NE(play, nullptr);
+    EXPECT_EQ(play->shortcut(), QKeySequence(Qt::Key_Space));
+}

@@ -26,6 +26,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <memory>
 #include <optional>
 
@@ -74,6 +76,17 @@ protected:
     {
         window.waterfallView()->setHeight(60);
         window.setWaterfallBand(192000.0, 7100000.0);
+    }
+
+    // Where a frequency and the start of a second lie in the view, as fitted to the window.
+    static QPoint at(WindowControl& window, double kHz, double seconds)
+    {
+        const WaterfallViewMapping& mapping = window.waterfallView()->mapping();
+        return {int(std::lround(mapping.xAt(kHz))), int(std::ceil(mapping.yAt(seconds)))};
+    }
+    static double kHzPerPixel(WindowControl& window)
+    {
+        return window.waterfallView()->bandwidthKHz() / window.waterfallView()->mapping().contentWidth();
     }
 
     static QString text(WindowControl& window, const char* field)
@@ -248,19 +261,20 @@ TEST_F(WindowControlTest, DragFillsTheFourSelectionFields)
     auto window = openWindow();
     drawEmptyWaterfall(*window);
     FFTView* view = window->waterfallView();
-    QTest::mousePress(view, Qt::LeftButton, Qt::NoModifier, QPoint(768, 20));
-    QTest::mouseEvent(QTest::MouseMove, view, Qt::NoButton, Qt::ShiftModifier, QPoint(500, 15));
-    QTest::mouseEvent(QTest::MouseMove, view, Qt::NoButton, Qt::ShiftModifier, QPoint(256, 10));
-    QTest::mouseRelease(view, Qt::LeftButton, Qt::NoModifier, QPoint(256, 10));
+    QTest::mousePress(view, Qt::LeftButton, Qt::NoModifier, at(*window, 7148, 20));
+    QTest::mouseEvent(QTest::MouseMove, view, Qt::NoButton, Qt::ShiftModifier, at(*window, 7100, 15));
+    QTest::mouseEvent(QTest::MouseMove, view, Qt::NoButton, Qt::ShiftModifier, at(*window, 7052, 10));
+    QTest::mouseRelease(view, Qt::LeftButton, Qt::NoModifier, at(*window, 7052, 10));
     EXPECT_EQ(text(*window, "startTimeField"), "10");
     EXPECT_EQ(text(*window, "endTimeField"), "20");
-    EXPECT_EQ(text(*window, "startFreqField"), " 7052.000");
-    EXPECT_EQ(text(*window, "endFreqField"), " 7148.000");
+    EXPECT_NEAR(text(*window, "startFreqField").toDouble(), 7052.0, kHzPerPixel(*window));
+    EXPECT_NEAR(text(*window, "endFreqField").toDouble(), 7148.0, kHzPerPixel(*window));
+    EXPECT_EQ(text(*window, "endFreqField").size(), 9) << "%9.3f";
 }
 
 TEST_F(WindowControlTest, RightClicksSetTheFieldOfTheirModifiers)
 {
-    // Clicked at 7100.5625 kHz, 42 s; the fields start as 5 s, 50 s, 7050, 7150 kHz.
+    // Clicked at 7100.7 kHz, 42 s; the fields start as 5 s, 50 s, 7050, 7150 kHz.
     const struct {
         Qt::KeyboardModifiers keys;
         const char* start;
@@ -283,7 +297,7 @@ TEST_F(WindowControlTest, RightClicksSetTheFieldOfTheirModifiers)
         window->demodRecordingSettings({5, 50, 7050, 7150});
         for (const char* field : {"startFreqField", "endFreqField"})
             setText(*window, field, text(*window, field).trimmed().section('.', 0, 0));
-        QTest::mouseClick(window->waterfallView(), Qt::RightButton, c.keys, QPoint(515, 42));
+        QTest::mouseClick(window->waterfallView(), Qt::RightButton, c.keys, at(*window, 7100.7, 42));
         EXPECT_EQ(text(*window, "startTimeField"), c.start) << int(c.keys);
         EXPECT_EQ(text(*window, "endTimeField"), c.end) << int(c.keys);
         EXPECT_EQ(text(*window, "startFreqField"), c.low) << int(c.keys);
@@ -298,7 +312,7 @@ TEST_F(WindowControlTest, EditedFieldsPlaceTheSelectionAndARightClickBeforeOneFi
 {
     auto window = openWindow();
     drawEmptyWaterfall(*window);
-    QTest::mouseClick(window->waterfallView(), Qt::RightButton, Qt::ShiftModifier, QPoint(515, 42));
+    QTest::mouseClick(window->waterfallView(), Qt::RightButton, Qt::ShiftModifier, at(*window, 7100.7, 42));
     EXPECT_EQ(text(*window, "startTimeField"), "42");
     EXPECT_EQ(text(*window, "endTimeField"), "");
     EXPECT_FALSE(window->waterfallView()->hasSelection());
@@ -322,8 +336,11 @@ TEST_F(WindowControlTest, PlainRightClickPlacesTheTypedSelectionAndOffersTheMenu
     auto window = openWindow();
     drawEmptyWaterfall(*window);
     window->demodRecordingSettings({10, 20, 7052, 7148});
-    QTest::mouseClick(window->waterfallView(), Qt::RightButton, Qt::NoModifier, QPoint(515, 42));
-    EXPECT_EQ(window->waterfallView()->selectionFrame(), QRectF(257, 11, 510, 8));
+    QTest::mouseClick(window->waterfallView(), Qt::RightButton, Qt::NoModifier, at(*window, 7100.7, 42));
+    const WaterfallViewMapping& mapping = window->waterfallView()->mapping();
+    EXPECT_EQ(window->waterfallView()->selectionFrame(),
+              QRectF(QPointF(mapping.xAt(7052), mapping.yAt(10)), QPointF(mapping.xAt(7148), mapping.yAt(20)))
+                  .adjusted(1, 1, -1, -1));
     QWidget* popup = QApplication::activePopupWidget();
     ASSERT_NE(popup, nullptr);
     for (QAction* action : popup->actions())
@@ -368,12 +385,12 @@ TEST_F(WindowControlTest, BandOfNoWidthIsReportedAndLeavesNoScale)
 {
     auto window = openWindow();
     drawEmptyWaterfall(*window);
-    EXPECT_EQ(window->frequencyScaleView()->labelTexts().size(), 11);
+    EXPECT_FALSE(window->frequencyScaleView()->labelTexts().isEmpty());
     window->setWaterfallBand(0.0, 7100000.0);
     EXPECT_TRUE(window->frequencyScaleView()->labelTexts().isEmpty());
     EXPECT_FALSE(window->statusText().isEmpty());
     window->demodRecordingSettings({10, 20, 7052, 7148});
-    QTest::mouseClick(window->waterfallView(), Qt::RightButton, Qt::ShiftModifier, QPoint(515, 42));
+    QTest::mouseClick(window->waterfallView(), Qt::RightButton, Qt::ShiftModifier, at(*window, 7100.7, 42));
     EXPECT_FALSE(window->waterfallView()->hasSelection());
 }
 
@@ -395,17 +412,23 @@ TEST_F(WindowControlTest, ScaleStaysOverItsColumnsWhenScrolledAcross)
     auto window = openWindow();
     drawEmptyWaterfall(*window);
     auto* scroller = window->findChild<QScrollArea*>("scrollingView");
+    window->waterfallView()->setPicture(std::make_shared<WaterfallPicture>(60, 8192, 192000.0));
     scroller->setFixedWidth(500);
+    QApplication::processEvents();
+    window->findChild<QAction*>("zoomInAction")->trigger();
     QApplication::processEvents();
     QScrollBar* across = scroller->horizontalScrollBar();
     ASSERT_GT(across->maximum(), 0);
+    const auto& ticks = window->frequencyScaleView()->ticks();
+    ASSERT_GE(ticks.size(), 3u);
     for (int value : {0, across->maximum() / 2, across->maximum()}) {
         across->setValue(value);
         QApplication::processEvents();
-        for (int k : {0, 5, 10}) {
-            const QPoint label = window->frequencyScaleView()->mapTo(window.get(), QPoint(int(FreqScaleView::labelX(k)), 0));
-            const QPoint column = window->waterfallView()->mapTo(window.get(), QPoint(int(k * 102.4), 0));
-            EXPECT_EQ(label.x(), column.x()) << "scrolled to " << value << ", label " << k;
+        for (size_t k : {size_t(0), ticks.size() / 2, ticks.size() - 1}) {
+            const int x = int(ticks[k].position);
+            const QPoint label = window->frequencyScaleView()->mapTo(window.get(), QPoint(FreqScaleView::kSideMargin + x, 0));
+            const QPoint column = window->waterfallView()->mapTo(window.get(), QPoint(x, 0));
+            EXPECT_EQ(label.x(), column.x()) << "scrolled to " << value << ", tick " << k;
         }
     }
 }

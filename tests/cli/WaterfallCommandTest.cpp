@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -44,4 +45,26 @@ TEST(WaterfallCommand, ShortCapturesDrawOneLineWithMeasuredLevels)
     const CliResult refused = runCli({"waterfall", empty, "-o", png});
     EXPECT_EQ(refused.status, 2);
     EXPECT_EQ(refused.err, "korvel-cli: " + empty + ": the recording holds no samples, nothing to draw\n");
+}
+
+// 1,200,000 seconds (a 4.8 MB file at 1 S/s) are more rows than libpng
+// writes: the picture has fewer rows, several seconds each, and says so.
+TEST(WaterfallCommand, RecordingOfMoreSecondsThanAPngHoldsIsDrawnAtFewerRows)
+{
+    fixtures::TempDir dir;
+    fixtures::WaveFormat format;
+    format.sampleRate = 1;
+    constexpr uint32_t kSeconds = 1200000;
+    fixtures::Recording file = fixtures::riffFile({{"fmt ", fixtures::fmtPayload(format, 16)}}, {});
+    fixtures::patchU32(file.bytes, 4, static_cast<uint32_t>(file.bytes.size() - 8 + kSeconds * 4));
+    fixtures::patchU32(file.bytes, file.dataOffset - 4, kSeconds * 4);
+    const std::string recording = dir.write("slow.wav", file.bytes);
+    std::filesystem::resize_file(recording, file.bytes.size() + kSeconds * 4);
+
+    const std::string png = dir.path + "/slow.png";
+    const CliResult drawn = runCli({"waterfall", recording, "-o", png, "--fft-size", "1024"});
+    ASSERT_EQ(drawn.status, 0) << drawn.err;
+    EXPECT_NE(drawn.err.find("waterfall: 1200000 s drawn at 12 s per row (100000 rows)"), std::string::npos)
+        << drawn.err;
+    EXPECT_EQ(pngHeight(png), 100000u);
 }

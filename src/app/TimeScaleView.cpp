@@ -1,0 +1,55 @@
+#include "app/TimeScaleView.h"
+
+#include "waterfall/WaterfallAxes.h"
+
+#include <QPaintEvent>
+#include <QPainter>
+
+#include <algorithm>
+
+TimeScaleView::TimeScaleView(QWidget* parent)
+    : QWidget(parent)
+{
+    setFixedSize(fontMetrics().horizontalAdvance("00:00:00") + 14, 0);
+}
+
+void TimeScaleView::setMapping(const WaterfallViewMapping& mapping, std::optional<int64_t> startUnix)
+{
+    mapping_ = mapping;
+    startUnix_ = startUnix;
+    setFixedHeight(static_cast<int>(mapping_.contentHeight()) + fontMetrics().height());
+    update();
+}
+
+QStringList TimeScaleView::labelTexts(int top, int bottom) const
+{
+    QStringList texts;
+    const double last = std::min(mapping_.secondsAt(bottom), double(mapping_.plan().lines()));
+    for (const auto& tick : WaterfallAxes::timeTicks(mapping_.secondsAt(top), last, mapping_.yAt(last) - top,
+                                                     kTickSpacing, startUnix_))
+        texts << QString::fromStdString(tick.text);
+    return texts;
+}
+
+void TimeScaleView::paintEvent(QPaintEvent* event)
+{
+    QPainter painter(this);
+    painter.fillRect(event->rect(), palette().window());
+    if (mapping_.plan().lines() <= 0)
+        return;
+    // Ticks from one spacing above what is exposed, so labels cut by the edge are whole.
+    const int top = std::max(event->rect().top() - kTickSpacing, 0);
+    const double first = mapping_.secondsAt(top);
+    const double last = std::min(mapping_.secondsAt(event->rect().bottom() + kTickSpacing), double(mapping_.plan().lines()));
+    const double length = mapping_.yAt(last) - top;
+    painter.setPen(palette().windowText().color());
+    const int right = width() - 1;
+    painter.drawLine(right, event->rect().top(), right, event->rect().bottom());
+    const int textHeight = fontMetrics().height();
+    for (const auto& tick : WaterfallAxes::timeTicks(first, last, length, kTickSpacing, startUnix_)) {
+        const double y = top + tick.position;
+        painter.drawLine(QPointF(right - 4, y), QPointF(right, y));
+        painter.drawText(QRectF(0, y - textHeight / 2.0, right - 6, textHeight), Qt::AlignRight | Qt::AlignVCenter,
+                         QString::fromStdString(tick.text));
+    }
+}
