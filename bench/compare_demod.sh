@@ -1,15 +1,18 @@
 #!/bin/bash
-# Times `korvel-cli demod` in AM against a reference flowgraph doing the same
-# job (tune to a station, band-pass, AGC, envelope, DC block, 44100 Hz WAV), on
-# one core, alternating the order run by run, and prints the medians and the
-# peak memory of each.
+# Times `korvel-cli demod` against a reference flowgraph doing the same job
+# (tune to a station, band-pass, AGC, demodulate, 44100 Hz WAV), on one core,
+# alternating the order run by run, and prints the medians and the peak memory
+# of each.
 #
-#   bench/compare_demod.sh REFERENCE_SCRIPT INPUT.wav [RUNS] [OFFSET_HZ]
+#   bench/compare_demod.sh REFERENCE_SCRIPT INPUT.wav [RUNS] [OFFSET_HZ] [MODE]
 #
 # REFERENCE_SCRIPT is run as `python3 REFERENCE_SCRIPT INPUT OUT.wav --offset
-# OFFSET_HZ` and must print a line with "wall_s=SECONDS" (the flowgraph's own
-# time, without the interpreter's start-up). INPUT is a 2,000,000 S/s I/Q
-# recording; the station sits OFFSET_HZ (default 150000) above its centre.
+# OFFSET_HZ [--mode MODE]` and must print a line with "wall_s=SECONDS" (the
+# flowgraph's own time, without the interpreter's start-up). INPUT is an I/Q
+# recording at any rate; the station sits OFFSET_HZ (default 150000) above its
+# centre. MODE (given to the reference only when set): am (default; Korvel AM
+# +-5 kHz), usb (USB 0..3 kHz above the offset), nbfm (FM +-7 kHz) or wfm
+# (WFM +-100 kHz).
 # Environment: KORVEL_CLI (default build/src/cli/korvel-cli of this tree),
 # PYTHON (default the interpreter of the script's #! line, else python3),
 # CPU (default 0).
@@ -23,6 +26,7 @@ reference=$1
 input=$2
 runs=${3:-5}
 offset=${4:-150000}
+mode=${5:-}
 here=$(cd "$(dirname "$0")/.." && pwd)
 cli=${KORVEL_CLI:-$here/build/src/cli/korvel-cli}
 shebang=$(head -1 "$reference" | sed -n 's/^#! *//p')
@@ -39,13 +43,22 @@ trap 'rm -rf "$work"' EXIT
 
 center=$("$cli" info "$input" | awk '/^centre freq:/ { print $3 }')
 seconds=$("$cli" info "$input" | awk '/^seconds:/ { print $2 }')
-lo=$(awk -v c="$center" -v o="$offset" 'BEGIN { printf "%.3f", (c + o - 5000) / 1000 }')
-hi=$(awk -v c="$center" -v o="$offset" 'BEGIN { printf "%.3f", (c + o + 5000) / 1000 }')
-echo "input: $input, $seconds s, station at $offset Hz above $center Hz: AM $lo to $hi kHz"
+case ${mode:-am} in
+    am) korvel_mode=AM low=-5000 high=5000 ;;
+    usb) korvel_mode=USB low=0 high=3000 ;;
+    nbfm) korvel_mode=FM low=-7000 high=7000 ;;
+    wfm) korvel_mode=WFM low=-100000 high=100000 ;;
+    *) echo "compare_demod: unknown mode $mode" >&2; exit 2 ;;
+esac
+reference_mode=()
+[ -n "$mode" ] && reference_mode=(--mode "$mode")
+lo=$(awk -v c="$center" -v o="$offset" -v d="$low" 'BEGIN { printf "%.3f", (c + o + d) / 1000 }')
+hi=$(awk -v c="$center" -v o="$offset" -v d="$high" 'BEGIN { printf "%.3f", (c + o + d) / 1000 }')
+echo "input: $input, $seconds s, station at $offset Hz above $center Hz: $korvel_mode $lo to $hi kHz"
 
 run_korvel() {
     /usr/bin/time -f "%e %U %S %M" -o "$work/time" \
-        taskset -c "$cpu" "$cli" demod "$input" --mode AM --start 0 --end "$seconds" \
+        taskset -c "$cpu" "$cli" demod "$input" --mode "$korvel_mode" --start 0 --end "$seconds" \
         --lo "$lo" --hi "$hi" -o "$work/korvel.wav" > /dev/null
     read -r wall user sys rss < "$work/time"
     cpu_s=$(awk -v u="$user" -v s="$sys" 'BEGIN { print u + s }')
@@ -55,7 +68,7 @@ run_korvel() {
 
 run_reference() {
     /usr/bin/time -f "%e %U %S %M" -o "$work/time" \
-        taskset -c "$cpu" "$python" "$reference" "$input" "$work/reference.wav" --offset "$offset" > "$work/out"
+        taskset -c "$cpu" "$python" "$reference" "$input" "$work/reference.wav" --offset "$offset" "${reference_mode[@]}" > "$work/out"
     read -r wall user sys rss < "$work/time"
     cpu_s=$(awk -v u="$user" -v s="$sys" 'BEGIN { print u + s }')
     flow=$(grep -o 'wall_s=[0-9.]*' "$work/out" | cut -d= -f2)

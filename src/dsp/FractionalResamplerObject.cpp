@@ -1,25 +1,98 @@
 #include "dsp/FractionalResamplerObject.h"
 
+#include "dsp/SampleVector.h"
+
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <numbers>
 
 namespace {
-constexpr int kKernelCentre = 140000;
-constexpr int kKernelEntries = 2 * kKernelCentre + 1;
+
+constexpr int kTaps = FractionalResamplerObject::kTaps;
+constexpr int kPhases = FractionalResamplerObject::kPhases;
+constexpr int kRowLength = 2 * kTaps;
+
+// The output at fraction `mu` between two table rows: the dot products of the
+// inputs with a row's taps and with its steps, combined.
+template <typename Vec>
+[[gnu::always_inline]] inline double InterpolatedDot(const double* row, const double* x, double mu)
+{
+    constexpr int width = sizeof(Vec) / sizeof(double);
+    Vec taps{};
+    Vec steps{};
+    for (int j = 0; j < kTaps; j += width) {
+        Vec c;
+        Vec d;
+        Vec v;
+        std::memcpy(&c, row + j, sizeof c);
+        std::memcpy(&d, row + kTaps + j, sizeof d);
+        std::memcpy(&v, x + j, sizeof v);
+        taps += c * v;
+        steps += d * v;
+    }
+    const Vec sum = taps + mu * steps;
+    double acc = 0.0;
+    for (int lane = 0; lane < width; ++lane)
+        acc += sum[lane];
+    return acc;
+}
+
+// Outputs from position t while it lies before `end`; buffer entry k - base
+// holds input k - 28 of the call.
+template <typename Vec, typename Store>
+[[gnu::always_inline]] inline int PassLoop(const double* table, const double* buffer, int base, int end, double& t,
+                                           double rate, Store& store)
+{
+    int count = 0;
+    for (; t < end; t += rate) {
+        const int i = static_cast<int>(t);
+        const double position = (t - i) * kPhases;
+        const int phase = static_cast<int>(position);
+        const double mu = position - phase;
+        store(count++, InterpolatedDot<Vec>(table + phase * kRowLength, buffer + (i + 1 - base), mu));
+    }
+    return count;
+}
+
+template <typename Store>
+int PassPortable(const double* table, const double* buffer, int base, int end, double& t, double rate, Store& store)
+{
+    return PassLoop<Double2>(table, buffer, base, end, t, rate, store);
+}
+
+template <typename Store>
+KORVEL_WIDE_TARGET int PassWide(const double* table, const double* buffer, int base, int end, double& t, double rate,
+                                Store& store)
+{
+    return PassLoop<Double4>(table, buffer, base, end, t, rate, store);
+}
+
 } // namespace
 
-FractionalResamplerObject::FractionalResamplerObject(int maxInputLength)
-    : m_pSinc(kKernelEntries), m_pInputBuf(std::max(maxInputLength, 1) + kTaps, 0.0)
+double FractionalResamplerObject::Kernel(double x)
 {
-    for (int i = 0; i < kKernelEntries; ++i) {
-        if (i == kKernelCentre) {
-            m_pSinc[i] = 1.0;
-            continue;
+    // In the units of a table of 10000 points per input sample, centred at 140000.
+    const double i = x * 10000.0;
+    if (i == 140000.0)
+        return 1.0;
+    const double s = (i - 140000.0) * 0.0003141592653589793;
+    const double w = 0.35875 - 0.48829 * std::cos(2.243994752564138e-05 * i) +
+                     0.14128 * std::cos(4.487989505128276e-05 * i) - 0.01168 * std::cos(6.731984257692414e-05 * i);
+    return w * std::sin(s) / s;
+}
+
+FractionalResamplerObject::FractionalResamplerObject(int maxInputLength)
+    : m_pSinc(static_cast<size_t>(kPhases) * kRowLength), m_pInputBuf(std::max(maxInputLength, 1) + kTaps, 0.0)
+{
+    // Output at fraction f uses tap j (input i + 1 + j) at kernel position j + 1 - f.
+    auto tap = [](int phase, int j) { return Kernel(j + 1 - static_cast<double>(phase) / kPhases); };
+    for (int p = 0; p < kPhases; ++p) {
+        double* row = m_pSinc.data() + static_cast<size_t>(p) * kRowLength;
+        for (int j = 0; j < kTaps; ++j) {
+            row[j] = tap(p, j);
+            row[kTaps + j] = tap(p + 1, j) - row[j];
         }
-        const double x = (i - kKernelCentre) * 0.0003141592653589793;
-        const double w = 0.35875 - 0.48829 * std::cos(2.243994752564138e-05 * i) +
-                         0.14128 * std::cos(4.487989505128276e-05 * i) - 0.01168 * std::cos(6.731984257692414e-05 * i);
-        m_pSinc[i] = w * std::sin(x) / x;
     }
 }
 
@@ -32,7 +105,7 @@ int FractionalResamplerObject::ResampleShortLength(int n, double rate, const dou
             v = 32767.0;
         if (v < -32767.0)
             v = -32767.0;
-        outBuf[index] = v == v ? static_cast<int16_t>(v) : 0;
+        outBuf[index] = v == v ? static_cast<int16_t>(v < 0.0 ? v - 0.5 : v + 0.5) : 0;
     });
 }
 
@@ -71,17 +144,9 @@ int FractionalResamplerObject::ResamplePass(int base, int n, double& t, double r
 {
     double* buffer = m_pInputBuf.data();
     std::copy(in, in + n, buffer + kTaps);
-    const double* kernel = m_pSinc.data();
     const int end = base + n;
-    int count = 0;
-    // Buffer entry k - base holds input k - 28 of the call, for k in (base, end + 27].
-    for (; t < end; t += rate) {
-        const int i = static_cast<int>(t);
-        double acc = 0.0;
-        for (int k = i + 1; k <= i + kTaps; ++k)
-            acc += kernel[static_cast<int>((k - t) * 10000.0)] * buffer[k - base];
-        store(count++, acc);
-    }
+    const int count = WideVectorsAvailable() ? PassWide(m_pSinc.data(), buffer, base, end, t, rate, store)
+                                             : PassPortable(m_pSinc.data(), buffer, base, end, t, rate, store);
     std::copy(buffer + n, buffer + n + kTaps, buffer);
     return count;
 }

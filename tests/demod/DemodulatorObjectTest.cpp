@@ -4,11 +4,13 @@
 #include "common/UtcCalendar.h"
 #include "demod/CarrierTextFile.h"
 #include "support/RecordingFixtures.h"
+#include "support/ThdPlusNoise.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <fstream>
 
 using namespace demodtest;
@@ -68,6 +70,29 @@ INSTANTIATE_TEST_SUITE_P(
         ModeCase{"CWU", kDemodCWU, 96000, carrier(-9300, 2000), 7090, 7091, 700, 0.95, 0},
         ModeCase{"CWL", kDemodCWL, 96000, carrier(-10700, 2000), 7089, 7090, 700, 0.95, 0}),
     [](const ::testing::TestParamInfo<ModeCase>& info) { return std::string(info.param.name); });
+
+// A clean tone keeps 16-bit quality through the whole path (mixer, decimators,
+// band-pass, AGC, detector, resampler, rounding): the AGC's level alone
+// limits a 16-bit tone to about -95 dB.
+TEST(DemodulatorObject, ToneKeepsSixteenBitQualityThroughThePipeline)
+{
+    struct Case {
+        int mode;
+        int32_t rate;
+        double carrierHz, lowKHz, highKHz;
+    };
+    for (const Case& c : {Case{kDemodUSB, 48000, -11000, 7088, 7091}, Case{kDemodUSB, 250000, -61000, 7038, 7041},
+                          Case{kDemodLSB, 2000000, 151000, 7249, 7252}}) {
+        SCOPED_TRACE(testing::Message() << demodModeName(c.mode) << " at " << c.rate);
+        const std::vector<int16_t> audio =
+            demodulateToAudio(carrier(c.carrierHz, 2000), c.rate, 3, c.mode, c.lowKHz, c.highKHz);
+        ASSERT_GT(audio.size(), 2u * 44100u);
+        const double db = thdPlusNoiseDb(audio.data() + 44100, 44100, 1000.0, 44100.0);
+        RecordProperty("thdPlusNoiseDb", std::to_string(db));
+        std::printf("THD+N %s at %d S/s: %.1f dB\n", demodModeName(c.mode), c.rate, db);
+        EXPECT_LT(db, -94.5);
+    }
+}
 
 TEST(DemodulatorObject, BlockLimitIsTenMillisecondsInWholeMultiplesOf256AndAtLeast256)
 {

@@ -1,5 +1,6 @@
 #include "dsp/FractionalResamplerObject.h"
 #include "support/AllocationCounter.h"
+#include "support/ThdPlusNoise.h"
 
 #include <gtest/gtest.h>
 
@@ -32,16 +33,68 @@ std::vector<int16_t> Resample(FractionalResamplerObject& resampler, const std::v
     return result;
 }
 
-TEST(FractionalResamplerObjectTest, RatioOneDelaysByFourteenSamples)
+TEST(FractionalResamplerObjectTest, RatioOneDelaysByFourteenSamplesAndRounds)
 {
     FractionalResamplerObject resampler(100000);
-    const auto x = Sine(44100, 1000.0, 44100.0, 10000.0);
+    auto x = Sine(44100, 1000.0, 44100.0, 10000.0);
+    x[1000] = 2.6;
+    x[1001] = -2.6;
+    x[1002] = 2.4;
     const auto y = Resample(resampler, x, 44100, 1.0);
     ASSERT_EQ(y.size(), 44100u);
     for (int t = 0; t < 14; ++t)
         ASSERT_EQ(y[t], 0) << t;
     for (int t = 14; t < 44100; ++t)
-        ASSERT_NEAR(y[t], std::trunc(x[t - 14]), 1.0) << t;
+        ASSERT_EQ(y[t], std::lround(x[t - 14])) << t;
+    EXPECT_EQ(y[1014], 3);
+    EXPECT_EQ(y[1015], -3);
+    EXPECT_EQ(y[1016], 2);
+}
+
+// Every output is the kernel placed at its exact fraction: the table's rows and
+// the interpolation between them match the kernel evaluated directly.
+TEST(FractionalResamplerObjectTest, OutputsFollowTheKernelAtTheirExactPosition)
+{
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<double> dist(-20000.0, 20000.0);
+    std::vector<double> x(3000);
+    for (auto& v : x)
+        v = dist(rng);
+    for (double rate : {31250.0 / 44100.0, 0.3, 1.0, 2.7}) {
+        SCOPED_TRACE(rate);
+        FractionalResamplerObject resampler(1000);
+        std::vector<double> y(static_cast<size_t>(x.size() / rate) + 2);
+        int produced = 0;
+        for (int at = 0; at < 3000; at += 700) {
+            const int n = std::min(700, 3000 - at);
+            produced += resampler.ResampleLength(n, rate, x.data() + at, y.data() + produced);
+        }
+        // Output m lies at call position m * rate, past 28 zeros of history.
+        for (int m = 0; m < produced; m += 7) {
+            const double t = m * rate;
+            const int i = static_cast<int>(t);
+            double expected = 0.0;
+            for (int k = i + 1; k <= i + FractionalResamplerObject::kTaps; ++k) {
+                if (k >= 28)
+                    expected += FractionalResamplerObject::Kernel(k - t) * x[k - 28];
+            }
+            ASSERT_NEAR(y[m], expected, 5e-6 * 20000.0) << m;
+        }
+    }
+}
+
+// A full-scale tone comes out as clean as 16-bit rounding allows.
+TEST(FractionalResamplerObjectTest, ToneKeepsSixteenBitQuality)
+{
+    for (double inputRate : {31250.0, 12000.0, 62500.0}) {
+        SCOPED_TRACE(inputRate);
+        FractionalResamplerObject resampler(10000);
+        const auto x = Sine(static_cast<int>(inputRate) * 2, 1000.0, inputRate, 30000.0);
+        const auto y = Resample(resampler, x, 5000, inputRate / 44100.0);
+        ASSERT_GT(y.size(), 80000u);
+        // Full-scale rounding alone gives about -98 dB.
+        EXPECT_LT(thdPlusNoiseDb(y.data() + 1000, 44100, 1000.0, 44100.0), -96.0);
+    }
 }
 
 TEST(FractionalResamplerObjectTest, FractionCarriesAcrossCalls)
