@@ -88,6 +88,21 @@ void Agc(benchmark::State& state)
     signal.Report(state);
 }
 
+// A steady carrier: the window's peak leaves the window on every sample.
+void AgcSteady(benchmark::State& state)
+{
+    const int rate = static_cast<int>(state.range(0));
+    const std::vector<ComplexSample> steady(rate, ComplexSample{0.0, 8000.0});
+    auto agc = std::make_unique<AGCObject>();
+    agc->SetParameters(true, false, -100, 30, 0, 200, rate);
+    std::vector<ComplexSample> out(steady.size());
+    for (auto _ : state) {
+        agc->ProcessComplexData(rate, steady.data(), out.data());
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.SetItemsProcessed(state.iterations() * rate);
+}
+
 void SMeterLevel(benchmark::State& state)
 {
     const Signal signal(static_cast<int>(state.range(0)));
@@ -105,6 +120,7 @@ void SMeterLevel(benchmark::State& state)
 BENCHMARK(FastFir)->Arg(31250)->Arg(250000)->Unit(benchmark::kMillisecond);
 BENCHMARK(Resampler)->Arg(31250)->Unit(benchmark::kMillisecond);
 BENCHMARK(Agc)->Arg(31250)->Unit(benchmark::kMillisecond);
+BENCHMARK(AgcSteady)->Arg(31250)->Arg(250000)->Unit(benchmark::kMillisecond);
 BENCHMARK(SMeterLevel)->Arg(31250)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

@@ -65,6 +65,27 @@ void AGCObject::Reset()
     m_DecayAve = -5.0;
     m_AttackAve = -5.0;
     m_MagBufPos = 0;
+    serial_ = 0;
+    peakSerial_ = kNoPeakSample;
+}
+
+void AGCObject::RescanPeak()
+{
+    const double* window = m_MagBuf.data();
+    const int length = m_WindowSamples;
+    const double largest = *std::max_element(window, window + length);
+    m_Peak = std::max(largest, -8.0);
+    peakSerial_ = kNoPeakSample;
+    if (m_Peak != largest)
+        return;
+    // m_MagBufPos is the oldest entry, written `length` samples ago.
+    for (int age = 1; age <= length; ++age) {
+        const int at = (m_MagBufPos - age + length) % length;
+        if (window[at] == largest) {
+            peakSerial_ = serial_ - (age - 1);
+            return;
+        }
+    }
 }
 
 void AGCObject::ProcessComplexData(int n, const ComplexSample* in, ComplexSample* out)
@@ -86,12 +107,17 @@ void AGCObject::ProcessComplexData(int n, const ComplexSample* in, ComplexSample
         m_MagBuf[m_MagBufPos] = mag;
         if (++m_MagBufPos >= m_WindowSamples)
             m_MagBufPos = 0;
+        ++serial_;
 
         if (mag > m_Peak) {
             m_Peak = mag;
-        } else if (old == m_Peak) {
-            m_Peak = *std::max_element(m_MagBuf.begin(), m_MagBuf.begin() + m_WindowSamples);
-            m_Peak = std::max(m_Peak, -8.0);
+            peakSerial_ = serial_;
+        } else {
+            if (mag == m_Peak)
+                peakSerial_ = serial_;
+            // The entry that left came with sample serial_ - m_WindowSamples.
+            if (old == m_Peak && !(m_Peak >= -8.0 && peakSerial_ > serial_ - m_WindowSamples))
+                RescanPeak();
         }
 
         const double attackAlpha = m_Peak > m_AttackAve ? m_AttackRiseAlpha : m_AttackFallAlpha;

@@ -3,6 +3,7 @@
 #include "common/ComplexSample.h"
 
 #include <array>
+#include <cstdint>
 
 // Look-ahead peak AGC for the band-passed complex signal: the signal is delayed 15 ms
 // while a log-magnitude peak over an 18 ms window drives a fast attack and a slower
@@ -36,6 +37,9 @@ public:
     double AttackRiseAlpha() const { return m_AttackRiseAlpha; }
 
 private:
+    // The window's largest level, at least -8, and the number of its latest sample.
+    void RescanPeak();
+
     bool m_AgcOn = false;
     bool m_UseHang = false;
     int m_Threshold = 0;
@@ -62,4 +66,12 @@ private:
     int m_HangTimer = 0;
     std::array<ComplexSample, kRingSize> m_SigDelayBuf{};
     std::array<double, kRingSize> m_MagBuf{};
+
+    // Samples taken since the rings were cleared, and the number of the latest
+    // one in the window whose level equals m_Peak (kNoPeakSample when none is
+    // known): while it stays, an older copy of the peak leaving the window
+    // leaves the peak as it is, and a steady signal needs no rescan.
+    static constexpr int64_t kNoPeakSample = INT64_MIN;
+    int64_t serial_ = 0;
+    int64_t peakSerial_ = kNoPeakSample;
 };

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <random>
 #include <memory>
 #include <numbers>
 #include <vector>
@@ -82,6 +84,71 @@ TEST(AGCObjectTest, ManualGainWhenOff)
         const double gain = 32767.0 * std::pow(10.0, -(100 - manual) * 0.05);
         EXPECT_DOUBLE_EQ(s.im, 0.5 * gain);
         EXPECT_DOUBLE_EQ(s.re, -0.25 * gain);
+    }
+}
+
+// The levelling written plainly, the window's peak found by scanning the whole
+// window whenever the peak leaves it (pipeline settings, no hang).
+std::vector<ComplexSample> PlainAgc(const std::vector<ComplexSample>& x, double rate)
+{
+    const int delay = std::min(static_cast<int>(0.015 * rate), 2047);
+    const int window = std::min(static_cast<int>(0.018 * rate), 2048);
+    const double attackRise = 1.0 - std::exp(-500.0 / rate), attackFall = 1.0 - std::exp(-200.0 / rate);
+    const double decayRise = 1.0 - std::exp(-3333.3333333333335 / (rate * 200));
+    const double decayFall = 1.0 - std::exp(-1000.0 / (rate * 200));
+    std::vector<ComplexSample> line(delay);
+    std::vector<double> mags(window, -16.0);
+    double peak = -16.0, attack = -5.0, decay = -5.0;
+    std::vector<ComplexSample> y(x.size());
+    for (size_t i = 0; i < x.size(); ++i) {
+        const ComplexSample d = line[i % delay];
+        line[i % delay] = x[i];
+        const double mag =
+            std::log10(std::max(std::fabs(x[i].re), std::fabs(x[i].im)) + 0.00032767) - 4.515436681141699;
+        const double old = mags[i % window];
+        mags[i % window] = mag;
+        if (mag > peak)
+            peak = mag;
+        else if (old == peak)
+            peak = std::max(*std::max_element(mags.begin(), mags.end()), -8.0);
+        const double a = peak > attack ? attackRise : attackFall;
+        attack = (1.0 - a) * attack + a * peak;
+        const double b = peak > decay ? decayRise : decayFall;
+        decay = (1.0 - b) * decay + b * peak;
+        const double level = std::max(attack, decay);
+        const double gain = level > -5.0 ? 0.7 * std::pow(10.0, -level) : 0.7 * std::pow(10.0, 5.0);
+        y[i] = {d.im * gain, d.re * gain};
+    }
+    return y;
+}
+
+// Bursts, steady stretches (whose peak leaves the window on every sample),
+// silence and noise, at rates whose window is short, long or the whole ring.
+TEST(AGCObjectTest, WindowPeakMatchesAScanOfTheWholeWindow)
+{
+    for (double rate : {8000.0, 31250.0, 250000.0}) {
+        SCOPED_TRACE(rate);
+        const int n = static_cast<int>(rate * 1.5);
+        auto x = Bursts(n, rate);
+        std::mt19937 rng(3);
+        std::uniform_real_distribution<double> noise(-3000.0, 3000.0);
+        for (int t = 0; t < n; ++t) {
+            if (t % 5000 < 1200)
+                x[t] = {0.0, 12000.0};
+            else if (t % 5000 < 1700)
+                x[t] = {};
+            else if (t % 5000 < 2500)
+                x[t] = {noise(rng), noise(rng)};
+        }
+        const auto expected = PlainAgc(x, rate);
+        auto agc = std::make_unique<AGCObject>();
+        SetUpAsPipeline(*agc, rate);
+        std::vector<ComplexSample> y(x.size());
+        agc->ProcessComplexData(n, x.data(), y.data());
+        for (int t = 0; t < n; ++t) {
+            ASSERT_DOUBLE_EQ(y[t].re, expected[t].re) << t;
+            ASSERT_DOUBLE_EQ(y[t].im, expected[t].im) << t;
+        }
     }
 }
 
