@@ -79,6 +79,24 @@ void FftObject::setWidowType(int type) { windowType = type; }
 void FftObject::ResetFFT()
 {
     std::fill(m_pFFTAveBuf.begin(), m_pFFTAveBuf.end(), 0.0);
+    levelsStale_ = false;
+}
+
+float FftObject::LevelOfPower(float power) const
+{
+    float level = std::log10(power);
+    level += static_cast<float>(m_K_B);
+    return level;
+}
+
+const double* FftObject::FFTAveBuf() const
+{
+    if (levelsStale_) {
+        for (size_t entry = 0; entry < binPower_.size(); ++entry)
+            m_pFFTAveBuf[entry] = LevelOfPower(binPower_[entry]);
+        levelsStale_ = false;
+    }
+    return m_pFFTAveBuf.data();
 }
 
 void FftObject::BuildTables()
@@ -95,6 +113,8 @@ void FftObject::BuildTables()
 
     m_pTranslateTbl.assign(n, 0);
     m_pFFTAveBuf.assign(n, 0.0);
+    binPower_.assign(n, 0.0f);
+    levelsStale_ = false;
     BuildDisplayScratch();
 }
 
@@ -148,17 +168,15 @@ void FftObject::PutInDisplayFFT(int inLength, const ComplexSample* inBuf)
     // Bin b of the transform of re + j*im is frequency -b of im + j*re: reversing
     // each half puts the levels in increasing frequency of the latter.
     const float floor = static_cast<float>(m_K_C);
-    const float offset = static_cast<float>(m_K_B);
     const int half = n / 2;
-    double* levels = m_pFFTAveBuf.data();
+    float* powers = binPower_.data();
     for (int b = 0; b < n; ++b) {
         float power = displayOut_[b][0] * displayOut_[b][0] + displayOut_[b][1] * displayOut_[b][1];
         power += floor;
-        float level = std::log10(power);
-        level += offset;
         const int entry = b < half ? half - 1 - b : n - 1 - (b - half);
-        levels[entry] = level;
+        powers[entry] = power;
     }
+    levelsStale_ = true;
 }
 
 void FftObject::BuildScreenMapping(int maxWidth)
@@ -198,11 +216,9 @@ void FftObject::GetScreenIntegerFFTDataMaxHeight(int maxHeight, int maxWidth, do
     }
 
     const int n = m_FFTSize;
-    const double* levels = m_pFFTAveBuf.data();
     const bool flat = maxdB == mindB;
     const double gain = flat ? 0.0 : (-10.0 / (maxdB - mindB)) * maxHeight;
     const double offset = 0.1 * maxdB;
-    auto levelOf = [&](int bin) { return m_Invert ? levels[bin == 0 ? 0 : n - bin] : levels[bin]; };
     auto heightOf = [&](double level) {
         if (flat)
             return maxHeight;
@@ -213,7 +229,35 @@ void FftObject::GetScreenIntegerFFTDataMaxHeight(int maxHeight, int maxWidth, do
     };
 
     const int* table = m_pTranslateTbl.data();
-    if (static_cast<int64_t>(m_BinMax) - m_BinMin <= maxWidth) {
+    const bool wide = static_cast<int64_t>(m_BinMax) - m_BinMin > maxWidth;
+    if (wide && levelsStale_) {
+        // The log is monotonic: a column's strongest power gives its level,
+        // with one log per column instead of one per bin.
+        const float* powers = binPower_.data();
+        auto powerOf = [&](int bin) { return m_Invert ? powers[bin == 0 ? 0 : n - bin] : powers[bin]; };
+        auto show = [&](int column, float strongest) {
+            const double level = LevelOfPower(strongest);
+            outBuf[column] = heightOf(level);
+            dBBuf[column] = 10.0 * level;
+        };
+        int column = table[m_BinMin];
+        float strongest = powerOf(m_BinMin);
+        for (int b = m_BinMin + 1; b <= m_BinMax; ++b) {
+            const float power = powerOf(b);
+            if (table[b] != column) {
+                show(column, strongest);
+                column = table[b];
+                strongest = power;
+            } else if (power > strongest) {
+                strongest = power;
+            }
+        }
+        show(column, strongest);
+        return;
+    }
+    const double* levels = FFTAveBuf();
+    auto levelOf = [&](int bin) { return m_Invert ? levels[bin == 0 ? 0 : n - bin] : levels[bin]; };
+    if (!wide) {
         for (int x = 0; x < maxWidth; ++x) {
             const double level = levelOf(table[x]);
             outBuf[x] = heightOf(level);

@@ -7,8 +7,8 @@
 #include <vector>
 
 // The display transform: PutInDisplayFFT() windows and transforms one block
-// (single precision) and keeps one level per bin; GetScreenIntegerFFTDataMaxHeight()
-// maps those levels onto screen columns and pixel heights. Filtering and
+// (single precision) and keeps one power per bin; GetScreenIntegerFFTDataMaxHeight()
+// maps their levels onto screen columns and pixel heights. Filtering and
 // measurement use ComplexFft, which has no display scratch or plan.
 // Every engine owns its tables and its display scratch, so engines may run on
 // different threads at once; one engine is used by one thread at a time.
@@ -61,13 +61,14 @@ public:
 
     int FFTSize() const { return m_FFTSize; }
     // N display levels in bels, see PutInDisplayFFT().
-    const double* FFTAveBuf() const { return m_pFFTAveBuf.data(); }
+    const double* FFTAveBuf() const;
 
 private:
     void BuildTables();
     void BuildDisplayScratch();
     void FreeDisplayScratch();
     void BuildScreenMapping(int maxWidth);
+    float LevelOfPower(float power) const;
 
     bool m_Invert = false;
     int m_FFTSize = 1024;
@@ -85,12 +86,16 @@ private:
     int log2N_ = 0;
     std::vector<int> m_pTranslateTbl;
     std::vector<double> m_pWindowTbl;
-    std::vector<double> m_pFFTAveBuf;
+    // The levels, worked out from binPower_ when first asked for after a
+    // transform: a screen line of many bins per column needs only the log of
+    // each column's strongest bin.
+    mutable std::vector<double> m_pFFTAveBuf;
+    mutable bool levelsStale_ = false;
+    std::vector<float> binPower_;
 
     // Display scratch, owned by this engine and sized to N.
     int scratchSize_ = 0;
     fftwf_complex* displayIn_ = nullptr;
     fftwf_complex* displayOut_ = nullptr;
-    float* displayLevels_ = nullptr;
     fftwf_plan displayPlan_ = nullptr;
 };

@@ -188,6 +188,51 @@ TEST_F(ScreenMappingTest, FullSpanShowsTheStrongestBinOfEachColumn)
     }
 }
 
+// A line drawn straight from the transform, which takes the log of each
+// column's strongest bin only, is the line drawn from every bin's level:
+// heights, and the level of the column's strongest bin, over
+// scales that clip at the top, at the bottom, or not at all, and mirrored.
+TEST(FftObjectLines, ColumnsFromTheStrongestBinMatchColumnsFromEveryLevel)
+{
+    QuietLog quiet;
+    std::vector<ComplexSample> block = RandomBlock(8192, 11);
+    for (auto& s : block) {
+        s.im *= 300.0;
+        s.re *= 300.0;
+    }
+    AddTone(block, 900, 20000.0);
+    AddTone(block, -2000, 2000.0);
+    AddTone(block, 3, 200.0);
+    struct Scale {
+        double maxdB, mindB;
+        int height;
+    };
+    for (bool invert : {false, true}) {
+        for (Scale scale : {Scale{-20.0, -120.0, 1023}, Scale{-80.0, -110.0, 1023}, Scale{0.0, -30.0, 1023},
+                            Scale{-60.0, -60.0, 1023}, Scale{-40.0, -100.0, 7}}) {
+            for (int width : {1024, 1000, 37}) {
+                SCOPED_TRACE(testing::Message() << "invert " << invert << ", " << scale.maxdB << ".." << scale.mindB
+                                                << " dB over " << scale.height << ", width " << width);
+                FftObject direct;
+                FftObject fromLevels;
+                std::vector<int> outDirect(width + 1, -1), outLevels(width + 1, -1);
+                std::vector<double> dBDirect(width + 1), dBLevels(width + 1);
+                for (FftObject* fft : {&direct, &fromLevels}) {
+                    fft->SetFFTParamsSize(8192, invert, 0.0, 2000000.0);
+                    fft->PutInDisplayFFT(8192, block.data());
+                }
+                fromLevels.FFTAveBuf();
+                direct.GetScreenIntegerFFTDataMaxHeight(scale.height, width, scale.maxdB, scale.mindB, -1000000,
+                                                        1000000, outDirect.data(), dBDirect.data());
+                fromLevels.GetScreenIntegerFFTDataMaxHeight(scale.height, width, scale.maxdB, scale.mindB, -1000000,
+                                                            1000000, outLevels.data(), dBLevels.data());
+                ASSERT_EQ(outDirect, outLevels);
+                ASSERT_EQ(dBDirect, dBLevels);
+            }
+        }
+    }
+}
+
 TEST_F(ScreenMappingTest, NarrowSpanRepeatsBins)
 {
     Transform(2048, {{1024, -10.0}});
