@@ -1,9 +1,11 @@
 #include "dsp/FastFirObject.h"
 
 #include "common/SystemLog.h"
+#include "dsp/FftwPlannerMutex.h"
 
 #include <algorithm>
 #include <cmath>
+#include <new>
 #include <numbers>
 
 FastFirObject::FastFirObject()
@@ -13,6 +15,32 @@ FastFirObject::FastFirObject()
         const double a = 2.0 * std::numbers::pi * k / 1024.0;
         m_pWindowTbl[k] = 0.3635819 - 0.4891775 * std::cos(a) + 0.1365995 * std::cos(2.0 * a) - 0.0106411 * std::cos(3.0 * a);
     }
+    spectrum_ = fftw_alloc_complex(2 * kBlock);
+    if (spectrum_) {
+        std::lock_guard lock(FftwPlannerMutex());
+        forward_ = fftw_plan_dft_1d(2 * kBlock, spectrum_, spectrum_, FFTW_FORWARD, FFTW_ESTIMATE);
+        backward_ = fftw_plan_dft_1d(2 * kBlock, spectrum_, spectrum_, FFTW_BACKWARD, FFTW_ESTIMATE);
+    }
+    if (!forward_ || !backward_) {
+        ReleaseTransforms();
+        throw std::bad_alloc();
+    }
+}
+
+FastFirObject::~FastFirObject() { ReleaseTransforms(); }
+
+void FastFirObject::ReleaseTransforms()
+{
+    {
+        std::lock_guard lock(FftwPlannerMutex());
+        if (forward_)
+            fftw_destroy_plan(forward_);
+        if (backward_)
+            fftw_destroy_plan(backward_);
+    }
+    fftw_free(spectrum_);
+    forward_ = backward_ = nullptr;
+    spectrum_ = nullptr;
 }
 
 bool FastFirObject::SetupParametersFLoCut(double fLoCut, double fHiCut, double offset, double sampleRate)
@@ -33,7 +61,7 @@ bool FastFirObject::SetupParametersFLoCut(double fLoCut, double fHiCut, double o
         return false;
     }
 
-    m_pFilterCoef.fill(ComplexSample{});
+    std::fill_n(&spectrum_[0][0], 4 * kBlock, 0.0);
     const double width = (fHiCut - fLoCut) / sampleRate;
     const double centre = (lo + hi) / sampleRate;
     for (int i = 0; i < kTaps; ++i) {
@@ -41,17 +69,18 @@ bool FastFirObject::SetupParametersFLoCut(double fLoCut, double fHiCut, double o
         const double tap =
             m == 0 ? width : std::sin(std::numbers::pi * width * m) / (std::numbers::pi * m) * m_pWindowTbl[i];
         const double x = std::numbers::pi * centre * m;
-        m_pFilterCoef[i].re = std::cos(x) * tap / 2048.0;
-        m_pFilterCoef[i].im = std::sin(x) * tap / 2048.0;
+        spectrum_[i][0] = std::cos(x) * tap / 2048.0;
+        spectrum_[i][1] = std::sin(x) * tap / 2048.0;
     }
-    m_Fft.FwdFFT(m_pFilterCoef.data());
+    fftw_execute(forward_);
+    for (int k = 0; k < 2 * kBlock; ++k)
+        m_pFilterCoef[k] = ComplexSample{spectrum_[k][1], spectrum_[k][0]};
     return true;
 }
 
 void FastFirObject::Reset()
 {
     m_pFFTBuf.fill(ComplexSample{});
-    m_pFFTOverlapBuf.fill(ComplexSample{});
     m_InBufInPos = kBlock;
     pendingAt_ = -1;
 }
@@ -68,19 +97,23 @@ void FastFirObject::Clear()
 
 void FastFirObject::FilterBlock()
 {
-    std::copy(m_pFFTBuf.begin() + kBlock, m_pFFTBuf.end(), m_pFFTOverlapBuf.begin());
-    m_Fft.FwdFFT(m_pFFTBuf.data());
     for (int k = 0; k < 2 * kBlock; ++k) {
-        ComplexSample& d = m_pFFTBuf[k];
-        const ComplexSample& e = m_pFilterCoef[k];
-        const double re = e.re * d.re - e.im * d.im;
-        const double im = e.im * d.re + e.re * d.im;
-        d.re = re;
-        d.im = im;
+        spectrum_[k][0] = m_pFFTBuf[k].re;
+        spectrum_[k][1] = m_pFFTBuf[k].im;
     }
-    m_Fft.RevFFT(m_pFFTBuf.data());
-    std::copy(m_pFFTBuf.begin() + kBlock, m_pFFTBuf.end(), pendingOut_.begin());
-    std::copy(m_pFFTOverlapBuf.begin(), m_pFFTOverlapBuf.end(), m_pFFTBuf.begin());
+    fftw_execute(forward_);
+    for (int k = 0; k < 2 * kBlock; ++k) {
+        const ComplexSample& e = m_pFilterCoef[k];
+        const double dRe = spectrum_[k][0];
+        const double dIm = spectrum_[k][1];
+        spectrum_[k][0] = e.re * dRe - e.im * dIm;
+        spectrum_[k][1] = e.im * dRe + e.re * dIm;
+    }
+    fftw_execute(backward_);
+    for (int k = 0; k < kBlock; ++k)
+        pendingOut_[k] = ComplexSample{spectrum_[kBlock + k][1], spectrum_[kBlock + k][0]};
+    // The newer half is the older half of the next block.
+    std::copy(m_pFFTBuf.begin() + kBlock, m_pFFTBuf.end(), m_pFFTBuf.begin());
 }
 
 int FastFirObject::ProcessDataInLength(int n, const ComplexSample* in, ComplexSample* out)

@@ -1,7 +1,8 @@
 #pragma once
 
 #include "common/ComplexSample.h"
-#include "dsp/ComplexFft.h"
+
+#include <fftw3.h>
 
 #include <array>
 
@@ -16,6 +17,9 @@ public:
 
     // Until a valid band is designed the filter passes nothing (zero spectrum).
     FastFirObject();
+    ~FastFirObject();
+    FastFirObject(const FastFirObject&) = delete;
+    FastFirObject& operator=(const FastFirObject&) = delete;
 
     // fLoCut, fHiCut: band edges in Hz relative to offset; offset: band offset in Hz;
     // sampleRate: Hz. Valid when -sampleRate/2 < offset + fLoCut < offset + fHiCut
@@ -43,6 +47,7 @@ private:
     static constexpr double kInitialSampleRate = 1.0;
 
     void FilterBlock();
+    void ReleaseTransforms();
 
     double m_FLoCut = kInitialLoCut;
     double m_FHiCut = kInitialHiCut;
@@ -50,12 +55,15 @@ private:
     double m_SampleRate = kInitialSampleRate;
     int m_InBufInPos = kBlock;
     std::array<double, kTaps> m_pWindowTbl;
-    std::array<ComplexSample, kBlock> m_pFFTOverlapBuf{};
     std::array<ComplexSample, 2 * kBlock> m_pFilterCoef{};
     std::array<ComplexSample, 2 * kBlock> m_pFFTBuf{};
     // Output of the last completed block, written out only once the input it would
     // overwrite (when out is in) has been read.
     std::array<ComplexSample, kBlock> pendingOut_{};
     int pendingAt_ = -1;
-    ComplexFft m_Fft{2 * kBlock};
+    // The transforms, double-precision FFTW in place on a buffer of its own
+    // layout (the samples are copied in and out, never cast).
+    fftw_complex* spectrum_ = nullptr;
+    fftw_plan forward_ = nullptr;
+    fftw_plan backward_ = nullptr;
 };
