@@ -54,7 +54,6 @@ const char* demodModeName(int mode)
 DemodulatorObject::DemodulatorObject(AudioOutput* soundOutput)
     : soundOutput_(soundOutput)
     , carrierRing(kCarrierFftSize)
-    , carrierFftBuf(kCarrierFftSize)
     , carrierPower(kCarrierFftSize, 0.0)
 {
 }
@@ -371,16 +370,13 @@ void DemodulatorObject::findCarrierFreq(const ComplexSample* samples, int count,
 
         // A rotation of the ring leaves the bin powers as they are, so the
         // storage order will do.
-        std::copy(carrierRing.begin(), carrierRing.end(), carrierFftBuf.begin());
-        carrierFft_.FwdFFT(carrierFftBuf.data());
+        carrierFft_.compute(carrierRing.data(), carrierPower.data());
         // A silent second has no peak: it reads the tuned frequency (bin 0) and
         // leaves the stored peak of the last second that had one.
         double maximum = 0.0;
         int b = 0;
         for (int k = 0; k < kCarrierFftSize; ++k) {
-            const ComplexSample& bin = carrierFftBuf[k];
-            const double p = bin.im * bin.im + bin.re * bin.re;
-            carrierPower[k] = p;
+            const double p = carrierPower[k];
             if (p > maximum) {
                 maximum = p;
                 b = k;

@@ -5,12 +5,12 @@
 #include "common/ComplexSample.h"
 #include "demod/DemodulatorStatus.h"
 #include "dsp/AGCObject.h"
-#include "dsp/ComplexFft.h"
 #include "dsp/DownconverterObject.h"
 #include "dsp/FastFirObject.h"
 #include "dsp/FilterObject.h"
 #include "dsp/FirObject.h"
 #include "dsp/FractionalResamplerObject.h"
+#include "dsp/PowerSpectrum.h"
 #include "dsp/SMeter.h"
 
 #include <cstdint>
@@ -164,7 +164,7 @@ private:
     double m_filter = 0.0;
     double m_pbt = 0.0;
     double theNCOFreq = 0.0;
-    ComplexFft carrierFft_{kCarrierFftSize};
+    PowerSpectrum carrierFft_{kCarrierFftSize};
     std::unique_ptr<FilterObject> wfmFilter1, wfmFilter2, wfmFilter3;
 
     // Working buffers, sized to the block of the rate in use.
@@ -179,7 +179,6 @@ private:
     std::vector<ComplexSample> carrierRing;
     int32_t carrierRingPos = 0;
     int32_t carrierCount = 0;
-    std::vector<ComplexSample> carrierFftBuf;
     std::vector<double> carrierPower;
     bool carrierMeasured_ = false;
     double carrierPeakPower = 0.0;
