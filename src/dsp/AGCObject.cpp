@@ -6,6 +6,9 @@
 
 namespace {
 
+// 10^x as e^(x ln 10): a fraction of pow's cost, agreeing with it to about 1e-15.
+constexpr double kLn10 = 2.302585092994046;
+
 // trunc(v) limited to [lo, hi]; NaN gives lo.
 int TruncLimited(double v, int lo, int hi)
 {
@@ -138,7 +141,7 @@ void AGCObject::ProcessComplexData(int n, const ComplexSample* in, ComplexSample
         }
 
         const double level = std::max(m_AttackAve, m_DecayAve);
-        const double gain = level > m_Knee ? 0.7 * std::pow(10.0, (m_GainSlope - 1.0) * level) : m_FixedGain;
+        const double gain = level > m_Knee ? 0.7 * std::exp(kLn10 * (m_GainSlope - 1.0) * level) : m_FixedGain;
         out[i] = {delayed.im * gain, delayed.re * gain};
     }
 }

@@ -145,9 +145,10 @@ TEST(AGCObjectTest, WindowPeakMatchesAScanOfTheWholeWindow)
         SetUpAsPipeline(*agc, rate);
         std::vector<ComplexSample> y(x.size());
         agc->ProcessComplexData(n, x.data(), y.data());
+        // The gain's exponential may differ from pow in the last places.
         for (int t = 0; t < n; ++t) {
-            ASSERT_DOUBLE_EQ(y[t].re, expected[t].re) << t;
-            ASSERT_DOUBLE_EQ(y[t].im, expected[t].im) << t;
+            ASSERT_NEAR(y[t].re, expected[t].re, 1e-12 * (std::fabs(expected[t].re) + 1.0)) << t;
+            ASSERT_NEAR(y[t].im, expected[t].im, 1e-12 * (std::fabs(expected[t].im) + 1.0)) << t;
         }
     }
 }
