@@ -9,6 +9,7 @@
 #include "app/FileRunPanel.h"
 #include "app/MainMenus.h"
 #include "app/PlaybackControls.h"
+#include "app/RawIqDialog.h"
 #include "app/RecentRecordingsMenu.h"
 #include "app/RecordingDropFilter.h"
 #include "app/RecordingsPanel.h"
@@ -23,6 +24,7 @@
 #include "audio/SoundOutputObject.h"
 #include "demod/CarrierSpectrum.h"
 #include "playback/PlaybackSession.h"
+#include "recording/ForeignRecording.h"
 #include "recording/RecordingObject.h"
 #include "recording/SelectionRules.h"
 
@@ -326,7 +328,9 @@ void WindowControl::openRecordingFile(const QString& path)
     }
     if (QDir(recordingFolder()) != file.absoluteDir())
         recordingsPanel->useRecordingFolderForSession(file.absolutePath());
-    if (!recordingsPanel->selectFile(file.fileName())) {
+    // A raw capture whose name says nothing is not listed; it opens once described.
+    const bool describable = ForeignRecording::hasRawExtension(QFile::encodeName(file.fileName()).toStdString());
+    if (!recordingsPanel->selectFile(file.fileName()) && !describable) {
         showStatus(QString("%1 is not a recording that Korvel can open.").arg(file.fileName()));
         return;
     }
@@ -336,8 +340,9 @@ void WindowControl::openRecordingFile(const QString& path)
 
 void WindowControl::chooseRecordingFile()
 {
-    const QString path = QFileDialog::getOpenFileName(this, "Open Recording", recordingFolder(),
-                                                      "Recordings (*.wav *.WAV);;All files (*)");
+    const QString path = QFileDialog::getOpenFileName(
+        this, "Open Recording", recordingFolder(),
+        "Recordings (*.wav *.WAV *.sigmf-meta *.au *.cu8 *.cs8 *.cs16 *.cf32 *.raw *.bin *.iq);;All files (*)");
     if (!path.isEmpty())
         openRecordingFile(path);
 }
@@ -361,8 +366,16 @@ void WindowControl::loadRecording(const QString& name)
     // and its waterfall as they are.
     const bool wasPlaying = session->isPlaying();
     std::vector<std::string> lines;
-    const std::string why = session->load(QFile::encodeName(recordingFolder()).toStdString(),
-                                          QFile::encodeName(name).toStdString(), lines);
+    const std::string folder = QFile::encodeName(recordingFolder()).toStdString();
+    session->setRawIqSettings({});
+    std::string why = session->load(folder, QFile::encodeName(name).toStdString(), lines);
+    if (!why.empty() && session->needsRawIqSettings()) {
+        RawIqDialog dialog(name, this);
+        if (dialog.exec() == QDialog::Accepted) {
+            session->setRawIqSettings(dialog.settings());
+            why = session->load(folder, QFile::encodeName(name).toStdString(), lines);
+        }
+    }
     QStringList info;
     for (const std::string& line : lines)
         info << QString::fromStdString(line);

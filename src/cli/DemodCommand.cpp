@@ -30,21 +30,22 @@ int modeIndex(const std::string& name)
 
 } // namespace
 
-int runDemodCommand(int argc, char* argv[])
+int runDemodCommand(const std::vector<std::string>& args, const RawIqSettings& raw)
 {
+    const int argc = static_cast<int>(args.size());
     static const std::vector<std::string> valued = {"--mode", "--start", "--end", "--lo",
                                                     "--hi",   "--pbt",   "-o",    "--timestamped"};
     std::map<std::string, std::string> options;
     std::vector<std::string> files;
     for (int i = 0; i < argc; ++i) {
-        const std::string arg = argv[i];
+        const std::string& arg = args[i];
         bool isOption = false;
         for (const std::string& name : valued)
             isOption = isOption || arg == name;
         if (isOption) {
             if (i + 1 >= argc)
                 return cliFail(arg + " needs a value; " + kUsage);
-            options[arg] = argv[++i];
+            options[arg] = args[++i];
         } else if (arg.size() > 1 && arg[0] == '-') {
             return cliFail("unknown option \"" + arg + "\"; " + kUsage);
         } else {
@@ -64,6 +65,7 @@ int runDemodCommand(int argc, char* argv[])
         return cliFail("unknown mode \"" + options["--mode"] + "\" (AM, SAM, FM, WFM, USB, LSB, CWU or CWL)");
 
     DemodPipeline pipeline;
+    pipeline.setRawIqSettings(raw);
     std::vector<std::string> lines;
     const std::string path = resolveRecordingArgument(files[0]);
     const std::string why = pipeline.open({}, path, lines);

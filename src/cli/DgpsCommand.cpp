@@ -175,7 +175,7 @@ int runLive(std::map<std::string, std::string>& options, DgpsStationTable& table
 
 } // namespace
 
-int runDgpsCommand(const std::vector<std::string>& args)
+int runDgpsCommand(const std::vector<std::string>& args, const RawIqSettings& raw)
 {
     static const std::vector<std::string> valued = {"--stations", "--lat",    "--lon",     "--import-almanac",
                                                     "--port",     "--rate",   "--center",  "--seconds",
@@ -239,6 +239,7 @@ int runDgpsCommand(const std::vector<std::string>& args)
         return runLive(options, table, json, wholeKhzOnly);
 
     DgpsBatchScan scan;
+    scan.setRawIqSettings(raw);
     if (!scan.setRecordingFile(resolveRecordingArgument(files[0]), &table, wholeKhzOnly, nullptr, error))
         return cliFail(error);
     if (scan.numDemodObj() == 0)

@@ -163,7 +163,7 @@ std::string resolveRecordingArgument(const std::string& file)
     return inFolder.string();
 }
 
-int runInfoCommand(const std::vector<std::string>& args)
+int runInfoCommand(const std::vector<std::string>& args, const RawIqSettings& raw)
 {
     bool json = false;
     std::vector<std::string> files;
@@ -180,6 +180,7 @@ int runInfoCommand(const std::vector<std::string>& args)
 
     RecordingObject recording;
     std::vector<std::string> lines;
+    recording.setRawIqSettings(raw);
     recording.setRecordingFile(resolveRecordingArgument(files[0]), lines);
     if (!recording.isValidRecordingFile())
         return cliFail(recording.path() + ": " + (lines.empty() ? std::string("not a recording") : lines.back()));

@@ -30,7 +30,7 @@ bool parseNumber(const std::string& text, double& value)
 
 } // namespace
 
-int runWaterfallCommand(const std::vector<std::string>& args)
+int runWaterfallCommand(const std::vector<std::string>& args, const RawIqSettings& raw)
 {
     std::string file;
     std::string output;
@@ -70,6 +70,7 @@ int runWaterfallCommand(const std::vector<std::string>& args)
 
     RecordingObject recording;
     std::vector<std::string> lines;
+    recording.setRawIqSettings(raw);
     recording.setRecordingFile(resolveRecordingArgument(file), lines);
     if (!recording.isValidRecordingFile())
         return cliFail(recording.path() + ": " + (lines.empty() ? std::string("not a recording") : lines.back()));

@@ -52,6 +52,11 @@ const CommandUsage kCommands[] = {
 const char* const kFileNote =
     "FILE is a path; a plain file name is looked up in the recordings folder\n"
     "(the app's choice, else ~/sdr_recordings), then in the current directory.\n"
+    "Recordings: RIFF/WAVE and RF64 I/Q files, SigMF (.sigmf-meta), .au I/Q, and raw\n"
+    "captures named as rtl_433 (NAME_433.92M_250k.cu8/.cs8/.cs16/.cf32) or gqrx\n"
+    "(gqrx_DATE_TIME_FREQ_RATE_fc.raw) name them. A raw file whose name says nothing\n"
+    "opens with --rate S/s --format F [--center HZ] (F: cu8 cs8 cs16 cf32 ci16_be ci32_le;\n"
+    "values such as 2.048M or 433.92M), with every command that opens a recording.\n"
     "--verbose (anywhere) writes the diagnostic log to stderr, as KORVEL_VERBOSE=1 does.\n";
 
 void printUsage(FILE* out)
@@ -111,14 +116,22 @@ int main(int argc, char* argv[])
     if (argc > 2 && (std::strcmp(argv[2], "--help") == 0 || std::strcmp(argv[2], "-h") == 0) &&
         printCommandUsage(command))
         return 0;
+    std::vector<std::string> rest(argv + 2, argv + argc);
+    // Live DGPS input has --rate and --center of its own.
+    const bool liveInput = command == "dgps" && std::find(rest.begin(), rest.end(), "--udp") != rest.end();
+    RawIqSettings raw;
+    if (!liveInput && command != "make-demo") {
+        if (const std::string problem = takeRawIqOptions(rest, raw); !problem.empty())
+            return cliFail(command + ": " + problem);
+    }
     if (command == "info")
-        return runInfoCommand(std::vector<std::string>(argv + 2, argv + argc));
+        return runInfoCommand(rest, raw);
     if (command == "waterfall")
-        return runWaterfallCommand(std::vector<std::string>(argv + 2, argv + argc));
+        return runWaterfallCommand(rest, raw);
     if (command == "demod")
-        return runDemodCommand(argc - 2, argv + 2);
+        return runDemodCommand(rest, raw);
     if (command == "dgps")
-        return runDgpsCommand(std::vector<std::string>(argv + 2, argv + argc));
+        return runDgpsCommand(rest, raw);
     if (command == "carrier")
         return runCarrierCommand(std::vector<std::string>(argv + 2, argv + argc));
     if (command == "make-demo")

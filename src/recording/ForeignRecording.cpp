@@ -97,11 +97,13 @@ void readRaw(std::string_view fileName, const RawIqSettings& settings, ForeignRe
     const std::optional<SampleFormat> format = settings.format ? settings.format : name.format;
     const int64_t rate = settings.sampleRate > 0 ? settings.sampleRate : name.sampleRate;
     if (!format || rate <= 0) {
-        r.needsRawSettings = true;
+        r.needsRawSettings = ForeignRecording::hasRawExtension(fileName);
         r.refusal = std::string(format ? "raw I/Q samples without a sample rate in the file's name"
-                                       : "not a WAV file (no RIFF/WAVE, SigMF or .au header)") +
-                    ": if it holds raw I/Q samples, give their sample rate, centre frequency and format (" +
-                    IqFileName::formatNames() + ")";
+                                       : "not a WAV file (no RIFF/WAVE, SigMF or .au header)");
+        if (r.needsRawSettings)
+            r.refusal += std::string(": if it holds raw I/Q samples, give their sample rate, centre frequency and "
+                                     "format (") +
+                         IqFileName::formatNames() + ")";
         return;
     }
     r.layout = "Raw I/Q";
@@ -122,6 +124,21 @@ void readRaw(std::string_view fileName, const RawIqSettings& settings, ForeignRe
 }
 
 } // namespace
+
+bool ForeignRecording::hasRawExtension(std::string_view fileName)
+{
+    const size_t dot = fileName.rfind('.');
+    if (dot == std::string_view::npos)
+        return false;
+    std::string extension(fileName.substr(dot + 1));
+    for (char& c : extension)
+        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    for (const char* raw : {"cu8", "cs8", "cs16", "cf32", "raw", "bin", "iq", "dat", "cfile", "u8", "s8", "s16", "c16", "c32"}) {
+        if (extension == raw)
+            return true;
+    }
+    return false;
+}
 
 bool ForeignRecording::isSigmfMeta(std::string_view fileName) { return endsWith(fileName, kMetaSuffix); }
 

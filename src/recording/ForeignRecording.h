@@ -33,6 +33,8 @@ struct ForeignRecording {
     static ForeignRecording recognise(const std::string& path, std::string_view fileName, std::string_view head,
                                       uint64_t fileSize, const RawIqSettings& settings);
 
+    // Extensions capture tools give raw I/Q files (.cu8, .cs16, .raw, .bin, .iq, ...).
+    static bool hasRawExtension(std::string_view fileName);
     static bool isSigmfMeta(std::string_view fileName);
     static bool isSigmfData(std::string_view fileName);
     // "x.sigmf-data" for "x.sigmf-meta" and the other way round.

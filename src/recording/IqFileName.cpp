@@ -188,6 +188,8 @@ std::optional<SampleFormat> IqFileName::formatNamed(std::string_view text)
     return std::nullopt;
 }
 
+std::optional<double> IqFileName::valueWithUnit(std::string_view text) { return numberWithUnit(text, false); }
+
 const char* IqFileName::formatNames() { return "cu8, cs8, cs16, cf32, ci8, ci16_le, ci16_be, ci32_le, cf32_le"; }
 
 int32_t IqFileName::bitsOf(const SampleFormat& format)

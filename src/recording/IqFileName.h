@@ -29,6 +29,9 @@ struct IqFileName {
     // "cf32" and the SigMF data types "cu8", "ci8", "ci16_le", "ci16_be",
     // "ci32_le", "cf32_le" (case is ignored). nullopt for anything else.
     static std::optional<SampleFormat> formatNamed(std::string_view name);
+    // "433.92M", "250k", "2.4MHz", "7100000": a frequency or rate with an
+    // optional unit (k, M, G, Hz, kHz, MHz, GHz), rounded to whole Hz or S/s.
+    static std::optional<double> valueWithUnit(std::string_view text);
     // "cu8, cs8, cs16, cf32, ci8, ci16_le, ci16_be, ci32_le, cf32_le", for messages.
     static const char* formatNames();
     // Bits of one I or Q value of a format.

@@ -318,6 +318,39 @@ TEST_F(RealRecordings, FilesThatAreNoRecordingAreRefusedSayingWhatTheyAre)
     }
 }
 
+// A raw capture whose name says nothing opens with what the command line
+// says of it, in every command that opens a recording.
+TEST_F(RealRecordings, ARawFileOpensWithTheRateFormatAndCentreGiven)
+{
+    const std::string file = kFolder + "/modes1.bin";
+    const std::vector<std::string> described = {"--rate", "2M", "--format", "cu8", "--center", "1090M"};
+    std::vector<std::string> info = {"info", file, "--json"};
+    info.insert(info.end(), described.begin(), described.end());
+    const CliResult r = runCli(info);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(jsonValue(r.out, "layout"), "\"Raw I/Q\"");
+    EXPECT_EQ(jsonValue(r.out, "sample_rate"), "2000000");
+    EXPECT_EQ(jsonValue(r.out, "center_freq"), "1090000000");
+
+    std::vector<std::string> demod = {"demod", file, "--mode", "AM", "--start", "0", "--end", "1",
+                                      "--lo", "1089950", "--hi", "1090050", "-o", out.path + "/m.wav"};
+    demod.insert(demod.end(), described.begin(), described.end());
+    const CliResult d = runCli(demod);
+    EXPECT_EQ(d.status, 0) << d.err;
+
+    const std::vector<std::pair<std::vector<std::string>, std::string>> wrong = {
+        {{"info", file, "--rate", "2M", "--format", "cu9"}, "--format cu9: not a sample format"},
+        {{"info", file, "--rate", "fast", "--format", "cu8"}, "--rate fast: not a sample rate"},
+        {{"waterfall", file, "-o", out.path + "/w.png", "--rate", "2M", "--format", "cu8", "--center"},
+         "--center needs a value"},
+    };
+    for (const auto& [args, message] : wrong) {
+        const CliResult bad = runCli(args);
+        EXPECT_EQ(bad.status, 2);
+        EXPECT_NE(bad.err.find(message), std::string::npos) << bad.err;
+    }
+}
+
 TEST_F(RealRecordings, WaterfallsDrawEveryLineWithMeasuredLevels)
 {
     for (const RealFile& f : realFiles()) {
