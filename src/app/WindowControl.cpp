@@ -162,7 +162,8 @@ WindowControl::WindowControl(QWidget* parent)
     connect(playbackControls, &PlaybackControls::skipClicked, this, &WindowControl::doSkip);
     connect(playbackControls, &PlaybackControls::volumeChanged, this,
             [this](double volume) { session->setVolume(volume); });
-    connect(fileRunPanel, &FileRunPanel::fileRequested, this, &WindowControl::startDemodToFile);
+    connect(fileRunPanel, &FileRunPanel::fileRequested, this, [this](bool timestamped) { startDemodToFile(timestamped); });
+    connect(fileRunPanel, &FileRunPanel::extractRequested, this, [this] { startDemodToFile(false, true); });
     connect(fileRunPanel, &FileRunPanel::progress, fftView, &FFTView::setCurrentPlayTime);
     connect(fileRunPanel, &FileRunPanel::statusMessage, this, &WindowControl::showStatus);
     connect(fileRunPanel, &FileRunPanel::finished, this, &WindowControl::demodFileEnded);
@@ -671,7 +672,7 @@ void WindowControl::doDemodToTimestampedFile()
     startDemodToFile(true);
 }
 
-void WindowControl::startDemodToFile(bool timestamped)
+void WindowControl::startDemodToFile(bool timestamped, bool iq)
 {
     if (!session->canPlay())
         return;
@@ -684,7 +685,9 @@ void WindowControl::startDemodToFile(bool timestamped)
         return;
     }
     std::optional<DemodSetup> setup = setupDemodStuff();
-    if (setup && fileRunPanel->start(*session->recording(), *setup, timestamped, documentsFolder(), carrierLogFolder()))
+    if (setup && (iq ? fileRunPanel->startExtract(*session->recording(), *setup, documentsFolder())
+                     : fileRunPanel->start(*session->recording(), *setup, timestamped, documentsFolder(),
+                                           carrierLogFolder())))
         updateControls();
 }
 

@@ -2,6 +2,7 @@
 #include "cli/CliCommon.h"
 #include "cli/DemodCommand.h"
 #include "cli/DgpsCommand.h"
+#include "cli/ExtractCommand.h"
 #include "cli/InfoCommand.h"
 #include "cli/MakeDemoCommand.h"
 #include "cli/WaterfallCommand.h"
@@ -32,6 +33,9 @@ const CommandUsage kCommands[] = {
               "        (-o OUT.wav | --timestamped DIR)\n"
               "                       demodulate a selection to a 44100 Hz WAV file;\n"
               "                       MODE: AM SAM FM WFM USB LSB CWU CWL\n"},
+    {"extract", "  extract FILE --start S --end E --lo KHZ --hi KHZ -o OUT [--as sigmf|cf32|ci16]\n"
+                "                       the selection's I/Q, tuned to its middle and at the pipeline rate,\n"
+                "                       as OUT.sigmf-data with OUT.sigmf-meta (default) or raw cf32 or ci16\n"},
     {"dgps", "  dgps FILE [--stations LIST.TXT] [--lat DEG --lon DEG] [--json] [--whole-khz-only]\n"
              "                       the DGPS beacon stations heard in a recording\n"
              "  dgps --import-almanac ALMANAC.xml\n"
@@ -134,6 +138,8 @@ int main(int argc, char* argv[])
         return runDgpsCommand(rest, raw);
     if (command == "carrier")
         return runCarrierCommand(std::vector<std::string>(argv + 2, argv + argc));
+    if (command == "extract")
+        return runExtractCommand(rest, raw);
     if (command == "make-demo")
         return runMakeDemoCommand(argc - 2, argv + 2);
     return cliFail("unknown command \"" + command + "\" (try korvel-cli --help)");

@@ -351,6 +351,25 @@ TEST_F(RealRecordings, ARawFileOpensWithTheRateFormatAndCentreGiven)
     }
 }
 
+// The OOK bursts of the raw capture, extracted for other tools: a SigMF pair
+// at the selection's centre that opens again as a recording.
+TEST_F(RealRecordings, ExtractWritesTheSelectionAsSigmf)
+{
+    const CliResult r = runCli({"extract", kFolder + "/g001_433.92M_250k.cu8", "--start", "0", "--end", "1", "--lo",
+                                "433800", "--hi", "433825", "-o", out.path + "/ook"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, out.path + "/ook.sigmf-data\n" + out.path + "/ook.sigmf-meta\n");
+    const CliResult info = runCli({"info", out.path + "/ook.sigmf-meta", "--json"});
+    ASSERT_EQ(info.status, 0) << info.err;
+    EXPECT_EQ(jsonValue(info.out, "layout"), "\"SigMF\"");
+    EXPECT_EQ(jsonValue(info.out, "sample_rate"), "125000");
+    EXPECT_EQ(jsonValue(info.out, "center_freq"), "433812500");
+    const CliResult bad = runCli({"extract", kFolder + "/g001_433.92M_250k.cu8", "--start", "0", "--end", "1", "--lo",
+                                  "433800", "--hi", "433825", "-o", out.path + "/x", "--as", "wav"});
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_NE(bad.err.find("--as wav: sigmf, cf32 or ci16"), std::string::npos) << bad.err;
+}
+
 TEST_F(RealRecordings, WaterfallsDrawEveryLineWithMeasuredLevels)
 {
     for (const RealFile& f : realFiles()) {
