@@ -129,10 +129,11 @@ int main(int argc, char* argv[])
         printCommandUsage(command))
         return 0;
     std::vector<std::string> rest(argv + 2, argv + argc);
-    // Live DGPS input has --rate and --center of its own.
+    // Live DGPS input has --rate and --center of its own; the carrier analysis
+    // opens its series of recordings itself.
     const bool liveInput = command == "dgps" && std::find(rest.begin(), rest.end(), "--udp") != rest.end();
     RawIqSettings raw;
-    if (!liveInput && command != "make-demo") {
+    if (!liveInput && command != "make-demo" && command != "carrier") {
         if (const std::string problem = takeRawIqOptions(rest, raw); !problem.empty())
             return cliFail(command + ": " + problem);
     }

@@ -106,15 +106,15 @@ TEST(InfoCommand, RefusedMissingOrMisusedGivesOneLineAndStatusTwo)
         std::string out;
     };
     const std::vector<Case> cases = {
-        {{"info", refused}, "korvel-cli: " + refused + ": Unsupported recording: sample rate 0\n"},
+        {{"info", refused}, "korvel-cli: " + refused + ": Unsupported recording: sample rate 0\n", ""},
         {{"info", dir.path + "/missing.wav", "--json"},
          "korvel-cli: " + dir.path + "/missing.wav: Can't open file: No such file or directory\n",
          "{\"file\": \"" + dir.path + "/missing.wav\", \"error\": \"" + dir.path +
              "/missing.wav: Can't open file: No such file or directory\"}\n"},
         {{"info", dir.path + "/two\nlines\x01.wav"},
-         "korvel-cli: " + dir.path + "/two\\nlines\\x01.wav: Can't open file: No such file or directory\n"},
-        {{"info"}, "korvel-cli: info needs a FILE (usage: korvel-cli info FILE... [--json])\n"},
-        {{"info", refused, "--xml"}, "korvel-cli: info: unknown option \"--xml\" (usage: korvel-cli info FILE... [--json])\n"},
+         "korvel-cli: " + dir.path + "/two\\nlines\\x01.wav: Can't open file: No such file or directory\n", ""},
+        {{"info"}, "korvel-cli: info needs a FILE (usage: korvel-cli info FILE... [--json])\n", ""},
+        {{"info", refused, "--xml"}, "korvel-cli: info: unknown option \"--xml\" (usage: korvel-cli info FILE... [--json])\n", ""},
     };
     for (const Case& c : cases) {
         const CliResult r = runCli(c.args);
