@@ -1,8 +1,11 @@
 // Feeds arbitrary bytes to the layout recognisers and the sample reader, as a
 // recording under a plain name, under an SDRSharp name given as a full path,
-// and under an SDRSharp name shorter than its pattern.
+// under an SDRSharp name shorter than its pattern, as SigMF metadata (with a
+// fixed data file), as a .au file, as a raw capture named by its tool, and as
+// a raw file opened with settings the user gave.
 #include "../tests/support/RecordingFixtures.h"
 #include "common/SystemLog.h"
+#include "recording/IqFileName.h"
 #include "recording/RecordingObject.h"
 
 #include <algorithm>
@@ -14,8 +17,15 @@
 
 namespace {
 
-const char* const kNames[] = {"input.wav", "SDRSharp_20140102_030405Z_7100000Hz_IQ.wav", "SDRSharp_2014",
-                              "20171127T104156Z_77500_HB9RYZ_iq.wav"};
+const char* const kNames[] = {"input.wav",
+                              "SDRSharp_20140102_030405Z_7100000Hz_IQ.wav",
+                              "SDRSharp_2014",
+                              "20171127T104156Z_77500_HB9RYZ_iq.wav",
+                              "fuzz.sigmf-meta",
+                              "Delhi.828.1.12k.iq.au",
+                              "g001_433.92M_250k.cu8",
+                              "baseband_14074000Hz_12-34-56_15-10-2023.wav",
+                              "input.bin"};
 
 // One file per process, reachable under every name through hard links.
 struct FuzzFiles {
@@ -25,6 +35,8 @@ struct FuzzFiles {
         dir.write(kNames[0], {});
         for (size_t i = 1; i < std::size(kNames); ++i)
             std::filesystem::create_hard_link(dir.path + "/" + kNames[0], dir.path + "/" + kNames[i]);
+        fixtures::WaveFormat f;
+        dir.write("fuzz.sigmf-data", fixtures::iqPayload(f, 300));
     }
     void store(const uint8_t* data, size_t size) const
     {
@@ -68,10 +80,24 @@ void writeSeeds(const std::string& folder)
         {"kiwi16", fixtures::kiwiFile(f(Encoding::Int16), 40, 32)},
         {"kiwisplit24", fixtures::kiwiFile(f(Encoding::Int24), 40, 10)},
         {"kiwi8", fixtures::kiwiFile(f(Encoding::UInt8), 40, 2)},
+        {"rf64", fixtures::rf64File(f(Encoding::Int16), 40)},
     };
     for (const auto& [name, file] : seeds) {
         fixtures::TempDir::writeTo(folder + "/" + name, file.bytes);
     }
+    // The other containers and their parameter checks.
+    const auto text = [](const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); };
+    const std::pair<const char*, std::vector<uint8_t>> others[] = {
+        {"sigmf_ci16", text(fixtures::sigmfMeta("ci16_le", "16", R"({"core:sample_start": 0, "core:frequency": 7.1e6,
+            "core:datetime": "2023-10-15T12:34:56Z", "core:header_bytes": 8})"))},
+        {"sigmf_cf32", text(fixtures::sigmfMeta("cf32_le", "16.5", ""))},
+        {"sigmf_cu8", text(fixtures::sigmfMeta("cu8", "1e3", "{}"))},
+        {"au16", fixtures::auFile(3, 2, 16, fixtures::bigEndian16Payload(40))},
+        {"au8", fixtures::auFile(2, 3, 16, fixtures::int8Payload(40))},
+        {"raw", fixtures::iqPayload(f(Encoding::UInt8), 40)},
+    };
+    for (const auto& [name, bytes] : others)
+        fixtures::TempDir::writeTo(folder + "/" + name, bytes);
 }
 
 } // namespace
@@ -93,8 +119,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     std::vector<std::string> lines;
     recording.setRecordingFolder(files.dir.path);
-    for (const std::string& name : {std::string(kNames[0]), files.dir.path + "/" + kNames[1], std::string(kNames[2]),
-                                    std::string(kNames[3])}) {
+    for (size_t i = 0; i < std::size(kNames); ++i) {
+        const std::string name = i == 1 ? files.dir.path + "/" + kNames[i] : std::string(kNames[i]);
+        RawIqSettings given;
+        if (name == "input.bin") {
+            given.sampleRate = 16;
+            given.format = IqFileName::formatNamed("cs16");
+        }
+        recording.setRawIqSettings(given);
         recording.setRecordingFile(name, lines);
         if (!recording.isValidRecordingFile()) {
             if (lines.empty()) // a refusal always says why

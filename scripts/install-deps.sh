@@ -13,12 +13,13 @@ export DEBIAN_FRONTEND=noninteractive
 BUILD_PKGS=(g++ make cmake ninja-build pkg-config ccache
             qt6-base-dev qt6-multimedia-dev
             desktop-file-utils dpkg-dev file
-            libfftw3-dev libpng-dev
+            libfftw3-dev libpng-dev nlohmann-json3-dev
             libgtest-dev libgmock-dev libbenchmark-dev qt6-qpa-plugins)
 # clang and its runtime for the libFuzzer targets; Xvfb for screenshots; a private
-# PulseAudio with a null sink for the audio tests; sox to measure what was played.
+# PulseAudio with a null sink for the audio tests; sox to measure what was played;
+# GNU parallel for the test of runs over a folder.
 TEST_PKGS=(clang libclang-rt-14-dev
-           xvfb xauth pulseaudio pulseaudio-utils sox imagemagick)
+           xvfb xauth pulseaudio pulseaudio-utils sox imagemagick parallel)
 
 want=("${BUILD_PKGS[@]}")
 case "${1:-}" in

@@ -3,6 +3,8 @@
 #include "demod/CarrierTextFile.h"
 #include "demod/DemodFileJob.h"
 #include "demod/DemodPipeline.h"
+#include "demod/IqExtractJob.h"
+#include "recording/RecordingObject.h"
 
 #include <QFile>
 #include <QMetaObject>
@@ -12,6 +14,8 @@
 struct DemodFileRun::Job {
     DemodPipeline pipeline;
     std::unique_ptr<DemodFileJob> fileJob;
+    RecordingObject extractFrom;
+    std::unique_ptr<IqExtractJob> extractJob;
 };
 
 DemodFileRun::DemodFileRun(QObject* parent)
@@ -21,10 +25,34 @@ DemodFileRun::DemodFileRun(QObject* parent)
 
 DemodFileRun::~DemodFileRun()
 {
-    if (job)
-        job->fileJob->cancel();
+    cancel();
     if (worker.joinable())
         worker.join();
+}
+
+bool DemodFileRun::startExtract(const QString& recordingPath, const RawIqSettings& raw, const Selection& selection,
+                                const QString& folder, const QString& fileName, QString* error)
+{
+    if (job) {
+        *error = tr("A file is already being written.");
+        return false;
+    }
+    auto next = std::make_unique<Job>();
+    std::vector<std::string> lines;
+    next->extractFrom.setRawIqSettings(raw);
+    next->extractFrom.setRecordingFile(QFile::encodeName(recordingPath).toStdString(), lines);
+    if (!next->extractFrom.isValidRecordingFile()) {
+        *error = tr("%1 cannot be read: %2").arg(recordingPath, QString::fromStdString(lines.empty() ? "" : lines.back()));
+        return false;
+    }
+    next->extractJob = std::make_unique<IqExtractJob>(next->extractFrom, selection, IqExtractJob::Format::Sigmf,
+                                                      QFile::encodeName(folder + "/" + fileName).toStdString());
+    next->extractJob->setProgress([this](int32_t nextSecond) { emit progress(nextSecond); });
+    if (worker.joinable())
+        worker.join();
+    job = std::move(next);
+    runOnWorker();
+    return true;
 }
 
 bool DemodFileRun::start(const QString& recordingPath, DemodSetup setup, const QString& folder,
@@ -60,9 +88,23 @@ bool DemodFileRun::start(const QString& recordingPath, DemodSetup setup, const Q
     if (worker.joinable())
         worker.join();
     job = std::move(next);
-    DemodFileJob* fileJob = job->fileJob.get();
-    worker = std::thread([this, fileJob] {
-        const DemodFileJob::Result result = fileJob->run();
+    runOnWorker();
+    return true;
+}
+
+void DemodFileRun::runOnWorker()
+{
+    worker = std::thread([this, fileJob = job->fileJob.get(), extractJob = job->extractJob.get()] {
+        DemodFileJob::Result result;
+        if (fileJob) {
+            result = fileJob->run();
+        } else {
+            const IqExtractJob::Result extracted = extractJob->run();
+            result.ok = result.complete = extracted.ok;
+            result.message = extracted.message;
+            result.path = extracted.paths.empty() ? std::string() : extracted.paths.back();
+            result.audioSamples = extracted.samples;
+        }
         QMetaObject::invokeMethod(
             this,
             [this, ok = result.ok, complete = result.complete, message = QString::fromStdString(result.message),
@@ -71,7 +113,6 @@ bool DemodFileRun::start(const QString& recordingPath, DemodSetup setup, const Q
             },
             Qt::QueuedConnection);
     });
-    return true;
 }
 
 void DemodFileRun::finishOnGuiThread(bool ok, bool complete, const QString& message, const QString& path,
@@ -85,12 +126,14 @@ void DemodFileRun::finishOnGuiThread(bool ok, bool complete, const QString& mess
 
 void DemodFileRun::skip(int seconds)
 {
-    if (job)
+    if (job && job->fileJob)
         job->fileJob->moveBy(seconds);
 }
 
 void DemodFileRun::cancel()
 {
-    if (job)
+    if (job && job->fileJob)
         job->fileJob->cancel();
+    if (job && job->extractJob)
+        job->extractJob->cancel();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "demod/DemodSetup.h"
+#include "recording/RawIqSettings.h"
 
 #include <QObject>
 #include <QString>
@@ -28,6 +29,11 @@ public:
     bool start(const QString& recordingPath, DemodSetup setup, const QString& folder, const QString& fileName,
                const QString& carrierLogFolder, QString* error);
 
+    // The selection's I/Q (IqExtractJob, SigMF) to `fileName` (a .sigmf-meta
+    // name) in `folder`; `raw`: what the recording was opened with.
+    bool startExtract(const QString& recordingPath, const RawIqSettings& raw, const Selection& selection,
+                      const QString& folder, const QString& fileName, QString* error);
+
     // True from start() until finished() has been delivered.
     bool isRunning() const { return job != nullptr; }
     // Moves the next second to read by `seconds` (the skip buttons), not below 0.
@@ -44,6 +50,7 @@ signals:
 
 private:
     struct Job;
+    void runOnWorker();
     void finishOnGuiThread(bool ok, bool complete, const QString& message, const QString& path, qint64 audioSamples);
 
     std::unique_ptr<Job> job;

@@ -3,6 +3,7 @@
 #include "app/DemodFileRun.h"
 #include "app/FormRows.h"
 #include "common/AudioOutput.h"
+#include "common/CNumberFormat.h"
 #include "demod/DemodFileJob.h"
 #include "recording/RecordingObject.h"
 
@@ -30,7 +31,12 @@ FileRunPanel::FileRunPanel(QWidget* parent)
     timestampedDemodFileButton->setObjectName("timestampedDemodFileButton");
     timestampedDemodFileButton->setText("Timestamped WAV");
     timestampedDemodFileButton->setToolTip("Write the selection's audio to a WAV file named after its start time");
-    for (QToolButton* button : {demodFileButton, timestampedDemodFileButton}) {
+    iqExtractButton = new QToolButton;
+    iqExtractButton->setObjectName("iqExtractButton");
+    iqExtractButton->setText("I/Q");
+    iqExtractButton->setToolTip("Write the selection's I/Q, tuned to it, as a SigMF recording in Documents "
+                                "for other tools");
+    for (QToolButton* button : {demodFileButton, timestampedDemodFileButton, iqExtractButton}) {
         button->setIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
         button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
         button->setEnabled(false);
@@ -38,6 +44,7 @@ FileRunPanel::FileRunPanel(QWidget* parent)
     }
     connect(demodFileButton, &QToolButton::clicked, this, [this] { emit fileRequested(false); });
     connect(timestampedDemodFileButton, &QToolButton::clicked, this, [this] { emit fileRequested(true); });
+    connect(iqExtractButton, &QToolButton::clicked, this, &FileRunPanel::extractRequested);
 
     fileProgress->setObjectName("fileProgress");
     fileProgress->setMaximumWidth(220);
@@ -63,6 +70,30 @@ void FileRunPanel::setButtonsEnabled(bool enabled)
 {
     demodFileButton->setEnabled(enabled);
     timestampedDemodFileButton->setEnabled(enabled);
+    iqExtractButton->setEnabled(enabled);
+}
+
+bool FileRunPanel::startExtract(const RecordingObject& recording, const DemodSetup& setup, const QString& folder)
+{
+    const std::string fileName = formatFixed((setup.lowKHz() + setup.highKHz()) / 2.0, 1, 6) + " IQ " +
+                                 recording.FileTimestampFromOffset(setup.startSecond()) + ".sigmf-meta";
+    QDir().mkpath(folder);
+    QString error;
+    const QString recordingPath = QFileInfo(QFile::decodeName(recording.path().c_str())).absoluteFilePath();
+    if (!fileRun->startExtract(recordingPath, recording.rawIqSettings(), setup.selection(), folder,
+                               QFile::decodeName(fileName.c_str()), &error)) {
+        emit statusMessage(error);
+        return false;
+    }
+    runWhat_ = "The I/Q file";
+    fileRunStartSecond = setup.startSecond();
+    fileProgress->setRange(0, std::max(setup.endSecond() - setup.startSecond(), 1));
+    fileProgress->setValue(0);
+    fileProgress->setFormat("I/Q %v of %m s");
+    fileProgress->show();
+    emit progress(fileRunStartSecond);
+    emit statusMessage(QString("Writing %1…").arg(QFile::decodeName(fileName.c_str())));
+    return true;
 }
 
 bool FileRunPanel::start(const RecordingObject& recording, const DemodSetup& setup, bool timestamped,
@@ -84,9 +115,11 @@ bool FileRunPanel::start(const RecordingObject& recording, const DemodSetup& set
         emit statusMessage(error);
         return false;
     }
+    runWhat_ = "The WAV file";
     fileRunStartSecond = setup.startSecond();
     fileProgress->setRange(0, std::max(setup.endSecond() - setup.startSecond(), 1));
     fileProgress->setValue(0);
+    fileProgress->setFormat("WAV %v of %m s");
     fileProgress->show();
     emit progress(fileRunStartSecond);
     emit statusMessage(QString("Writing %1…").arg(QFile::decodeName(fileName.c_str())));
@@ -110,9 +143,11 @@ void FileRunPanel::runEnded(bool ok, bool complete, const QString& message, cons
 {
     fileProgress->hide();
     if (!ok)
-        emit statusMessage(QString("The WAV file was not written: %1").arg(message));
+        emit statusMessage(QString("%1 was not written: %2").arg(runWhat_, message));
     else if (!complete)
         emit statusMessage(QString("Wrote %1, but: %2").arg(QDir::toNativeSeparators(path), message));
+    else if (runWhat_ == "The I/Q file")
+        emit statusMessage(QString("Wrote %1").arg(QDir::toNativeSeparators(path)));
     else
         emit statusMessage(QString("Wrote %1 (%2 s of audio)")
                                .arg(QDir::toNativeSeparators(path))

@@ -7,6 +7,7 @@ class DemodSetup;
 class QProgressBar;
 class QToolButton;
 class RecordingObject;
+struct Selection;
 
 // The "Demodulate to File" group: the two WAV buttons, the file run behind
 // them (DemodFileRun) and its progress bar, which the window places in its
@@ -29,11 +30,16 @@ public:
     // empty. False, with the reason as a status line, when it cannot start.
     bool start(const RecordingObject& recording, const DemodSetup& setup, bool timestamped, const QString& folder,
                const QString& carrierLogFolder);
+    // Writes the selection's I/Q as a SigMF pair named after its centre
+    // frequency and start time ("433812.5 IQ 05-Dec-2026 16.39.35.sigmf-meta")
+    // in `folder` (made when missing).
+    bool startExtract(const RecordingObject& recording, const DemodSetup& setup, const QString& folder);
     // Moves the run's next second (the skip buttons).
     void skip(int seconds);
 
 signals:
     void fileRequested(bool timestamped);
+    void extractRequested();
     // The next second the run reads, to mark on the waterfall.
     void progress(int nextSecond);
     // A run ended; ok: a file was written.
@@ -48,5 +54,7 @@ private:
     QProgressBar* fileProgress;
     QToolButton* demodFileButton;
     QToolButton* timestampedDemodFileButton;
+    QToolButton* iqExtractButton;
+    QString runWhat_ = "The WAV file";
     int fileRunStartSecond = 0;
 };

@@ -64,7 +64,8 @@ QString WaterfallArea::draw(const RecordingObject& recording, const QString& nam
     drawingProgress->setRange(0, std::max(lines, 1));
     drawingProgress->setValue(0);
     drawingProgress->setVisible(lines > 0);
-    waterfallLoader->start(QFile::decodeName(recording.path().c_str()), lines, fftSize, maxDb, minDb);
+    waterfallLoader->start(QFile::decodeName(recording.path().c_str()), recording.rawIqSettings(), lines, fftSize,
+                           maxDb, minDb);
     return problem.isEmpty() ? QString("Drawing %1…").arg(name) : problem;
 }
 

@@ -56,7 +56,8 @@ void WaterfallLoader::cancel()
     running = false;
 }
 
-void WaterfallLoader::start(const QString& path, int lines, int fftSize, double maxdB, double mindB)
+void WaterfallLoader::start(const QString& path, const RawIqSettings& raw, int lines, int fftSize, double maxdB,
+                            double mindB)
 {
     cancel();
     auto run = std::make_shared<Run>();
@@ -66,10 +67,11 @@ void WaterfallLoader::start(const QString& path, int lines, int fftSize, double 
     running = true;
     const std::string file = QFile::encodeName(path).toStdString();
 
-    std::thread([run, file, lines, fftSize, maxdB, mindB] {
+    std::thread([run, file, raw, lines, fftSize, maxdB, mindB] {
         const quint64 id = run->id;
         RecordingObject recording;
         std::vector<std::string> info;
+        recording.setRawIqSettings(raw);
         recording.setRecordingFile(file, info);
         if (!recording.isValidRecordingFile()) {
             run->post([id](WaterfallLoader* loader) { loader->end(id, false, 0); });

@@ -3,6 +3,8 @@
 #include <QObject>
 #include <QString>
 
+#include "recording/RawIqSettings.h"
+
 #include <memory>
 
 class WaterfallPicture;
@@ -19,9 +21,10 @@ public:
     explicit WaterfallLoader(QObject* parent = nullptr);
     ~WaterfallLoader() override;
 
-    // Draws the `lines` seconds of the recording at `path` (a full path) with
-    // the display FFT size given; the dB range is for the measured levels.
-    void start(const QString& path, int lines, int fftSize, double maxdB, double mindB);
+    // Draws the `lines` seconds of the recording at `path` (a full path, read
+    // with `raw` when it is a raw I/Q file) with the display FFT size given;
+    // the dB range is for the measured levels.
+    void start(const QString& path, const RawIqSettings& raw, int lines, int fftSize, double maxdB, double mindB);
     void cancel();
     bool isRunning() const { return running; }
 

@@ -9,6 +9,7 @@
 #include "app/FileRunPanel.h"
 #include "app/MainMenus.h"
 #include "app/PlaybackControls.h"
+#include "app/RawIqDialog.h"
 #include "app/RecentRecordingsMenu.h"
 #include "app/RecordingDropFilter.h"
 #include "app/RecordingsPanel.h"
@@ -23,6 +24,7 @@
 #include "audio/SoundOutputObject.h"
 #include "demod/CarrierSpectrum.h"
 #include "playback/PlaybackSession.h"
+#include "recording/ForeignRecording.h"
 #include "recording/RecordingObject.h"
 #include "recording/SelectionRules.h"
 
@@ -160,7 +162,8 @@ WindowControl::WindowControl(QWidget* parent)
     connect(playbackControls, &PlaybackControls::skipClicked, this, &WindowControl::doSkip);
     connect(playbackControls, &PlaybackControls::volumeChanged, this,
             [this](double volume) { session->setVolume(volume); });
-    connect(fileRunPanel, &FileRunPanel::fileRequested, this, &WindowControl::startDemodToFile);
+    connect(fileRunPanel, &FileRunPanel::fileRequested, this, [this](bool timestamped) { startDemodToFile(timestamped); });
+    connect(fileRunPanel, &FileRunPanel::extractRequested, this, [this] { startDemodToFile(false, true); });
     connect(fileRunPanel, &FileRunPanel::progress, fftView, &FFTView::setCurrentPlayTime);
     connect(fileRunPanel, &FileRunPanel::statusMessage, this, &WindowControl::showStatus);
     connect(fileRunPanel, &FileRunPanel::finished, this, &WindowControl::demodFileEnded);
@@ -326,7 +329,9 @@ void WindowControl::openRecordingFile(const QString& path)
     }
     if (QDir(recordingFolder()) != file.absoluteDir())
         recordingsPanel->useRecordingFolderForSession(file.absolutePath());
-    if (!recordingsPanel->selectFile(file.fileName())) {
+    // A raw capture whose name says nothing is not listed; it opens once described.
+    const bool describable = ForeignRecording::hasRawExtension(QFile::encodeName(file.fileName()).toStdString());
+    if (!recordingsPanel->selectFile(file.fileName()) && !describable) {
         showStatus(QString("%1 is not a recording that Korvel can open.").arg(file.fileName()));
         return;
     }
@@ -336,8 +341,9 @@ void WindowControl::openRecordingFile(const QString& path)
 
 void WindowControl::chooseRecordingFile()
 {
-    const QString path = QFileDialog::getOpenFileName(this, "Open Recording", recordingFolder(),
-                                                      "Recordings (*.wav *.WAV);;All files (*)");
+    const QString path = QFileDialog::getOpenFileName(
+        this, "Open Recording", recordingFolder(),
+        "Recordings (*.wav *.WAV *.sigmf-meta *.au *.cu8 *.cs8 *.cs16 *.cf32 *.raw *.bin *.iq);;All files (*)");
     if (!path.isEmpty())
         openRecordingFile(path);
 }
@@ -361,8 +367,16 @@ void WindowControl::loadRecording(const QString& name)
     // and its waterfall as they are.
     const bool wasPlaying = session->isPlaying();
     std::vector<std::string> lines;
-    const std::string why = session->load(QFile::encodeName(recordingFolder()).toStdString(),
-                                          QFile::encodeName(name).toStdString(), lines);
+    const std::string folder = QFile::encodeName(recordingFolder()).toStdString();
+    session->setRawIqSettings({});
+    std::string why = session->load(folder, QFile::encodeName(name).toStdString(), lines);
+    if (!why.empty() && session->needsRawIqSettings()) {
+        RawIqDialog dialog(name, this);
+        if (dialog.exec() == QDialog::Accepted) {
+            session->setRawIqSettings(dialog.settings());
+            why = session->load(folder, QFile::encodeName(name).toStdString(), lines);
+        }
+    }
     QStringList info;
     for (const std::string& line : lines)
         info << QString::fromStdString(line);
@@ -658,7 +672,7 @@ void WindowControl::doDemodToTimestampedFile()
     startDemodToFile(true);
 }
 
-void WindowControl::startDemodToFile(bool timestamped)
+void WindowControl::startDemodToFile(bool timestamped, bool iq)
 {
     if (!session->canPlay())
         return;
@@ -671,7 +685,9 @@ void WindowControl::startDemodToFile(bool timestamped)
         return;
     }
     std::optional<DemodSetup> setup = setupDemodStuff();
-    if (setup && fileRunPanel->start(*session->recording(), *setup, timestamped, documentsFolder(), carrierLogFolder()))
+    if (setup && (iq ? fileRunPanel->startExtract(*session->recording(), *setup, documentsFolder())
+                     : fileRunPanel->start(*session->recording(), *setup, timestamped, documentsFolder(),
+                                           carrierLogFolder())))
         updateControls();
 }
 

@@ -175,7 +175,8 @@ private:
     QString carrierLogFolder() const;
     void stopPlayback();
     void pauseToggled(bool paused);
-    void startDemodToFile(bool timestamped);
+    // iq: the selection's I/Q as SigMF instead of its audio.
+    void startDemodToFile(bool timestamped, bool iq = false);
     void demodFileEnded(bool ok);
     void updateControls();
 

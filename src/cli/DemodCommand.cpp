@@ -16,8 +16,8 @@
 
 namespace {
 
-const char* const kUsage = "usage: korvel-cli demod FILE --mode MODE --start S --end E --lo KHZ --hi KHZ "
-                           "[--pbt KHZ] (-o OUT.wav | --timestamped DIR)";
+const char* const kUsage = "usage: korvel-cli demod FILE... --mode MODE --start S --end E --lo KHZ --hi KHZ "
+                           "[--pbt KHZ] (-o OUT.wav|DIR | --timestamped DIR) [--json]";
 
 int modeIndex(const std::string& name)
 {
@@ -30,28 +30,32 @@ int modeIndex(const std::string& name)
 
 } // namespace
 
-int runDemodCommand(int argc, char* argv[])
+int runDemodCommand(const std::vector<std::string>& args, const RawIqSettings& raw)
 {
+    const int argc = static_cast<int>(args.size());
     static const std::vector<std::string> valued = {"--mode", "--start", "--end", "--lo",
                                                     "--hi",   "--pbt",   "-o",    "--timestamped"};
     std::map<std::string, std::string> options;
     std::vector<std::string> files;
+    bool json = false;
     for (int i = 0; i < argc; ++i) {
-        const std::string arg = argv[i];
+        const std::string& arg = args[i];
         bool isOption = false;
         for (const std::string& name : valued)
             isOption = isOption || arg == name;
         if (isOption) {
             if (i + 1 >= argc)
                 return cliFail(arg + " needs a value; " + kUsage);
-            options[arg] = argv[++i];
+            options[arg] = args[++i];
+        } else if (arg == "--json") {
+            json = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
             return cliFail("unknown option \"" + arg + "\"; " + kUsage);
         } else {
             files.push_back(arg);
         }
     }
-    if (files.size() != 1)
+    if (files.empty())
         return cliFail(kUsage);
     for (const char* required : {"--mode", "--start", "--end", "--lo", "--hi"}) {
         if (!options.count(required))
@@ -63,58 +67,76 @@ int runDemodCommand(int argc, char* argv[])
     if (mode < 0)
         return cliFail("unknown mode \"" + options["--mode"] + "\" (AM, SAM, FM, WFM, USB, LSB, CWU or CWL)");
 
-    DemodPipeline pipeline;
-    std::vector<std::string> lines;
-    const std::string path = resolveRecordingArgument(files[0]);
-    const std::string why = pipeline.open({}, path, lines);
-    if (!why.empty())
-        return cliFail(path + ": " + why);
+    std::error_code ec;
+    const bool toFolder = options.count("-o") && std::filesystem::is_directory(options["-o"], ec);
+    if (files.size() > 1 && options.count("-o") && !toFolder)
+        return cliFail(std::string("with several files, -o names an existing folder; ") + kUsage);
 
-    SelectionFields fields{options["--start"], options["--end"], options["--lo"], options["--hi"], options["--pbt"]};
-    DemodSetup setup = pipeline.setUp(fields, mode);
-    if (!setup.ok())
-        return cliFail(setup.error());
-    if (setup.fields().pbt != fields.pbt)
-        std::fprintf(stderr, "korvel-cli: pass-band shift limited to %s kHz\n", setup.fields().pbt.c_str());
+    return forEachFile(files, json, [&](const std::string& named) -> std::string {
+        DemodPipeline pipeline;
+        pipeline.setRawIqSettings(raw);
+        std::vector<std::string> lines;
+        const std::string path = resolveRecordingArgument(named);
+        const std::string why = pipeline.open({}, path, lines);
+        if (!why.empty())
+            return path + ": " + why;
 
-    if (!pipeline.configure(setup, false, {}))
-        return cliFail(setup.bandMessage());
+        SelectionFields fields{options["--start"], options["--end"], options["--lo"], options["--hi"], options["--pbt"]};
+        DemodSetup setup = pipeline.setUp(fields, mode);
+        if (!setup.ok())
+            return setup.error();
+        if (setup.fields().pbt != fields.pbt)
+            std::fprintf(stderr, "korvel-cli: pass-band shift limited to %s kHz\n", setup.fields().pbt.c_str());
 
-    std::string folder, fileName;
-    if (options.count("-o")) {
-        const std::filesystem::path out(options["-o"]);
-        folder = out.parent_path().string();
-        fileName = out.filename().string();
-        if (fileName.empty() || fileName == "." || fileName == "..")
-            return cliFail("-o needs a file name: " + options["-o"]);
-    } else {
-        folder = options["--timestamped"];
-        fileName = DemodFileJob::timestampedFileName(setup.mode(), setup.lowKHz(), setup.highKHz(),
-                                                     pipeline.recording()->FileTimestampFromOffset(setup.startSecond()));
-    }
+        if (!pipeline.configure(setup, false, {}))
+            return setup.bandMessage();
 
-    if (!pipeline.makeFeeder()) {
-        return cliFail("not enough memory to demodulate a second at " +
-                       std::to_string(static_cast<int64_t>(pipeline.parameters().mSampleRate)) + " samples per second");
-    }
-    DemodFileJob job(pipeline.demodulator(), *pipeline.feeder(), setup.startSecond(), setup.endSecond(), folder,
-                     fileName);
-    const bool showProgress = isatty(STDERR_FILENO);
-    const int32_t last = std::max(setup.endSecond(), setup.startSecond() + 1);
-    if (showProgress) {
-        job.setProgress([&](int32_t next) {
-            std::fprintf(stderr, "\rdemodulating second %d of %d to %d", next, setup.startSecond(), last);
-            std::fflush(stderr);
-        });
-    }
-    const DemodFileJob::Result result = job.run();
-    if (showProgress)
-        std::fputc('\n', stderr);
-    if (result.ok)
-        std::printf("%s\n", result.path.c_str());
-    if (!pipeline.recording()->readError().empty())
-        return cliFail(path + ": " + pipeline.recording()->readError());
-    if (!result.ok || !result.complete)
-        return cliFail(result.message);
-    return 0;
+        std::string folder, fileName;
+        if (toFolder) {
+            folder = options["-o"];
+            fileName = std::filesystem::path(outputInFolder("", named, ".wav")).filename().string();
+        } else if (options.count("-o")) {
+            const std::filesystem::path out(options["-o"]);
+            folder = out.parent_path().string();
+            fileName = out.filename().string();
+            if (fileName.empty() || fileName == "." || fileName == "..")
+                return "-o needs a file name: " + options["-o"];
+        } else {
+            folder = options["--timestamped"];
+            fileName = DemodFileJob::timestampedFileName(setup.mode(), setup.lowKHz(), setup.highKHz(),
+                                                         pipeline.recording()->FileTimestampFromOffset(setup.startSecond()));
+        }
+
+        if (!pipeline.makeFeeder()) {
+            return "not enough memory to demodulate a second at " +
+                   std::to_string(static_cast<int64_t>(pipeline.parameters().mSampleRate)) + " samples per second";
+        }
+        DemodFileJob job(pipeline.demodulator(), *pipeline.feeder(), setup.startSecond(), setup.endSecond(), folder,
+                         fileName);
+        const bool showProgress = isatty(STDERR_FILENO);
+        const int32_t last = std::max(setup.endSecond(), setup.startSecond() + 1);
+        if (showProgress) {
+            job.setProgress([&](int32_t next) {
+                std::fprintf(stderr, "\rdemodulating second %d of %d to %d", next, setup.startSecond(), last);
+                std::fflush(stderr);
+            });
+        }
+        const DemodFileJob::Result result = job.run();
+        if (showProgress)
+            std::fputc('\n', stderr);
+        if (result.ok && !json)
+            std::printf("%s\n", result.path.c_str());
+        if (result.ok && json) {
+            const std::string line = "{\"file\": " + jsonString(named) + ", \"output\": " + jsonString(result.path) +
+                                     ", \"complete\": " + (result.complete ? "true" : "false") +
+                                     ", \"audio_samples\": " + std::to_string(result.audioSamples) + "}\n";
+            std::fwrite(line.data(), 1, line.size(), stdout);
+        }
+        std::fflush(stdout);
+        if (!pipeline.recording()->readError().empty())
+            return path + ": " + pipeline.recording()->readError();
+        if (!result.ok || !result.complete)
+            return result.message;
+        return std::string();
+    });
 }

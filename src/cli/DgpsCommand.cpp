@@ -34,25 +34,6 @@ bool parseNumber(const std::string& text, double low, double high, double& value
     return !text.empty() && end && *end == '\0' && std::isfinite(value) && value >= low && value <= high;
 }
 
-std::string jsonString(const std::string& text)
-{
-    std::string out = "\"";
-    for (const char ch : text) {
-        const unsigned char c = static_cast<unsigned char>(ch);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += ch;
-        } else if (c < 0x20 || c == 0x7F) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-            out += escaped;
-        } else {
-            out += ch;
-        }
-    }
-    return out + "\"";
-}
-
 std::string fixed(double value, int decimals)
 {
     char text[64];
@@ -73,10 +54,11 @@ int importAlmanac(const std::string& xml)
     return 0;
 }
 
-void printJson(const DgpsBatchScan& scan, const DgpsStationTable& table, float lat, float lon)
+// One line: a file's object among others of an archive run.
+void printJson(const std::string& file, const DgpsBatchScan& scan, const DgpsStationTable& table, float lat, float lon)
 {
-    std::string out = "{\n  \"seconds\": " + std::to_string(scan.playBackSec()) +
-                      ",\n  \"decoders\": " + std::to_string(scan.numDemodObj()) + ",\n  \"stations\": [";
+    std::string out = "{\"file\": " + jsonString(file) + ", \"seconds\": " + std::to_string(scan.playBackSec()) +
+                      ", \"decoders\": " + std::to_string(scan.numDemodObj()) + ", \"stations\": [";
     bool first = true;
     for (int s : table.heardStations()) {
         const DgpsStation& st = table.station(s);
@@ -85,9 +67,9 @@ void printJson(const DgpsBatchScan& scan, const DgpsStationTable& table, float l
         std::string times;
         for (int32_t t : table.times(s))
             times += (times.empty() ? "" : ", ") + std::to_string(t);
-        out += first ? "\n" : ",\n";
+        out += first ? "" : ", ";
         first = false;
-        out += "    {\"index\": " + std::to_string(s) + ", \"id\": " + std::to_string(st.ID) +
+        out += "{\"index\": " + std::to_string(s) + ", \"id\": " + std::to_string(st.ID) +
                ", \"ref1\": " + std::to_string(st.ref1) + ", \"ref2\": " + std::to_string(st.ref2) +
                ", \"khz\": " + fixed(st.kHz, 1) + ", \"baud\": " + std::to_string(static_cast<int>(st.baud)) +
                ", \"city\": " + jsonString(st.City) + ", \"country\": " + jsonString(st.Country) +
@@ -95,7 +77,7 @@ void printJson(const DgpsBatchScan& scan, const DgpsStationTable& table, float l
                ", \"deg\": " + fixed(deg, 2) + ", \"count\": " + std::to_string(table.count(s)) + ", \"times\": [" +
                times + "]}";
     }
-    out += first ? "]\n}\n" : "\n  ]\n}\n";
+    out += "]}\n";
     std::fwrite(out.data(), 1, out.size(), stdout);
 }
 
@@ -175,7 +157,7 @@ int runLive(std::map<std::string, std::string>& options, DgpsStationTable& table
 
 } // namespace
 
-int runDgpsCommand(const std::vector<std::string>& args)
+int runDgpsCommand(const std::vector<std::string>& args, const RawIqSettings& raw)
 {
     static const std::vector<std::string> valued = {"--stations", "--lat",    "--lon",     "--import-almanac",
                                                     "--port",     "--rate",   "--center",  "--seconds",
@@ -206,14 +188,14 @@ int runDgpsCommand(const std::vector<std::string>& args)
             return cliFail("--import-almanac takes only the almanac file" + std::string(kUsage));
         return importAlmanac(options["--import-almanac"]);
     }
-    const bool liveOptions = options.count("--port") || options.count("--rate") || options.count("--center") ||
-                             options.count("--seconds") || options.count("--udp-format");
+    // Without --udp, --rate and --center describe a raw recording (taken out before).
+    const bool liveOptions = options.count("--port") || options.count("--seconds") || options.count("--udp-format");
     if (udp && !files.empty())
         return cliFail(std::string("--udp takes no FILE") + kUsage);
     if (!udp && liveOptions)
-        return cliFail(std::string("--port, --rate, --center, --seconds and --udp-format go with --udp") + kUsage);
-    if (!udp && files.size() != 1)
-        return cliFail(std::string("dgps needs exactly one FILE") + kUsage);
+        return cliFail(std::string("--port, --seconds and --udp-format go with --udp") + kUsage);
+    if (!udp && files.empty())
+        return cliFail(std::string("dgps needs a FILE") + kUsage);
     double lat = 0, lon = 0;
     if (options.count("--lat") != options.count("--lon"))
         return cliFail("--lat and --lon go together");
@@ -222,52 +204,67 @@ int runDgpsCommand(const std::vector<std::string>& args)
         return cliFail("--lat needs degrees from -90 to 90 and --lon from -180 to 180 (north and east positive)");
 
     // Without a list of the user's, the one beside the recording (the demo folder has one).
-    const std::string listPath =
-        DgpsStationListFiles::locate(options["--stations"], udp ? std::string() : resolveRecordingArgument(files[0]));
-    if (listPath.empty())
-        return cliFail("no DGPS station list: import the IALA DGNSS station almanac (an XML file) with "
-                       "\"korvel-cli dgps --import-almanac ALMANAC.xml\", which writes " +
-                       DgpsStationListFiles::userListPath() + ", or give one with --stations LIST.TXT");
-    DgpsStationTable table;
-    std::string error;
-    if (!table.readDGPSStationList(listPath, error))
-        return cliFail(error);
-    if (table.numDgpsStations() == 0)
-        return cliFail(listPath + ": no stations (lines of ten fields separated by ';')");
-
-    if (udp)
+    auto readList = [&](const std::string& recording, DgpsStationTable& table) -> std::string {
+        const std::string listPath = DgpsStationListFiles::locate(options["--stations"], recording);
+        if (listPath.empty())
+            return "no DGPS station list: import the IALA DGNSS station almanac (an XML file) with "
+                   "\"korvel-cli dgps --import-almanac ALMANAC.xml\", which writes " +
+                   DgpsStationListFiles::userListPath() + ", or give one with --stations LIST.TXT";
+        std::string error;
+        if (!table.readDGPSStationList(listPath, error))
+            return error;
+        if (table.numDgpsStations() == 0)
+            return listPath + ": no stations (lines of ten fields separated by ';')";
+        return {};
+    };
+    if (udp) {
+        DgpsStationTable table;
+        if (const std::string problem = readList({}, table); !problem.empty())
+            return cliFail(problem);
         return runLive(options, table, json, wholeKhzOnly);
+    }
 
-    DgpsBatchScan scan;
-    if (!scan.setRecordingFile(resolveRecordingArgument(files[0]), &table, wholeKhzOnly, nullptr, error))
-        return cliFail(error);
-    if (scan.numDemodObj() == 0)
-        return cliFail(files[0] + ": no DGPS beacon channel (285 to 325 kHz) lies inside the recording's band");
-    std::string readError;
-    if (isatty(STDERR_FILENO)) {
-        std::atomic<bool> done{false};
-        std::thread worker([&] {
+    return forEachFile(files, json, [&](const std::string& file) -> std::string {
+        const std::string path = resolveRecordingArgument(file);
+        DgpsStationTable table;
+        if (const std::string problem = readList(path, table); !problem.empty())
+            return problem;
+        DgpsBatchScan scan;
+        scan.setRawIqSettings(raw);
+        std::string error;
+        if (!scan.setRecordingFile(path, &table, wholeKhzOnly, nullptr, error))
+            return error;
+        if (scan.numDemodObj() == 0)
+            return file + ": no DGPS beacon channel (285 to 325 kHz) lies inside the recording's band";
+        std::string readError;
+        if (isatty(STDERR_FILENO)) {
+            std::atomic<bool> done{false};
+            std::thread worker([&] {
+                readError = scan.run();
+                done = true;
+            });
+            while (!done) {
+                std::fprintf(stderr, "\r%d of %d seconds", scan.playBackSec(), scan.endSecond());
+                std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            }
+            worker.join();
+            std::fprintf(stderr, "\r%d of %d seconds\n", scan.playBackSec(), scan.endSecond());
+        } else {
             readError = scan.run();
-            done = true;
-        });
-        while (!done) {
-            std::fprintf(stderr, "\r%d of %d seconds", scan.playBackSec(), scan.endSecond());
-            std::this_thread::sleep_for(std::chrono::milliseconds(200));
         }
-        worker.join();
-        std::fprintf(stderr, "\r%d of %d seconds\n", scan.playBackSec(), scan.endSecond());
-    } else {
-        readError = scan.run();
-    }
-    if (!readError.empty())
-        return cliFail(files[0] + ": " + readError);
-    if (json) {
-        printJson(scan, table, static_cast<float>(lat), static_cast<float>(lon));
-    } else {
-        const DgpsTableModel model;
-        const std::string text =
-            DgpsTableModel::copyText(model.sortTableEntries(table, static_cast<float>(lat), static_cast<float>(lon)));
-        std::fwrite(text.data(), 1, text.size(), stdout);
-    }
-    return 0;
+        if (!readError.empty())
+            return file + ": " + readError;
+        if (json) {
+            printJson(file, scan, table, static_cast<float>(lat), static_cast<float>(lon));
+        } else {
+            const DgpsTableModel model;
+            // Several recordings: each table under its file's name.
+            const std::string text = (files.size() > 1 ? "# " + file + "\n" : std::string()) +
+                                     DgpsTableModel::copyText(model.sortTableEntries(table, static_cast<float>(lat),
+                                                                                     static_cast<float>(lon)));
+            std::fwrite(text.data(), 1, text.size(), stdout);
+        }
+        std::fflush(stdout);
+        return std::string();
+    });
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "recording/RawIqSettings.h"
+
 #include <string>
 #include <vector>
 
@@ -8,4 +10,4 @@
 // IALA DGNSS almanac as the user's station list; or decodes live I/Q from UDP.
 // `args` are the words after "dgps". Returns the exit status: 0, or 2 after a
 // "korvel-cli: ..." line on stderr.
-int runDgpsCommand(const std::vector<std::string>& args);
+int runDgpsCommand(const std::vector<std::string>& args, const RawIqSettings& raw);

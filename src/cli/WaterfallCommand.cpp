@@ -14,12 +14,13 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <unistd.h>
 
 namespace {
 
-const char* kUsage =
-    "usage: korvel-cli waterfall FILE -o OUT.png [--fft-size N] [--min-db D] [--max-db D] [--auto-levels] [--grey]";
+const char* kUsage = "usage: korvel-cli waterfall FILE... -o OUT.png|DIR [--fft-size N] [--min-db D] [--max-db D] "
+                     "[--auto-levels] [--grey] [--json]";
 
 bool parseNumber(const std::string& text, double& value)
 {
@@ -30,10 +31,11 @@ bool parseNumber(const std::string& text, double& value)
 
 } // namespace
 
-int runWaterfallCommand(const std::vector<std::string>& args)
+int runWaterfallCommand(const std::vector<std::string>& args, const RawIqSettings& raw)
 {
-    std::string file;
+    std::vector<std::string> files;
     std::string output;
+    bool json = false;
     double fftSize = 8192.0;
     double minDb = -110.0;
     double maxDb = -80.0;
@@ -55,75 +57,95 @@ int runWaterfallCommand(const std::vector<std::string>& args)
             grey = true;
         } else if (arg == "--auto-levels") {
             autoLevels = true;
+        } else if (arg == "--json") {
+            json = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
             return cliFail("waterfall: unknown option \"" + arg + "\" (" + kUsage + ")");
-        } else if (file.empty()) {
-            file = arg;
         } else {
-            return cliFail(std::string("waterfall takes one FILE (") + kUsage + ")");
+            files.push_back(arg);
         }
     }
-    if (file.empty() || output.empty())
+    if (files.empty() || output.empty())
         return cliFail(kUsage);
+    // Several recordings: -o names the folder their pictures go to.
+    std::error_code ec;
+    const bool toFolder = std::filesystem::is_directory(output, ec);
+    if (files.size() > 1 && !toFolder)
+        return cliFail("waterfall: with several files, -o names an existing folder (" + std::string(kUsage) + ")");
     if (const char* problem = DbRangeProblem(minDb, maxDb))
         return cliFail(std::string("waterfall: ") + problem);
 
-    RecordingObject recording;
-    std::vector<std::string> lines;
-    recording.setRecordingFile(resolveRecordingArgument(file), lines);
-    if (!recording.isValidRecordingFile())
-        return cliFail(recording.path() + ": " + (lines.empty() ? std::string("not a recording") : lines.back()));
-    if (const char* problem = BandwidthProblem(recording.parameters().mBandwidth))
-        return cliFail(recording.path() + ": " + problem);
-    const int seconds = WaterfallGenerator::lineCountOf(recording);
-    if (seconds < 1)
-        return cliFail(recording.path() + ": the recording holds no samples, nothing to draw");
+    const double givenMinDb = minDb, givenMaxDb = maxDb;
+    return forEachFile(files, json, [&](const std::string& file) -> std::string {
+        const std::string png = toFolder ? outputInFolder(output, file, ".png") : output;
+        double minDb = givenMinDb, maxDb = givenMaxDb;
+        RecordingObject recording;
+        std::vector<std::string> lines;
+        recording.setRawIqSettings(raw);
+        recording.setRecordingFile(resolveRecordingArgument(file), lines);
+        if (!recording.isValidRecordingFile())
+            return recording.path() + ": " + (lines.empty() ? std::string("not a recording") : lines.back());
+        if (const char* problem = BandwidthProblem(recording.parameters().mBandwidth))
+            return recording.path() + ": " + problem;
+        const int seconds = WaterfallGenerator::lineCountOf(recording);
+        if (seconds < 1)
+            return recording.path() + ": the recording holds no samples, nothing to draw";
 
-    // More seconds than an image can usefully hold: each row the strongest of several.
-    const WaterfallRowPlan plan(seconds, WaterfallRowPlan::kMaxPngRows);
-    if (plan.secondsPerRow() > 1)
-        std::fprintf(stderr, "waterfall: %d s drawn at %d s per row (%d rows)\n", seconds, plan.secondsPerRow(),
-                     plan.rowCount());
-    const int width = WaterfallGenerator::kColumns;
-    const double halfBandHz = 0.5 * recording.parameters().mBandwidth;
+        // More seconds than an image can usefully hold: each row the strongest of several.
+        const WaterfallRowPlan plan(seconds, WaterfallRowPlan::kMaxPngRows);
+        if (plan.secondsPerRow() > 1)
+            std::fprintf(stderr, "waterfall: %d s drawn at %d s per row (%d rows)\n", seconds, plan.secondsPerRow(),
+                         plan.rowCount());
+        const int width = WaterfallGenerator::kColumns;
+        const double halfBandHz = 0.5 * recording.parameters().mBandwidth;
 
-    if (autoLevels) {
-        // A first pass over the rows measures their levels.
-        WaterfallGenerator measure(recording, NormalizeFftSize(fftSize), maxDb, minDb);
-        WaterfallPicture row(1, measure.fftSize(), measure.sampleRate());
-        for (int y = 0; y < plan.rowCount(); ++y)
-            if (!measure.computeRow(plan, y, row, 0))
-                return cliFail(recording.path() + ": " + recording.readError());
-        const WaterfallLevels::Range range = measure.levels().suggest().value_or(WaterfallLevels::Range{-110, -80});
-        minDb = range.minDb;
-        maxDb = range.maxDb;
-        std::fprintf(stderr, "waterfall: levels %d to %d dB\n", range.minDb, range.maxDb);
-    }
+        if (autoLevels) {
+            // A first pass over the rows measures their levels.
+            WaterfallGenerator measure(recording, NormalizeFftSize(fftSize), maxDb, minDb);
+            WaterfallPicture row(1, measure.fftSize(), measure.sampleRate());
+            for (int y = 0; y < plan.rowCount(); ++y)
+                if (!measure.computeRow(plan, y, row, 0))
+                    return recording.path() + ": " + recording.readError();
+            const WaterfallLevels::Range range = measure.levels().suggest().value_or(WaterfallLevels::Range{-110, -80});
+            minDb = range.minDb;
+            maxDb = range.maxDb;
+            std::fprintf(stderr, "waterfall: levels %d to %d dB\n", range.minDb, range.maxDb);
+        }
 
-    WaterfallGenerator generator(recording, NormalizeFftSize(fftSize), maxDb, minDb);
-    WaterfallPicture picture(1, generator.fftSize(), generator.sampleRate());
-    WaterfallColumnMap columns;
-    columns.set(picture, -halfBandHz, 2.0 * halfBandHz / width, width);
-    const WaterfallColorTable colors;
-    const int height = plan.rowCount();
-    std::vector<int> row(width);
-    std::vector<uint8_t> pixels(static_cast<size_t>(width) * 4);
-    const bool showProgress = isatty(STDERR_FILENO);
-    std::string error;
-    const bool written = writeRgbaPng(output, width, height, [&](int y) {
-        if (!generator.computeRow(plan, y, picture, 0))
-            return static_cast<uint8_t*>(nullptr);
-        columns.screenRow(picture.row(0), maxDb, minDb, row.data());
-        colors.PaintRow(width, row.data(), !grey, pixels.data());
-        if (showProgress && (y % 16 == 0 || y + 1 == height))
-            std::fprintf(stderr, "\rwaterfall: %d of %d rows", y + 1, height);
-        return pixels.data();
-    }, error);
-    if (showProgress)
-        std::fputs("\n", stderr);
-    if (!recording.readError().empty())
-        return cliFail(recording.path() + ": " + recording.readError());
-    if (!written)
-        return cliFail("waterfall: " + error);
-    return 0;
+        WaterfallGenerator generator(recording, NormalizeFftSize(fftSize), maxDb, minDb);
+        WaterfallPicture picture(1, generator.fftSize(), generator.sampleRate());
+        WaterfallColumnMap columns;
+        columns.set(picture, -halfBandHz, 2.0 * halfBandHz / width, width);
+        const WaterfallColorTable colors;
+        const int height = plan.rowCount();
+        std::vector<int> row(width);
+        std::vector<uint8_t> pixels(static_cast<size_t>(width) * 4);
+        const bool showProgress = isatty(STDERR_FILENO);
+        std::string error;
+        const bool written = writeRgbaPng(png, width, height, [&](int y) {
+            if (!generator.computeRow(plan, y, picture, 0))
+                return static_cast<uint8_t*>(nullptr);
+            columns.screenRow(picture.row(0), maxDb, minDb, row.data());
+            colors.PaintRow(width, row.data(), !grey, pixels.data());
+            if (showProgress && (y % 16 == 0 || y + 1 == height))
+                std::fprintf(stderr, "\rwaterfall: %d of %d rows", y + 1, height);
+            return pixels.data();
+        }, error);
+        if (showProgress)
+            std::fputs("\n", stderr);
+        if (!recording.readError().empty())
+            return recording.path() + ": " + recording.readError();
+        if (!written)
+            return "waterfall: " + error;
+        if (json) {
+            const std::string line = "{\"file\": " + jsonString(file) + ", \"output\": " + jsonString(png) +
+                                     ", \"rows\": " + std::to_string(height) + ", \"seconds_per_row\": " +
+                                     std::to_string(plan.secondsPerRow()) + ", \"min_db\": " +
+                                     std::to_string(static_cast<int>(minDb)) + ", \"max_db\": " +
+                                     std::to_string(static_cast<int>(maxDb)) + "}\n";
+            std::fwrite(line.data(), 1, line.size(), stdout);
+            std::fflush(stdout);
+        }
+        return std::string();
+    });
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "recording/RawIqSettings.h"
+
 #include <string>
 #include <vector>
 
@@ -7,4 +9,4 @@
 // the main window's whole-recording waterfall as a PNG, 1024 pixels wide and
 // one row per second. `args` are the words after "waterfall". Returns the exit
 // status: 0, or 2 after a "korvel-cli: ..." line on stderr.
-int runWaterfallCommand(const std::vector<std::string>& args);
+int runWaterfallCommand(const std::vector<std::string>& args, const RawIqSettings& raw);

@@ -2,6 +2,7 @@
 #include "cli/CliCommon.h"
 #include "cli/DemodCommand.h"
 #include "cli/DgpsCommand.h"
+#include "cli/ExtractCommand.h"
 #include "cli/InfoCommand.h"
 #include "cli/MakeDemoCommand.h"
 #include "cli/WaterfallCommand.h"
@@ -23,16 +24,22 @@ struct CommandUsage {
 };
 
 const CommandUsage kCommands[] = {
-    {"info", "  info FILE [--json]   the recording's layout, parameters and information lines\n"},
-    {"waterfall", "  waterfall FILE -o OUT.png [--fft-size N] [--min-db D] [--max-db D] [--grey]\n"
+    {"info", "  info FILE... [--json]\n"
+             "                       the recording's layout, parameters and information lines\n"},
+    {"waterfall", "  waterfall FILE... -o OUT.png|DIR [--fft-size N] [--min-db D] [--max-db D]\n"
+                  "        [--auto-levels] [--grey] [--json]\n"
                   "                       the whole recording as a waterfall picture, one row a second\n"
                   "                       (rows of several seconds past 100,000 seconds)\n"},
     {"make-demo", "  make-demo DIR        write a folder of demo recordings, one per file layout\n"},
-    {"demod", "  demod FILE --mode MODE --start S --end E --lo KHZ --hi KHZ [--pbt KHZ]\n"
-              "        (-o OUT.wav | --timestamped DIR)\n"
+    {"demod", "  demod FILE... --mode MODE --start S --end E --lo KHZ --hi KHZ [--pbt KHZ]\n"
+              "        (-o OUT.wav|DIR | --timestamped DIR) [--json]\n"
               "                       demodulate a selection to a 44100 Hz WAV file;\n"
               "                       MODE: AM SAM FM WFM USB LSB CWU CWL\n"},
-    {"dgps", "  dgps FILE [--stations LIST.TXT] [--lat DEG --lon DEG] [--json] [--whole-khz-only]\n"
+    {"extract", "  extract FILE... --start S --end E --lo KHZ --hi KHZ -o OUT|DIR [--as sigmf|cf32|ci16]\n"
+                "        [--json]\n"
+                "                       the selection's I/Q, tuned to its middle and at the pipeline rate,\n"
+                "                       as OUT.sigmf-data with OUT.sigmf-meta (default) or raw cf32 or ci16\n"},
+    {"dgps", "  dgps FILE... [--stations LIST.TXT] [--lat DEG --lon DEG] [--json] [--whole-khz-only]\n"
              "                       the DGPS beacon stations heard in a recording\n"
              "  dgps --import-almanac ALMANAC.xml\n"
              "                       make the user's DGPS station list from the IALA DGNSS almanac\n"
@@ -49,9 +56,19 @@ const CommandUsage kCommands[] = {
                 "                       picture channel K (0 the lowest) of a saved analysis\n"},
 };
 
+
 const char* const kFileNote =
     "FILE is a path; a plain file name is looked up in the recordings folder\n"
     "(the app's choice, else ~/sdr_recordings), then in the current directory.\n"
+    "Recordings: RIFF/WAVE and RF64 I/Q files, SigMF (.sigmf-meta), .au I/Q, and raw\n"
+    "captures named as rtl_433 (NAME_433.92M_250k.cu8/.cs8/.cs16/.cf32) or gqrx\n"
+    "(gqrx_DATE_TIME_FREQ_RATE_fc.raw) name them. A raw file whose name says nothing\n"
+    "opens with --rate S/s --format F [--center HZ] (F: cu8 cs8 cs16 cf32 ci16_be ci32_le;\n"
+    "values such as 2.048M or 433.92M), with every command that opens a recording.\n"
+    "Several FILEs are done one after another; a command that writes a file per\n"
+    "recording then takes a folder for -o. --json writes one line per FILE, with its\n"
+    "name (\"file\") and, for a FILE that failed, \"error\". Exit status: 0 when every\n"
+    "FILE succeeded, 2 for bad input or when none did, 3 when some did.\n"
     "--verbose (anywhere) writes the diagnostic log to stderr, as KORVEL_VERBOSE=1 does.\n";
 
 void printUsage(FILE* out)
@@ -111,16 +128,27 @@ int main(int argc, char* argv[])
     if (argc > 2 && (std::strcmp(argv[2], "--help") == 0 || std::strcmp(argv[2], "-h") == 0) &&
         printCommandUsage(command))
         return 0;
+    std::vector<std::string> rest(argv + 2, argv + argc);
+    // Live DGPS input has --rate and --center of its own; the carrier analysis
+    // opens its series of recordings itself.
+    const bool liveInput = command == "dgps" && std::find(rest.begin(), rest.end(), "--udp") != rest.end();
+    RawIqSettings raw;
+    if (!liveInput && command != "make-demo" && command != "carrier") {
+        if (const std::string problem = takeRawIqOptions(rest, raw); !problem.empty())
+            return cliFail(command + ": " + problem);
+    }
     if (command == "info")
-        return runInfoCommand(std::vector<std::string>(argv + 2, argv + argc));
+        return runInfoCommand(rest, raw);
     if (command == "waterfall")
-        return runWaterfallCommand(std::vector<std::string>(argv + 2, argv + argc));
+        return runWaterfallCommand(rest, raw);
     if (command == "demod")
-        return runDemodCommand(argc - 2, argv + 2);
+        return runDemodCommand(rest, raw);
     if (command == "dgps")
-        return runDgpsCommand(std::vector<std::string>(argv + 2, argv + argc));
+        return runDgpsCommand(rest, raw);
     if (command == "carrier")
         return runCarrierCommand(std::vector<std::string>(argv + 2, argv + argc));
+    if (command == "extract")
+        return runExtractCommand(rest, raw);
     if (command == "make-demo")
         return runMakeDemoCommand(argc - 2, argv + 2);
     return cliFail("unknown command \"" + command + "\" (try korvel-cli --help)");

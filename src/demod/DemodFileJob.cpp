@@ -20,6 +20,46 @@ namespace {
 using ByteFields::putU16;
 using ByteFields::putU32;
 
+void putU64(uint8_t* p, uint64_t v)
+{
+    putU32(p, static_cast<uint32_t>(v));
+    putU32(p + 4, static_cast<uint32_t>(v >> 32));
+}
+
+void formatChunk(uint8_t* h)
+{
+    std::memcpy(h, "fmt ", 4);
+    putU32(h + 4, 16);
+    putU16(h + 8, 1);
+    putU16(h + 10, 1);
+    putU32(h + 12, AudioOutput::kOutputRate);
+    putU32(h + 16, 2 * AudioOutput::kOutputRate);
+    putU16(h + 20, 2);
+    putU16(h + 22, 16);
+}
+
+// The 80-byte header of a file that may pass 4 GiB: RIFF with a "JUNK" chunk
+// while the data fits 32 bits, else RF64 with "ds64" in its place.
+void wideHeader(uint8_t* h, uint64_t dataBytes, uint64_t riffLimit)
+{
+    const uint64_t riffLength = dataBytes + DemodFileJob::kRf64HeaderBytes - 8;
+    const bool rf64 = dataBytes > riffLimit;
+    std::memcpy(h, rf64 ? "RF64" : "RIFF", 4);
+    putU32(h + 4, rf64 ? 0xFFFFFFFF : static_cast<uint32_t>(riffLength));
+    std::memcpy(h + 8, "WAVE", 4);
+    std::memcpy(h + 12, rf64 ? "ds64" : "JUNK", 4);
+    putU32(h + 16, 28);
+    std::memset(h + 20, 0, 28);
+    if (rf64) {
+        putU64(h + 20, riffLength);
+        putU64(h + 28, dataBytes);
+        putU64(h + 36, dataBytes / 2);
+    }
+    formatChunk(h + 48);
+    std::memcpy(h + 72, "data", 4);
+    putU32(h + 76, rf64 ? 0xFFFFFFFF : static_cast<uint32_t>(dataBytes));
+}
+
 void wavHeader(uint8_t* h, uint64_t dataBytes)
 {
     std::memcpy(h, "RIFF", 4);
@@ -135,12 +175,17 @@ DemodFileJob::Result DemodFileJob::run()
     if (!file.open(target, result.message))
         return result;
 
-    uint8_t header[kWavHeaderBytes] = {};
+    // A selection that will pass the RIFF limit gets room for the RF64 header.
+    const uint64_t expectedBytes =
+        2ull * kAudioRate * static_cast<uint64_t>(std::max<int64_t>(int64_t{endSecond_} - startSecond_, 1));
+    const bool wide = expectedBytes > maxDataBytes_;
+    uint8_t header[kRf64HeaderBytes] = {};
+    const size_t headerBytes = wide ? kRf64HeaderBytes : kWavHeaderBytes;
     std::vector<int16_t> audio(static_cast<size_t>(demod_.maxOutputSamples(feeder_.sampleRate())));
     std::vector<uint8_t> bytes(audio.size() * 2);
     uint64_t dataBytes = 0;
     result.complete = true;
-    bool writing = file.write(header, sizeof header);
+    bool writing = file.write(header, headerBytes);
 
     // The audio of selection time t is written at t: what the pipeline emits
     // before the selection's start is dropped, what it held back of it is
@@ -200,7 +245,7 @@ DemodFileJob::Result DemodFileJob::run()
             return result;
         }
         samplesRead += feeder_.lastFilled();
-        if (dataBytes + 2ull * n > maxDataBytes_) {
+        if (!wide && dataBytes + 2ull * n > maxDataBytes_) {
             result.complete = false;
             result.message = "The WAV file reached its 4 GiB limit at second " + std::to_string(second) +
                              "; the rest of the selection is not in it.";
@@ -234,8 +279,11 @@ DemodFileJob::Result DemodFileJob::run()
     }
     SystemLog("All done playing back");
 
-    wavHeader(header, dataBytes);
-    file.rewriteStart(header, sizeof header);
+    if (wide)
+        wideHeader(header, dataBytes, maxDataBytes_);
+    else
+        wavHeader(header, dataBytes);
+    file.rewriteStart(header, headerBytes);
     const int error = file.commit();
     if (error != 0) {
         result.complete = false;

@@ -20,12 +20,18 @@ class DemodSecondFeeder;
 // folder that is renamed over the target at the end, so a failed or cancelled
 // run leaves nothing behind and an existing file is replaced only by a whole one.
 //
+// A selection whose audio would pass the 4 GiB a RIFF file can hold is
+// written as RF64 (the same WAVE with 64-bit sizes in a "ds64" chunk, which
+// takes the place of a "JUNK" chunk reserved for it).
+//
 // run() blocks; the app calls it on a worker thread. cancel() and setPosition()
 // may be called from any thread while it runs.
 class DemodFileJob {
 public:
     static constexpr const char* kFixedFileName = "DemodOutput.wav";
     static constexpr int kWavHeaderBytes = 44;
+    // With the "JUNK" chunk that an RF64 file's "ds64" chunk replaces.
+    static constexpr int kRf64HeaderBytes = 80;
     // The RIFF length field (file length - 8) must fit 32 bits; an even count.
     static constexpr uint64_t kMaxDataBytes = 0xFFFFFFFFull - 36 - 1;
 
@@ -52,8 +58,10 @@ public:
                  std::string folder, std::string fileName);
 
     void setProgress(Progress progress) { progress_ = std::move(progress); }
-    // Stops the run before the data would pass `bytes` (even, <= kMaxDataBytes).
-    void setMaxDataBytes(uint64_t bytes) { maxDataBytes_ = bytes; }
+    // The most audio bytes a RIFF file of this job holds (even, <= kMaxDataBytes;
+    // smaller in tests): a selection longer than that is written as RF64. A
+    // run the skip buttons stretch past it in a RIFF file stops there.
+    void setRiffDataLimit(uint64_t bytes) { maxDataBytes_ = bytes; }
 
     Result run();
 

@@ -21,7 +21,9 @@ std::string DemodPipeline::open(const std::string& folder, const std::string& na
     if (!folder.empty())
         candidate->setRecordingFolder(folder);
     lines.clear();
+    candidate->setRawIqSettings(rawIqSettings_);
     candidate->setRecordingFile(name, lines);
+    needsRawIqSettings_ = candidate->needsRawIqSettings();
     if (!candidate->isValidRecordingFile())
         return lines.empty() ? std::string("not a recording") : lines.back();
     if (requireBandwidth) {

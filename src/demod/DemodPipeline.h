@@ -2,6 +2,7 @@
 
 #include "demod/DemodSetup.h"
 #include "demod/DemodulatorObject.h"
+#include "recording/RawIqSettings.h"
 
 #include <cstdint>
 #include <memory>
@@ -34,6 +35,10 @@ public:
     std::string open(const std::string& folder, const std::string& name, std::vector<std::string>& lines,
                      bool requireBandwidth = false);
     bool isOpen() const;
+    // What the user says about raw I/Q files whose names do not, for the next opens.
+    void setRawIqSettings(const RawIqSettings& settings) { rawIqSettings_ = settings; }
+    // After a refused open: the file would open as raw I/Q once its rate and format are given.
+    bool lastOpenNeedsRawIqSettings() const { return needsRawIqSettings_; }
 
     // The open recording's parameters (all zero without one).
     RecordingParameters parameters() const;
@@ -59,6 +64,8 @@ public:
     DemodSecondFeeder* feeder() { return feeder_.get(); }
 
 private:
+    RawIqSettings rawIqSettings_;
+    bool needsRawIqSettings_ = false;
     std::unique_ptr<RecordingObject> recording_;
     std::unique_ptr<CarrierTextFile> carrierLog_;
     DemodulatorObject demod_;

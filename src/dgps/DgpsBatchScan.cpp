@@ -10,6 +10,7 @@ bool DgpsBatchScan::setRecordingFile(const std::string& path, DgpsStationTable* 
 {
     RecordingObject recording;
     std::vector<std::string> lines;
+    recording.setRawIqSettings(rawIqSettings_);
     recording.setRecordingFile(path, lines);
     if (!recording.isValidRecordingFile()) {
         error = recording.path() + ": " + (lines.empty() ? std::string("not a recording") : lines.back());
@@ -41,6 +42,7 @@ std::string DgpsBatchScan::run()
 {
     RecordingObject recording;
     std::vector<std::string> lines;
+    recording.setRawIqSettings(rawIqSettings_);
     recording.setRecordingFile(m_Path, lines);
     if (!recording.isValidRecordingFile())
         return lines.empty() ? std::string("the recording cannot be opened any more") : lines.back();

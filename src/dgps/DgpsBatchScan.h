@@ -2,6 +2,7 @@
 
 #include "dgps/DgpsDecoderBank.h"
 #include "common/ComplexSample.h"
+#include "recording/RawIqSettings.h"
 
 #include <atomic>
 #include <cstdint>
@@ -40,6 +41,8 @@ public:
     int32_t playBackSec() const { return m_PlayBackSec.load(); } // seconds scanned
     // Of the recording set up: its resolved path, sample rate (S/s) and centre (Hz).
     const std::string& path() const { return m_Path; }
+    // What the user says about a raw I/Q file whose name does not; before setRecordingFile.
+    void setRawIqSettings(const RawIqSettings& settings) { rawIqSettings_ = settings; }
     int64_t sampleRate() const { return m_SampleRate; }
     double centerFreq() const { return m_CenterFreq; }
     int32_t endSecond() const { return m_EndSecond; }
@@ -49,6 +52,7 @@ public:
 
 private:
     std::string m_Path;
+    RawIqSettings rawIqSettings_;
     DgpsDecoderBank m_Bank;
     std::vector<ComplexSample> dgpsSampleBuf;
     int64_t m_SampleRate = 0;

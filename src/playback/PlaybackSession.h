@@ -42,6 +42,10 @@ public:
     // (playback stopped, the new recording in place), or why it was refused
     // (the loaded recording stays). `lines`: its information lines.
     std::string load(const std::string& folder, const std::string& name, std::vector<std::string>& lines);
+    // What the user says about raw I/Q files, for the loads that follow; and
+    // whether the last refused load needs it.
+    void setRawIqSettings(const RawIqSettings& settings) { pipeline_.setRawIqSettings(settings); }
+    bool needsRawIqSettings() const { return pipeline_.lastOpenNeedsRawIqSettings(); }
     // The loaded recording, or nullptr.
     const RecordingObject* recording() const { return pipeline_.recording(); }
     // A recording is loaded and a second of it fits in memory.

@@ -3,6 +3,9 @@
 #include "common/ByteFields.h"
 #include "common/SystemLog.h"
 #include "common/UtcCalendar.h"
+#include "recording/ForeignRecording.h"
+#include "recording/IqFileName.h"
+#include "recording/SigmfMetadata.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -134,7 +137,17 @@ bool isChunkId(const uint8_t* p)
     return std::all_of(p, p + 4, [](uint8_t c) { return c >= 0x20 && c < 0x7F; });
 }
 
-bool isWave(const uint8_t* first12) { return idIs(first12, "RIFF") && idIs(first12 + 8, "WAVE"); }
+// RF64 and BW64 are RIFF/WAVE with 64-bit sizes in a "ds64" chunk.
+bool isRf64(const uint8_t* first12) { return (idIs(first12, "RF64") || idIs(first12, "BW64")) && idIs(first12 + 8, "WAVE"); }
+bool isWave(const uint8_t* first12) { return (idIs(first12, "RIFF") && idIs(first12 + 8, "WAVE")) || isRf64(first12); }
+bool isRiffLike(const uint8_t* first12) { return idIs(first12, "RIFF") || idIs(first12, "RF64") || idIs(first12, "BW64"); }
+
+bool hasWavExtension(std::string_view name)
+{
+    return name.size() >= 4 && (name.substr(name.size() - 4) == ".wav" || name.substr(name.size() - 4) == ".WAV");
+}
+
+uint64_t u64(const uint8_t* p) { return uint64_t{u32(p)} | uint64_t{u32(p + 4)} << 32; }
 
 // What a file that is not RIFF/WAVE is, as far as its first bytes tell.
 std::string notWave(const uint8_t* first12)
@@ -144,8 +157,8 @@ std::string notWave(const uint8_t* first12)
     if (idIs(first12, "RIFF"))
         return "not a WAV file (a RIFF file of type \"" +
                (isChunkId(first12 + 8) ? std::string(reinterpret_cast<const char*>(first12 + 8), 4) : "?") + "\")";
-    if (idIs(first12, "RF64"))
-        return "not a WAV file (an RF64 file)";
+    if (idIs(first12, "RF64") || idIs(first12, "BW64"))
+        return "not a WAV file (an RF64 file of another type)";
     return "not a WAV file (no RIFF/WAVE header: raw samples, such as .cu8 or .bin captures, are not read)";
 }
 
@@ -218,6 +231,10 @@ struct RecordingObject::Derived {
     bool startKnown = true;
     bool widthAssumed = false; // the layout takes 16 bits whatever the file says
     std::string refusal;
+    // Where the samples of a file other than RIFF/WAVE are, and their format.
+    std::optional<SampleFormat> foreignFormat;
+    uint64_t foreignOffset = 0;
+    uint64_t foreignLength = 0;
 
     bool takeSampleRate(int64_t rate)
     {
@@ -260,6 +277,9 @@ void RecordingObject::logRejection(const char* line) const
 
 bool RecordingObject::isRecordingFile(const std::string& path)
 {
+    // A SigMF recording is listed once, by its metadata.
+    if (ForeignRecording::isSigmfData(path))
+        return false;
     RecordingObject probe{ProbeOnly{}};
     OpenFile file;
     Derived d;
@@ -268,9 +288,11 @@ bool RecordingObject::isRecordingFile(const std::string& path)
     return probe.openAndRecognise(path, file, d, chunks, lines);
 }
 
-bool RecordingObject::openAndRecognise(const std::string& path, OpenFile& file, Derived& d, SampleChunks& chunks,
+bool RecordingObject::openAndRecognise(const std::string& named, OpenFile& file, Derived& d, SampleChunks& chunks,
                                        std::vector<std::string>& lines)
 {
+    // A SigMF recording opens by its metadata, whichever of its files is named.
+    const std::string path = ForeignRecording::isSigmfData(named) ? ForeignRecording::sigmfSibling(named) : named;
     // Non-blocking so that a FIFO given by mistake cannot hang the open.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     struct stat info {};
@@ -294,6 +316,9 @@ bool RecordingObject::openAndRecognise(const std::string& path, OpenFile& file, 
         lines.push_back("Can't read file: " + readError_);
         return false;
     }
+    // A file named .wav that is not one is refused as a damaged WAV file.
+    if (file.size > 0 && !isRiffLike(container) && !hasWavExtension(file.fileName))
+        return openForeign(path, file, d, lines);
     if (file.size < kShortestHeader) {
         d.refusal = file.size == 0 ? std::string("the file is empty")
                                    : "the file is too short to be a recording (" + std::to_string(file.size) +
@@ -304,7 +329,9 @@ bool RecordingObject::openAndRecognise(const std::string& path, OpenFile& file, 
         // Mono audio and the like, whatever layout the header resembles.
         d.refusal = "not an I/Q recording (" + std::to_string(chunks.declaredChannels) +
                     (chunks.declaredChannels == 1 ? " channel)" : " channels)");
-    } else if (recognise(file, d, lines) == Recognition::Accepted && readError_.empty()) {
+    } else if ((isRf64(container) ? readRf64Header(file, chunks, d, lines) : recognise(file, d, lines)) ==
+                   Recognition::Accepted &&
+               readError_.empty()) {
         // A layout that fits may still hold samples in a form that cannot be
         // read as numbers (MP3 and other codecs, odd widths).
         if (chunks.formatFound && !chunks.declared)
@@ -371,6 +398,7 @@ void RecordingObject::setRecordingFile(const std::string& name, std::vector<std:
         selectedRecordingFolder.empty() ? defaultRecordingFolder() : selectedRecordingFolder;
     filePath = (!name.empty() && name[0] == '/') ? name : folder + "/" + name;
     closeRecording();
+    rawSettingsNeeded_ = false;
 
     OpenFile file;
     Derived d;
@@ -380,45 +408,19 @@ void RecordingObject::setRecordingFile(const std::string& name, std::vector<std:
         return;
     }
 
-    // Samples are read as the format chunk declares; without one, by the
-    // header's width: 16-bit pairs, or 24-bit pairs for any other width.
-    const bool dataFound = !chunks.data.empty();
-    const bool sixteenBit = d.bitsPerSample == 16;
-    sampleFormat_ = chunks.declared.value_or(
-        SampleFormat(sixteenBit ? SampleFormat::Encoding::Int16 : SampleFormat::Encoding::Int24, 2));
-    const uint64_t dataOffset =
-        dataFound ? chunks.data.front().offset : (sixteenBit ? kFixedDataOffset16 : kFixedDataOffsetOther);
-    const uint32_t dataLength = dataFound ? chunks.data.front().length : 0;
-
-    // Recorders that pass 4 GiB write 0xFFFFFFFF or a wrapped length, and a
-    // copy cut short leaves a length that runs past the end: then the samples
-    // run to the end of the file. A file of several data chunks states each
-    // length; only its last may be cut short.
-    const bool severalChunks = chunks.data.size() > 1;
-    const bool sizeUnknown = !severalChunks &&
-                             (d.header.f_len == kUnknownLength || file.size > uint64_t{UINT32_MAX} + 8 ||
-                              (dataFound && (dataLength == kUnknownLength || dataOffset + dataLength > file.size)));
     dataSpans_.clear();
     dataBytes_ = 0;
-    if (severalChunks) {
-        for (const DataChunk& chunk : chunks.data) {
-            const uint64_t end = std::min<uint64_t>(chunk.offset + chunk.length, file.size);
-            if (end <= chunk.offset)
-                continue;
-            dataSpans_.push_back({chunk.offset, dataBytes_});
-            dataBytes_ += end - chunk.offset;
-        }
+    bool headerCountApplies = false;
+    if (d.foreignFormat) {
+        sampleFormat_ = *d.foreignFormat;
+        const uint64_t first = std::min(d.foreignOffset, file.size);
+        dataSpans_.push_back({first, 0});
+        dataBytes_ = std::min(d.foreignLength, file.size - first);
     } else {
-        const uint64_t dataEnd = std::max(dataOffset, (dataFound && !sizeUnknown) ? dataOffset + dataLength
-                                                                                  : file.size);
-        dataSpans_.push_back({dataOffset, 0});
-        dataBytes_ = dataEnd - dataOffset;
+        headerCountApplies = takeWaveSamples(file, d, chunks);
     }
     const uint32_t stride = sampleFormat_.bytesPerSample();
     const uint64_t heldSeconds = dataBytes_ / stride / static_cast<uint64_t>(d.sampleRate);
-    // A "data" chunk that fits the file is the measure: the layouts' formulas
-    // use the RIFF length, which a recorder stopped by a crash leaves at 0.
-    const bool headerCountApplies = !sizeUnknown && !dataFound && d.headerSecondsBytesPerSample == stride;
     const uint64_t seconds = headerCountApplies ? std::min(d.headerSeconds, heldSeconds) : heldSeconds;
 
     parameters_.mSampleRate = d.sampleRate;
@@ -434,6 +436,45 @@ void RecordingObject::setRecordingFile(const std::string& name, std::vector<std:
     endUnixTimetamp = d.endFollowsSeconds ? d.start + parameters_.mNumSeconds : d.end;
     layoutName_ = d.layout;
     theHeader = std::make_unique<RecordingHeader>(d.header);
+}
+
+bool RecordingObject::takeWaveSamples(const OpenFile& file, const Derived& d, const SampleChunks& chunks)
+{
+    // Samples are read as the format chunk declares; without one, by the
+    // header's width: 16-bit pairs, or 24-bit pairs for any other width.
+    const bool dataFound = !chunks.data.empty();
+    const bool sixteenBit = d.bitsPerSample == 16;
+    sampleFormat_ = chunks.declared.value_or(
+        SampleFormat(sixteenBit ? SampleFormat::Encoding::Int16 : SampleFormat::Encoding::Int24, 2));
+    const uint64_t dataOffset =
+        dataFound ? chunks.data.front().offset : (sixteenBit ? kFixedDataOffset16 : kFixedDataOffsetOther);
+    const uint64_t dataLength = dataFound ? chunks.data.front().length : 0;
+
+    // Recorders that pass 4 GiB write 0xFFFFFFFF or a wrapped length, and a
+    // copy cut short leaves a length that runs past the end: then the samples
+    // run to the end of the file. A file of several data chunks states each
+    // length; only its last may be cut short.
+    const bool severalChunks = chunks.data.size() > 1;
+    const bool sizeUnknown = !severalChunks && !chunks.sizesIn64Bits &&
+                             (d.header.f_len == kUnknownLength || file.size > uint64_t{UINT32_MAX} + 8 ||
+                              (dataFound && (dataLength == kUnknownLength || dataOffset + dataLength > file.size)));
+    if (severalChunks) {
+        for (const DataChunk& chunk : chunks.data) {
+            const uint64_t end = std::min<uint64_t>(chunk.offset + chunk.length, file.size);
+            if (end <= chunk.offset)
+                continue;
+            dataSpans_.push_back({chunk.offset, dataBytes_});
+            dataBytes_ += end - chunk.offset;
+        }
+    } else {
+        const uint64_t dataEnd = std::max(dataOffset, (dataFound && !sizeUnknown) ? dataOffset + dataLength
+                                                                                  : file.size);
+        dataSpans_.push_back({dataOffset, 0});
+        dataBytes_ = dataEnd - dataOffset;
+    }
+    // A "data" chunk that fits the file is the measure: the layouts' formulas
+    // use the RIFF length, which a recorder stopped by a crash leaves at 0.
+    return !sizeUnknown && !dataFound && d.headerSecondsBytesPerSample == sampleFormat_.bytesPerSample();
 }
 
 RecordingObject::SampleChunks RecordingObject::findSampleChunks(uint64_t fileSize) const
@@ -463,22 +504,32 @@ RecordingObject::SampleChunks RecordingObject::findSampleChunks(uint64_t fileSiz
         // After the first samples, anything but a chunk is the end of the chunks.
         if (!found.data.empty() && !isChunkId(chunkHeader))
             break;
-        const uint32_t length = u32(chunkHeader + 4);
+        uint64_t length = u32(chunkHeader + 4);
         const uint64_t payload = position + 8;
+        if (idIs(chunkHeader, "ds64") && chunk == 0 && length >= 24) {
+            uint8_t sizes[24] = {};
+            if (bytesAt(payload, sizes, sizeof sizes) == sizeof sizes) {
+                found.sizesIn64Bits = true;
+                found.dataLength64 = u64(sizes + 8);
+            }
+        }
+        if (idIs(chunkHeader, "data") && found.sizesIn64Bits && length == kUnknownLength)
+            length = found.dataLength64;
         if (idIs(chunkHeader, "data")) {
             if (found.data.size() >= kMaxDataChunks)
                 break;
             found.data.push_back({payload, length});
             // A length that cannot be right ends the walk: the samples run to the end.
-            if (length == kUnknownLength || payload + length > fileSize)
+            if ((length == kUnknownLength && !found.sizesIn64Bits) || payload + length > fileSize)
                 break;
         }
         if (idIs(chunkHeader, "fmt ") && !found.formatFound && found.data.empty() && length >= 16) {
             uint8_t fmt[40] = {};
-            readAt(payload, fmt, std::min<uint32_t>(length, sizeof fmt));
+            readAt(payload, fmt, static_cast<size_t>(std::min<uint64_t>(length, sizeof fmt)));
             found.formatFound = true;
             found.declaredChannels = u16(fmt + 2);
             found.declaredBits = u16(fmt + 14);
+            found.declaredRate = u32(fmt + 4);
             const uint16_t subFormat = length >= 40 ? u16(fmt + 24) : 0;
             found.declaredTag = u16(fmt) == kWaveFormatExtensible ? subFormat : u16(fmt);
             found.declared = SampleFormat::fromWave(u16(fmt), u16(fmt + 2), u16(fmt + 14), subFormat);
@@ -782,6 +833,11 @@ RecordingObject::Recognition RecordingObject::readRfspaceHeader(const OpenFile& 
         d.start = kiwi->start;
         d.header.CenterFreq = static_cast<uint32_t>(std::min(kiwi->frequency, double{UINT32_MAX}));
         d.endFollowsSeconds = true;
+    } else if (const IqFileName named = IqFileName::parse(file.fileName); named.convention == "SDR++") {
+        lines.push_back("SDR++ file: centre frequency and start time from its name");
+        d.start = named.start.value_or(0);
+        d.header.CenterFreq = static_cast<uint32_t>(std::clamp(named.centerFreq.value_or(0.0), 0.0, double{UINT32_MAX}));
+        d.endFollowsSeconds = true;
     } else {
         lines.push_back("No receiver information: centre frequency and start time unknown");
         d.start = 0;
@@ -881,4 +937,103 @@ int32_t RecordingObject::UnixTimestampFromOffset(int32_t seconds) const
     if (!theHeader)
         return 0;
     return static_cast<int32_t>(static_cast<uint32_t>(seconds) + static_cast<uint32_t>(startUnixTimetamp));
+}
+
+bool RecordingObject::openForeign(const std::string& path, OpenFile& file, Derived& d, std::vector<std::string>& lines)
+{
+    rawSettingsNeeded_ = false;
+    std::string head;
+    if (ForeignRecording::isSigmfMeta(file.fileName)) {
+        if (file.size > SigmfMetadata::kMaxTextBytes) {
+            lines.push_back("Unsupported recording: the SigMF metadata is larger than " +
+                            std::to_string(SigmfMetadata::kMaxTextBytes >> 20) + " MiB");
+            return false;
+        }
+        head.resize(static_cast<size_t>(file.size));
+    } else {
+        head.resize(static_cast<size_t>(std::min<uint64_t>(file.size, 64)));
+    }
+    head.resize(readAt(0, reinterpret_cast<uint8_t*>(head.data()), head.size()));
+    if (!readError_.empty()) {
+        lines.push_back("Can't read file: " + readError_);
+        return false;
+    }
+    ForeignRecording foreign = ForeignRecording::recognise(path, file.fileName, head, file.size, rawSettings_);
+    rawSettingsNeeded_ = foreign.needsRawSettings;
+    if (foreign.refusal.empty() && foreign.dataPath != path) {
+        // The samples are in a file of their own (SigMF).
+        const int fd = ::open(foreign.dataPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        struct stat info {};
+        if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+            const size_t slash = foreign.dataPath.find_last_of('/');
+            lines.push_back("Can't open file: " + foreign.dataPath.substr(slash + 1) + ": " +
+                            whyNotOpened(foreign.dataPath, fd, info));
+            if (fd >= 0)
+                ::close(fd);
+            return false;
+        }
+        ::close(openedFile);
+        openedFile = fd;
+        file.size = static_cast<uint64_t>(info.st_size);
+    }
+    if (foreign.refusal.empty() && !d.takeSampleRate(foreign.sampleRate))
+        foreign.refusal = d.refusal;
+    if (!foreign.refusal.empty()) {
+        lines.push_back("Unsupported recording: " + foreign.refusal);
+        return false;
+    }
+    lines.insert(lines.end(), foreign.lines.begin(), foreign.lines.end());
+    d.layout = foreign.layout;
+    d.bandwidth = d.sampleRate;
+    d.centerFreq = foreign.centerFreq;
+    d.start = foreign.start.value_or(0);
+    d.startKnown = foreign.start.has_value();
+    d.endFollowsSeconds = true;
+    d.bitsPerSample = IqFileName::bitsOf(foreign.format);
+    d.header.channel = 2;
+    d.header.samples_per_sec = static_cast<uint32_t>(d.sampleRate);
+    d.header.bits_per_sample = static_cast<uint16_t>(d.bitsPerSample);
+    d.header.CenterFreq = static_cast<uint32_t>(std::clamp(d.centerFreq, 0.0, double{UINT32_MAX}));
+    d.header.Bandwidth = static_cast<uint32_t>(d.sampleRate);
+    d.foreignFormat = foreign.format;
+    d.foreignOffset = foreign.dataOffset;
+    d.foreignLength = foreign.dataLength;
+    return true;
+}
+
+RecordingObject::Recognition RecordingObject::readRf64Header(const OpenFile& file, const SampleChunks& chunks,
+                                                             Derived& d, std::vector<std::string>& lines)
+{
+    if (!chunks.sizesIn64Bits) {
+        d.refusal = "an RF64 file without its \"ds64\" chunk";
+        return Recognition::Refused;
+    }
+    if (!chunks.formatFound) {
+        d.refusal = "an RF64 file without a \"fmt \" chunk";
+        return Recognition::Refused;
+    }
+    d.layout = "RF64";
+    if (!d.takeSampleRate(chunks.declaredRate))
+        return Recognition::Refused;
+    d.bandwidth = d.sampleRate;
+    d.bitsPerSample = chunks.declaredBits;
+    d.endFollowsSeconds = true;
+    d.header.channel = chunks.declaredChannels;
+    d.header.samples_per_sec = chunks.declaredRate;
+    d.header.bits_per_sample = chunks.declaredBits;
+    const IqFileName named = IqFileName::parse(file.fileName);
+    if (const std::optional<KiwiName> kiwi = kiwiName(file.fileName)) {
+        d.centerFreq = kiwi->frequency;
+        d.start = kiwi->start;
+    } else if (named.convention == "SDR++") {
+        d.centerFreq = named.centerFreq.value_or(0.0);
+        d.start = named.start.value_or(0);
+    } else {
+        lines.push_back("No receiver information: centre frequency and start time unknown");
+        d.startKnown = false;
+    }
+    d.header.CenterFreq = static_cast<uint32_t>(std::clamp(d.centerFreq, 0.0, double{UINT32_MAX}));
+    d.header.Bandwidth = static_cast<uint32_t>(d.sampleRate);
+    lines.insert(lines.begin(), "RF64 file");
+    return Recognition::Accepted;
 }

@@ -2,6 +2,7 @@
 
 #include "common/ComplexSample.h"
 #include "recording/RecordingHeader.h"
+#include "recording/RawIqSettings.h"
 #include "recording/RecordingParameters.h"
 #include "recording/SampleFormat.h"
 
@@ -18,8 +19,9 @@
 //
 // Layouts, tried in this order: "SdrRadio", "SDRSharp" (by file name),
 // "SdrSdrStudio1", "SdrSdrStudio2", "Perseus", and "SpectraVue", which takes
-// every plain WAVE file the others reject. Anything that is not RIFF/WAVE is
-// refused. Samples are read from the file's "data" chunks, in file order and
+// every plain WAVE file the others reject; "RF64" for RF64/BW64 WAVE files
+// (64-bit sizes). Files that are not RIFF/WAVE are read as "SigMF", "AU" or
+// "Raw I/Q" (ForeignRecording). Samples are read from the file's "data" chunks, in file order and
 // in the format its "fmt " chunk declares; other chunks between them (as
 // KiwiSDR writes before each block of samples) are skipped through an index of
 // chunk offsets built at open.
@@ -53,6 +55,14 @@ public:
     // its header alone and without information or log lines: for listing a
     // folder. A one-channel (audio) WAV file is not a recording.
     static bool isRecordingFile(const std::string& path);
+
+    // What the user says about raw I/Q files opened from now on (samples
+    // without a header, whose name may not give their rate and format).
+    void setRawIqSettings(const RawIqSettings& settings) { rawSettings_ = settings; }
+    const RawIqSettings& rawIqSettings() const { return rawSettings_; }
+    // After an open that failed: whether the file could be read as raw I/Q
+    // samples once their rate and format are given.
+    bool needsRawIqSettings() const { return rawSettingsNeeded_; }
 
     // Fills up to `samples` (>= 0) complex samples, starting `atSecond`
     // seconds (>= 0) into the recording, into `block`, in 16-bit units (full
@@ -119,7 +129,7 @@ private:
     };
     struct DataChunk {
         uint64_t offset = 0;
-        uint32_t length = 0;
+        uint64_t length = 0;
     };
     // The RIFF chunks that locate the samples: the format a "fmt " chunk
     // declares and the "data" chunks in file order.
@@ -129,9 +139,18 @@ private:
         uint16_t declaredTag = 0; // the sub-format's tag for WAVE_FORMAT_EXTENSIBLE
         uint16_t declaredBits = 0;
         uint16_t declaredChannels = 0;
+        uint32_t declaredRate = 0;
+        bool sizesIn64Bits = false; // RF64: a "ds64" chunk holds the data length
+        uint64_t dataLength64 = 0;
         std::vector<DataChunk> data;
     };
     SampleChunks findSampleChunks(uint64_t fileSize) const;
+    Recognition readRf64Header(const OpenFile& file, const SampleChunks& chunks, Derived& d,
+                               std::vector<std::string>& lines);
+    // SigMF, .au and raw I/Q files.
+    bool openForeign(const std::string& path, OpenFile& file, Derived& d, std::vector<std::string>& lines);
+    // Where a RIFF/WAVE file's samples are; whether the layout's own count of seconds applies.
+    bool takeWaveSamples(const OpenFile& file, const Derived& d, const SampleChunks& chunks);
     // Opens `path` and recognises its layout; false with the reason appended
     // to `lines` when the file cannot be opened or is refused.
     bool openAndRecognise(const std::string& path, OpenFile& file, Derived& d, SampleChunks& chunks,
@@ -156,4 +175,6 @@ private:
     std::vector<uint8_t> readBuffer_; // sized once; getData converts through it
     bool quiet_ = false;
     mutable std::string readError_;
+    RawIqSettings rawSettings_;
+    bool rawSettingsNeeded_ = false;
 };

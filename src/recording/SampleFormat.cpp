@@ -10,8 +10,10 @@ constexpr uint32_t kMaxChannels = 16;
 uint32_t bytesPerValue(SampleFormat::Encoding encoding)
 {
     switch (encoding) {
-    case SampleFormat::Encoding::UInt8: return 1;
-    case SampleFormat::Encoding::Int16: return 2;
+    case SampleFormat::Encoding::UInt8:
+    case SampleFormat::Encoding::Int8: return 1;
+    case SampleFormat::Encoding::Int16:
+    case SampleFormat::Encoding::Int16BigEndian: return 2;
     case SampleFormat::Encoding::Int24: return 3;
     case SampleFormat::Encoding::Int32:
     case SampleFormat::Encoding::Float32: return 4;
@@ -21,6 +23,12 @@ uint32_t bytesPerValue(SampleFormat::Encoding encoding)
 
 struct UInt8Value {
     static double read(const uint8_t* p) { return (static_cast<int>(p[0]) - 128) * 256.0; }
+};
+struct Int8Value {
+    static double read(const uint8_t* p) { return static_cast<int8_t>(p[0]) * 256.0; }
+};
+struct Int16BigEndianValue {
+    static double read(const uint8_t* p) { return static_cast<int16_t>(p[0] << 8 | p[1]); }
 };
 struct Int16Value {
     static double read(const uint8_t* p) { return static_cast<int16_t>(p[0] | p[1] << 8); }
@@ -108,7 +116,9 @@ void SampleFormat::convert(const uint8_t* in, int64_t count, ComplexSample* out)
 {
     switch (encoding_) {
     case Encoding::UInt8: convertStrided<UInt8Value, 1>(in, count, stride_, out); break;
+    case Encoding::Int8: convertStrided<Int8Value, 1>(in, count, stride_, out); break;
     case Encoding::Int16: convertStrided<Int16Value, 2>(in, count, stride_, out); break;
+    case Encoding::Int16BigEndian: convertStrided<Int16BigEndianValue, 2>(in, count, stride_, out); break;
     case Encoding::Int24: convertStrided<Int24Value, 3>(in, count, stride_, out); break;
     case Encoding::Int32: convertStrided<Int32Value, 4>(in, count, stride_, out); break;
     case Encoding::Float32: convertStrided<Float32Value, 4>(in, count, stride_, out); break;

@@ -14,7 +14,9 @@ class SampleFormat {
 public:
     enum class Encoding {
         UInt8,   // unsigned, 128 is zero
+        Int8,    // signed
         Int16,   // signed little-endian
+        Int16BigEndian,
         Int24,   // signed little-endian, three bytes
         Int32,   // signed little-endian
         Float32, // IEEE 754 single, full scale +-1.0

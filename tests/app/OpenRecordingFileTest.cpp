@@ -1,4 +1,6 @@
+#include "app/RawIqDialog.h"
 #include "app/WindowControl.h"
+#include "recording/RecordingObject.h"
 
 #include "IqRecordingWriter.h"
 
@@ -13,6 +15,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
 #include <gtest/gtest.h>
 
@@ -119,6 +122,50 @@ TEST_F(OpenRecordingFileTest, AFolderIsListed)
     EXPECT_EQ(window->recordingFolder(), otherDir.path());
     EXPECT_TRUE(QSettings("Korvel", "Korvel").value("PREF_REC_FOLDER").toString().isEmpty())
         << "the chosen folder stays as it was";
+}
+
+// A raw capture whose name says nothing asks for its rate and format; values
+// that cannot be used keep the dialog open, Cancel loads nothing.
+TEST_F(OpenRecordingFileTest, ARawFileIsOpenedAfterTheDialogDescribesIt)
+{
+    QFile raw(pathOf("capture.cu8"));
+    ASSERT_TRUE(raw.open(QIODevice::WriteOnly));
+    raw.write(QByteArray(2 * 3000, '\x80'));
+    raw.close();
+
+    struct Typed {
+        QString rate, format, center;
+        bool cancel;
+    };
+    std::vector<Typed> answers = {{"2.5x", "cu8", "", false}, {"", "", "", true}};
+    QStringList problems;
+    const auto answer = [&] {
+        auto* dialog = qobject_cast<RawIqDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        for (const Typed& t : answers) {
+            if (t.cancel) {
+                dialog->reject();
+                return;
+            }
+            dialog->setValues(t.rate, t.format, t.center);
+            dialog->accept();
+            problems << dialog->problem();
+        }
+    };
+    QTimer::singleShot(0, answer);
+    window->openRecordingFile(pathOf("capture.cu8"));
+    EXPECT_EQ(window->recording(), nullptr);
+    EXPECT_TRUE(problems.value(0).startsWith("The sample rate is a number")) << problems.value(0).toStdString();
+
+    answers = {{"1k", "cs8", "433.92M", false}};
+    QTimer::singleShot(0, answer);
+    window->openRecordingFile(pathOf("capture.cu8"));
+    ASSERT_NE(window->recording(), nullptr) << window->statusText().toStdString();
+    EXPECT_EQ(window->recording()->layoutName(), "Raw I/Q");
+    EXPECT_EQ(window->recording()->parameters().mSampleRate, 1000);
+    EXPECT_EQ(window->recording()->parameters().mCenterFreq, 433920000);
+    EXPECT_EQ(window->recording()->parameters().mNumSeconds, 3);
+    EXPECT_EQ(window->recording()->sampleFormat().encoding(), SampleFormat::Encoding::Int8);
 }
 
 TEST_F(OpenRecordingFileTest, OneDroppedFileIsOpened)

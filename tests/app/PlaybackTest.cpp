@@ -385,6 +385,32 @@ TEST_F(PlaybackTest, ClosingTheWindowDuringAFileRunStopsItAndLeavesNoPartialFile
         EXPECT_EQ(name, "DemodOutput.wav") << "a temporary file was left behind";
 }
 
+// The I/Q button writes the selection as a SigMF pair that opens again,
+// tuned to the middle of the selection.
+TEST_F(PlaybackTest, IqButtonWritesTheSelectionAsSigmf)
+{
+    select("1", "3", "7105", "7115");
+    QSignalSpy finished(window.get(), &WindowControl::demodFileFinished);
+    button("iqExtractButton")->click();
+    ASSERT_TRUE(window->isWritingFile()) << window->statusText().toStdString();
+    EXPECT_FALSE(button("demodFileButton")->isEnabled());
+    for (int waited = 0; finished.isEmpty() && waited < 30000; waited += 5)
+        QTest::qWait(5);
+    ASSERT_EQ(finished.size(), 1);
+    EXPECT_TRUE(finished.first().first().toBool()) << window->statusText().toStdString();
+    const QStringList written = QDir(QDir(home.path()).filePath("Documents")).entryList({"*.sigmf-*"}, QDir::Files);
+    ASSERT_EQ(written.size(), 2) << written.join(", ").toStdString();
+    EXPECT_TRUE(written[0].startsWith("7110.0 IQ ")) << written[0].toStdString();
+    RecordingObject extracted;
+    std::vector<std::string> lines;
+    extracted.setRecordingFile(QFile::encodeName(QDir(home.path()).filePath("Documents/" + written[0])).toStdString(),
+                               lines);
+    ASSERT_TRUE(extracted.isValidRecordingFile()) << lines.back();
+    EXPECT_EQ(extracted.layoutName(), "SigMF");
+    EXPECT_EQ(extracted.parameters().mCenterFreq, 7110000.0);
+    EXPECT_EQ(extracted.parameters().mNumSeconds, 2);
+}
+
 TEST_F(PlaybackTest, UnwritableDocumentsFolderIsReportedAndLeavesNothing)
 {
     // A file where the Documents folder should be.

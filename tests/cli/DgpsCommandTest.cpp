@@ -122,11 +122,11 @@ TEST_F(DgpsCommand, BadInputGetsOneLineAndStatusTwo)
              {{"dgps", recording, "--stations", list, "--lat", "50"}, "--lat and --lon"},
              {{"dgps", recording, "--stations", list, "--fast"}, "--fast"},
              {{"dgps", "--import-almanac", list}, "almanac"},
-             {{"dgps"}, "exactly one FILE"},
+             {{"dgps"}, "needs a FILE"},
              {{"dgps", "--udp", "--rate", "16000", "--stations", list}, "--center"},
              {{"dgps", "--udp", "--rate", "16000", "--center", "100000", "--stations", list}, "no beacon channel"},
              {{"dgps", "--udp", "--rate", "16000", "--center", "300000", "--udp-format", "f32", "--stations", list}, "u16"},
-             {{"dgps", recording, "--rate", "16000", "--stations", list}, "go with --udp"},
+             {{"dgps", recording, "--port", "16000", "--stations", list}, "go with --udp"},
              {{"dgps", shortWave, "--stations", list}, "no DGPS beacon channel"},
          }) {
         const CliResult r = runCli(c.args);

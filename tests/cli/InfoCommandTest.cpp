@@ -65,20 +65,9 @@ TEST(InfoCommand, JsonHasEveryKey)
     const CliResult r = runCli({"info", path, "--json"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
-    EXPECT_EQ(r.out, "{\n"
-                     "  \"layout\": \"SDRSharp\",\n"
-                     "  \"sample_rate\": 1000,\n"
-                     "  \"bandwidth\": 1000,\n"
-                     "  \"center_freq\": 7100000,\n"
-                     "  \"bits_per_sample\": 16,\n"
-                     "  \"seconds\": 3,\n"
-                     "  \"start_unix\": 1388631845,\n"
-                     "  \"start_utc\": \"02-Jan-2014 03:04:05\",\n"
-                     "  \"info_lines\": [\n"
-                     "    \"SDRSharp File\"\n"
-                     "  ],\n"
-                     "  \"data_offset\": 44\n"
-                     "}\n");
+    EXPECT_EQ(r.out, "{\"file\": \"" + path + "\", \"layout\": \"SDRSharp\", \"sample_rate\": 1000, \"bandwidth\": 1000, "
+                     "\"center_freq\": 7100000, \"bits_per_sample\": 16, \"seconds\": 3, \"start_unix\": 1388631845, "
+                     "\"start_utc\": \"02-Jan-2014 03:04:05\", \"info_lines\": [\"SDRSharp File\"], \"data_offset\": 44}\n");
 }
 
 TEST(InfoCommand, JsonEscapesHeaderBytes)
@@ -114,21 +103,24 @@ TEST(InfoCommand, RefusedMissingOrMisusedGivesOneLineAndStatusTwo)
     struct Case {
         std::vector<std::string> args;
         std::string message;
+        std::string out;
     };
     const std::vector<Case> cases = {
-        {{"info", refused}, "korvel-cli: " + refused + ": Unsupported recording: sample rate 0\n"},
+        {{"info", refused}, "korvel-cli: " + refused + ": Unsupported recording: sample rate 0\n", ""},
         {{"info", dir.path + "/missing.wav", "--json"},
-         "korvel-cli: " + dir.path + "/missing.wav: Can't open file: No such file or directory\n"},
+         "korvel-cli: " + dir.path + "/missing.wav: Can't open file: No such file or directory\n",
+         "{\"file\": \"" + dir.path + "/missing.wav\", \"error\": \"" + dir.path +
+             "/missing.wav: Can't open file: No such file or directory\"}\n"},
         {{"info", dir.path + "/two\nlines\x01.wav"},
-         "korvel-cli: " + dir.path + "/two\\nlines\\x01.wav: Can't open file: No such file or directory\n"},
-        {{"info"}, "korvel-cli: info needs exactly one FILE (usage: korvel-cli info FILE [--json])\n"},
-        {{"info", refused, "--xml"}, "korvel-cli: info: unknown option \"--xml\" (usage: korvel-cli info FILE [--json])\n"},
+         "korvel-cli: " + dir.path + "/two\\nlines\\x01.wav: Can't open file: No such file or directory\n", ""},
+        {{"info"}, "korvel-cli: info needs a FILE (usage: korvel-cli info FILE... [--json])\n", ""},
+        {{"info", refused, "--xml"}, "korvel-cli: info: unknown option \"--xml\" (usage: korvel-cli info FILE... [--json])\n", ""},
     };
     for (const Case& c : cases) {
         const CliResult r = runCli(c.args);
         EXPECT_EQ(r.status, 2);
         EXPECT_EQ(r.err, c.message);
-        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.out, c.out);
     }
 }
 

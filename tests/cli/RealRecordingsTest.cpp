@@ -256,6 +256,12 @@ const std::vector<RealFile>& realFiles()
         // them the AGC lifts the noise).
         {"converted/g001_433.92M_250k_u8.wav", "SpectraVue", 250000, "0", 8, 1, "null",
          {"USB", -110.0, -105.0, 0, 1}, EnvelopeCheck{-107500.0, 5000.0, 0.002, 0.8, 0.3}, {}},
+        // The same two captures as their tools wrote them: .au (big-endian) and
+        // raw cu8 (whose samples the recording tests compare with the copy's).
+        {"Delhi.828.1.12k.iq.au", "AU", 12001, "828000", 16, 60, "null",
+         {"USB", 828.0, 832.0, 10, 20}, {}, {750.0, 2250.0, 3000.0}},
+        {"g001_433.92M_250k.cu8", "Raw I/Q", 250000, "433920000", 8, 1, "null",
+         {"USB", 433810.0, 433815.0, 0, 1}, {}, {}},
         // Mode S replies, 0.178 s: one line, and the bursts in step (the AGC
         // lifts the noise between them).
         {"converted/modes1_2Msps_u8.wav", "SpectraVue", 2000000, "0", 8, 0, "null",
@@ -294,12 +300,10 @@ TEST_F(RealRecordings, InfoGivesEachFilesParameters)
     }
 }
 
-TEST_F(RealRecordings, FilesThatAreNotWavAreRefusedSayingWhatTheyAre)
+TEST_F(RealRecordings, FilesThatAreNoRecordingAreRefusedSayingWhatTheyAre)
 {
     const std::vector<std::pair<std::string, std::string>> cases = {
-        {"g001_433.92M_250k.cu8", "not a WAV file (no RIFF/WAVE header"},
-        {"modes1.bin", "not a WAV file (no RIFF/WAVE header"},
-        {"Delhi.828.1.12k.iq.au", "not a WAV file (a Sun/NeXT .au audio file)"},
+        {"modes1.bin", "not a WAV file (no RIFF/WAVE"},
     };
     for (const auto& [name, message] : cases) {
         SCOPED_TRACE(name);
@@ -312,6 +316,58 @@ TEST_F(RealRecordings, FilesThatAreNotWavAreRefusedSayingWhatTheyAre)
             EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
         }
     }
+}
+
+// A raw capture whose name says nothing opens with what the command line
+// says of it, in every command that opens a recording.
+TEST_F(RealRecordings, ARawFileOpensWithTheRateFormatAndCentreGiven)
+{
+    const std::string file = kFolder + "/modes1.bin";
+    const std::vector<std::string> described = {"--rate", "2M", "--format", "cu8", "--center", "1090M"};
+    std::vector<std::string> info = {"info", file, "--json"};
+    info.insert(info.end(), described.begin(), described.end());
+    const CliResult r = runCli(info);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(jsonValue(r.out, "layout"), "\"Raw I/Q\"");
+    EXPECT_EQ(jsonValue(r.out, "sample_rate"), "2000000");
+    EXPECT_EQ(jsonValue(r.out, "center_freq"), "1090000000");
+
+    std::vector<std::string> demod = {"demod", file, "--mode", "AM", "--start", "0", "--end", "1",
+                                      "--lo", "1089950", "--hi", "1090050", "-o", out.path + "/m.wav"};
+    demod.insert(demod.end(), described.begin(), described.end());
+    const CliResult d = runCli(demod);
+    EXPECT_EQ(d.status, 0) << d.err;
+
+    const std::vector<std::pair<std::vector<std::string>, std::string>> wrong = {
+        {{"info", file, "--rate", "2M", "--format", "cu9"}, "--format cu9: not a sample format"},
+        {{"info", file, "--rate", "fast", "--format", "cu8"}, "--rate fast: not a sample rate"},
+        {{"waterfall", file, "-o", out.path + "/w.png", "--rate", "2M", "--format", "cu8", "--center"},
+         "--center needs a value"},
+    };
+    for (const auto& [args, message] : wrong) {
+        const CliResult bad = runCli(args);
+        EXPECT_EQ(bad.status, 2);
+        EXPECT_NE(bad.err.find(message), std::string::npos) << bad.err;
+    }
+}
+
+// The OOK bursts of the raw capture, extracted for other tools: a SigMF pair
+// at the selection's centre that opens again as a recording.
+TEST_F(RealRecordings, ExtractWritesTheSelectionAsSigmf)
+{
+    const CliResult r = runCli({"extract", kFolder + "/g001_433.92M_250k.cu8", "--start", "0", "--end", "1", "--lo",
+                                "433800", "--hi", "433825", "-o", out.path + "/ook"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, out.path + "/ook.sigmf-data\n" + out.path + "/ook.sigmf-meta\n");
+    const CliResult info = runCli({"info", out.path + "/ook.sigmf-meta", "--json"});
+    ASSERT_EQ(info.status, 0) << info.err;
+    EXPECT_EQ(jsonValue(info.out, "layout"), "\"SigMF\"");
+    EXPECT_EQ(jsonValue(info.out, "sample_rate"), "125000");
+    EXPECT_EQ(jsonValue(info.out, "center_freq"), "433812500");
+    const CliResult bad = runCli({"extract", kFolder + "/g001_433.92M_250k.cu8", "--start", "0", "--end", "1", "--lo",
+                                  "433800", "--hi", "433825", "-o", out.path + "/x", "--as", "wav"});
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_NE(bad.err.find("--as wav: sigmf, cf32 or ci16"), std::string::npos) << bad.err;
 }
 
 TEST_F(RealRecordings, WaterfallsDrawEveryLineWithMeasuredLevels)

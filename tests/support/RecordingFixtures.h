@@ -289,6 +289,76 @@ inline Recording spectraVue(const WaveFormat& f, int64_t frames, const SpectraVu
 }
 
 // A fresh directory under the system temp dir, removed with everything in it.
+// Raw 8-bit signed pairs (cs8, SigMF ci8) of the test signal; they read as
+// the UInt8 encoding's values.
+inline std::vector<uint8_t> int8Payload(int64_t frames)
+{
+    std::vector<uint8_t> out;
+    for (int64_t k = 0; k < frames; ++k) {
+        out.push_back(static_cast<uint8_t>(static_cast<int8_t>(signalI(k))));
+        out.push_back(static_cast<uint8_t>(static_cast<int8_t>(signalQ(k))));
+    }
+    return out;
+}
+
+// The Int16 test signal with every value's bytes swapped (big-endian); it
+// reads as the Int16 encoding's values.
+inline std::vector<uint8_t> bigEndian16Payload(int64_t frames)
+{
+    WaveFormat f;
+    std::vector<uint8_t> out = iqPayload(f, frames);
+    for (size_t i = 0; i + 1 < out.size(); i += 2)
+        std::swap(out[i], out[i + 1]);
+    return out;
+}
+
+// SigMF metadata text: `rate` and `capture` are JSON as they stand.
+inline std::string sigmfMeta(const std::string& datatype, const std::string& rate, const std::string& capture)
+{
+    return "{\"global\": {\"core:datatype\": \"" + datatype + "\", \"core:sample_rate\": " + rate +
+           ", \"core:version\": \"1.0.0\"},\n \"captures\": [" + capture + "],\n \"annotations\": []}\n";
+}
+
+// A Sun .au file: big-endian header of 24 bytes plus `gap`, then `payload`.
+inline std::vector<uint8_t> auFile(uint32_t encoding, uint32_t channels, uint32_t rate,
+                                   const std::vector<uint8_t>& payload, uint32_t gap = 8)
+{
+    std::vector<uint8_t> out = {'.', 's', 'n', 'd'};
+    const auto be32 = [&out](uint32_t x) {
+        for (int shift = 24; shift >= 0; shift -= 8)
+            out.push_back(static_cast<uint8_t>(x >> shift));
+    };
+    be32(24 + gap);
+    be32(static_cast<uint32_t>(payload.size()));
+    be32(encoding);
+    be32(rate);
+    be32(channels);
+    out.insert(out.end(), gap, 0);
+    out.insert(out.end(), payload.begin(), payload.end());
+    return out;
+}
+
+// An RF64 WAVE file: "ds64" (with the data length), "fmt ", "data" of
+// length 0xFFFFFFFF, then a trailing "LIST" chunk that is not samples.
+inline Recording rf64File(const WaveFormat& f, int64_t frames)
+{
+    const std::vector<uint8_t> samples = iqPayload(f, frames);
+    Bytes out;
+    out.id("RF64").u32(0xFFFFFFFF).id("WAVE");
+    out.id("ds64").u32(28).u32(0).u32(0).u32(static_cast<uint32_t>(samples.size())).u32(0);
+    out.u32(static_cast<uint32_t>(frames)).u32(0).u32(0);
+    const Bytes fmt = fmtPayload(f, 16);
+    out.id("fmt ").u32(16).append(fmt.v);
+    out.id("data").u32(0xFFFFFFFF);
+    Recording r;
+    r.dataOffset = out.size();
+    out.append(samples);
+    out.id("LIST").u32(4).id("INFO");
+    patchU32(out.v, 20, static_cast<uint32_t>(out.size() - 8));
+    r.bytes = std::move(out.v);
+    return r;
+}
+
 class TempDir {
 public:
     TempDir()
