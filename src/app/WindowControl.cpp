@@ -8,6 +8,7 @@
 #include "app/FFTView.h"
 #include "app/FileRunPanel.h"
 #include "app/MainMenus.h"
+#include "app/MainSidePanel.h"
 #include "app/PlaybackControls.h"
 #include "app/RawIqDialog.h"
 #include "app/RecentRecordingsMenu.h"
@@ -34,7 +35,6 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
@@ -45,7 +45,6 @@
 #include <QSplitter>
 #include <QStandardPaths>
 #include <QStatusBar>
-#include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -82,7 +81,8 @@ WindowControl::WindowControl(QWidget* parent)
 
     mainSplitter = new QSplitter(Qt::Horizontal);
     mainSplitter->addWidget(waterfall->scrollArea());
-    mainSplitter->addWidget(buildSidePanel());
+    sidePanel = new MainSidePanel(recordingsPanel, waterfallSettings);
+    mainSplitter->addWidget(sidePanel);
     mainSplitter->setStretchFactor(0, 1);
     mainSplitter->setStretchFactor(1, 0);
     mainSplitter->setCollapsible(0, false);
@@ -211,42 +211,6 @@ WindowControl::~WindowControl()
     soundOutput.reset();
 }
 
-QWidget* WindowControl::buildSidePanel()
-{
-    sideSplitter = new QSplitter(Qt::Vertical);
-    sideSplitter->addWidget(recordingsPanel);
-
-    auto* infoAndSettings = new QWidget;
-    auto* infoAndSettingsColumn = new QVBoxLayout(infoAndSettings);
-    infoAndSettingsColumn->setContentsMargins(0, 0, 0, 0);
-    auto* info = new QGroupBox("Information");
-    auto* infoColumn = new QVBoxLayout(info);
-    infoColumn->setContentsMargins(6, 6, 6, 6);
-    infoBrowser = new QListWidget;
-    infoBrowser->setObjectName("infoBrowser");
-    infoColumn->addWidget(infoBrowser);
-    infoAndSettingsColumn->addWidget(info, 1);
-    infoAndSettingsColumn->addWidget(waterfallSettings);
-    sideSplitter->addWidget(infoAndSettings);
-
-    auto* spectra = new QTabWidget;
-    spectra->setObjectName("spectrumTabs");
-    theAudioSpectrumView = new AudioSpectrumView;
-    theAudioSpectrumView->setObjectName("theAudioSpectrumView");
-    spectrumView = new SpectrumView;
-    spectrumView->setObjectName("spectrumView");
-    // As low as the carrier view, so that the window fits a 768-pixel screen.
-    spectrumView->setMinimumHeight(theAudioSpectrumView->minimumHeight());
-    spectra->addTab(theAudioSpectrumView, "Carrier");
-    spectra->addTab(spectrumView, "Multiplex");
-    sideSplitter->addWidget(spectra);
-
-    sideSplitter->setStretchFactor(0, 3);
-    sideSplitter->setStretchFactor(1, 1);
-    sideSplitter->setStretchFactor(2, 0);
-    return sideSplitter;
-}
-
 void WindowControl::buildMenus()
 {
     menus = new MainMenus(this, soundDeviceMenu->menu());
@@ -288,7 +252,7 @@ void WindowControl::readPreferences()
     const QVariantList splitters = settings.value(kSplitterKey).toList();
     if (splitters.size() == 2) {
         mainSplitter->restoreState(splitters[0].toByteArray());
-        sideSplitter->restoreState(splitters[1].toByteArray());
+        sidePanel->restoreState(splitters[1].toByteArray());
     }
 
     waterfallSettings->readPreferences(settings);
@@ -301,7 +265,7 @@ void WindowControl::savePreferences()
     waterfallSettings->savePreferences(settings);
     menus->savePreferences(settings);
     settings.setValue(kFrameKey, saveGeometry());
-    settings.setValue(kSplitterKey, QVariantList{mainSplitter->saveState(), sideSplitter->saveState()});
+    settings.setValue(kSplitterKey, QVariantList{mainSplitter->saveState(), sidePanel->saveState()});
     settings.sync();
 }
 
@@ -466,8 +430,8 @@ void WindowControl::setWaterfallBand(double bandwidthHz, double centerHz)
 void WindowControl::setInfoArray(const QStringList& lines)
 {
     infoArray = lines;
-    infoBrowser->clear();
-    infoBrowser->addItems(infoArray);
+    sidePanel->infoBrowser()->clear();
+    sidePanel->infoBrowser()->addItems(infoArray);
 }
 
 void WindowControl::showStatus(const QString& text)
@@ -633,8 +597,8 @@ void WindowControl::FastTimer()
         return;
     if (status.secondsFed > 0) {
         showStatus(QString::fromStdString(status.timeAndCarrier));
-        theAudioSpectrumView->setSpectrum(CarrierSpectrum::of(session->demodulator().status()));
-        theAudioSpectrumView->update();
+        sidePanel->audioSpectrumView()->setSpectrum(CarrierSpectrum::of(session->demodulator().status()));
+        sidePanel->audioSpectrumView()->update();
         playbackControls->showSignalLevel(status.levelDbm);
     }
     fftView->setCurrentPlayTime(status.position);
@@ -655,8 +619,8 @@ void WindowControl::OneSecTimer()
     updateControls();
     waterfallSettings->takeTypedFftLength();
     if (session->updateMultiplexSpectrum()) {
-        spectrumView->setSpectrum(session->multiplexSpectrum());
-        spectrumView->update();
+        sidePanel->spectrumView()->setSpectrum(session->multiplexSpectrum());
+        sidePanel->spectrumView()->update();
     }
 }
 

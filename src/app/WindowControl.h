@@ -9,16 +9,15 @@
 #include <memory>
 #include <optional>
 
-class AudioSpectrumView;
 class DemodSetup;
 class FFTView;
 class FileRunPanel;
 class FreqScaleView;
 class MainMenus;
+class MainSidePanel;
 class PlaybackControls;
 class PlaybackSession;
 class QLabel;
-class QListWidget;
 class QMenu;
 class QProgressBar;
 class QSplitter;
@@ -29,7 +28,6 @@ class SelectionPanel;
 class SoundDeviceMenu;
 class SoundOutputDevice;
 class SoundOutputObject;
-class SpectrumView;
 class UpdateChecker;
 class WaterfallArea;
 class WaterfallSettingsPanel;
@@ -154,7 +152,6 @@ protected:
 private:
     void readPreferences();
     void buildMenus();
-    QWidget* buildSidePanel();
     void placeEditedSelection(const Selection& edited);
     // The Auto button: the measured levels into Min and Max, then the
     // waterfall drawn again with them.
@@ -199,10 +196,7 @@ private:
     PlaybackControls* playbackControls;
     FileRunPanel* fileRunPanel;
     QSplitter* mainSplitter = nullptr;
-    QSplitter* sideSplitter = nullptr;
-    QListWidget* infoBrowser = nullptr;
-    AudioSpectrumView* theAudioSpectrumView = nullptr;
-    SpectrumView* spectrumView = nullptr;
+    MainSidePanel* sidePanel = nullptr;
     QLabel* statusField = nullptr;
     QLabel* readoutField = nullptr;
 

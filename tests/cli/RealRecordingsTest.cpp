@@ -448,7 +448,7 @@ TEST_F(RealRecordings, AKiwiFileDemodulatesAsItsJoinedCopy)
     for (const char* name : {"20171127T104156Z_77500_HB9RYZ_iq", "20200813T065220Z_77500_pa0rdt_iq"}) {
         SCOPED_TRACE(name);
         std::vector<std::vector<int16_t>> audio;
-        for (const std::string path : {kFolder + "/" + name + ".wav", kFolder + "/converted/" + name + "_joined.wav"}) {
+        for (const std::string& path : {kFolder + "/" + name + ".wav", kFolder + "/converted/" + name + "_joined.wav"}) {
             const std::string wav = out.path + "/k.wav";
             const CliResult r = runCli({"demod", path, "--mode", "AM", "--start", "3", "--end", "9", "--lo", "76",
                                         "--hi", "79", "-o", wav});
