@@ -150,11 +150,11 @@ void FftObject::BuildDisplayScratch()
     scratchSize_ = n;
 }
 
-void FftObject::PutInDisplayFFT(int inLength, const ComplexSample* inBuf)
+bool FftObject::transformDisplayBlock(int inLength, const ComplexSample* inBuf)
 {
     const int n = m_FFTSize;
     if (scratchSize_ != n)
-        return;
+        return false;
     const int count = std::clamp(inLength, 0, n);
     const double* window = m_pWindowTbl.data();
     for (int k = 0; k < count; ++k) {
@@ -164,6 +164,14 @@ void FftObject::PutInDisplayFFT(int inLength, const ComplexSample* inBuf)
     for (int k = count; k < n; ++k)
         displayIn_[k][0] = displayIn_[k][1] = 0.0f;
     fftwf_execute(displayPlan_);
+    return true;
+}
+
+void FftObject::PutInDisplayFFT(int inLength, const ComplexSample* inBuf)
+{
+    if (!transformDisplayBlock(inLength, inBuf))
+        return;
+    const int n = m_FFTSize;
 
     // Bin b of the transform of re + j*im is frequency -b of im + j*re: reversing
     // each half puts the levels in increasing frequency of the latter.
@@ -279,5 +287,31 @@ void FftObject::GetScreenIntegerFFTDataMaxHeight(int maxHeight, int maxWidth, do
                 previousColumn = x;
             }
         }
+    }
+}
+
+void FftObject::holdPeakPower(int inLength, const ComplexSample* inBuf, float* peak)
+{
+    if (!transformDisplayBlock(inLength, inBuf))
+        return;
+    const int n = m_FFTSize;
+    const int half = n / 2;
+    const float floor = static_cast<float>(m_K_C);
+    // In entry order (see PutInDisplayFFT): two runs of falling bins.
+    for (int b = 0; b < n; ++b) {
+        float power = displayOut_[b][0] * displayOut_[b][0] + displayOut_[b][1] * displayOut_[b][1];
+        power += floor;
+        float& held = peak[b < half ? half - 1 - b : n - 1 - (b - half)];
+        held = std::max(held, power);
+    }
+}
+
+void FftObject::levelsOfPeakPower(const float* peak, double* levels) const
+{
+    const float offset = static_cast<float>(m_K_B);
+    for (int entry = 0; entry < m_FFTSize; ++entry) {
+        float level = std::log10(peak[entry]);
+        level += offset;
+        levels[entry] = level;
     }
 }

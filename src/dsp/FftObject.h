@@ -59,6 +59,15 @@ public:
     void GetScreenIntegerFFTDataMaxHeight(int maxHeight, int maxWidth, double maxdB, double mindB,
                                           int startFreq, int stopFreq, int* outBuf, double* dBBuf);
 
+    // Peak hold over several blocks: the display transform of one block, keeping in
+    // peak[entry] (N entries, in the order of FFTAveBuf(); start from zeros) the
+    // stronger of what it holds and the block's power there. Taking the log of the
+    // strongest power once, instead of one log per block, is what makes it cheap.
+    void holdPeakPower(int inLength, const ComplexSample* inBuf, float* peak);
+    // The levels in bels of powers held by holdPeakPower() into levels[0 .. N-1],
+    // exactly as PutInDisplayFFT() gives them for the block of that power.
+    void levelsOfPeakPower(const float* peak, double* levels) const;
+
     int FFTSize() const { return m_FFTSize; }
     // N display levels in bels, see PutInDisplayFFT().
     const double* FFTAveBuf() const;
@@ -69,6 +78,8 @@ private:
     void FreeDisplayScratch();
     void BuildScreenMapping(int maxWidth);
     float LevelOfPower(float power) const;
+    // Windows and transforms one block into displayOut_; false without scratch.
+    bool transformDisplayBlock(int inLength, const ComplexSample* inBuf);
 
     bool m_Invert = false;
     int m_FFTSize = 1024;

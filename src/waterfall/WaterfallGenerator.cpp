@@ -53,6 +53,8 @@ double WaterfallGenerator::sampleRate() const
 
 bool WaterfallGenerator::computeRow(const WaterfallRowPlan& plan, int row, WaterfallPicture& picture, int pictureRow)
 {
+    if (peakHold_)
+        return computeRows(plan, row, 1, picture, pictureRow);
     int seconds[WaterfallRowPlan::kMaxSecondsAnalysedPerRow];
     const int count = plan.analysedSeconds(row, sampleRate(), size_, seconds);
     picture.clearRow(pictureRow);
@@ -63,11 +65,37 @@ bool WaterfallGenerator::computeRow(const WaterfallRowPlan& plan, int row, Water
         fft_.PutInDisplayFFT(size_, block_.data());
         picture.mergeSpectrum(pictureRow, fft_.FFTAveBuf());
     }
+    countLevels(picture, pictureRow);
+    return true;
+}
+
+bool WaterfallGenerator::computeRows(const WaterfallRowPlan& plan, int firstRow, int count, WaterfallPicture& picture,
+                                     int firstPictureRow)
+{
+    if (!peakHold_) {
+        for (int k = 0; k < count; ++k)
+            if (!computeRow(plan, firstRow + k, picture, firstPictureRow + k))
+                return false;
+        return true;
+    }
+    if (!peakHold_->computeRows(plan, firstRow, count, picture, firstPictureRow))
+        return false;
+    for (int k = 0; k < count; ++k)
+        countLevels(picture, firstPictureRow + k);
+    return true;
+}
+
+void WaterfallGenerator::usePeakHold(int threads)
+{
+    peakHold_ = std::make_unique<WaterfallPeakHold>(recording_, size_, threads);
+}
+
+void WaterfallGenerator::countLevels(const WaterfallPicture& picture, int pictureRow)
+{
     if (bandColumnsOf_ != picture.columns()) {
         bandColumns_.set(picture, startFreq_, static_cast<double>(stopFreq_ - startFreq_) / kColumns, kColumns);
         bandColumnsOf_ = picture.columns();
     }
     bandColumns_.levels(picture.row(pictureRow), dBRow_.data());
     levels_.add(dBRow_.data(), kColumns);
-    return true;
 }

@@ -4,7 +4,9 @@
 #include "dsp/FftObject.h"
 #include "waterfall/WaterfallColumnMap.h"
 #include "waterfall/WaterfallLevels.h"
+#include "waterfall/WaterfallPeakHold.h"
 
+#include <memory>
 #include <vector>
 
 class RecordingObject;
@@ -43,6 +45,18 @@ public:
     // at kColumns columns are counted in levels(). False on a read error
     // (the recording's readError() says why).
     bool computeRow(const WaterfallRowPlan& plan, int row, WaterfallPicture& picture, int pictureRow);
+    // Rows firstRow .. firstRow + count - 1 into picture rows firstPictureRow
+    // onwards, as computeRow() does one; with peak hold the rows are shared out
+    // over its threads, so callers hand over several rows at once.
+    bool computeRows(const WaterfallRowPlan& plan, int firstRow, int count, WaterfallPicture& picture,
+                     int firstPictureRow);
+
+    // "Whole second": each row shows the strongest power of every bin over every
+    // transform block of every second it covers (WaterfallPeakHold), instead of
+    // the first block of up to kMaxSecondsAnalysedPerRow seconds. threads as
+    // WaterfallPeakHold takes them (0: the hardware's). Set up before drawing.
+    void usePeakHold(int threads = 0);
+    bool peakHold() const { return peakHold_ != nullptr; }
     int fftSize() const { return size_; }
     double sampleRate() const;
 
@@ -50,6 +64,8 @@ public:
     const WaterfallLevels& levels() const { return levels_; }
 
 private:
+    void countLevels(const WaterfallPicture& picture, int pictureRow);
+
     RecordingObject& recording_;
     FftObject fft_;
     int size_;
@@ -62,4 +78,5 @@ private:
     WaterfallColumnMap bandColumns_;
     int bandColumnsOf_ = 0; // the picture columns bandColumns_ was made for
     WaterfallLevels levels_;
+    std::unique_ptr<WaterfallPeakHold> peakHold_;
 };
