@@ -11,6 +11,7 @@
 #include "waterfall/WaterfallPicture.h"
 #include "waterfall/WaterfallRowPlan.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -20,13 +21,23 @@
 namespace {
 
 const char* kUsage = "usage: korvel-cli waterfall FILE... -o OUT.png|DIR [--fft-size N] [--min-db D] [--max-db D] "
-                     "[--auto-levels] [--grey] [--json]";
+                     "[--auto-levels] [--peak-hold] [--grey] [--json]";
 
 bool parseNumber(const std::string& text, double& value)
 {
     const char* end = text.data() + text.size();
     const auto result = std::from_chars(text.data(), end, value);
     return result.ec == std::errc() && result.ptr == end && std::isfinite(value);
+}
+
+// Peak-hold rows are computed several at a time, one per thread, as many as a
+// picture holds at full resolution; plain rows one at a time.
+int rowsAtATime(const WaterfallGenerator& generator)
+{
+    if (!generator.peakHold())
+        return 1;
+    const int64_t fit = WaterfallPicture::kMemoryBudget / (int64_t(generator.fftSize()) * int64_t(sizeof(int16_t)));
+    return static_cast<int>(std::clamp<int64_t>(fit, 1, 4 * int64_t(generator.peakHoldThreads())));
 }
 
 } // namespace
@@ -41,6 +52,7 @@ int runWaterfallCommand(const std::vector<std::string>& args, const RawIqSetting
     double maxDb = -80.0;
     bool grey = false;
     bool autoLevels = false;
+    bool peakHold = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         const bool hasValue = i + 1 < args.size();
@@ -59,6 +71,8 @@ int runWaterfallCommand(const std::vector<std::string>& args, const RawIqSetting
             autoLevels = true;
         } else if (arg == "--json") {
             json = true;
+        } else if (arg == "--peak-hold") {
+            peakHold = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
             return cliFail("waterfall: unknown option \"" + arg + "\" (" + kUsage + ")");
         } else {
@@ -102,9 +116,12 @@ int runWaterfallCommand(const std::vector<std::string>& args, const RawIqSetting
         if (autoLevels) {
             // A first pass over the rows measures their levels.
             WaterfallGenerator measure(recording, NormalizeFftSize(fftSize), maxDb, minDb);
-            WaterfallPicture row(1, measure.fftSize(), measure.sampleRate());
-            for (int y = 0; y < plan.rowCount(); ++y)
-                if (!measure.computeRow(plan, y, row, 0))
+            if (peakHold)
+                measure.usePeakHold();
+            const int batch = rowsAtATime(measure);
+            WaterfallPicture rows(batch, measure.fftSize(), measure.sampleRate());
+            for (int y = 0; y < plan.rowCount(); y += batch)
+                if (!measure.computeRows(plan, y, std::min(batch, plan.rowCount() - y), rows, 0))
                     return recording.path() + ": " + recording.readError();
             const WaterfallLevels::Range range = measure.levels().suggest().value_or(WaterfallLevels::Range{-110, -80});
             minDb = range.minDb;
@@ -113,7 +130,10 @@ int runWaterfallCommand(const std::vector<std::string>& args, const RawIqSetting
         }
 
         WaterfallGenerator generator(recording, NormalizeFftSize(fftSize), maxDb, minDb);
-        WaterfallPicture picture(1, generator.fftSize(), generator.sampleRate());
+        if (peakHold)
+            generator.usePeakHold();
+        const int batch = rowsAtATime(generator);
+        WaterfallPicture picture(batch, generator.fftSize(), generator.sampleRate());
         WaterfallColumnMap columns;
         columns.set(picture, -halfBandHz, 2.0 * halfBandHz / width, width);
         const WaterfallColorTable colors;
@@ -123,9 +143,9 @@ int runWaterfallCommand(const std::vector<std::string>& args, const RawIqSetting
         const bool showProgress = isatty(STDERR_FILENO);
         std::string error;
         const bool written = writeRgbaPng(png, width, height, [&](int y) {
-            if (!generator.computeRow(plan, y, picture, 0))
+            if (y % batch == 0 && !generator.computeRows(plan, y, std::min(batch, height - y), picture, 0))
                 return static_cast<uint8_t*>(nullptr);
-            columns.screenRow(picture.row(0), maxDb, minDb, row.data());
+            columns.screenRow(picture.row(y % batch), maxDb, minDb, row.data());
             colors.PaintRow(width, row.data(), !grey, pixels.data());
             if (showProgress && (y % 16 == 0 || y + 1 == height))
                 std::fprintf(stderr, "\rwaterfall: %d of %d rows", y + 1, height);

@@ -27,9 +27,10 @@ const CommandUsage kCommands[] = {
     {"info", "  info FILE... [--json]\n"
              "                       the recording's layout, parameters and information lines\n"},
     {"waterfall", "  waterfall FILE... -o OUT.png|DIR [--fft-size N] [--min-db D] [--max-db D]\n"
-                  "        [--auto-levels] [--grey] [--json]\n"
+                  "        [--auto-levels] [--peak-hold] [--grey] [--json]\n"
                   "                       the whole recording as a waterfall picture, one row a second\n"
-                  "                       (rows of several seconds past 100,000 seconds)\n"},
+                  "                       (rows of several seconds past 100,000 seconds); --peak-hold\n"
+                  "                       shows the strongest level of every transform of the second\n"},
     {"make-demo", "  make-demo DIR        write a folder of demo recordings, one per file layout\n"},
     {"demod", "  demod FILE... --mode MODE --start S --end E --lo KHZ --hi KHZ [--pbt KHZ]\n"
               "        (-o OUT.wav|DIR | --timestamped DIR) [--json]\n"

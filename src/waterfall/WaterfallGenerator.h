@@ -57,6 +57,7 @@ public:
     // WaterfallPeakHold takes them (0: the hardware's). Set up before drawing.
     void usePeakHold(int threads = 0);
     bool peakHold() const { return peakHold_ != nullptr; }
+    int peakHoldThreads() const { return peakHold_ ? peakHold_->threads() : 1; }
     int fftSize() const { return size_; }
     double sampleRate() const;
 

@@ -12,19 +12,24 @@ WaterfallPeakHold::WaterfallPeakHold(RecordingObject& recording, int fftSize, in
     if (threads <= 0)
         threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     const double rate = static_cast<double>(recording.parameters().mSampleRate);
-    for (int k = 0; k < threads; ++k) {
-        auto worker = std::make_unique<Worker>();
-        worker->fft.SetFFTParamsSize(fftSize, false, 0.0, rate);
-        size_ = worker->fft.FFTSize();
-        workers_.push_back(std::move(worker));
-    }
+    workers_.push_back(std::make_unique<Worker>());
+    workers_.front()->fft.SetFFTParamsSize(fftSize, false, 0.0, rate);
+    size_ = workers_.front()->fft.FFTSize();
     hop_ = size_ / 2;
     samplesPerSecond_ = recording.parameters().mSampleRate;
     // Blocks from the start of the second on, the last one ending where the second
     // ends; a second shorter than one block is read as the plain row reads it.
     if (samplesPerSecond_ > size_)
         blockCount_ = (samplesPerSecond_ - size_ + hop_ - 1) / hop_ + 1;
-    const int64_t pieceSamples = size_ + hop_ * (std::min<int64_t>(kBlocksPerRead, blockCount_) - 1);
+    blocksPerRead_ = std::clamp<int64_t>((kSamplesPerRead - size_) / hop_ + 1, 1, blockCount_);
+    const int64_t pieceSamples = size_ + hop_ * (blocksPerRead_ - 1);
+    // The transform's plan, scratch and tables, and the samples, peaks and levels.
+    const int64_t workerBytes = int64_t(size_) * 72 + pieceSamples * int64_t(sizeof(ComplexSample));
+    threads = static_cast<int>(std::clamp<int64_t>(kMemoryBudget / workerBytes, 1, threads));
+    for (int k = 1; k < threads; ++k) {
+        workers_.push_back(std::make_unique<Worker>());
+        workers_.back()->fft.SetFFTParamsSize(size_, false, 0.0, rate);
+    }
     for (auto& worker : workers_) {
         worker->samples.resize(static_cast<size_t>(pieceSamples));
         worker->peak.resize(static_cast<size_t>(size_));
@@ -54,7 +59,7 @@ bool WaterfallPeakHold::holdSecond(Worker& worker, int second)
 {
     const int64_t secondStart = static_cast<int64_t>(second) * samplesPerSecond_;
     for (int64_t first = 0; first < blockCount_;) {
-        const int64_t end = std::min(first + kBlocksPerRead, blockCount_);
+        const int64_t end = std::min(first + blocksPerRead_, blockCount_);
         const int64_t pieceStart = blockStart(first);
         const int64_t length = blockStart(end - 1) + size_ - pieceStart;
         int64_t got = 0;

@@ -29,12 +29,16 @@ class WaterfallRowPlan;
 // threads.
 class WaterfallPeakHold {
 public:
-    // Samples read at a time per thread: this many blocks' worth.
-    static constexpr int kBlocksPerRead = 32;
+    // Samples read at a time per thread (at least one block).
+    static constexpr int64_t kSamplesPerRead = 1 << 17;
+    // Memory of all threads' transforms and buffers; a large transform gets
+    // fewer threads rather than gigabytes.
+    static constexpr int64_t kMemoryBudget = int64_t(1) << 30;
 
     // `recording` must stay open and is read only through computeRows(), by
     // one computeRows() at a time. fftSize as the display transform clamps it.
-    // threads: threads in all, the caller's included; 0 takes the hardware's.
+    // threads: threads in all, the caller's included; 0 takes the hardware's;
+    // fewer where kMemoryBudget would not hold them.
     WaterfallPeakHold(RecordingObject& recording, int fftSize, int threads = 0);
     ~WaterfallPeakHold();
     WaterfallPeakHold(const WaterfallPeakHold&) = delete;
@@ -71,6 +75,7 @@ private:
     int64_t samplesPerSecond_ = 0;
     int64_t hop_ = 1;
     int64_t blockCount_ = 1;
+    int64_t blocksPerRead_ = 1;
     std::vector<std::unique_ptr<Worker>> workers_; // the first is the caller's
     std::vector<std::thread> threads_;
     std::mutex readLock_;

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -67,4 +69,36 @@ TEST(WaterfallCommand, RecordingOfMoreSecondsThanAPngHoldsIsDrawnAtFewerRows)
     EXPECT_NE(drawn.err.find("waterfall: 1200000 s drawn at 12 s per row (100000 rows)"), std::string::npos)
         << drawn.err;
     EXPECT_EQ(pngHeight(png), 100000u);
+}
+
+// A burst from 0.70 to 0.75 s into second 1 of a silent recording: the plain
+// rows never see it (their levels stay at the floor), --peak-hold rows do,
+// in a picture of the same rows.
+TEST(WaterfallCommand, PeakHoldShowsABurstLateInASecond)
+{
+    fixtures::TempDir dir;
+    fixtures::WaveFormat format;
+    format.sampleRate = 48000;
+    fixtures::Bytes samples;
+    for (int k = 0; k < 3 * 48000; ++k) {
+        const bool on = k >= 48000 + 33600 && k < 48000 + 36000;
+        const double phase = 2.0 * 3.141592653589793 * 12000.0 * k / 48000.0;
+        samples.i16(on ? int16_t(std::lround(8000.0 * std::cos(phase))) : 0);
+        samples.i16(on ? int16_t(std::lround(8000.0 * std::sin(phase))) : 0);
+    }
+    const std::string recording = dir.write("SDRSharp_20140102_030405Z_7100000Hz_IQ.wav",
+                                            fixtures::riffFile({{"fmt ", fixtures::fmtPayload(format, 16)}}, samples.v).bytes);
+    auto strongestDb = [&](std::vector<std::string> extra) {
+        const std::string png = dir.path + "/w.png";
+        std::vector<std::string> args{"waterfall", recording, "-o", png, "--auto-levels", "--fft-size", "2048"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        const CliResult drawn = runCli(args);
+        EXPECT_EQ(drawn.status, 0) << drawn.err;
+        EXPECT_EQ(pngHeight(png), 3u);
+        int low = 0, high = 0;
+        EXPECT_EQ(std::sscanf(drawn.err.c_str(), "waterfall: levels %d to %d dB", &low, &high), 2) << drawn.err;
+        return high;
+    };
+    EXPECT_LT(strongestDb({}), -150);
+    EXPECT_GT(strongestDb({"--peak-hold"}), -30);
 }
