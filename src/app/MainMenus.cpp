@@ -49,6 +49,9 @@ MainMenus::MainMenus(QMainWindow* window, QMenu* outputDevices)
     colorWaterFallMenuItem_ = addNamedAction(viewMenu_, "Draw Waterfall in &Colour", "colorWaterFallMenuItem");
     colorWaterFallMenuItem_->setCheckable(true);
     connect(colorWaterFallMenuItem_, &QAction::toggled, this, &MainMenus::drawInColorChanged);
+    wholeSecondMenuItem_ = addNamedAction(viewMenu_, "Whole Second (Peak Hold)", "wholeSecondMenuItem");
+    wholeSecondMenuItem_->setCheckable(true);
+    connect(wholeSecondMenuItem_, &QAction::toggled, this, &MainMenus::wholeSecondChanged);
     viewMenu_->addSeparator();
     QAction* zoomIn = addNamedAction(viewMenu_, "Zoom &In", "zoomInAction");
     zoomIn->setShortcuts({QKeySequence(Qt::Key_Plus), QKeySequence(Qt::Key_Equal), QKeySequence::ZoomIn});
@@ -114,13 +117,17 @@ MainMenus::MainMenus(QMainWindow* window, QMenu* outputDevices)
 }
 
 bool MainMenus::drawsInColor() const { return colorWaterFallMenuItem_->isChecked(); }
+bool MainMenus::drawsWholeSecond() const { return wholeSecondMenuItem_->isChecked(); }
 bool MainMenus::writesCarrierTxt() const { return carrierTxtlMenuItem_->isChecked(); }
 
 void MainMenus::readPreferences(QSettings& settings)
 {
     const bool color = settings.value("drawInColor", false).toBool();
     const bool carrierTxt = settings.value("writeCarriertxt", false).toBool();
+    const bool wholeSecond = settings.value("wholeSecondPeakHold", false).toBool();
     {
+        const QSignalBlocker wholeSecondBlocker(wholeSecondMenuItem_);
+        wholeSecondMenuItem_->setChecked(wholeSecond);
         const QSignalBlocker colorBlocker(colorWaterFallMenuItem_);
         const QSignalBlocker carrierBlocker(carrierTxtlMenuItem_);
         colorWaterFallMenuItem_->setChecked(color);
@@ -129,10 +136,12 @@ void MainMenus::readPreferences(QSettings& settings)
     // Said once each, changed or not, so the window starts from the stored values.
     emit drawInColorChanged(color);
     emit writeCarrierTxtChanged(carrierTxt);
+    emit wholeSecondChanged(wholeSecond);
 }
 
 void MainMenus::savePreferences(QSettings& settings) const
 {
     settings.setValue("drawInColor", drawsInColor());
     settings.setValue("writeCarriertxt", writesCarrierTxt());
+    settings.setValue("wholeSecondPeakHold", drawsWholeSecond());
 }

@@ -10,7 +10,7 @@ class RecentRecordingsMenu;
 
 // The main window's menu bar: File, View, Playback, Audio, Tools and Help;
 // the keys of the waterfall and of playback are their shortcuts. It keeps the
-// two checked preferences ("drawInColor", "writeCarriertxt") and says what
+// checked preferences ("drawInColor", "wholeSecondPeakHold", "writeCarriertxt") and says what
 // was chosen through its signals; the window does the work.
 class MainMenus : public QObject {
     Q_OBJECT
@@ -26,6 +26,7 @@ public:
     RecentRecordingsMenu* recentRecordings() const { return recentRecordings_; }
 
     bool drawsInColor() const;
+    bool drawsWholeSecond() const;
     bool writesCarrierTxt() const;
     // Sets the check marks from SETTINGS (which emits the changes) and back.
     void readPreferences(QSettings& settings);
@@ -39,6 +40,8 @@ signals:
     void openInWaterfallRequested();
     void quitRequested();
     void drawInColorChanged(bool on);
+    // View > Whole Second (Peak Hold): the waterfall's rows hold every transform of their seconds.
+    void wholeSecondChanged(bool on);
     void zoomInRequested();
     void zoomOutRequested();
     void fitRequested();
@@ -61,5 +64,6 @@ private:
     QMenu* toolsMenu_;
     RecentRecordingsMenu* recentRecordings_;
     QAction* colorWaterFallMenuItem_;
+    QAction* wholeSecondMenuItem_;
     QAction* carrierTxtlMenuItem_;
 };

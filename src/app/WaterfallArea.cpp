@@ -65,7 +65,7 @@ QString WaterfallArea::draw(const RecordingObject& recording, const QString& nam
     drawingProgress->setValue(0);
     drawingProgress->setVisible(lines > 0);
     waterfallLoader->start(QFile::decodeName(recording.path().c_str()), recording.rawIqSettings(), lines, fftSize,
-                           maxDb, minDb);
+                           maxDb, minDb, wholeSecond_);
     return problem.isEmpty() ? QString("Drawing %1…").arg(name) : problem;
 }
 

@@ -38,6 +38,9 @@ public:
     // Draws the recording drawn last again with another FFT size and the dB
     // range shown; returns the status to show.
     QString redraw(const RecordingObject& recording, int fftSize);
+    // Whole second (peak hold) for the drawings from now on; redraw() applies it.
+    void setWholeSecond(bool on) { wholeSecond_ = on; }
+    bool wholeSecond() const { return wholeSecond_; }
     // Draws what is drawn with another dB range, at once.
     void setLevels(double maxDb, double minDb);
     std::optional<std::pair<int, int>> measuredLevels() const { return measuredLevels_; }
@@ -63,5 +66,6 @@ private:
     QString drawingName;
     double bandwidthHz_ = 0.0;
     double centerHz_ = 0.0;
+    bool wholeSecond_ = false;
     std::optional<std::pair<int, int>> measuredLevels_; // min and max dB of the waterfall drawn
 };

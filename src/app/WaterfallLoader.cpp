@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QMetaObject>
 
+#include <algorithm>
 #include <atomic>
 #include <mutex>
 #include <optional>
@@ -57,7 +58,7 @@ void WaterfallLoader::cancel()
 }
 
 void WaterfallLoader::start(const QString& path, const RawIqSettings& raw, int lines, int fftSize, double maxdB,
-                            double mindB)
+                            double mindB, bool peakHold)
 {
     cancel();
     auto run = std::make_shared<Run>();
@@ -67,7 +68,7 @@ void WaterfallLoader::start(const QString& path, const RawIqSettings& raw, int l
     running = true;
     const std::string file = QFile::encodeName(path).toStdString();
 
-    std::thread([run, file, raw, lines, fftSize, maxdB, mindB] {
+    std::thread([run, file, raw, lines, fftSize, maxdB, mindB, peakHold] {
         const quint64 id = run->id;
         RecordingObject recording;
         std::vector<std::string> info;
@@ -78,6 +79,10 @@ void WaterfallLoader::start(const QString& path, const RawIqSettings& raw, int l
             return;
         }
         WaterfallGenerator generator(recording, fftSize, maxdB, mindB);
+        if (peakHold)
+            generator.usePeakHold();
+        // Peak-hold rows are shared out over the threads, a few rows each at a time.
+        const int batch = peakHold ? 2 * generator.peakHoldThreads() : 1;
         // The window's count of lines, so that its rows and these agree.
         const WaterfallRowPlan plan(lines, WaterfallRowPlan::kMaxWindowRows);
         auto picture = std::make_shared<WaterfallPicture>(plan.rowCount(), generator.fftSize(), generator.sampleRate());
@@ -88,20 +93,21 @@ void WaterfallLoader::start(const QString& path, const RawIqSettings& raw, int l
         int batchStart = 0;
         QElapsedTimer sinceDelivery;
         sinceDelivery.start();
-        for (int r = 0; r < plan.rowCount() && !run->cancelled; ++r) {
-            if (!generator.computeRow(plan, r, *picture, r)) {
+        for (int r = 0, count = 0; r < plan.rowCount() && !run->cancelled; r += count) {
+            count = std::min(batch, plan.rowCount() - r);
+            if (!generator.computeRows(plan, r, count, *picture, r)) {
                 // Rows drawn from a failed read would only repeat the last one.
                 run->post([id, second = plan.firstSecond(r), why = QString::fromStdString(recording.readError())](
                               WaterfallLoader* loader) { loader->end(id, false, second, why); });
                 return;
             }
-            picture->setRowsDone(r + 1);
-            if (r + 1 == plan.rowCount() || sinceDelivery.elapsed() >= 50) {
-                run->post([id, batchStart, end = r + 1](WaterfallLoader* loader) {
+            picture->setRowsDone(r + count);
+            if (r + count == plan.rowCount() || sinceDelivery.elapsed() >= 50) {
+                run->post([id, batchStart, end = r + count](WaterfallLoader* loader) {
                     if (loader->isCurrent(id))
                         emit loader->rowsReady(batchStart, end);
                 });
-                batchStart = r + 1;
+                batchStart = r + count;
                 sinceDelivery.restart();
             }
         }

@@ -23,8 +23,11 @@ public:
 
     // Draws the `lines` seconds of the recording at `path` (a full path, read
     // with `raw` when it is a raw I/Q file) with the display FFT size given;
-    // the dB range is for the measured levels.
-    void start(const QString& path, const RawIqSettings& raw, int lines, int fftSize, double maxdB, double mindB);
+    // the dB range is for the measured levels. peakHold: each row the strongest
+    // of every transform of its seconds (WaterfallGenerator::usePeakHold),
+    // computed on all the machine's threads.
+    void start(const QString& path, const RawIqSettings& raw, int lines, int fftSize, double maxdB, double mindB,
+               bool peakHold = false);
     void cancel();
     bool isRunning() const { return running; }
 

@@ -225,6 +225,12 @@ void WindowControl::buildMenus()
     });
     connect(menus, &MainMenus::quitRequested, this, &QWidget::close);
     connect(menus, &MainMenus::drawInColorChanged, fftView, &FFTView::setDrawInColor);
+    connect(menus, &MainMenus::wholeSecondChanged, this, [this](bool on) {
+        if (on == waterfall->wholeSecond())
+            return;
+        waterfall->setWholeSecond(on);
+        redrawWaterfall();
+    });
     connect(menus, &MainMenus::zoomInRequested, waterfall->scrollArea(), &WaterfallScrollArea::zoomIn);
     connect(menus, &MainMenus::zoomOutRequested, waterfall->scrollArea(), &WaterfallScrollArea::zoomOut);
     connect(menus, &MainMenus::fitRequested, waterfall->scrollArea(), &WaterfallScrollArea::fitBand);

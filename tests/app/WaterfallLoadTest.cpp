@@ -187,6 +187,46 @@ TEST_F(WaterfallLoadTest, CommandLinePictureMatchesTheWindow)
     }
 }
 
+// A burst from 0.70 to 0.75 s into second 1 at +12 kHz (column 768): the
+// plain rows miss it; View > Whole Second (Peak Hold) draws again at once with
+// it in its row and column, pixel for pixel as korvel-cli --peak-hold, and is
+// kept as a preference.
+TEST_F(WaterfallLoadTest, WholeSecondShowsABurstLateInTheSecondAndMatchesTheCommandLine)
+{
+    ASSERT_TRUE(writeIqRecording(pathOf(kToneName), 3, 48000, [](int64_t k) {
+        const bool on = k >= 48000 + 33600 && k < 48000 + 36000;
+        const double phase = 2.0 * std::numbers::pi * 12000.0 * static_cast<double>(k) / 48000;
+        return on ? std::pair{8000.0 * std::cos(phase), 8000.0 * std::sin(phase)} : std::pair{0.0, 0.0};
+    }));
+    if (window.drawsInColor())
+        window.findChild<QAction*>("colorWaterFallMenuItem")->trigger();
+    auto* wholeSecond = window.findChild<QAction*>("wholeSecondMenuItem");
+    ASSERT_TRUE(wholeSecond);
+    ASSERT_FALSE(wholeSecond->isChecked());
+    ASSERT_TRUE(loadAndWait(kToneName));
+    auto burstBrightness = [&] { return qGray(window.waterfallView()->bandImage(1024).pixel(768, 1)); };
+    EXPECT_EQ(burstBrightness(), 0);
+
+    QSignalSpy finished(&window, &WindowControl::waterfallFinished);
+    wholeSecond->trigger();
+    ASSERT_TRUE(finished.wait(20000));
+    EXPECT_GT(burstBrightness(), 200);
+    EXPECT_EQ(qGray(window.waterfallView()->bandImage(1024).pixel(768, 0)), 0);
+
+    const QString png = QDir(recordings.path()).filePath("picture.png");
+    QProcess cli;
+    cli.start(KORVEL_CLI_PATH, {"waterfall", pathOf(kToneName), "-o", png, "--fft-size",
+                                QString::number(window.fftSize()), "--min-db", window.findChild<QLineEdit*>("mindBField")->text(),
+                                "--max-db", window.findChild<QLineEdit*>("maxdBField")->text(), "--grey", "--peak-hold"});
+    ASSERT_TRUE(cli.waitForFinished(30000));
+    ASSERT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
+    EXPECT_EQ(QImage(png).convertToFormat(QImage::Format_RGBA8888),
+              window.waterfallView()->bandImage(1024).convertToFormat(QImage::Format_RGBA8888));
+
+    window.savePreferences();
+    EXPECT_TRUE(QSettings("Korvel", "Korvel").value("wholeSecondPeakHold").toBool());
+}
+
 // At every zoom, the pointer on the tone reads the tone's frequency and its
 // level, and the tone is drawn under it; panning keeps it at its frequency.
 TEST_F(WaterfallLoadTest, ZoomAndPanKeepTheToneUnderThePointersReadout)
