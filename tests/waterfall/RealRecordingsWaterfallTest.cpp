@@ -2,9 +2,12 @@
 // beside the source tree; skipped when it is absent).
 #include "recording/RecordingObject.h"
 #include "waterfall/WaterfallGenerator.h"
+#include "waterfall/WaterfallPicture.h"
+#include "waterfall/WaterfallRowPlan.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <string>
@@ -140,4 +143,24 @@ TEST_F(RealRecordingWaterfalls, KnownSignalsLandInTheirColumns)
         const auto strongest = std::min_element(levels.begin(), levels.end()) - levels.begin();
         EXPECT_NEAR(static_cast<double>(strongest), WaterfallGenerator::kColumns / 2, 1.0);
     }
+}
+
+// The OOK bursts of a 433.92 MHz capture lie after the first transform of its
+// second: the plain row misses them, the whole-second row holds them.
+TEST_F(RealRecordingWaterfalls, OokBurstsShowInTheWholeSecondRowOnly)
+{
+    Opened o("converted/g001_433.92M_250k_u8.wav");
+    ASSERT_TRUE(o.recording.isValidRecordingFile());
+    auto strongestDb = [&](bool peakHold) {
+        WaterfallGenerator generator(o.recording, 8192, -30.0, -60.0);
+        if (peakHold)
+            generator.usePeakHold(2);
+        const WaterfallRowPlan plan(generator.lineCount(), WaterfallRowPlan::kMaxPngRows);
+        WaterfallPicture picture(plan.rowCount(), generator.fftSize(), generator.sampleRate());
+        EXPECT_EQ(plan.rowCount(), 1);
+        EXPECT_TRUE(generator.computeRows(plan, 0, plan.rowCount(), picture, 0));
+        return 0.01 * *std::max_element(picture.row(0), picture.row(0) + picture.columns());
+    };
+    const double plain = strongestDb(false);
+    EXPECT_GT(strongestDb(true), plain + 15.0) << "plain row's strongest " << plain << " dB";
 }
