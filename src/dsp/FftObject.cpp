@@ -294,24 +294,24 @@ void FftObject::holdPeakPower(int inLength, const ComplexSample* inBuf, float* p
 {
     if (!transformDisplayBlock(inLength, inBuf))
         return;
-    const int n = m_FFTSize;
-    const int half = n / 2;
+    // Held in the transform's bin order, which vectorises; levelsOfPeakPower() reorders.
     const float floor = static_cast<float>(m_K_C);
-    // In entry order (see PutInDisplayFFT): two runs of falling bins.
+    const int n = m_FFTSize;
     for (int b = 0; b < n; ++b) {
         float power = displayOut_[b][0] * displayOut_[b][0] + displayOut_[b][1] * displayOut_[b][1];
         power += floor;
-        float& held = peak[b < half ? half - 1 - b : n - 1 - (b - half)];
-        held = std::max(held, power);
+        peak[b] = std::max(peak[b], power);
     }
 }
 
 void FftObject::levelsOfPeakPower(const float* peak, double* levels) const
 {
     const float offset = static_cast<float>(m_K_B);
-    for (int entry = 0; entry < m_FFTSize; ++entry) {
-        float level = std::log10(peak[entry]);
+    const int n = m_FFTSize;
+    const int half = n / 2;
+    for (int b = 0; b < n; ++b) {
+        float level = std::log10(peak[b]);
         level += offset;
-        levels[entry] = level;
+        levels[b < half ? half - 1 - b : n - 1 - (b - half)] = level;
     }
 }

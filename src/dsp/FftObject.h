@@ -60,9 +60,9 @@ public:
                                           int startFreq, int stopFreq, int* outBuf, double* dBBuf);
 
     // Peak hold over several blocks: the display transform of one block, keeping in
-    // peak[entry] (N entries, in the order of FFTAveBuf(); start from zeros) the
-    // stronger of what it holds and the block's power there. Taking the log of the
-    // strongest power once, instead of one log per block, is what makes it cheap.
+    // each of peak's N entries (start from zeros; in an order of the engine's own)
+    // the stronger of what it holds and the block's power there. Taking the log of
+    // the strongest power once, instead of one log per block, is what makes it cheap.
     void holdPeakPower(int inLength, const ComplexSample* inBuf, float* peak);
     // The levels in bels of powers held by holdPeakPower() into levels[0 .. N-1],
     // exactly as PutInDisplayFFT() gives them for the block of that power.
