@@ -306,12 +306,8 @@ void FftObject::holdPeakPower(int inLength, const ComplexSample* inBuf, float* p
 
 void FftObject::levelsOfPeakPower(const float* peak, double* levels) const
 {
-    const float offset = static_cast<float>(m_K_B);
     const int n = m_FFTSize;
     const int half = n / 2;
-    for (int b = 0; b < n; ++b) {
-        float level = std::log10(peak[b]);
-        level += offset;
-        levels[b < half ? half - 1 - b : n - 1 - (b - half)] = level;
-    }
+    for (int b = 0; b < n; ++b)
+        levels[b < half ? half - 1 - b : n - 1 - (b - half)] = LevelOfPower(peak[b]);
 }

@@ -149,7 +149,7 @@ TEST_F(RealRecordingWaterfalls, KnownSignalsLandInTheirColumns)
 // second: the plain row misses them, the whole-second row holds them.
 TEST_F(RealRecordingWaterfalls, OokBurstsShowInTheWholeSecondRowOnly)
 {
-    Opened o("converted/g001_433.92M_250k_u8.wav");
+    Opened o("g001_433.92M_250k.cu8");
     ASSERT_TRUE(o.recording.isValidRecordingFile());
     auto strongestDb = [&](bool peakHold) {
         WaterfallGenerator generator(o.recording, 8192, -30.0, -60.0);
