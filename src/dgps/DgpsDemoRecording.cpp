@@ -93,7 +93,8 @@ DemoRecordings::Entry DgpsDemoRecording::entry()
 {
     return {"SDRSharp_20261205_163935Z_300000Hz_IQ.wav",
             "DGPS beacons, 125 kHz around 300 kHz: four made-up stations at 298.0, 300.0, 303.5 and 310.0 kHz "
-            "(korvel-cli dgps FILE --stations DGPSSTATIONLIST.TXT, the list beside it)"};
+            "(korvel-cli dgps FILE --stations DGPSSTATIONLIST.TXT, the list beside it)",
+            {}};
 }
 
 const char* DgpsDemoRecording::stationList()

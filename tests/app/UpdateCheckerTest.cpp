@@ -52,8 +52,9 @@ protected:
     {
         QSignalSpy finished(&checker, &UpdateChecker::finished);
         userAsked ? checker.checkNow() : checker.checkVersion();
-        if (finished.isEmpty())
+        if (finished.isEmpty()) {
             EXPECT_TRUE(finished.wait(10000));
+        }
         return checker.messageBox();
     }
 
