@@ -39,6 +39,12 @@ double WaterfallWindowLayout::frequencyAt(double y) const
 
 double WaterfallWindowLayout::secondsAt(double x) const { return x / linesPerSecond + startSeconds; }
 
+int WaterfallWindowLayout::columnsWithSamples() const
+{
+    const double columns = std::ceil((recordingSeconds - startSeconds) * linesPerSecond);
+    return static_cast<int>(std::clamp(columns, 0.0, static_cast<double>(width)));
+}
+
 WaterfallWindowLayout::Outcome WaterfallWindowLayout::make(const WaterfallWindowFields& fields,
                                                            const Recording& recording, int width)
 {

@@ -52,6 +52,9 @@ struct WaterfallWindowLayout {
     // the picture, x across and y down from its top left corner.
     double frequencyAt(double y) const;
     double secondsAt(double x) const;
+    // The columns, from the left, whose line starts inside the recording; the
+    // others are silence past its end.
+    int columnsWithSamples() const;
 
     // A layout, or why there is none, with the fields as used.
     struct Outcome;

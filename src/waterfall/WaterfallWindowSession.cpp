@@ -176,8 +176,11 @@ std::optional<double> WaterfallWindowSession::levelAt(int x, int y) const
 
 std::optional<WaterfallLevels::Range> WaterfallWindowSession::measuredLevels() const
 {
-    const int done = columnsDone();
-    if (!layout_ || done == 0)
+    if (!layout_)
+        return std::nullopt;
+    // Columns past the recording's end are silence: their levels are no noise floor.
+    const int done = std::min(columnsDone(), layout_->columnsWithSamples());
+    if (done == 0)
         return std::nullopt;
     WaterfallLevels levels;
     std::vector<double> dB(static_cast<size_t>(done));

@@ -409,6 +409,11 @@ TEST(WaterfallWindowSession, ColumnsPastTheEndAreSilentAndComputedWithoutAllocat
     EXPECT_GT(*session.levelAt(4, toneRow), -100.0);
     for (int c = 5; c < 10; ++c)
         EXPECT_LT(*session.levelAt(c, toneRow), -219.0) << "column " << c;
+    // The silence past the end is no noise floor for automatic levels.
+    EXPECT_EQ(session.layout()->columnsWithSamples(), 5);
+    const std::optional<WaterfallLevels::Range> levels = session.measuredLevels();
+    ASSERT_TRUE(levels);
+    EXPECT_GT(levels->minDb, -200);
 }
 
 TEST(WaterfallWindowSession, AbandoningOrDestroyingEndsTheDrawingThread)
