@@ -3,6 +3,7 @@
 #include "recording/IqFileName.h"
 #include "recording/RecordingObject.h"
 
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 
@@ -169,4 +170,20 @@ std::string outputInFolder(const std::string& folder, const std::string& file, c
     if (const size_t dot = name.find_last_of('.'); dot != std::string::npos && dot > 0)
         name.resize(dot);
     return (folder.empty() || folder.back() == '/' ? folder : folder + "/") + name + suffix;
+}
+
+std::string claimOutput(std::map<std::string, std::string>& claimed, const std::string& output, const std::string& file)
+{
+    const auto [it, fresh] = claimed.emplace(output, file);
+    if (fresh)
+        return {};
+    return file + ": left out, its output " + output + " is that of " + it->second +
+           ", written earlier in this run; give it a run of its own";
+}
+
+std::string jsonNumber(double value)
+{
+    char text[32];
+    const std::to_chars_result end = std::to_chars(text, text + sizeof text, value);
+    return std::string(text, end.ptr);
 }

@@ -3,6 +3,7 @@
 #include "recording/RawIqSettings.h"
 
 #include <functional>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,6 +38,17 @@ int forEachFile(const std::vector<std::string>& files, bool json,
 // character of the same value.
 std::string jsonString(std::string_view text);
 
+// A JSON number: whole values without a fraction, others as exactly as a
+// double holds them (a sample rate of 6000.5 S/s stays 6000.5).
+std::string jsonNumber(double value);
+
 // Where the output for `file` goes when a command writes one per file: the
 // file's name without its folder and extension, `suffix` appended, in `folder`.
 std::string outputInFolder(const std::string& folder, const std::string& file, const std::string& suffix);
+
+// For the commands that write a file per recording: two recordings of one
+// name (from two folders, or NAME.wav beside NAME.au) would otherwise write
+// the same output, the second overwriting the first. Empty, claiming `output`
+// for `file`, when no earlier file of the run claimed it; else why `file` is
+// left out. `claimed` maps outputs to the files that claimed them.
+std::string claimOutput(std::map<std::string, std::string>& claimed, const std::string& output, const std::string& file);

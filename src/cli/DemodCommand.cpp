@@ -72,6 +72,7 @@ int runDemodCommand(const std::vector<std::string>& args, const RawIqSettings& r
     if (files.size() > 1 && options.count("-o") && !toFolder)
         return cliFail(std::string("with several files, -o names an existing folder; ") + kUsage);
 
+    std::map<std::string, std::string> claimed;
     return forEachFile(files, json, [&](const std::string& named) -> std::string {
         DemodPipeline pipeline;
         pipeline.setRawIqSettings(raw);
@@ -84,12 +85,12 @@ int runDemodCommand(const std::vector<std::string>& args, const RawIqSettings& r
         SelectionFields fields{options["--start"], options["--end"], options["--lo"], options["--hi"], options["--pbt"]};
         DemodSetup setup = pipeline.setUp(fields, mode);
         if (!setup.ok())
-            return setup.error();
+            return path + ": " + setup.error();
         if (setup.fields().pbt != fields.pbt)
             std::fprintf(stderr, "korvel-cli: pass-band shift limited to %s kHz\n", setup.fields().pbt.c_str());
 
         if (!pipeline.configure(setup, false, {}))
-            return setup.bandMessage();
+            return path + ": " + setup.bandMessage();
 
         std::string folder, fileName;
         if (toFolder) {
@@ -107,6 +108,9 @@ int runDemodCommand(const std::vector<std::string>& args, const RawIqSettings& r
                                                          pipeline.recording()->FileTimestampFromOffset(setup.startSecond()));
         }
 
+        const std::filesystem::path output = std::filesystem::path(folder) / fileName;
+        if (const std::string taken = claimOutput(claimed, output.string(), path); !taken.empty())
+            return taken;
         if (!pipeline.makeFeeder()) {
             return "not enough memory to demodulate a second at " +
                    std::to_string(static_cast<int64_t>(pipeline.parameters().mSampleRate)) + " samples per second";
@@ -136,7 +140,7 @@ int runDemodCommand(const std::vector<std::string>& args, const RawIqSettings& r
         if (!pipeline.recording()->readError().empty())
             return path + ": " + pipeline.recording()->readError();
         if (!result.ok || !result.complete)
-            return result.message;
+            return path + ": " + result.message;
         return std::string();
     });
 }

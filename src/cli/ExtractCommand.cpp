@@ -55,6 +55,7 @@ int runExtractCommand(const std::vector<std::string>& args, const RawIqSettings&
         return cliFail(std::string("extract: with several files, -o names an existing folder; ") + kUsage);
     const char* suffix = *format == IqExtractJob::Format::Cf32 ? ".cf32" : *format == IqExtractJob::Format::Ci16 ? ".cs16" : "";
 
+    std::map<std::string, std::string> claimed;
     return forEachFile(files, json, [&](const std::string& file) -> std::string {
         RecordingObject recording;
         std::vector<std::string> lines;
@@ -68,6 +69,8 @@ int runExtractCommand(const std::vector<std::string>& args, const RawIqSettings&
             return file + ": " + setup.error();
 
         const std::string target = toFolder ? outputInFolder(options["-o"], file, suffix) : options["-o"];
+        if (const std::string taken = claimOutput(claimed, target, file); !taken.empty())
+            return taken;
         IqExtractJob job(recording, setup.selection(), *format, target);
         const IqExtractJob::Result result = job.run();
         if (!result.ok)
@@ -77,7 +80,7 @@ int runExtractCommand(const std::vector<std::string>& args, const RawIqSettings&
             for (size_t i = 0; i < result.paths.size(); ++i)
                 line += (i ? ", " : "") + jsonString(result.paths[i]);
             line += "], \"samples\": " + std::to_string(result.samples) + ", \"sample_rate\": " +
-                    std::to_string(static_cast<int64_t>(result.sampleRate)) + ", \"center_freq\": " +
+                    jsonNumber(result.sampleRate) + ", \"center_freq\": " +
                     std::to_string(static_cast<int64_t>(std::llround(result.centerFreq))) + "}\n";
             std::fwrite(line.data(), 1, line.size(), stdout);
         } else {

@@ -90,6 +90,7 @@ int runWaterfallCommand(const std::vector<std::string>& args, const RawIqSetting
         return cliFail(std::string("waterfall: ") + problem);
 
     const double givenMinDb = minDb, givenMaxDb = maxDb;
+    std::map<std::string, std::string> claimed;
     return forEachFile(files, json, [&](const std::string& file) -> std::string {
         const std::string png = toFolder ? outputInFolder(output, file, ".png") : output;
         double minDb = givenMinDb, maxDb = givenMaxDb;
@@ -110,6 +111,8 @@ int runWaterfallCommand(const std::vector<std::string>& args, const RawIqSetting
         if (plan.secondsPerRow() > 1)
             std::fprintf(stderr, "waterfall: %d s drawn at %d s per row (%d rows)\n", seconds, plan.secondsPerRow(),
                          plan.rowCount());
+        if (const std::string taken = claimOutput(claimed, png, recording.path()); !taken.empty())
+            return taken;
         const int width = WaterfallGenerator::kColumns;
         const double halfBandHz = 0.5 * recording.parameters().mBandwidth;
 

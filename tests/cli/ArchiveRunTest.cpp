@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -138,4 +139,84 @@ TEST(ArchiveRun, GnuParallelOverAFolderMergesOneLinePerRecording)
     for (const std::string& file : a.good)
         EXPECT_EQ(exitOf[file], 0) << file;
     EXPECT_EQ(exitOf[a.bad[0]], 2);
+}
+
+// Recordings of one name from two folders (or NAME.wav beside NAME.au) map to
+// one output in a folder: the first keeps it, the second is left out saying
+// why, instead of silently overwriting it.
+TEST(ArchiveRun, RecordingsOfOneNameDoNotOverwriteEachOthersOutput)
+{
+    Archive a;
+    fixtures::TempDir other;
+    fixtures::WaveFormat f;
+    f.sampleRate = 1000;
+    const std::string same = other.write("SDRSharp_20140102_030405Z_7100000Hz_IQ.wav", fixtures::sdrSharp(f, 4500).bytes);
+    const std::string first = a.good[0];
+    struct Case {
+        std::vector<std::string> args;
+        std::string output;
+    };
+    fixtures::TempDir out;
+    const std::string selection[] = {"--start", "0", "--end", "1", "--lo", "7099.9", "--hi", "7100.1"};
+    std::vector<std::string> demod = {"demod", first, same, "--mode", "AM", "-o", out.path};
+    std::vector<std::string> extract = {"extract", first, same, "-o", out.path};
+    demod.insert(demod.end(), std::begin(selection), std::end(selection));
+    extract.insert(extract.end(), std::begin(selection), std::end(selection));
+    for (const Case& c : {Case{{"waterfall", first, same, "-o", out.path}, "SDRSharp_20140102_030405Z_7100000Hz_IQ.png"},
+                          Case{demod, "SDRSharp_20140102_030405Z_7100000Hz_IQ.wav"},
+                          Case{extract, "SDRSharp_20140102_030405Z_7100000Hz_IQ.sigmf-data"}}) {
+        std::vector<std::string> args = c.args;
+        args.push_back("--json");
+        const CliResult r = runCli(args);
+        EXPECT_EQ(r.status, 3) << c.args[0] << ": " << r.err;
+        const std::vector<std::string> json = lines(r.out);
+        ASSERT_EQ(json.size(), 2u) << r.out;
+        EXPECT_EQ(json[0].find("\"error\""), std::string::npos) << json[0];
+        EXPECT_NE(json[1].find("\"error\""), std::string::npos) << json[1];
+        EXPECT_NE(r.err.find(same + ": left out, its output "), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find("is that of " + first), std::string::npos) << r.err;
+        // What was written is the first recording's: its output alone gives the same bytes.
+        fixtures::TempDir alone;
+        std::vector<std::string> single = c.args;
+        single.erase(std::find(single.begin(), single.end(), same));
+        std::replace(single.begin(), single.end(), out.path, alone.path);
+        ASSERT_EQ(runCli(single).status, 0);
+        std::ifstream written(out.path + "/" + c.output, std::ios::binary), expected(alone.path + "/" + c.output, std::ios::binary);
+        std::stringstream w, e;
+        w << written.rdbuf();
+        e << expected.rdbuf();
+        EXPECT_FALSE(w.str().empty()) << c.output;
+        EXPECT_TRUE(w.str() == e.str()) << c.args[0] << ": the second recording overwrote the first's output";
+    }
+}
+
+// A failing recording is named on its stderr line, and the JSON line keeps a
+// sample rate that is not a whole number of samples per second.
+TEST(ArchiveRun, ErrorsNameTheirRecordingAndRatesKeepTheirFraction)
+{
+    Archive a;
+    fixtures::TempDir out;
+    const CliResult d = runCli({"demod", a.good[0], a.good[3], "--mode", "AM", "--start", "0", "--end", "1", "--lo",
+                                "999.8", "--hi", "1000.2", "-o", out.path});
+    EXPECT_EQ(d.status, 3);
+    EXPECT_EQ(d.err.rfind("korvel-cli: " + a.good[0] + ": The selection", 0), 0u) << d.err;
+
+    // An odd rate halved for a narrow band.
+    fixtures::WaveFormat f;
+    f.sampleRate = 12001;
+    const std::string path = a.dir.write("SDRSharp_20140102_030405Z_7100000Hz_IQ.wav", fixtures::sdrSharp(f, 12001).bytes);
+    const CliResult x = runCli({"extract", path, "--start", "0", "--end", "1", "--lo", "7099", "--hi", "7101", "-o",
+                                out.path + "/odd", "--json"});
+    ASSERT_EQ(x.status, 0) << x.err;
+    std::ifstream written(out.path + "/odd.sigmf-meta");
+    std::stringstream text;
+    text << written.rdbuf();
+    const std::string key = "\"core:sample_rate\": ";
+    const size_t at = text.str().find(key);
+    ASSERT_NE(at, std::string::npos) << text.str();
+    const double rate = std::stod(text.str().substr(at + key.size()));
+    EXPECT_NE(rate, std::floor(rate)) << "the fixture should give a rate with a fraction";
+    EXPECT_NE(x.out.find("\"sample_rate\": " + text.str().substr(at + key.size(), text.str().find_first_of(",\n", at) - at - key.size())),
+              std::string::npos)
+        << x.out << text.str();
 }

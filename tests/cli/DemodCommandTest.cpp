@@ -89,7 +89,7 @@ TEST(CliDemod, ASelectionOutsideTheRecordingsBandIsRefusedNamingTheBand)
     CliResult r = runCli({"demod", recording, "--mode", "AM", "--start", "0", "--end", "1", "--lo", "4995", "--hi",
                           "5005", "-o", dir.path + "/x.wav"});
     EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.err, "korvel-cli: The selection 4995.000 - 5005.000 kHz is outside the recording's band "
+    EXPECT_EQ(r.err, "korvel-cli: " + recording + ": The selection 4995.000 - 5005.000 kHz is outside the recording's band "
                      "7050.000 - 7098.000 kHz.\n");
 }
 
