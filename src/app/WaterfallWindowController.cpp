@@ -127,25 +127,32 @@ QWidget* WaterfallWindowController::buildFields()
     connect(plusStartTimeButton, &QPushButton::clicked, this, &WaterfallWindowController::plusStartTimeButtonPress);
     connect(updateButton, &QPushButton::clicked, this, &WaterfallWindowController::updateButtonPress);
 
-    auto* row = new QWidget;
-    auto* layout = new QHBoxLayout(row);
-    layout->setContentsMargins(0, 0, 0, 0);
-    FormRows::addLabelledField(layout, "FFT", fftSizeField, {});
-    FormRows::addLabelledField(layout, "Min", minDbField, {});
-    FormRows::addLabelledField(layout, "Max", maxDbField, "dB");
-    layout->addWidget(autoLevelsButton);
-    FormRows::addLabelledField(layout, "Centre", centerFreqField, "kHz");
-    FormRows::addLabelledField(layout, "Span", freqSpanField, "kHz");
-    FormRows::addLabelledField(layout, "Start", startTimeField, "s");
-    FormRows::addLabelledField(layout, "Lines", linesPerSecondField, "per s");
-    layout->addWidget(zoomCheckBox);
-    layout->addStretch(1);
-    layout->addWidget(minusStartTimeButton);
-    layout->addWidget(plusStartTimeButton);
-    layout->addWidget(updateButton);
+    // Two rows, so that the window fits a 1024-pixel screen: the picture's
+    // levels and density, then the band and the time shown.
+    auto* rows = new QWidget;
+    auto* column = new QVBoxLayout(rows);
+    column->setContentsMargins(0, 0, 0, 0);
+    auto* levels = new QHBoxLayout;
+    FormRows::addLabelledField(levels, "FFT", fftSizeField, {});
+    FormRows::addLabelledField(levels, "Min", minDbField, {});
+    FormRows::addLabelledField(levels, "Max", maxDbField, "dB");
+    levels->addWidget(autoLevelsButton);
+    FormRows::addLabelledField(levels, "Lines", linesPerSecondField, "per s");
+    levels->addStretch(1);
+    levels->addWidget(updateButton);
+    auto* place = new QHBoxLayout;
+    FormRows::addLabelledField(place, "Centre", centerFreqField, "kHz");
+    FormRows::addLabelledField(place, "Span", freqSpanField, "kHz");
+    place->addWidget(zoomCheckBox);
+    place->addStretch(1);
+    FormRows::addLabelledField(place, "Start", startTimeField, "s");
+    place->addWidget(minusStartTimeButton);
+    place->addWidget(plusStartTimeButton);
+    column->addLayout(levels);
+    column->addLayout(place);
     for (QLineEdit* field : fieldsInOrder())
         connect(field, &QLineEdit::returnPressed, this, &WaterfallWindowController::updateButtonPress);
-    return row;
+    return rows;
 }
 
 std::array<QLineEdit*, 7> WaterfallWindowController::fieldsInOrder() const

@@ -6,6 +6,7 @@
 
 #include "IqRecordingWriter.h"
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QDir>
 #include <QElapsedTimer>
@@ -134,6 +135,24 @@ TEST_F(WaterfallWindowTest, OpensWithTheDefaultsAndItsTitle)
     EXPECT_EQ(field(again, "linesPerSecondField")->text(), "25");
     EXPECT_EQ(field(again, "startTimeField")->text(), "1");
     again->close();
+}
+
+// On a 1024-pixel screen every field and button shows whole.
+TEST_F(WaterfallWindowTest, FitsASmallScreen)
+{
+    WaterfallWindowController* w = openFromMainWindow(kFortyMetres);
+    ASSERT_TRUE(w);
+    w->resize(1024, 600);
+    QTest::qWait(20);
+    EXPECT_LE(w->width(), 1024);
+    for (QWidget* control : w->findChildren<QWidget*>()) {
+        if (!control->isVisible() || !(qobject_cast<QLineEdit*>(control) || qobject_cast<QAbstractButton*>(control)))
+            continue;
+        const QRect frame(control->mapTo(w, QPoint(0, 0)), control->size());
+        EXPECT_LE(frame.right(), w->width()) << control->objectName().toStdString();
+        EXPECT_GE(control->width(), control->minimumSizeHint().width()) << control->objectName().toStdString();
+    }
+    w->close();
 }
 
 TEST_F(WaterfallWindowTest, TwoWindowsAndTheMainWindowKeepTheirOwnRecordings)
