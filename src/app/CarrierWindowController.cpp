@@ -1,6 +1,7 @@
 #include "app/CarrierWindowController.h"
 
 #include "app/CarrierView.h"
+#include "app/RecordingFileFilter.h"
 #include "carrier/CarrierPicture.h"
 #include "carrier/CarrierRun.h"
 #include "carrier/CarrierSession.h"
@@ -214,7 +215,7 @@ void CarrierWindowController::processPushButton()
     if (output.isEmpty())
         return;
     const QStringList recordings = QFileDialog::getOpenFileNames(this, "Recordings to Analyse", recordingsFolder_,
-                                                                 "Recordings (*.wav *.WAV);;All files (*)");
+                                                                 recordingFileFilter());
     if (recordings.isEmpty())
         return;
     settings.setValue("carrierFolder", QFileInfo(output).absolutePath());

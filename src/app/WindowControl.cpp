@@ -7,6 +7,7 @@
 #include "app/WaterfallWindowController.h"
 #include "app/FFTView.h"
 #include "app/FileRunPanel.h"
+#include "app/RecordingFileFilter.h"
 #include "app/MainMenus.h"
 #include "app/MainSidePanel.h"
 #include "app/PlaybackControls.h"
@@ -313,7 +314,7 @@ void WindowControl::chooseRecordingFile()
 {
     const QString path = QFileDialog::getOpenFileName(
         this, "Open Recording", recordingFolder(),
-        "Recordings (*.wav *.WAV *.sigmf-meta *.au *.cu8 *.cs8 *.cs16 *.cf32 *.raw *.bin *.iq);;All files (*)");
+        recordingFileFilter());
     if (!path.isEmpty())
         openRecordingFile(path);
 }

@@ -133,7 +133,7 @@ bool ForeignRecording::hasRawExtension(std::string_view fileName)
     std::string extension(fileName.substr(dot + 1));
     for (char& c : extension)
         c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    for (const char* raw : {"cu8", "cs8", "cs16", "cf32", "raw", "bin", "iq", "dat", "cfile", "u8", "s8", "s16", "c16", "c32"}) {
+    for (const char* raw : kRawExtensions) {
         if (extension == raw)
             return true;
     }

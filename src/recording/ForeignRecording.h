@@ -3,6 +3,7 @@
 #include "recording/RawIqSettings.h"
 #include "recording/SampleFormat.h"
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -33,7 +34,10 @@ struct ForeignRecording {
     static ForeignRecording recognise(const std::string& path, std::string_view fileName, std::string_view head,
                                       uint64_t fileSize, const RawIqSettings& settings);
 
-    // Extensions capture tools give raw I/Q files (.cu8, .cs16, .raw, .bin, .iq, ...).
+    // Extensions capture tools give raw I/Q files, in lower case.
+    static constexpr std::array<const char*, 14> kRawExtensions = {
+        "cu8", "cs8", "cs16", "cf32", "raw", "bin", "iq", "dat", "cfile", "u8", "s8", "s16", "c16", "c32"};
+    // One of kRawExtensions, in any case.
     static bool hasRawExtension(std::string_view fileName);
     static bool isSigmfMeta(std::string_view fileName);
     static bool isSigmfData(std::string_view fileName);

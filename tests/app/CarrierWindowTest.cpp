@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QClipboard>
 #include <QElapsedTimer>
+#include <QFileDialog>
 #include <QImage>
 #include <QLabel>
 #include <QPointer>
@@ -19,6 +20,7 @@
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -149,4 +151,33 @@ TEST_F(CarrierWindowTest, ToolsMenuOpensTheWindow)
     ASSERT_NE(window, nullptr);
     EXPECT_TRUE(window->isVisible());
     window->close();
+}
+
+// Analyse… offers every kind of recording the core opens, not only WAV files.
+TEST_F(CarrierWindowTest, AnalyseOffersEveryKindOfRecording)
+{
+    QStringList offered;
+    int dialogs = 0;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible())
+            return;
+        if (++dialogs == 1) {
+            dialog->selectFile(QString::fromStdString(dir.path) + "/analysis.bin");
+            QMetaObject::invokeMethod(dialog, "accept");
+        } else {
+            offered = dialog->nameFilters();
+            dialog->reject();
+        }
+    });
+    answer.start(20);
+    window->findChild<QPushButton*>("processButton")->click();
+    answer.stop();
+    ASSERT_EQ(dialogs, 2);
+    ASSERT_FALSE(offered.isEmpty());
+    for (const char* pattern : {"*.wav", "*.WAV", "*.sigmf-meta", "*.au", "*.cu8", "*.cf32", "*.raw"})
+        EXPECT_TRUE(offered.front().contains(QString(pattern) + " ") || offered.front().contains(QString(pattern) + ")"))
+            << pattern << " in " << offered.front().toStdString();
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(dir.path) + "/analysis.bin"));
 }
