@@ -49,7 +49,9 @@ void TimeScaleView::paintEvent(QPaintEvent* event)
     for (const auto& tick : WaterfallAxes::timeTicks(first, last, length, kTickSpacing, startUnix_)) {
         const double y = top + tick.position;
         painter.drawLine(QPointF(right - 4, y), QPointF(right, y));
-        painter.drawText(QRectF(0, y - textHeight / 2.0, right - 6, textHeight), Qt::AlignRight | Qt::AlignVCenter,
+        // Centred on its tick, but kept inside the axis: the first label sits on the top edge.
+        const double boxTop = std::clamp(y - textHeight / 2.0, 0.0, std::max(0.0, double(height() - textHeight)));
+        painter.drawText(QRectF(0, boxTop, right - 6, textHeight), Qt::AlignRight | Qt::AlignVCenter,
                          QString::fromStdString(tick.text));
     }
 }

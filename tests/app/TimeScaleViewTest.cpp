@@ -1,0 +1,38 @@
+#include "app/TimeScaleView.h"
+#include "waterfall/WaterfallRowPlan.h"
+#include "waterfall/WaterfallViewMapping.h"
+
+#include <QImage>
+#include <gtest/gtest.h>
+
+namespace {
+
+// Pixels of text (darker than the background) in rows [top, bottom).
+int textPixels(const QImage& image, int top, int bottom)
+{
+    const int background = qGray(image.pixel(1, image.height() / 2));
+    int count = 0;
+    for (int y = std::max(top, 0); y < std::min(bottom, image.height()); ++y)
+        for (int x = 0; x < image.width() - 8; ++x)
+            count += qGray(image.pixel(x, y)) < background - 80 ? 1 : 0;
+    return count;
+}
+
+} // namespace
+
+// The label of the first second sits whole on the top edge, not half above it.
+TEST(TimeScaleView, TheFirstLabelIsWhole)
+{
+    WaterfallViewMapping mapping(48.0, 7100.0, WaterfallRowPlan(60, 100000));
+    mapping.fit(600, 600);
+    TimeScaleView view;
+    view.setMapping(mapping, int64_t{1796488775});
+    const QImage image = view.grab().toImage();
+    const int textHeight = view.fontMetrics().height();
+    const double secondY = mapping.yAt(5.0);
+    ASSERT_GT(secondY, 2.0 * textHeight) << "the test wants the second label clear of the first";
+    const int first = textPixels(image, 0, textHeight);
+    const int second = textPixels(image, int(secondY) - textHeight, int(secondY) + textHeight);
+    ASSERT_GT(second, 0);
+    EXPECT_GT(first, second * 7 / 10) << "first label " << first << " text pixels, a whole one " << second;
+}
