@@ -5,6 +5,8 @@
 #include <QPaintEvent>
 #include <QPainter>
 
+#include <algorithm>
+
 FreqScaleView::FreqScaleView(QWidget* parent)
     : QWidget(parent)
 {
@@ -44,7 +46,9 @@ void FreqScaleView::paintEvent(QPaintEvent* event)
         if (x < exposed.left() || x > exposed.right())
             continue;
         painter.drawLine(QPointF(x, bottom - 4), QPointF(x, bottom));
-        const QRectF box(x - kTickSpacing / 2.0, 0, kTickSpacing, bottom - 4);
+        // Centred on its tick, but kept inside the scale: a label on the band's edge stays whole.
+        const double left = std::clamp(x - kTickSpacing / 2.0, 0.0, std::max(0.0, double(width() - kTickSpacing)));
+        const QRectF box(left, 0, kTickSpacing, bottom - 4);
         painter.drawText(box, Qt::AlignHCenter | Qt::AlignVCenter, QString::fromStdString(tick.text));
     }
 }

@@ -1,3 +1,4 @@
+#include "app/FreqScaleView.h"
 #include "app/TimeScaleView.h"
 #include "waterfall/WaterfallRowPlan.h"
 #include "waterfall/WaterfallViewMapping.h"
@@ -35,4 +36,27 @@ TEST(TimeScaleView, TheFirstLabelIsWhole)
     const int second = textPixels(image, int(secondY) - textHeight, int(secondY) + textHeight);
     ASSERT_GT(second, 0);
     EXPECT_GT(first, second * 7 / 10) << "first label " << first << " text pixels, a whole one " << second;
+}
+
+// The label on the band's upper edge is whole too (a MHz label is wider than
+// the margin beside the picture).
+TEST(FreqScaleView, TheEdgeLabelsAreWhole)
+{
+    FreqScaleView view;
+    view.setBand(2000.0, 1090000.0, 600);
+    const QStringList labels = view.labelTexts();
+    ASSERT_GE(labels.size(), 3) << labels.join(", ").toStdString();
+    ASSERT_TRUE(labels.back().endsWith("MHz")) << labels.back().toStdString();
+    const QImage image = view.grab().toImage();
+    // The last label's text reaches no further than the view's last columns, and is all drawn:
+    // its pixels compare with those of a label of the same length from the middle.
+    const int background = qGray(image.pixel(1, 1));
+    int lastColumn = -1;
+    for (int x = 0; x < image.width(); ++x)
+        for (int y = 0; y < image.height() - 6; ++y)
+            if (qGray(image.pixel(x, y)) < background - 80)
+                lastColumn = x;
+    const int textWidth = view.fontMetrics().horizontalAdvance(labels.back());
+    EXPECT_LT(lastColumn, image.width() - 1) << "the last label runs off the edge";
+    EXPECT_GE(lastColumn, image.width() - FreqScaleView::kTickSpacing / 2 - textWidth / 2 - 2);
 }
