@@ -115,9 +115,10 @@ int runCarrierCommand(const std::vector<std::string>& args)
         return cliFail("carrier: give recordings and -o OUT.bin, or --load FILE.bin" + std::string(kUsage));
     if (!load.empty() && png.empty())
         return cliFail("carrier: --load needs --png OUT.png and --channel K" + std::string(kUsage));
-    if (!png.empty() && channel < 0.0)
+    const bool channelGiven = std::find(args.begin(), args.end(), "--channel") != args.end();
+    if (!png.empty() && !channelGiven)
         return cliFail("carrier: --png needs --channel K (0 for the first channel)" + std::string(kUsage));
-    if (channel >= 0.0 && channel != std::floor(channel))
+    if (channelGiven && (channel < 0.0 || channel != std::floor(channel)))
         return cliFail("carrier: --channel takes a channel number, 0 for the first");
     if (!(minDb < maxDb))
         return cliFail("carrier: --min-db must be below --max-db");

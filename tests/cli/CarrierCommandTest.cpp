@@ -60,6 +60,7 @@ TEST(CarrierCommand, BadInputIsRefusedWithStatusTwo)
         {{"carrier", rec, "-o", bin, "--half-span", "x"}, "--half-span needs a number"},
         {{"carrier", rec, "-o", bin, "--png", png}, "--png needs --channel"},
         {{"carrier", rec, "-o", bin, "--png", png, "--channel", "2"}, "--channel must be 0 to 1"},
+        {{"carrier", rec, "-o", bin, "--png", png, "--channel", "-1"}, "--channel takes a channel number"},
         {{"carrier", rec, dir.path + "/missing.wav", "-o", bin}, "missing.wav: not a recording"},
         {{"carrier", rec, "-o", bin, "--bogus"}, "unknown option \"--bogus\""},
         {{"carrier", "--load", corrupt, "--png", png, "--channel", "0"}, "not a carrier analysis file"},
