@@ -98,8 +98,12 @@ void readRaw(std::string_view fileName, const RawIqSettings& settings, ForeignRe
     const int64_t rate = settings.sampleRate > 0 ? settings.sampleRate : name.sampleRate;
     if (!format || rate <= 0) {
         r.needsRawSettings = ForeignRecording::hasRawExtension(fileName);
-        r.refusal = std::string(format ? "raw I/Q samples without a sample rate in the file's name"
-                                       : "not a WAV file (no RIFF/WAVE, SigMF or .au header)");
+        if (format)
+            r.refusal = "raw I/Q samples without a sample rate in the file's name";
+        else if (r.needsRawSettings && rate > 0)
+            r.refusal = "raw I/Q samples of a format neither given nor in the file's name";
+        else
+            r.refusal = "not a WAV file (no RIFF/WAVE, SigMF or .au header)";
         if (r.needsRawSettings)
             r.refusal += std::string(": if it holds raw I/Q samples, give their sample rate, centre frequency and "
                                      "format (") +

@@ -246,6 +246,11 @@ TEST(ForeignFormats, RawSettingsOpenAFileWhoseNameSaysNothing)
 
     given.centerFreq.reset();
     given.format.reset();
+    // A rate without a format: the refusal says what is missing.
+    Opened noFormat = openIn(dir, {{"modes1.bin", payload(Encoding::Int16, 2000)}}, "modes1.bin", given);
+    ASSERT_FALSE(noFormat.recording->isValidRecordingFile());
+    EXPECT_THAT(noFormat.lines.back(), HasSubstr("raw I/Q samples of a format neither given nor in the file's name"));
+
     Opened named = openIn(dir, {{"g_433.92M_250k.cu8", payload(Encoding::UInt8, 2000)}}, "g_433.92M_250k.cu8", given);
     ASSERT_TRUE(named.recording->isValidRecordingFile());
     EXPECT_EQ(named.recording->parameters().mSampleRate, 1000);
