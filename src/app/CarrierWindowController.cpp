@@ -1,5 +1,7 @@
 #include "app/CarrierWindowController.h"
 
+#include "app/FormRows.h"
+
 #include "app/CarrierView.h"
 #include "app/RecordingFileFilter.h"
 #include "carrier/CarrierPicture.h"
@@ -44,14 +46,6 @@ QSettings Preferences()
 std::string LocalPath(const QString& path)
 {
     return QFile::encodeName(path).toStdString();
-}
-
-QPushButton* MakeButton(const char* name, const QString& text, const QString& tip)
-{
-    auto* button = new QPushButton(text);
-    button->setObjectName(name);
-    button->setToolTip(tip);
-    return button;
 }
 
 QSlider* MakeSlider(const char* name, int value)
@@ -118,9 +112,9 @@ QWidget* CarrierWindowController::buildControls()
     rows->setContentsMargins(0, 0, 0, 0);
 
     auto* analysisRow = new QHBoxLayout;
-    processButton_ = MakeButton("processButton", "Analyse…", "Choose the analysis file, then the recordings to measure");
-    loadButton_ = MakeButton("loadButton", "Load…", "Open a saved analysis file");
-    cancelButton_ = MakeButton("cancelButton", "Cancel", "Stop the analysis; nothing is written");
+    processButton_ = FormRows::makeButton("processButton", "Analyse…", "Choose the analysis file, then the recordings to measure");
+    loadButton_ = FormRows::makeButton("loadButton", "Load…", "Open a saved analysis file");
+    cancelButton_ = FormRows::makeButton("cancelButton", "Cancel", "Stop the analysis; nothing is written");
     cancelButton_->setEnabled(false);
     fftSizePopup = new QComboBox;
     fftSizePopup->setObjectName("fftSizePopup");
@@ -168,7 +162,7 @@ QWidget* CarrierWindowController::buildControls()
     minLabel->setObjectName("minLabel");
     maxLabel = new QLabel(DbText(carrierMaxDb));
     maxLabel->setObjectName("maxLabel");
-    copyButton_ = MakeButton("copyImageButton", "Copy Image", "Put the picture on the clipboard");
+    copyButton_ = FormRows::makeButton("copyImageButton", "Copy Image", "Put the picture on the clipboard");
     timeield = new QLabel;
     timeield->setObjectName("timeield");
     pictureRow->addWidget(new QLabel("Channel"));

@@ -1,5 +1,7 @@
 #include "app/DGPSWindowController.h"
 
+#include "app/FormRows.h"
+
 #include "app/TimestampsWindowController.h"
 #include "dgps/DgpsAlmanacImport.h"
 #include "dgps/DgpsSession.h"
@@ -71,14 +73,6 @@ QLineEdit* MakeField(const char* name, int width, const QString& tip)
     field->setFixedWidth(width);
     field->setToolTip(tip);
     return field;
-}
-
-QPushButton* MakeButton(const char* name, const QString& text, const QString& tip)
-{
-    auto* button = new QPushButton(text);
-    button->setObjectName(name);
-    button->setToolTip(tip);
-    return button;
 }
 
 } // namespace
@@ -171,11 +165,11 @@ QWidget* DGPSWindowController::buildControls()
     rows->setContentsMargins(0, 0, 0, 0);
 
     auto* buttons = new QHBoxLayout;
-    loadButton_ = MakeButton("loadButton", "Load…", "Choose a recording and scan it for beacons");
-    stopButton_ = MakeButton("stopButton", "Stop", "End the scan after the block in hand");
-    rescanButton_ = MakeButton("rescanButton", "Re-scan", "Scan the recording again from the start; the decodes found stay");
-    clearButton_ = MakeButton("clearButton", "Clear", "Forget every decode");
-    copyButton_ = MakeButton("copyButton", "Copy", "Copy the table as text");
+    loadButton_ = FormRows::makeButton("loadButton", "Load…", "Choose a recording and scan it for beacons");
+    stopButton_ = FormRows::makeButton("stopButton", "Stop", "End the scan after the block in hand");
+    rescanButton_ = FormRows::makeButton("rescanButton", "Re-scan", "Scan the recording again from the start; the decodes found stay");
+    clearButton_ = FormRows::makeButton("clearButton", "Clear", "Forget every decode");
+    copyButton_ = FormRows::makeButton("copyButton", "Copy", "Copy the table as text");
     connect(loadButton_, &QPushButton::clicked, this, &DGPSWindowController::loadPushButton);
     connect(stopButton_, &QPushButton::clicked, this, &DGPSWindowController::stopPushButton);
     connect(rescanButton_, &QPushButton::clicked, this, &DGPSWindowController::doDemodFile);
@@ -218,7 +212,7 @@ QWidget* DGPSWindowController::buildLiveInput()
 {
     auto* group = new QGroupBox("Live input: I/Q samples as UDP datagrams to 127.0.0.1");
     auto* row = new QHBoxLayout(group);
-    liveButton_ = MakeButton("liveButton", "Start", "Start or stop listening for datagrams");
+    liveButton_ = FormRows::makeButton("liveButton", "Start", "Start or stop listening for datagrams");
     liveButton_->setCheckable(true);
     connect(liveButton_, &QPushButton::clicked, this, &DGPSWindowController::startReceivingUDP);
     row->addWidget(liveButton_);

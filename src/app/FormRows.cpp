@@ -4,6 +4,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 
 namespace FormRows {
 
@@ -34,6 +35,14 @@ QHBoxLayout* makeRow(QGroupBox* group)
     row->setContentsMargins(8, 4, 8, 6);
     row->setSpacing(4);
     return row;
+}
+
+QPushButton* makeButton(const char* name, const QString& text, const QString& tip)
+{
+    auto* button = new QPushButton(text);
+    button->setObjectName(name);
+    button->setToolTip(tip);
+    return button;
 }
 
 } // namespace FormRows

@@ -32,14 +32,6 @@ QSettings Preferences() { return QSettings("Korvel", "Korvel"); }
 
 QString Shown(const std::string& text) { return QString::fromStdString(text); }
 
-QPushButton* MakeButton(const char* name, const QString& text, const QString& tip)
-{
-    auto* button = new QPushButton(text);
-    button->setObjectName(name);
-    button->setToolTip(tip);
-    return button;
-}
-
 } // namespace
 
 WaterfallWindowController* WaterfallWindowController::openWindow(const QString& path, QWidget* parent,
@@ -116,12 +108,12 @@ QWidget* WaterfallWindowController::buildFields()
     zoomCheckBox = new QCheckBox("Zoom to centre and span");
     zoomCheckBox->setObjectName("zoomCheckBox");
     zoomCheckBox->setToolTip("Draw only the centre +- half the span instead of the whole band");
-    minusStartTimeButton = MakeButton("minusStartTimeButton", "◀", "Earlier: back three quarters of the picture");
-    plusStartTimeButton = MakeButton("plusStartTimeButton", "▶", "Later: on three quarters of the picture");
-    autoLevelsButton = MakeButton("autoLevelsButton", "Auto",
+    minusStartTimeButton = FormRows::makeButton("minusStartTimeButton", "◀", "Earlier: back three quarters of the picture");
+    plusStartTimeButton = FormRows::makeButton("plusStartTimeButton", "▶", "Later: on three quarters of the picture");
+    autoLevelsButton = FormRows::makeButton("autoLevelsButton", "Auto",
                                   "Min and Max from the levels drawn: the noise floor to the strongest signal");
     connect(autoLevelsButton, &QPushButton::clicked, this, &WaterfallWindowController::autoLevelsButtonPress);
-    updateButton = MakeButton("updateButton", "Update", "Draw the picture the fields describe");
+    updateButton = FormRows::makeButton("updateButton", "Update", "Draw the picture the fields describe");
     updateButton->setDefault(true);
     connect(minusStartTimeButton, &QPushButton::clicked, this, &WaterfallWindowController::minusStartTimeButtonPress);
     connect(plusStartTimeButton, &QPushButton::clicked, this, &WaterfallWindowController::plusStartTimeButtonPress);

@@ -64,14 +64,8 @@ void wavHeader(uint8_t* h, uint64_t dataBytes)
 {
     std::memcpy(h, "RIFF", 4);
     putU32(h + 4, static_cast<uint32_t>(dataBytes + 36));
-    std::memcpy(h + 8, "WAVEfmt ", 8);
-    putU32(h + 16, 16);
-    putU16(h + 20, 1);
-    putU16(h + 22, 1);
-    putU32(h + 24, AudioOutput::kOutputRate);
-    putU32(h + 28, 2 * AudioOutput::kOutputRate);
-    putU16(h + 32, 2);
-    putU16(h + 34, 16);
+    std::memcpy(h + 8, "WAVE", 4);
+    formatChunk(h + 12);
     std::memcpy(h + 36, "data", 4);
     putU32(h + 40, static_cast<uint32_t>(dataBytes));
 }

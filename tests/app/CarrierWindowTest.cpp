@@ -5,6 +5,8 @@
 #include "app/WindowControl.h"
 #include "carrier/CarrierSession.h"
 
+#include "WaitUntil.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -28,16 +30,6 @@
 using namespace carriertest;
 
 namespace {
-
-template <class Done>
-bool waitUntil(Done&& done, int milliseconds = 30000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < milliseconds)
-        QTest::qWait(10);
-    return done();
-}
 
 class CarrierWindowTest : public ::testing::Test {
 protected:

@@ -9,6 +9,8 @@
 #include "dgps/DgpsSession.h"
 #include "recording/RecordingObject.h"
 
+#include "WaitUntil.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
@@ -34,16 +36,6 @@
 #include <unistd.h>
 
 namespace {
-
-template <class Done>
-bool waitUntil(Done&& done, int milliseconds = 20000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < milliseconds)
-        QTest::qWait(5);
-    return done();
-}
 
 // A port on 127.0.0.1 that nothing listens on just now.
 int freePort()

@@ -5,6 +5,7 @@
 #include "waterfall/WaterfallWindowSession.h"
 
 #include "IqRecordingWriter.h"
+#include "WaitUntil.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -29,16 +30,6 @@ namespace {
 
 constexpr const char* kFortyMetres = "SDRSharp_20140102_030405Z_7100000Hz_IQ.wav";
 constexpr const char* kEightyMetres = "SDRSharp_20150607_080910Z_3600000Hz_IQ.wav";
-
-template <class Done>
-bool waitUntil(Done&& done, int milliseconds = 20000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < milliseconds)
-        QTest::qWait(5);
-    return done();
-}
 
 int threadsOfProcess()
 {

@@ -1,4 +1,5 @@
 #include "CliRun.h"
+#include "PngSize.h"
 #include "carrier/CarrierTestRecordings.h"
 
 #include <gtest/gtest.h>
@@ -8,17 +9,6 @@
 #include <iterator>
 
 using namespace carriertest;
-
-namespace {
-
-uint32_t pngHeight(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    const std::vector<uint8_t> b((std::istreambuf_iterator<char>(in)), {});
-    return b.size() < 24 ? 0 : uint32_t(b[20]) << 24 | b[21] << 16 | b[22] << 8 | b[23];
-}
-
-} // namespace
 
 TEST(CarrierCommand, AnalysesRecordingsThenPicturesAChannel)
 {
@@ -34,12 +24,12 @@ TEST(CarrierCommand, AnalysesRecordingsThenPicturesAChannel)
     EXPECT_NE(made.err.find("carrier: twin.wav: left out, it starts at the same time as first.wav"), std::string::npos)
         << made.err;
     EXPECT_EQ(std::filesystem::file_size(bin), 4020u + 2u * 237u * 2u * 8192u);
-    EXPECT_EQ(pngHeight(png), 2u * 237u + 50u);
+    EXPECT_EQ(pngSize(png).height, 2u * 237u + 50u);
 
     const std::string again = dir.path + "/again.png";
     const CliResult loaded = runCli({"carrier", "--load", bin, "--png", again, "--channel", "0", "--grey"});
     ASSERT_EQ(loaded.status, 0) << loaded.err;
-    EXPECT_EQ(pngHeight(again), 2u * 237u + 50u);
+    EXPECT_EQ(pngSize(again).height, 2u * 237u + 50u);
 }
 
 TEST(CarrierCommand, BadInputIsRefusedWithStatusTwo)

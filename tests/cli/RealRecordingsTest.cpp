@@ -3,6 +3,7 @@
 // of the signal it is known to hold, the audio compared with a plain reference
 // demodulator written here, which reads the file on its own.
 #include "CliRun.h"
+#include "PngSize.h"
 #include "support/RecordingFixtures.h"
 
 #include <gtest/gtest.h>
@@ -179,18 +180,6 @@ std::string jsonValue(const std::string& json, const std::string& key)
         return "(missing)";
     const size_t from = at + key.size() + 4;
     return json.substr(from, json.find_first_of(",\n", from) - from);
-}
-
-struct PngSize {
-    uint32_t width = 0, height = 0;
-};
-PngSize pngSize(const std::string& path)
-{
-    const std::vector<uint8_t> b = fileBytes(path);
-    if (b.size() < 24)
-        return {};
-    auto be32 = [&b](size_t at) { return uint32_t(b[at]) << 24 | b[at + 1] << 16 | b[at + 2] << 8 | b[at + 3]; };
-    return {be32(16), be32(20)};
 }
 
 struct Demod {

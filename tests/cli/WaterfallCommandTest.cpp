@@ -1,4 +1,5 @@
 #include "CliRun.h"
+#include "PngSize.h"
 #include "support/RecordingFixtures.h"
 
 #include <gtest/gtest.h>
@@ -8,17 +9,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-
-namespace {
-
-uint32_t pngHeight(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    const std::vector<uint8_t> b((std::istreambuf_iterator<char>(in)), {});
-    return b.size() < 24 ? 0 : uint32_t(b[20]) << 24 | b[21] << 16 | b[22] << 8 | b[23];
-}
-
-} // namespace
 
 // A capture shorter than a second is one line; a WAV file without samples is
 // refused; an unknown start time is said to be unknown.
@@ -34,7 +24,7 @@ TEST(WaterfallCommand, ShortCapturesDrawOneLineWithMeasuredLevels)
     const CliResult drawn = runCli({"waterfall", capture, "-o", png, "--auto-levels"});
     ASSERT_EQ(drawn.status, 0) << drawn.err;
     EXPECT_NE(drawn.err.find("waterfall: levels "), std::string::npos) << drawn.err;
-    EXPECT_EQ(pngHeight(png), 1u);
+    EXPECT_EQ(pngSize(png).height, 1u);
 
     const CliResult json = runCli({"info", capture, "--json"});
     EXPECT_NE(json.out.find("\"bits_per_sample\": 8,"), std::string::npos) << json.out;
@@ -68,7 +58,7 @@ TEST(WaterfallCommand, RecordingOfMoreSecondsThanAPngHoldsIsDrawnAtFewerRows)
     ASSERT_EQ(drawn.status, 0) << drawn.err;
     EXPECT_NE(drawn.err.find("waterfall: 1200000 s drawn at 12 s per row (100000 rows)"), std::string::npos)
         << drawn.err;
-    EXPECT_EQ(pngHeight(png), 100000u);
+    EXPECT_EQ(pngSize(png).height, 100000u);
 }
 
 // A burst from 0.70 to 0.75 s into second 1 of a silent recording: the plain
@@ -94,7 +84,7 @@ TEST(WaterfallCommand, PeakHoldShowsABurstLateInASecond)
         args.insert(args.end(), extra.begin(), extra.end());
         const CliResult drawn = runCli(args);
         EXPECT_EQ(drawn.status, 0) << drawn.err;
-        EXPECT_EQ(pngHeight(png), 3u);
+        EXPECT_EQ(pngSize(png).height, 3u);
         int low = 0, high = 0;
         EXPECT_EQ(std::sscanf(drawn.err.c_str(), "waterfall: levels %d to %d dB", &low, &high), 2) << drawn.err;
         return high;
