@@ -59,10 +59,8 @@ int runExtractCommand(const std::vector<std::string>& args, const RawIqSettings&
     return forEachFile(files, json, [&](const std::string& file) -> std::string {
         RecordingObject recording;
         std::vector<std::string> lines;
-        recording.setRawIqSettings(raw);
-        recording.setRecordingFile(resolveRecordingArgument(file), lines);
-        if (!recording.isValidRecordingFile())
-            return recording.path() + ": " + (lines.empty() ? std::string("not a recording") : lines.back());
+        if (std::string problem = openRecordingArgument(recording, file, raw, lines); !problem.empty())
+            return problem;
         const SelectionFields fields{options["--start"], options["--end"], options["--lo"], options["--hi"], ""};
         const DemodSetup setup = DemodSetup::fromFields(fields, kDemodAM, recording.parameters());
         if (!setup.ok())

@@ -96,6 +96,16 @@ std::string resolveRecordingArgument(const std::string& file)
     return inFolder.string();
 }
 
+std::string openRecordingArgument(RecordingObject& recording, const std::string& file, const RawIqSettings& raw,
+                                  std::vector<std::string>& lines)
+{
+    recording.setRawIqSettings(raw);
+    recording.setRecordingFile(resolveRecordingArgument(file), lines);
+    if (recording.isValidRecordingFile())
+        return {};
+    return recording.path() + ": " + (lines.empty() ? std::string("not a recording") : lines.back());
+}
+
 int runInfoCommand(const std::vector<std::string>& args, const RawIqSettings& raw)
 {
     bool json = false;
@@ -114,10 +124,8 @@ int runInfoCommand(const std::vector<std::string>& args, const RawIqSettings& ra
     return forEachFile(files, json, [&](const std::string& file) {
         RecordingObject recording;
         std::vector<std::string> lines;
-        recording.setRawIqSettings(raw);
-        recording.setRecordingFile(resolveRecordingArgument(file), lines);
-        if (!recording.isValidRecordingFile())
-            return recording.path() + ": " + (lines.empty() ? std::string("not a recording") : lines.back());
+        if (std::string problem = openRecordingArgument(recording, file, raw, lines); !problem.empty())
+            return problem;
         if (json)
             printJson(file, recording, lines);
         else

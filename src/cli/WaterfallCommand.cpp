@@ -96,10 +96,8 @@ int runWaterfallCommand(const std::vector<std::string>& args, const RawIqSetting
         double minDb = givenMinDb, maxDb = givenMaxDb;
         RecordingObject recording;
         std::vector<std::string> lines;
-        recording.setRawIqSettings(raw);
-        recording.setRecordingFile(resolveRecordingArgument(file), lines);
-        if (!recording.isValidRecordingFile())
-            return recording.path() + ": " + (lines.empty() ? std::string("not a recording") : lines.back());
+        if (std::string problem = openRecordingArgument(recording, file, raw, lines); !problem.empty())
+            return problem;
         if (const char* problem = BandwidthProblem(recording.parameters().mBandwidth))
             return recording.path() + ": " + problem;
         const int seconds = WaterfallGenerator::lineCountOf(recording);
