@@ -1,5 +1,7 @@
 #include "dsp/AGCObject.h"
 
+#include "dsp/VectorMath.h"
+
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -17,10 +19,6 @@ int TruncLimited(double v, int lo, int hi)
     return v >= hi ? hi : static_cast<int>(v);
 }
 
-double LogMagnitude(const ComplexSample& s)
-{
-    return std::log10(std::max(std::fabs(s.re), std::fabs(s.im)) + 0.00032767) - 4.515436681141699;
-}
 
 } // namespace
 
@@ -44,7 +42,6 @@ void AGCObject::SetParameters(bool agcOn, bool useHang, int threshold, int manua
     m_ManualAgcGain = 32767.0 * std::pow(10.0, -(100 - manualGain) * 0.05);
     m_Knee = threshold * 0.05;
     m_GainSlope = m_SlopeFactor * 0.01;
-    m_FixedGain = 0.7 * std::pow(10.0, m_Knee * (m_GainSlope - 1.0));
 
     const double r = m_SampleRate;
     m_AttackRiseAlpha = 1.0 - std::exp(-500.0 / r);
@@ -98,50 +95,69 @@ void AGCObject::ProcessComplexData(int n, const ComplexSample* in, ComplexSample
             out[i] = {in[i].im * m_ManualAgcGain, in[i].re * m_ManualAgcGain};
         return;
     }
-    for (int i = 0; i < n; ++i) {
-        const ComplexSample x = in[i];
-        const ComplexSample delayed = m_SigDelayBuf[m_SigDelayPtr];
-        m_SigDelayBuf[m_SigDelayPtr] = x;
-        if (++m_SigDelayPtr >= m_DelaySamples)
-            m_SigDelayPtr = 0;
+    // Per chunk: the log magnitudes at once, the detector sample by sample, the
+    // gains at once. Sample i is read before out[i] is written, so out may be in.
+    constexpr int kChunk = 256;
+    double level[kChunk];
+    const double gainExponent = kLn10 * (m_GainSlope - 1.0);
+    for (int start = 0; start < n; start += kChunk) {
+        const int count = std::min(kChunk, n - start);
+        const ComplexSample* chunkIn = in + start;
+        ComplexSample* chunkOut = out + start;
+        for (int i = 0; i < count; ++i)
+            level[i] = std::max(std::fabs(chunkIn[i].re), std::fabs(chunkIn[i].im)) + 0.00032767;
+        Log10Block(count, level, level);
+        for (int i = 0; i < count; ++i) {
+            const ComplexSample x = chunkIn[i];
+            chunkOut[i] = m_SigDelayBuf[m_SigDelayPtr];
+            m_SigDelayBuf[m_SigDelayPtr] = x;
+            if (++m_SigDelayPtr >= m_DelaySamples)
+                m_SigDelayPtr = 0;
+            Detect(level[i] - 4.515436681141699);
+            // Below the knee the gain is the knee's.
+            level[i] = gainExponent * std::max(std::max(m_AttackAve, m_DecayAve), m_Knee);
+        }
+        ExpBlock(count, level, level);
+        for (int i = 0; i < count; ++i) {
+            const double gain = 0.7 * level[i];
+            chunkOut[i] = {chunkOut[i].im * gain, chunkOut[i].re * gain};
+        }
+    }
+}
 
-        const double mag = LogMagnitude(x);
-        const double old = m_MagBuf[m_MagBufPos];
-        m_MagBuf[m_MagBufPos] = mag;
-        if (++m_MagBufPos >= m_WindowSamples)
-            m_MagBufPos = 0;
-        ++serial_;
+void AGCObject::Detect(double mag)
+{
+    const double old = m_MagBuf[m_MagBufPos];
+    m_MagBuf[m_MagBufPos] = mag;
+    if (++m_MagBufPos >= m_WindowSamples)
+        m_MagBufPos = 0;
+    ++serial_;
 
-        if (mag > m_Peak) {
-            m_Peak = mag;
+    if (mag > m_Peak) {
+        m_Peak = mag;
+        peakSerial_ = serial_;
+    } else {
+        if (mag == m_Peak)
             peakSerial_ = serial_;
+        // The entry that left came with sample serial_ - m_WindowSamples.
+        if (old == m_Peak && !(m_Peak >= -8.0 && peakSerial_ > serial_ - m_WindowSamples))
+            RescanPeak();
+    }
+
+    const double attackAlpha = m_Peak > m_AttackAve ? m_AttackRiseAlpha : m_AttackFallAlpha;
+    m_AttackAve = (1.0 - attackAlpha) * m_AttackAve + attackAlpha * m_Peak;
+
+    if (m_UseHang) {
+        if (m_Peak > m_DecayAve) {
+            m_DecayAve = (1.0 - m_DecayRiseAlpha) * m_DecayAve + m_DecayRiseAlpha * m_Peak;
+            m_HangTimer = 0;
+        } else if (m_HangTimer < m_HangTime) {
+            ++m_HangTimer;
         } else {
-            if (mag == m_Peak)
-                peakSerial_ = serial_;
-            // The entry that left came with sample serial_ - m_WindowSamples.
-            if (old == m_Peak && !(m_Peak >= -8.0 && peakSerial_ > serial_ - m_WindowSamples))
-                RescanPeak();
+            m_DecayAve = (1.0 - m_DecayFallAlpha) * m_DecayAve + m_DecayFallAlpha * m_Peak;
         }
-
-        const double attackAlpha = m_Peak > m_AttackAve ? m_AttackRiseAlpha : m_AttackFallAlpha;
-        m_AttackAve = (1.0 - attackAlpha) * m_AttackAve + attackAlpha * m_Peak;
-
-        if (m_UseHang) {
-            if (m_Peak > m_DecayAve) {
-                m_DecayAve = (1.0 - m_DecayRiseAlpha) * m_DecayAve + m_DecayRiseAlpha * m_Peak;
-                m_HangTimer = 0;
-            } else if (m_HangTimer < m_HangTime) {
-                ++m_HangTimer;
-            } else {
-                m_DecayAve = (1.0 - m_DecayFallAlpha) * m_DecayAve + m_DecayFallAlpha * m_Peak;
-            }
-        } else {
-            const double decayAlpha = m_Peak > m_DecayAve ? m_DecayRiseAlpha : m_DecayFallAlpha;
-            m_DecayAve = (1.0 - decayAlpha) * m_DecayAve + decayAlpha * m_Peak;
-        }
-
-        const double level = std::max(m_AttackAve, m_DecayAve);
-        const double gain = level > m_Knee ? 0.7 * std::exp(kLn10 * (m_GainSlope - 1.0) * level) : m_FixedGain;
-        out[i] = {delayed.im * gain, delayed.re * gain};
+    } else {
+        const double decayAlpha = m_Peak > m_DecayAve ? m_DecayRiseAlpha : m_DecayFallAlpha;
+        m_DecayAve = (1.0 - decayAlpha) * m_DecayAve + decayAlpha * m_Peak;
     }
 }

@@ -39,6 +39,8 @@ public:
 private:
     // The window's largest level, at least -8, and the number of its latest sample.
     void RescanPeak();
+    // Takes one sample's log magnitude into the peak window and the averages.
+    void Detect(double mag);
 
     bool m_AgcOn = false;
     bool m_UseHang = false;
@@ -54,7 +56,6 @@ private:
     double m_AttackFallAlpha = 0.0;
     double m_DecayRiseAlpha = 0.0;
     double m_DecayFallAlpha = 0.0;
-    double m_FixedGain = 0.0;
     double m_Knee = 0.0;
     double m_GainSlope = 0.0;
     double m_Peak = 0.0;

@@ -1,6 +1,15 @@
 #include "dsp/SMeter.h"
 
+#include "dsp/VectorMath.h"
+
+#include <algorithm>
 #include <cmath>
+
+namespace {
+
+constexpr int kChunk = 256;
+
+} // namespace
 
 void SMeter::ProcessDataLength(int n, const ComplexSample* data, double sampleRate)
 {
@@ -9,19 +18,27 @@ void SMeter::ProcessDataLength(int n, const ComplexSample* data, double sampleRa
         m_AttackAlpha = 1.0 - std::exp(-100.0 / sampleRate);
         m_DecayAlpha = 1.0 - std::exp(-2.0 / sampleRate);
     }
-    for (int i = 0; i < n; ++i) {
-        const ComplexSample& s = data[i];
-        const double p = 10.0 * std::log10((s.re * s.re + s.im * s.im) * 9.313794206365304e-10 + 1e-50);
-        m_AttackAve = (1.0 - m_AttackAlpha) * m_AttackAve + m_AttackAlpha * p;
-        m_DecayAve = (1.0 - m_DecayAlpha) * m_DecayAve + m_DecayAlpha * p;
-        if (m_DecayAve >= m_AttackAve) {
-            m_AverageMag = m_DecayAve;
-        } else {
-            m_AverageMag = m_AttackAve;
-            m_DecayAve = m_AttackAve;
+    // The levels of a chunk at once, then the averages sample by sample.
+    double level[kChunk];
+    for (int start = 0; start < n; start += kChunk) {
+        const int count = std::min(kChunk, n - start);
+        const ComplexSample* chunk = data + start;
+        for (int i = 0; i < count; ++i)
+            level[i] = (chunk[i].re * chunk[i].re + chunk[i].im * chunk[i].im) * 9.313794206365304e-10 + 1e-50;
+        Log10Block(count, level, level);
+        for (int i = 0; i < count; ++i) {
+            const double p = 10.0 * level[i];
+            m_AttackAve = (1.0 - m_AttackAlpha) * m_AttackAve + m_AttackAlpha * p;
+            m_DecayAve = (1.0 - m_DecayAlpha) * m_DecayAve + m_DecayAlpha * p;
+            if (m_DecayAve >= m_AttackAve) {
+                m_AverageMag = m_DecayAve;
+            } else {
+                m_AverageMag = m_AttackAve;
+                m_DecayAve = m_AttackAve;
+            }
+            if (p > m_PeakMag)
+                m_PeakMag = p;
         }
-        if (p > m_PeakMag)
-            m_PeakMag = p;
     }
 }
 

@@ -1,0 +1,172 @@
+// Every function passing vectors by value is inlined into one build or the
+// other, so no call ever crosses the two ABIs the warning is about.
+#pragma GCC diagnostic ignored "-Wpsabi"
+
+#include "dsp/VectorMath.h"
+
+#include <cfloat>
+#include <cmath>
+
+namespace {
+
+using vector_math::Double1;
+
+constexpr double kExpFastLimit = 708.0;
+
+template <typename V>
+constexpr int kWidth = sizeof(V) / sizeof(double);
+
+template <typename V>
+[[gnu::always_inline]] inline V Load(const double* p)
+{
+    V v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+template <typename V>
+[[gnu::always_inline]] inline void Store(double* p, V v)
+{
+    std::memcpy(p, &v, sizeof v);
+}
+
+// Lanes outside the fast range (rare: exact silence, overflow, NaN) are redone by
+// the standard library.
+template <typename V>
+[[gnu::always_inline]] inline V Log10Checked(V x)
+{
+    V y = vector_math::Log10Lanes(x);
+    const auto fast = x >= DBL_MIN && x <= DBL_MAX;
+    for (int lane = 0; lane < kWidth<V>; ++lane)
+        if (!fast[lane])
+            y[lane] = std::log10(x[lane]);
+    return y;
+}
+
+template <typename V>
+[[gnu::always_inline]] inline V ExpChecked(V x)
+{
+    V y = vector_math::ExpLanes(x);
+    const auto fast = x > -kExpFastLimit && x < kExpFastLimit;
+    for (int lane = 0; lane < kWidth<V>; ++lane)
+        if (!fast[lane])
+            y[lane] = std::exp(x[lane]);
+    return y;
+}
+
+
+template <typename V>
+[[gnu::always_inline]] inline V Atan2Checked(V y, V x)
+{
+    V angle = vector_math::Atan2Lanes(y, x);
+    const auto fast = (y - y == 0.0) && (x - x == 0.0); // both finite
+    for (int lane = 0; lane < kWidth<V>; ++lane)
+        if (!fast[lane])
+            angle[lane] = std::atan2(y[lane], x[lane]);
+    return angle;
+}
+
+template <typename V>
+[[gnu::always_inline]] inline void Log10Loop(int n, const double* in, double* out)
+{
+    int k = 0;
+    for (; k + kWidth<V> <= n; k += kWidth<V>)
+        Store(out + k, Log10Checked(Load<V>(in + k)));
+    for (; k < n; ++k)
+        out[k] = Log10Checked(Double1{in[k]})[0];
+}
+
+template <typename V>
+[[gnu::always_inline]] inline void ExpLoop(int n, const double* in, double* out)
+{
+    int k = 0;
+    for (; k + kWidth<V> <= n; k += kWidth<V>)
+        Store(out + k, ExpChecked(Load<V>(in + k)));
+    for (; k < n; ++k)
+        out[k] = ExpChecked(Double1{in[k]})[0];
+}
+
+template <typename V>
+[[gnu::always_inline]] inline void Atan2Loop(int n, const double* y, const double* x, double* out)
+{
+    int k = 0;
+    for (; k + kWidth<V> <= n; k += kWidth<V>)
+        Store(out + k, Atan2Checked(Load<V>(y + k), Load<V>(x + k)));
+    for (; k < n; ++k)
+        out[k] = Atan2Checked(Double1{y[k]}, Double1{x[k]})[0];
+}
+
+template <typename V>
+[[gnu::always_inline]] inline void PhaseLoop(int n, const ComplexSample* in, double* out)
+{
+    constexpr int width = kWidth<V>;
+    int k = 0;
+    for (; k + width <= n; k += width) {
+        // The samples' {im, re} pairs, split into a vector of each.
+        V first;
+        V second;
+        std::memcpy(&first, in + k, sizeof first);
+        std::memcpy(&second, reinterpret_cast<const double*>(in + k) + width, sizeof second);
+        V im;
+        V re;
+        if constexpr (width == 4) {
+            im = __builtin_shufflevector(first, second, 0, 2, 4, 6);
+            re = __builtin_shufflevector(first, second, 1, 3, 5, 7);
+        } else {
+            im = __builtin_shufflevector(first, second, 0, 2);
+            re = __builtin_shufflevector(first, second, 1, 3);
+        }
+        Store(out + k, Atan2Checked(im, re));
+    }
+    for (; k < n; ++k)
+        out[k] = Atan2Checked(Double1{in[k].im}, Double1{in[k].re})[0];
+}
+
+KORVEL_WIDE_TARGET void Log10Wide(int n, const double* in, double* out) { Log10Loop<Double4>(n, in, out); }
+KORVEL_WIDE_TARGET void ExpWide(int n, const double* in, double* out) { ExpLoop<Double4>(n, in, out); }
+KORVEL_WIDE_TARGET void Atan2Wide(int n, const double* y, const double* x, double* out)
+{
+    Atan2Loop<Double4>(n, y, x, out);
+}
+
+KORVEL_WIDE_TARGET void PhaseWide(int n, const ComplexSample* in, double* out) { PhaseLoop<Double4>(n, in, out); }
+
+} // namespace
+
+void Log10Block(int n, const double* in, double* out)
+{
+    if (WideVectorsAvailable())
+        Log10Wide(n, in, out);
+    else
+        Log10Loop<Double2>(n, in, out);
+}
+
+void ExpBlock(int n, const double* in, double* out)
+{
+    if (WideVectorsAvailable())
+        ExpWide(n, in, out);
+    else
+        ExpLoop<Double2>(n, in, out);
+}
+
+void Atan2Block(int n, const double* y, const double* x, double* out)
+{
+    if (WideVectorsAvailable())
+        Atan2Wide(n, y, x, out);
+    else
+        Atan2Loop<Double2>(n, y, x, out);
+}
+
+void PhaseBlock(int n, const ComplexSample* in, double* out)
+{
+    if (WideVectorsAvailable())
+        PhaseWide(n, in, out);
+    else
+        PhaseLoop<Double2>(n, in, out);
+}
+
+void FastSinCosSlow(double x, double* s, double* c)
+{
+    *s = std::sin(x);
+    *c = std::cos(x);
+}
