@@ -109,6 +109,10 @@ int DemodFileJob::measureLead(const DemodulatorObject& configured)
         return 0;
     // Silence, then a tone in the middle of the pass band from half a second
     // on: its edge leaves the pipeline where the pipeline puts that instant.
+    // The FM modes hear no tone, only its frequency: for them a carrier in the
+    // middle of the band steps up by a quarter of the half band instead.
+    const bool frequencyStep = mode == kDemodFM || mode == kDemodWFM;
+    const double step = frequencyStep ? 0.125 * (configured.getHighCutoff() - configured.getLowCutoff()) : 0.0;
     const int32_t onset = rate / 2;
     const int32_t length = onset + rate / 2;
     // Fed in pieces, as the runs feed a second: a header's rate must not size the memory.
@@ -132,9 +136,11 @@ int DemodFileJob::measureLead(const DemodulatorObject& configured)
             const int32_t count = std::min(kPiece, length - start);
             for (int32_t i = 0; i < count; ++i) {
                 const int32_t k = start + i;
-                const double phase = 2.0 * M_PI * hz * static_cast<double>(k) / rate;
-                probe[static_cast<size_t>(i)] =
-                    k < onset ? ComplexSample{} : ComplexSample{8000.0 * std::cos(phase), 8000.0 * std::sin(phase)};
+                const double cycles = (hz * k + side * step * std::max(0, k - onset)) / rate;
+                const double phase = 2.0 * M_PI * (cycles - std::floor(cycles));
+                probe[static_cast<size_t>(i)] = k < onset && !frequencyStep
+                                                    ? ComplexSample{}
+                                                    : ComplexSample{8000.0 * std::cos(phase), 8000.0 * std::sin(phase)};
             }
             const int made = demod.ProcessData(probe.data(), count, pieceAudio.data());
             audio.insert(audio.end(), pieceAudio.begin(), pieceAudio.begin() + made);

@@ -2,6 +2,7 @@
 
 #include "common/SystemLog.h"
 #include "dsp/HalfBandCoefficients.h"
+#include "dsp/VectorMath.h"
 
 #include <algorithm>
 #include <cmath>
@@ -10,6 +11,9 @@
 namespace {
 
 constexpr double kTwoPi = 6.283185307179586;
+constexpr double kInverseTwoPi = 0.15915494309189535;
+// Adding and taking away 1.5 * 2^52 rounds a double to the nearest integer.
+constexpr double kRoundToInteger = 6755399441055744.0;
 
 // The FM loop is unstable below about 30.3 kHz and, just above, is thrown
 // against its limit for good by the AGC's start or a strong modulation; slower
@@ -437,15 +441,25 @@ void DemodulatorObject::samDemod(const ComplexSample* in, int count, double* out
     const double alpha = 141.4 * w;
     const double beta = alpha * 70.72135785007073 * w;
     double phase = samPhase_, frequency = samFreq_, z = samZ_;
+    // As in FM the loop's error is the sample's phase less the oscillator's; the
+    // loop leaves in out[i] the oscillator phase it used, which then turns the
+    // samples, free of the loop's wait.
+    PhaseBlock(count, in, out);
     for (int i = 0; i < count; ++i) {
-        const double a = in[i].im, b = in[i].re;
-        const double s = std::sin(phase), c = std::cos(phase);
-        const double x = b * c + a * s;
-        const double y = a * c - b * s;
-        const double error = std::atan2(y, x);
+        double error = 0.0;
+        if (in[i].im != 0.0 || in[i].re != 0.0) {
+            error = out[i] - phase;
+            error -= kTwoPi * ((error * kInverseTwoPi + kRoundToInteger) - kRoundToInteger);
+        }
+        out[i] = phase;
         frequency += beta * error;
         frequency = std::clamp(frequency, -limit, limit);
         phase += alpha * error + frequency;
+    }
+    for (int i = 0; i < count; ++i) {
+        double s, c;
+        FastSinCos(out[i], &s, &c);
+        const double x = in[i].re * c + in[i].im * s;
         const double next = 0.99 * z + x;
         out[i] = next - z;
         z = next;
@@ -460,12 +474,16 @@ void DemodulatorObject::fmDemod(const ComplexSample* in, int count, double* out)
     const FmLoop loop = fmLoopFor(m_OutputRate);
     const double limit = loop.limit, alpha = loop.alpha, beta = loop.beta, gain = loop.gain;
     double phase = fmPhase_, frequency = fmFreq_;
+    // The loop's error, the angle of the sample turned by the oscillator, is the
+    // sample's own phase plus the oscillator's, wrapped into [-pi, pi]. The
+    // samples' phases do not wait on the loop, so they are all taken first.
+    PhaseBlock(count, in, out);
     for (int i = 0; i < count; ++i) {
-        const double a = in[i].im, b = in[i].re;
-        const double s = std::sin(phase), c = std::cos(phase);
-        const double x = b * c - a * s;
-        const double y = a * c + b * s;
-        const double error = std::atan2(y, x);
+        double error = 0.0; // a zero sample has no angle
+        if (in[i].im != 0.0 || in[i].re != 0.0) {
+            error = out[i] + phase;
+            error -= kTwoPi * ((error * kInverseTwoPi + kRoundToInteger) - kRoundToInteger);
+        }
         frequency -= beta * error;
         frequency = std::clamp(frequency, -limit, limit);
         phase += frequency - alpha * error;
@@ -481,17 +499,30 @@ void DemodulatorObject::fmDemod(const ComplexSample* in, int count, double* out)
 
 int DemodulatorObject::wfmDemod(const ComplexSample* in, int count, double* out)
 {
+    // The phase step between neighbours as the angle of z[i] conj(z[i-1]), the
+    // products first and the angles a chunk at once.
+    constexpr int kChunk = 256;
+    double dot[kChunk];
     double pa = wfmPrevIm_, pb = wfmPrevRe_;
     int pos = mpxRingPos;
-    for (int i = 0; i < count; ++i) {
-        const double a = in[i].im, b = in[i].re;
-        const double d = 8000.0 * std::atan2(a * pb - pa * b, pa * a + b * pb);
-        out[i] = d;
-        pa = a;
-        pb = b;
-        mpxRing[pos] = d;
-        if (++pos >= kMpxRingSize)
-            pos = 0;
+    for (int start = 0; start < count; start += kChunk) {
+        const int length = std::min(kChunk, count - start);
+        double* cross = out + start;
+        for (int i = 0; i < length; ++i) {
+            const double a = in[start + i].im, b = in[start + i].re;
+            cross[i] = a * pb - pa * b;
+            dot[i] = pa * a + b * pb;
+            pa = a;
+            pb = b;
+        }
+        Atan2Block(length, cross, dot, cross);
+        for (int i = 0; i < length; ++i) {
+            const double d = 8000.0 * cross[i];
+            cross[i] = d;
+            mpxRing[pos] = d;
+            if (++pos >= kMpxRingSize)
+                pos = 0;
+        }
     }
     wfmPrevIm_ = pa;
     wfmPrevRe_ = pb;

@@ -11,6 +11,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <numbers>
 #include <numeric>
 #include <sys/resource.h>
 
@@ -285,8 +286,9 @@ TEST(DemodFileJob, TimestampedNames)
 }
 
 // The file holds exactly the selection: 44100 samples a second, the audio of
-// each instant at that instant (a tone keyed on and off at whole seconds, in
-// several modes, rates and starts).
+// each instant at that instant (a tone keyed on and off at half seconds, in
+// several modes, rates and starts; in FM and WFM the tone modulates a steady
+// carrier).
 TEST(DemodFileJob, TheFileHoldsTheSelectionInStep)
 {
     struct Case {
@@ -301,15 +303,26 @@ TEST(DemodFileJob, TheFileHoldsTheSelectionInStep)
         {"USB at 12001 S/s from 1", kDemodUSB, 12001, 1, 4, 7100.0, 7102.5},
         {"CWU at 250 kS/s from 1", kDemodCWU, 250000, 1, 3, 7100.5, 7101.5},
         {"LSB at 96 kS/s from 0", kDemodLSB, 96000, 0, 3, 7098.0, 7100.0},
+        {"FM at 48 kS/s from 1", kDemodFM, 48000, 1, 4, 7095.0, 7105.0},
+        {"WFM at 250 kS/s from 0", kDemodWFM, 250000, 0, 3, 7000.0, 7200.0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         // A tone 1 kHz from the band's edge, on from 1.5 s to 2.5 s.
         const double toneHz = (c.mode == kDemodLSB ? c.highKHz * 1000.0 - 1000.0 : c.lowKHz * 1000.0 + 1000.0) - kCenterHz;
         const Signal tone = carrier(toneHz, 8000.0);
+        const bool fm = c.mode == kDemodFM || c.mode == kDemodWFM;
+        const double middleHz = 500.0 * (c.lowKHz + c.highKHz) - kCenterHz;
+        const double deviationHz = c.mode == kDemodWFM ? 50000.0 : 3000.0;
         const Signal keyed = [=](int64_t k, double rate) {
             const double t = static_cast<double>(k) / rate;
-            return t >= 1.5 && t < 2.5 ? tone(k, rate) : ComplexSample{};
+            const bool on = t >= 1.5 && t < 2.5;
+            if (!fm)
+                return on ? tone(k, rate) : ComplexSample{};
+            const double cycles = middleHz * t - std::floor(middleHz * t);
+            const double modulation = on ? deviationHz / 1000.0 * std::sin(2.0 * std::numbers::pi * 1000.0 * t) : 0.0;
+            const double phase = 2.0 * std::numbers::pi * cycles + modulation;
+            return ComplexSample{8000.0 * std::cos(phase), 8000.0 * std::sin(phase)};
         };
         DemodSetup setup = DemodSetup::fromFields(selection(c.start, c.end, c.lowKHz, c.highKHz), c.mode,
                                                   recordingAt(c.rate, 5));
