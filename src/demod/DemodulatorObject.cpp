@@ -364,11 +364,16 @@ void DemodulatorObject::findCarrierFreq(const ComplexSample* samples, int count,
     if (count < 1)
         return;
 
-    for (int i = 0; i < count; ++i) {
-        carrierRing[carrierRingPos] = samples[i];
-        if (++carrierRingPos >= kCarrierFftSize)
+    // The ring takes runs up to its end or to the next measurement, whichever is nearer.
+    const int32_t perMeasurement = static_cast<int32_t>(std::ceil(rate));
+    for (int i = 0; i < count;) {
+        const int run = std::min({count - i, kCarrierFftSize - carrierRingPos, std::max(perMeasurement - carrierCount, 1)});
+        std::memcpy(carrierRing.data() + carrierRingPos, samples + i, sizeof(ComplexSample) * static_cast<size_t>(run));
+        i += run;
+        carrierRingPos += run;
+        if (carrierRingPos >= kCarrierFftSize)
             carrierRingPos = 0;
-        ++carrierCount;
+        carrierCount += run;
         if (static_cast<double>(carrierCount) < rate)
             continue;
 

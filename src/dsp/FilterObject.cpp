@@ -93,6 +93,55 @@ __attribute__((always_inline)) inline int HalfBandOutputsOfLength(const Sample* 
     }
 }
 
+constexpr int kMaxPairs = 13; // the 51-tap set
+
+// The real variant of HalfBandOutputs, for sets of up to kMaxPairs pairs: the line is split into its even and odd
+// samples a group of outputs at a time, so that neighbouring outputs read
+// neighbouring values and go a vector at a time.
+template <class Vec>
+__attribute__((always_inline)) inline int RealHalfBandOutputs(const double* line, int first, int count,
+                                                              const double* evenHalf, int pairs, double centre,
+                                                              double* out)
+{
+    constexpr int width = sizeof(Vec) / sizeof(double);
+    constexpr int kGroup = 256;
+    double even[kGroup + 2 * kMaxPairs];
+    double odd[kGroup + kMaxPairs];
+    const int total = count > first ? (count - first + 1) / 2 : 0;
+    for (int k0 = 0; k0 < total; k0 += kGroup) {
+        const int m = std::min(kGroup, total - k0);
+        // Output k reads line[i + 2j] = even[k + j], line[i + 4p - 2 - 2j] =
+        // even[k + 2p - 1 - j] and the centre line[i + 2p - 1] = odd[k + p - 1],
+        // with i = first + 2 (k0 + k).
+        const double* base = line + first + 2 * k0;
+        for (int t = 0; t < m + 2 * pairs - 1; ++t)
+            even[t] = base[2 * t];
+        for (int t = 0; t < m + pairs - 1; ++t)
+            odd[t] = base[2 * t + 1];
+        int k = 0;
+        for (; k + width <= m; k += width) {
+            Vec value;
+            std::memcpy(&value, odd + k + pairs - 1, sizeof value);
+            Vec acc = centre * value;
+            for (int j = 0; j < pairs; ++j) {
+                Vec older;
+                Vec newer;
+                std::memcpy(&older, even + k + j, sizeof older);
+                std::memcpy(&newer, even + k + 2 * pairs - 1 - j, sizeof newer);
+                acc += evenHalf[j] * (older + newer);
+            }
+            std::memcpy(out + k0 + k, &acc, sizeof acc);
+        }
+        for (; k < m; ++k) {
+            double acc = centre * odd[k + pairs - 1];
+            for (int j = 0; j < pairs; ++j)
+                acc += evenHalf[j] * (even[k + j] + even[k + 2 * pairs - 1 - j]);
+            out[k0 + k] = acc;
+        }
+    }
+    return total;
+}
+
 // Feeds the block through the working line in pieces that fit it. Outputs are read
 // from the line only, and at most ceil((pos + piece)/2) of them exist when the next
 // piece is copied from in[pos + piece], so out == in is safe at any size.
@@ -107,8 +156,20 @@ __attribute__((always_inline)) inline int HalfBandStream(int n, const Sample* in
     for (int pos = 0; pos < n;) {
         const int piece = std::min(n - pos, capacity);
         std::copy(in + pos, in + pos + piece, line + history);
-        produced += HalfBandOutputsOfLength<Sample, Wide>(line, nextIsOdd ? 1 : 0, piece, evenHalf.data(),
-                                            static_cast<int>(evenHalf.size()), centre, out + produced);
+        if constexpr (std::is_same_v<Sample, double>) {
+            if (evenHalf.size() > kMaxPairs)
+                produced += HalfBandOutputsOfLength<double, false>(line, nextIsOdd ? 1 : 0, piece, evenHalf.data(),
+                                                                   static_cast<int>(evenHalf.size()), centre,
+                                                                   out + produced);
+            else
+                produced += RealHalfBandOutputs<std::conditional_t<Wide, Double4, Double2>>(
+                line, nextIsOdd ? 1 : 0, piece, evenHalf.data(), static_cast<int>(evenHalf.size()), centre,
+                    out + produced);
+        } else {
+            produced += HalfBandOutputsOfLength<Sample, Wide>(line, nextIsOdd ? 1 : 0, piece, evenHalf.data(),
+                                                              static_cast<int>(evenHalf.size()), centre,
+                                                              out + produced);
+        }
         nextIsOdd ^= (piece & 1) != 0;
         std::copy(line + piece, line + piece + history, line);
         pos += piece;
@@ -121,6 +182,12 @@ KORVEL_WIDE_TARGET int HalfBandStreamWide(int n, const ComplexSample* in, Comple
                                           bool& nextIsOdd)
 {
     return HalfBandStream<ComplexSample, true>(n, in, out, line, length, evenHalf, centre, nextIsOdd);
+}
+
+KORVEL_WIDE_TARGET int RealHalfBandStreamWide(int n, const double* in, double* out, double* line, int length,
+                                              const std::vector<double>& evenHalf, double centre, bool& nextIsOdd)
+{
+    return HalfBandStream<double, true>(n, in, out, line, length, evenHalf, centre, nextIsOdd);
 }
 
 struct Tap11Taps {
@@ -219,6 +286,9 @@ int FilterObject::CHalfBandDecimateBy2LengthReal(int n, const double* in, double
 {
     if (n <= 0 || !HasHalfBandSet())
         return 0;
+    if (WideVectorsAvailable())
+        return RealHalfBandStreamWide(n, in, out, m_pHBFirRBuf.get(), m_FirLength, evenHalfTaps_, centreTap_,
+                                      realNextIsOdd_);
     return HalfBandStream<double, false>(n, in, out, m_pHBFirRBuf.get(), m_FirLength, evenHalfTaps_, centreTap_,
                                          realNextIsOdd_);
 }

@@ -8,7 +8,7 @@
 // Elementary functions for the per-sample work of the demodulator: the meters'
 // logarithms, the AGC's gain, the discriminators' angles. The block forms run
 // four lanes at a time where the machine has AVX2 and two elsewhere; the scalar
-// forms serve loops whose next sample waits on this one (the phase-locked loops).
+// form serves loops that cannot wait for a block.
 // Over the ranges given every result lies within a few units in the last place
 // of the standard library's; other inputs are handed to the standard library.
 // Every block form allows out to be one of its inputs.
@@ -150,13 +150,6 @@ template <typename V>
 }
 
 } // namespace vector_math
-
-// atan2(y, x) for finite arguments ((0, 0) gives 0), in [-pi, pi].
-inline double FastAtan2(double y, double x)
-{
-    using vector_math::Double1;
-    return vector_math::Atan2Lanes(Double1{y}, Double1{x})[0];
-}
 
 // sin and cos of x for |x| < 1e6: x = q pi/2 + r with |r| <= pi/4, both by their
 // series in r.

@@ -159,24 +159,38 @@ TEST(FilterObject, OddBlocksCarryTheirPhase)
 
 TEST(FilterObject, RealHalfBandMatchesTheComplexOne)
 {
-    // The real variant is the same filter on one member; fed in uneven pieces in place.
+    // The real variant is the same filter on one member; fed in uneven pieces in
+    // place, on both builds, for short, long and longer-than-stock sets.
+    reference::RestoreWideVectors restore;
+    std::vector<double> longSet(59, 0.0);
+    for (int i = 0; i < 59; i += 2)
+        longSet[i] = longSet[58 - i] = 0.01 * (i + 1) * (i % 4 == 0 ? 1.0 : -1.0);
+    longSet[29] = 0.5;
     const std::vector<ComplexSample> signal = reference::RandomSignal(5000, 9);
-    const auto expected = reference::Decimate(signal, 47, HalfBandCoefficients::Taps47.data());
-    FilterObject stage(1, 47, HalfBandCoefficients::Taps47.data());
-    std::vector<double> real(signal.size());
-    for (std::size_t i = 0; i < signal.size(); ++i)
-        real[i] = signal[i].re;
-    std::vector<double> output;
-    const int pieces[] = {3, 46, 1, 1000, 250};
-    for (std::size_t pos = 0, p = 0; pos < real.size(); ++p) {
-        const int length = std::min<int>(pieces[p % 5], static_cast<int>(real.size() - pos));
-        const int produced = stage.CHalfBandDecimateBy2LengthReal(length, real.data() + pos, real.data() + pos);
-        output.insert(output.end(), real.begin() + pos, real.begin() + pos + produced);
-        pos += length;
+    for (const bool wide : {false, true}) {
+        SetWideVectorsEnabled(wide);
+        for (const int taps : {15, 23, 47, 51, 59}) {
+            SCOPED_TRACE(testing::Message() << taps << " taps, wide " << wide);
+            const double* set = taps == 59 ? longSet.data() : HalfBandCoefficients::TapsOfLength(taps);
+            const auto expected = reference::Decimate(signal, taps, set);
+            FilterObject stage(1, taps, set);
+            std::vector<double> real(signal.size());
+            for (std::size_t i = 0; i < signal.size(); ++i)
+                real[i] = signal[i].re;
+            std::vector<double> output;
+            const int pieces[] = {3, 46, 1, 1000, 250, 777};
+            for (std::size_t pos = 0, p = 0; pos < real.size(); ++p) {
+                const int length = std::min<int>(pieces[p % 6], static_cast<int>(real.size() - pos));
+                const int produced =
+                    stage.CHalfBandDecimateBy2LengthReal(length, real.data() + pos, real.data() + pos);
+                output.insert(output.end(), real.begin() + pos, real.begin() + pos + produced);
+                pos += length;
+            }
+            ASSERT_EQ(output.size(), expected.size());
+            for (std::size_t k = 0; k < output.size(); ++k)
+                ASSERT_NEAR(output[k], expected[k].re, 1e-10) << k;
+        }
     }
-    ASSERT_EQ(output.size(), expected.size());
-    for (std::size_t k = 0; k < output.size(); ++k)
-        ASSERT_NEAR(output[k], expected[k].re, 1e-10) << k;
 }
 
 TEST(FilterObject, StagesThatCannotRunReturnZero)

@@ -130,7 +130,7 @@ TEST_P(VectorMathBuilds, Atan2AndPhaseAgreeWithTheLibraryInEveryOctant)
 INSTANTIATE_TEST_SUITE_P(Builds, VectorMathBuilds, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "Wide" : "Portable"; });
 
-TEST(VectorMath, ScalarFormsAgreeWithTheLibrary)
+TEST(VectorMath, SinCosAgreesWithTheLibrary)
 {
     for (double x : Sweep(-100.0, 100.0, 20001, 6)) {
         double s = 0.0, c = 0.0;
@@ -144,9 +144,6 @@ TEST(VectorMath, ScalarFormsAgreeWithTheLibrary)
         ExpectClose(std::sin(x), s, "sin", x);
         ExpectClose(std::cos(x), c, "cos", x);
     }
-    for (double a : Sweep(-3.2, 3.2, 20001, 7))
-        ExpectClose(std::atan2(std::sin(a), std::cos(a)), FastAtan2(std::sin(a), std::cos(a)), "atan2", a);
-    EXPECT_EQ(FastAtan2(0.0, 0.0), 0.0);
 }
 
 } // namespace
