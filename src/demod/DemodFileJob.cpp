@@ -7,6 +7,7 @@
 #include "common/TemporaryFile.h"
 #include "demod/DemodSecondFeeder.h"
 #include "demod/DemodulatorObject.h"
+#include "dsp/VectorMath.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -138,9 +139,10 @@ int DemodFileJob::measureLead(const DemodulatorObject& configured)
                 const int32_t k = start + i;
                 const double cycles = (hz * k + side * step * std::max(0, k - onset)) / rate;
                 const double phase = 2.0 * M_PI * (cycles - std::floor(cycles));
-                probe[static_cast<size_t>(i)] = k < onset && !frequencyStep
-                                                    ? ComplexSample{}
-                                                    : ComplexSample{8000.0 * std::cos(phase), 8000.0 * std::sin(phase)};
+                double sine, cosine;
+                FastSinCos(phase, &sine, &cosine);
+                probe[static_cast<size_t>(i)] =
+                    k < onset && !frequencyStep ? ComplexSample{} : ComplexSample{8000.0 * cosine, 8000.0 * sine};
             }
             const int made = demod.ProcessData(probe.data(), count, pieceAudio.data());
             audio.insert(audio.end(), pieceAudio.begin(), pieceAudio.begin() + made);

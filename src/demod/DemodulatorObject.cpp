@@ -367,7 +367,8 @@ void DemodulatorObject::findCarrierFreq(const ComplexSample* samples, int count,
     // The ring takes runs up to its end or to the next measurement, whichever is nearer.
     const int32_t perMeasurement = static_cast<int32_t>(std::ceil(rate));
     for (int i = 0; i < count;) {
-        const int run = std::min({count - i, kCarrierFftSize - carrierRingPos, std::max(perMeasurement - carrierCount, 1)});
+        const int run =
+            std::min({count - i, kCarrierFftSize - carrierRingPos, std::max(perMeasurement - carrierCount, 1)});
         std::memcpy(carrierRing.data() + carrierRingPos, samples + i, sizeof(ComplexSample) * static_cast<size_t>(run));
         i += run;
         carrierRingPos += run;

@@ -1,5 +1,6 @@
 #include "recording/SampleFormat.h"
 
+#include <bit>
 #include <cmath>
 #include <cstring>
 
@@ -68,6 +69,28 @@ void convertPairs(const uint8_t* in, int64_t count, ComplexSample* out)
         const uint8_t* p = in + k * (2 * ValueBytes);
         out[k].im = Value::read(p);
         out[k].re = Value::read(p + ValueBytes);
+    }
+}
+
+// The commonest layout, 16-bit little-endian pairs, two samples at a time: four
+// values widened in one vector come out in the {im, re} order of the samples.
+template <>
+void convertPairs<Int16Value, 2>(const uint8_t* in, int64_t count, ComplexSample* out)
+{
+    int64_t k = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        using Short4 = int16_t __attribute__((vector_size(8)));
+        using Double4 = double __attribute__((vector_size(32)));
+        for (; k + 2 <= count; k += 2) {
+            Short4 values;
+            std::memcpy(&values, in + 4 * k, sizeof values);
+            const Double4 samples = __builtin_convertvector(values, Double4);
+            std::memcpy(static_cast<void*>(out + k), &samples, sizeof samples);
+        }
+    }
+    for (; k < count; ++k) {
+        out[k].im = Int16Value::read(in + 4 * k);
+        out[k].re = Int16Value::read(in + 4 * k + 2);
     }
 }
 

@@ -248,6 +248,26 @@ TEST(RecordingSamples, ValuesScaleToSixteenBitUnits)
     }
 }
 
+TEST(RecordingSamples, SixteenBitBlocksConvertWholeAtAnyLength)
+{
+    // Pairs are converted two at a time: every length, odd ones included, and a
+    // start at an odd byte address.
+    std::vector<uint8_t> bytes(1 + 4 * 9);
+    for (size_t i = 1; i < bytes.size(); ++i)
+        bytes[i] = static_cast<uint8_t>(37 * i + 11);
+    const SampleFormat f(SampleFormat::Encoding::Int16, 2);
+    for (int count = 1; count <= 9; ++count) {
+        std::vector<ComplexSample> out(count + 1, ComplexSample{7.0, 7.0});
+        f.convert(bytes.data() + 1, count, out.data());
+        for (int k = 0; k < count; ++k) {
+            const uint8_t* p = bytes.data() + 1 + 4 * k;
+            EXPECT_EQ(out[k].im, static_cast<int16_t>(p[0] | p[1] << 8)) << count << " " << k;
+            EXPECT_EQ(out[k].re, static_cast<int16_t>(p[2] | p[3] << 8)) << count << " " << k;
+        }
+        EXPECT_EQ(out[count].im, 7.0) << count;
+    }
+}
+
 TEST(RecordingSamples, ALargeBlockReadsThroughEveryInternalChunk)
 {
     fixtures::TempDir dir;
