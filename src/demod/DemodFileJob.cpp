@@ -7,7 +7,6 @@
 #include "common/TemporaryFile.h"
 #include "demod/DemodSecondFeeder.h"
 #include "demod/DemodulatorObject.h"
-#include "dsp/VectorMath.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -133,16 +132,25 @@ int DemodFileJob::measureLead(const DemodulatorObject& configured)
         const double hz = configured.getNCO() + side * 0.5 * (configured.getLowCutoff() + configured.getHighCutoff());
         pieceAudio.resize(static_cast<size_t>(demod.maxOutputSamples(static_cast<int>(probe.size()))));
         audio.clear();
+        // The tone as a turning phasor, brought back to unit length every piece.
+        const double before = 2.0 * M_PI * hz / rate;
+        const double after = 2.0 * M_PI * (hz + side * step) / rate;
+        const double turnC[2] = {std::cos(before), std::cos(after)};
+        const double turnS[2] = {std::sin(before), std::sin(after)};
+        double c = 1.0, s = 0.0;
         for (int32_t start = 0; start < length; start += kPiece) {
             const int32_t count = std::min(kPiece, length - start);
+            const double norm = 1.0 / std::hypot(c, s);
+            c *= norm;
+            s *= norm;
             for (int32_t i = 0; i < count; ++i) {
                 const int32_t k = start + i;
-                const double cycles = (hz * k + side * step * std::max(0, k - onset)) / rate;
-                const double phase = 2.0 * M_PI * (cycles - std::floor(cycles));
-                double sine, cosine;
-                FastSinCos(phase, &sine, &cosine);
                 probe[static_cast<size_t>(i)] =
-                    k < onset && !frequencyStep ? ComplexSample{} : ComplexSample{8000.0 * cosine, 8000.0 * sine};
+                    k < onset && !frequencyStep ? ComplexSample{} : ComplexSample{8000.0 * c, 8000.0 * s};
+                const int turn = k < onset ? 0 : 1;
+                const double nextC = c * turnC[turn] - s * turnS[turn];
+                s = s * turnC[turn] + c * turnS[turn];
+                c = nextC;
             }
             const int made = demod.ProcessData(probe.data(), count, pieceAudio.data());
             audio.insert(audio.end(), pieceAudio.begin(), pieceAudio.begin() + made);

@@ -1,6 +1,9 @@
 #include "recording/SampleFormat.h"
 
 #include <bit>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <cmath>
 #include <cstring>
 
@@ -73,21 +76,21 @@ void convertPairs(const uint8_t* in, int64_t count, ComplexSample* out)
 }
 
 // The commonest layout, 16-bit little-endian pairs, two samples at a time: four
-// values widened in one vector come out in the {im, re} order of the samples.
+// values widened together come out in the {im, re} order of the samples.
 template <>
 void convertPairs<Int16Value, 2>(const uint8_t* in, int64_t count, ComplexSample* out)
 {
     int64_t k = 0;
+#if defined(__SSE2__)
     if constexpr (std::endian::native == std::endian::little) {
-        using Short4 = int16_t __attribute__((vector_size(8)));
-        using Double4 = double __attribute__((vector_size(32)));
         for (; k + 2 <= count; k += 2) {
-            Short4 values;
-            std::memcpy(&values, in + 4 * k, sizeof values);
-            const Double4 samples = __builtin_convertvector(values, Double4);
-            std::memcpy(static_cast<void*>(out + k), &samples, sizeof samples);
+            const __m128i values = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(in + 4 * k));
+            const __m128i widened = _mm_srai_epi32(_mm_unpacklo_epi16(values, values), 16);
+            _mm_storeu_pd(&out[k].im, _mm_cvtepi32_pd(widened));
+            _mm_storeu_pd(&out[k + 1].im, _mm_cvtepi32_pd(_mm_shuffle_epi32(widened, 0xEE)));
         }
     }
+#endif
     for (; k < count; ++k) {
         out[k].im = Int16Value::read(in + 4 * k);
         out[k].re = Int16Value::read(in + 4 * k + 2);
