@@ -208,18 +208,27 @@ __attribute__((always_inline)) inline int Tap11Outputs(const Tap11Taps& h, int f
 {
     int i = first;
     if constexpr (Wide) {
-        for (; i + 2 < n; i += 4, k += 2) {
-            const ComplexSample* x = in + i - 10;
-            Double4 x0, x2, x4, x5, x6, x8, x10;
-            LoadPair(x, 2, x0);
-            LoadPair(x + 2, 2, x2);
-            LoadPair(x + 4, 2, x4);
-            LoadPair(x + 5, 2, x5);
-            LoadPair(x + 6, 2, x6);
-            LoadPair(x + 8, 2, x8);
-            LoadPair(x + 10, 2, x10);
-            const Double4 y = h.h0 * (x0 + x10) + h.h2 * (x2 + x8) + h.h4 * (x4 + x6) + h.h5 * x5;
-            std::memcpy(static_cast<void*>(out + k), &y, sizeof y);
+        if (i + 2 < n) {
+            // The next pair of windows starts four samples on: four of its seven
+            // pairs of taps' inputs were this pair's, so only three are loaded.
+            Double4 x0, x2, x4, x6;
+            LoadPair(in + i - 10, 2, x0);
+            LoadPair(in + i - 8, 2, x2);
+            LoadPair(in + i - 6, 2, x4);
+            LoadPair(in + i - 4, 2, x6);
+            for (; i + 2 < n; i += 4, k += 2) {
+                const ComplexSample* x = in + i - 10;
+                Double4 x5, x8, x10;
+                LoadPair(x + 5, 2, x5);
+                LoadPair(x + 8, 2, x8);
+                LoadPair(x + 10, 2, x10);
+                const Double4 y = h.h0 * (x0 + x10) + h.h2 * (x2 + x8) + h.h4 * (x4 + x6) + h.h5 * x5;
+                std::memcpy(static_cast<void*>(out + k), &y, sizeof y);
+                x0 = x4;
+                x2 = x6;
+                x4 = x8;
+                x6 = x10;
+            }
         }
     }
     for (; i < n; i += 2)
