@@ -3,6 +3,7 @@
 #include "common/SystemLog.h"
 #include "dsp/ComplexFft.h"
 #include "dsp/FftwPlannerMutex.h"
+#include "dsp/FloatLog10.h"
 
 #include <algorithm>
 #include <cmath>
@@ -79,21 +80,33 @@ void FftObject::setWidowType(int type) { windowType = type; }
 void FftObject::ResetFFT()
 {
     std::fill(m_pFFTAveBuf.begin(), m_pFFTAveBuf.end(), 0.0);
-    levelsStale_ = false;
+    std::fill(floatLevels_.begin(), floatLevels_.end(), 0.0f);
+    levelsStale_ = floatLevelsStale_ = false;
 }
 
-float FftObject::LevelOfPower(float power) const
+void FftObject::LevelsOfPowers(int count, const float* powers, float* levels) const
 {
-    float level = std::log10(power);
-    level += static_cast<float>(m_K_B);
-    return level;
+    FloatLog10::process(count, powers, levels);
+    const float offset = static_cast<float>(m_K_B);
+    for (int k = 0; k < count; ++k)
+        levels[k] += offset;
+}
+
+const float* FftObject::floatLevels() const
+{
+    if (floatLevelsStale_) {
+        LevelsOfPowers(static_cast<int>(binPower_.size()), binPower_.data(), floatLevels_.data());
+        floatLevelsStale_ = false;
+    }
+    return floatLevels_.data();
 }
 
 const double* FftObject::FFTAveBuf() const
 {
     if (levelsStale_) {
+        const float* levels = floatLevels();
         for (size_t entry = 0; entry < binPower_.size(); ++entry)
-            m_pFFTAveBuf[entry] = LevelOfPower(binPower_[entry]);
+            m_pFFTAveBuf[entry] = levels[entry];
         levelsStale_ = false;
     }
     return m_pFFTAveBuf.data();
@@ -113,8 +126,10 @@ void FftObject::BuildTables()
 
     m_pTranslateTbl.assign(n, 0);
     m_pFFTAveBuf.assign(n, 0.0);
+    floatLevels_.assign(n, 0.0f);
     binPower_.assign(n, 0.0f);
-    levelsStale_ = false;
+    columnPower_.assign(n, 0.0f);
+    levelsStale_ = floatLevelsStale_ = false;
     BuildDisplayScratch();
 }
 
@@ -174,17 +189,27 @@ void FftObject::PutInDisplayFFT(int inLength, const ComplexSample* inBuf)
     const int n = m_FFTSize;
 
     // Bin b of the transform of re + j*im is frequency -b of im + j*re: reversing
-    // each half puts the levels in increasing frequency of the latter.
-    const float floor = static_cast<float>(m_K_C);
+    // each half puts the levels in increasing frequency of the latter. A half
+    // (256 bins or more) is a whole number of vectors.
+    using Float4 = float __attribute__((vector_size(16)));
+    const Float4 floor = Float4{} + static_cast<float>(m_K_C);
     const int half = n / 2;
+    const float* bins = &displayOut_[0][0];
     float* powers = binPower_.data();
-    for (int b = 0; b < n; ++b) {
-        float power = displayOut_[b][0] * displayOut_[b][0] + displayOut_[b][1] * displayOut_[b][1];
+    for (int b = 0; b < n; b += 4) {
+        Float4 first;
+        Float4 second;
+        std::memcpy(&first, bins + 2 * b, sizeof first);
+        std::memcpy(&second, bins + 2 * b + 4, sizeof second);
+        const Float4 re = __builtin_shufflevector(first, second, 0, 2, 4, 6);
+        const Float4 im = __builtin_shufflevector(first, second, 1, 3, 5, 7);
+        Float4 power = re * re + im * im;
         power += floor;
-        const int entry = b < half ? half - 1 - b : n - 1 - (b - half);
-        powers[entry] = power;
+        const Float4 reversed = __builtin_shufflevector(power, power, 3, 2, 1, 0);
+        const int entry = b < half ? half - 4 - b : n - 4 - (b - half);
+        std::memcpy(powers + entry, &reversed, sizeof reversed);
     }
-    levelsStale_ = true;
+    levelsStale_ = floatLevelsStale_ = true;
 }
 
 void FftObject::BuildScreenMapping(int maxWidth)
@@ -243,24 +268,26 @@ void FftObject::GetScreenIntegerFFTDataMaxHeight(int maxHeight, int maxWidth, do
         // with one log per column instead of one per bin.
         const float* powers = binPower_.data();
         auto powerOf = [&](int bin) { return m_Invert ? powers[bin == 0 ? 0 : n - bin] : powers[bin]; };
-        auto show = [&](int column, float strongest) {
-            const double level = LevelOfPower(strongest);
-            outBuf[column] = heightOf(level);
-            dBBuf[column] = 10.0 * level;
-        };
-        int column = table[m_BinMin];
-        float strongest = powerOf(m_BinMin);
+        float* strongest = columnPower_.data();
+        const int firstColumn = table[m_BinMin];
+        int column = firstColumn;
+        strongest[column] = powerOf(m_BinMin);
         for (int b = m_BinMin + 1; b <= m_BinMax; ++b) {
             const float power = powerOf(b);
             if (table[b] != column) {
-                show(column, strongest);
                 column = table[b];
-                strongest = power;
-            } else if (power > strongest) {
-                strongest = power;
+                strongest[column] = power;
+            } else if (power > strongest[column]) {
+                strongest[column] = power;
             }
         }
-        show(column, strongest);
+        const int columns = column + 1 - firstColumn;
+        LevelsOfPowers(columns, strongest + firstColumn, strongest + firstColumn);
+        for (int x = firstColumn; x <= column; ++x) {
+            const double level = strongest[x];
+            outBuf[x] = heightOf(level);
+            dBBuf[x] = 10.0 * level;
+        }
         return;
     }
     const double* levels = FFTAveBuf();
@@ -308,6 +335,17 @@ void FftObject::levelsOfPeakPower(const float* peak, double* levels) const
 {
     const int n = m_FFTSize;
     const int half = n / 2;
+    float* scratch = floatLevels_.data();
+    LevelsOfPowers(n, peak, scratch);
     for (int b = 0; b < n; ++b)
-        levels[b < half ? half - 1 - b : n - 1 - (b - half)] = LevelOfPower(peak[b]);
+        levels[b < half ? half - 1 - b : n - 1 - (b - half)] = scratch[b];
+    // The scratch held the last transform's levels: they are worked out again
+    // when asked for, or taken back from FFTAveBuf() where that is current.
+    if (levelsStale_) {
+        floatLevelsStale_ = true;
+        return;
+    }
+    for (int k = 0; k < n; ++k)
+        scratch[k] = static_cast<float>(m_pFFTAveBuf[k]);
+    floatLevelsStale_ = false;
 }

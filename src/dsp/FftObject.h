@@ -71,13 +71,17 @@ public:
     int FFTSize() const { return m_FFTSize; }
     // N display levels in bels, see PutInDisplayFFT().
     const double* FFTAveBuf() const;
+    // The same levels in single precision, as they are worked out: FFTAveBuf()
+    // holds these widened.
+    const float* floatLevels() const;
 
 private:
     void BuildTables();
     void BuildDisplayScratch();
     void FreeDisplayScratch();
     void BuildScreenMapping(int maxWidth);
-    float LevelOfPower(float power) const;
+    // Levels in bels of count powers (out may be powers).
+    void LevelsOfPowers(int count, const float* powers, float* levels) const;
     // Windows and transforms one block into displayOut_; false without scratch.
     bool transformDisplayBlock(int inLength, const ComplexSample* inBuf);
 
@@ -101,8 +105,13 @@ private:
     // transform: a screen line of many bins per column needs only the log of
     // each column's strongest bin.
     mutable std::vector<double> m_pFFTAveBuf;
+    mutable std::vector<float> floatLevels_;
+    mutable bool floatLevelsStale_ = false;
     mutable bool levelsStale_ = false;
     std::vector<float> binPower_;
+    // The strongest power of each screen column of a line narrower than the
+    // transform (at most N - 1 columns).
+    std::vector<float> columnPower_;
 
     // Display scratch, owned by this engine and sized to N.
     int scratchSize_ = 0;

@@ -1,0 +1,128 @@
+#include "dsp/FloatLog10.h"
+
+#include "dsp/SampleVector.h"
+
+#include <cfloat>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+namespace {
+
+using Float4 = float __attribute__((vector_size(16)));
+using Int4 = int32_t __attribute__((vector_size(16)));
+using Float8 = float __attribute__((vector_size(32)));
+using Int8 = int32_t __attribute__((vector_size(32)));
+
+template <int Lanes>
+struct LogVector {
+    using Float = Float4;
+    using Int = Int4;
+};
+
+template <>
+struct LogVector<8> {
+    using Float = Float8;
+    using Int = Int8;
+};
+
+// log10 of `Lanes` values at once. For a positive normal x = m * 2^k with m in
+// [sqrt(1/2), sqrt(2)), log(m) = f - f^2/2 + f^3 P(f), f = m - 1 (a minimax
+// polynomial of degree 8), and log10(x) = k log10(2) + log(m) log10(e), each
+// constant split in a short exact head and a tail so that the sum keeps the
+// precision of the small terms. Other lanes are mended with std::log10.
+template <int Lanes>
+__attribute__((always_inline)) inline void Log10Lanes(const float* in, float* out)
+{
+    using Float = typename LogVector<Lanes>::Float;
+    using Int = typename LogVector<Lanes>::Int;
+    Float x;
+    std::memcpy(&x, in, sizeof x);
+    Int bits;
+    std::memcpy(&bits, &x, sizeof bits);
+    constexpr int32_t kSqrtHalfBits = 0x3f3504f3;
+    const Int fromSqrtHalf = bits - kSqrtHalfBits;
+    const Int exponent = fromSqrtHalf >> 23;
+    const Int mantissaBits = bits - (exponent << 23);
+    Float m;
+    std::memcpy(&m, &mantissaBits, sizeof m);
+    const Float f = m - 1.0f;
+    const Float k = __builtin_convertvector(exponent, Float);
+
+    const Float f2 = f * f;
+    Float p = 7.0376836292e-2f * f - 1.1514610310e-1f;
+    p = p * f + 1.1676998740e-1f;
+    p = p * f - 1.2420140846e-1f;
+    p = p * f + 1.4249322787e-1f;
+    p = p * f - 1.6668057665e-1f;
+    p = p * f + 2.0000714765e-1f;
+    p = p * f - 2.4999993993e-1f;
+    p = p * f + 3.3333331174e-1f;
+    const Float tail = f * f2 * p - 0.5f * f2; // log(m) = f + tail
+
+    constexpr float kLog10EHead = 4.3359375e-1f;
+    constexpr float kLog10ETail = 7.00731903251827651129e-4f;
+    constexpr float kLog10TwoHead = 3.0078125e-1f;
+    constexpr float kLog10TwoTail = 2.48745663981195213739e-4f;
+    Float y = tail * kLog10ETail;
+    y += f * kLog10ETail;
+    y += k * kLog10TwoTail;
+    y += tail * kLog10EHead;
+    y += f * kLog10EHead;
+    y += k * kLog10TwoHead;
+
+    const Int normal = (x >= FLT_MIN) & (x <= FLT_MAX);
+    Int any = ~normal;
+    for (int shift = Lanes / 2; shift > 0; shift /= 2) {
+        Int moved;
+        if constexpr (Lanes == 8)
+            moved = shift == 4 ? __builtin_shufflevector(any, any, 4, 5, 6, 7, 0, 1, 2, 3)
+                    : shift == 2 ? __builtin_shufflevector(any, any, 2, 3, 0, 1, 6, 7, 4, 5)
+                                 : __builtin_shufflevector(any, any, 1, 0, 3, 2, 5, 4, 7, 6);
+        else
+            moved = shift == 2 ? __builtin_shufflevector(any, any, 2, 3, 0, 1)
+                               : __builtin_shufflevector(any, any, 1, 0, 3, 2);
+        any |= moved;
+    }
+    if (any[0]) {
+        for (int l = 0; l < Lanes; ++l)
+            if (!normal[l])
+                y[l] = std::log10(x[l]);
+    }
+    std::memcpy(out, &y, sizeof y);
+}
+
+template <int Lanes>
+__attribute__((always_inline)) inline int Log10Block(int count, const float* in, float* out)
+{
+    int i = 0;
+    for (; i + Lanes <= count; i += Lanes)
+        Log10Lanes<Lanes>(in + i, out + i);
+    if (i < count) {
+        // The rest through the same code, so that a value's result does not depend on its place.
+        float rest[Lanes];
+        for (int l = 0; l < Lanes; ++l)
+            rest[l] = i + l < count ? in[i + l] : 1.0f;
+        Log10Lanes<Lanes>(rest, rest);
+        std::memcpy(out + i, rest, static_cast<size_t>(count - i) * sizeof(float));
+    }
+    return count;
+}
+
+KORVEL_WIDE_TARGET int Log10BlockWide(int count, const float* in, float* out) { return Log10Block<8>(count, in, out); }
+
+} // namespace
+
+int FloatLog10::process(int count, const float* in, float* out)
+{
+    if (count <= 0)
+        return 0;
+    return WideVectorsAvailable() ? Log10BlockWide(count, in, out) : Log10Block<4>(count, in, out);
+}
+
+float FloatLog10::of(float value)
+{
+    float level;
+    process(1, &value, &level);
+    return level;
+}
