@@ -57,13 +57,17 @@ bool WaterfallGenerator::computeRow(const WaterfallRowPlan& plan, int row, Water
         return computeRows(plan, row, 1, picture, pictureRow);
     int seconds[WaterfallRowPlan::kMaxSecondsAnalysedPerRow];
     const int count = plan.analysedSeconds(row, sampleRate(), size_, seconds);
-    picture.clearRow(pictureRow);
+    if (count == 0)
+        picture.clearRow(pictureRow);
     for (int k = 0; k < count; ++k) {
         recording_.getData(block_.data(), static_cast<double>(seconds[k]), size_);
         if (!recording_.readError().empty())
             return false;
         fft_.PutInDisplayFFT(size_, block_.data());
-        picture.mergeSpectrum(pictureRow, fft_.FFTAveBuf());
+        if (k == 0)
+            picture.setSpectrum(pictureRow, fft_.floatLevels());
+        else
+            picture.mergeSpectrum(pictureRow, fft_.floatLevels());
     }
     countLevels(picture, pictureRow);
     return true;

@@ -1,7 +1,87 @@
 #include "waterfall/WaterfallPicture.h"
 
+#include "dsp/SampleVector.h"
+
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+
+namespace {
+
+// Bels to hundredths of a dB, within what int16 holds (the floor is -220 dB);
+// NaN fails both tests and reads as the floor.
+int16_t CentiDbOf(double bels)
+{
+    double centiDb = bels * 1000.0;
+    centiDb = centiDb < -32000.0 ? -32000.0 : centiDb > 32000.0 ? 32000.0 : centiDb;
+    return centiDb == centiDb ? static_cast<int16_t>(std::lrint(centiDb)) : WaterfallPicture::kFloor;
+}
+
+template <int Lanes>
+struct LevelVector;
+
+template <>
+struct LevelVector<4> {
+    using Float = float __attribute__((vector_size(16)));
+    using Double = double __attribute__((vector_size(32)));
+    using Int = int32_t __attribute__((vector_size(16)));
+    using Short = int16_t __attribute__((vector_size(8)));
+};
+
+template <>
+struct LevelVector<8> {
+    using Float = float __attribute__((vector_size(32)));
+    using Double = double __attribute__((vector_size(64)));
+    using Int = int32_t __attribute__((vector_size(32)));
+    using Short = int16_t __attribute__((vector_size(16)));
+};
+
+// CentiDbOf() `Lanes` bins at a time, each kept in out[] where stronger than
+// what out[] holds (Merge) or than the floor. The same arithmetic as
+// CentiDbOf(): the product of a float and 1000 is exact in double, and adding
+// and taking away 1.5 * 2^52 rounds to the nearest, ties to even, as lrint().
+template <int Lanes, bool Merge>
+__attribute__((always_inline)) inline int StoreLevels(int count, const float* bels, int16_t* out)
+{
+    using V = LevelVector<Lanes>;
+    using Double = typename V::Double;
+    using Short = typename V::Short;
+    const Double low = Double{} - 32000.0;
+    const Double high = Double{} + 32000.0;
+    const Double rounder = Double{} + 0x1.8p52;
+    const Short floor = Short{} + WaterfallPicture::kFloor;
+    int c = 0;
+    for (; c + Lanes <= count; c += Lanes) {
+        typename V::Float b;
+        std::memcpy(&b, bels + c, sizeof b);
+        Double centiDb = __builtin_convertvector(b, Double) * 1000.0;
+        centiDb = centiDb < low ? low : centiDb;
+        centiDb = centiDb > high ? high : centiDb;
+        const auto isNumber = __builtin_convertvector(centiDb == centiDb, typename V::Int);
+        const Double rounded = (centiDb + rounder) - rounder;
+        const typename V::Int whole = isNumber ? __builtin_convertvector(rounded, typename V::Int)
+                                               : typename V::Int{} + WaterfallPicture::kFloor;
+        const Short level = __builtin_convertvector(whole, Short);
+        Short held = floor;
+        if constexpr (Merge)
+            std::memcpy(&held, out + c, sizeof held);
+        const Short kept = level > held ? level : held;
+        std::memcpy(out + c, &kept, sizeof kept);
+    }
+    return c;
+}
+
+KORVEL_WIDE_TARGET int MergeLevelsWide(int count, const float* bels, int16_t* out)
+{
+    return StoreLevels<8, true>(count, bels, out);
+}
+
+KORVEL_WIDE_TARGET int SetLevelsWide(int count, const float* bels, int16_t* out)
+{
+    return StoreLevels<8, false>(count, bels, out);
+}
+
+} // namespace
 
 WaterfallPicture::WaterfallPicture(int rows, int fftSize, double sampleRate, int64_t budgetBytes)
     : rows_(std::max(rows, 0))
@@ -33,18 +113,44 @@ void WaterfallPicture::clearRow(int row)
     std::fill_n(levels_.data() + static_cast<size_t>(row) * columns_, columns_, kFloor);
 }
 
-void WaterfallPicture::mergeSpectrum(int row, const double* bels)
+template <typename Level>
+void WaterfallPicture::mergeColumns(int16_t* out, const Level* bels) const
 {
-    int16_t* out = levels_.data() + static_cast<size_t>(row) * columns_;
     for (int c = 0; c < columns_; ++c) {
-        const double* bins = bels + static_cast<size_t>(c) * binsPerColumn_;
-        double strongest = bins[0];
+        const Level* bins = bels + static_cast<size_t>(c) * binsPerColumn_;
+        Level strongest = bins[0];
         for (int k = 1; k < binsPerColumn_; ++k)
             strongest = std::max(strongest, bins[k]);
-        // Bels to hundredths of a dB, within what int16 holds (the floor is -220 dB); NaN fails both tests.
-        double centiDb = strongest * 1000.0;
-        centiDb = centiDb < -32000.0 ? -32000.0 : centiDb > 32000.0 ? 32000.0 : centiDb;
-        const int16_t level = centiDb == centiDb ? static_cast<int16_t>(std::lrint(centiDb)) : kFloor;
-        out[c] = std::max(out[c], level);
+        out[c] = std::max(out[c], CentiDbOf(strongest));
     }
+}
+
+void WaterfallPicture::mergeSpectrum(int row, const double* bels)
+{
+    mergeColumns(levels_.data() + static_cast<size_t>(row) * columns_, bels);
+}
+
+void WaterfallPicture::mergeSpectrum(int row, const float* bels)
+{
+    int16_t* out = levels_.data() + static_cast<size_t>(row) * columns_;
+    if (binsPerColumn_ > 1) {
+        mergeColumns(out, bels);
+        return;
+    }
+    int c = WideVectorsAvailable() ? MergeLevelsWide(columns_, bels, out) : StoreLevels<4, true>(columns_, bels, out);
+    for (; c < columns_; ++c)
+        out[c] = std::max(out[c], CentiDbOf(bels[c]));
+}
+
+void WaterfallPicture::setSpectrum(int row, const float* bels)
+{
+    if (binsPerColumn_ > 1) {
+        clearRow(row);
+        mergeSpectrum(row, bels);
+        return;
+    }
+    int16_t* out = levels_.data() + static_cast<size_t>(row) * columns_;
+    int c = WideVectorsAvailable() ? SetLevelsWide(columns_, bels, out) : StoreLevels<4, false>(columns_, bels, out);
+    for (; c < columns_; ++c)
+        out[c] = std::max(kFloor, CentiDbOf(bels[c]));
 }

@@ -39,6 +39,10 @@ public:
     // frequency up, as FftObject keeps them) into `row`, keeping in each
     // column the stronger of what it holds and the new levels.
     void mergeSpectrum(int row, const double* bels);
+    // The same from levels in single precision (FftObject::floatLevels()).
+    void mergeSpectrum(int row, const float* bels);
+    // clearRow() and mergeSpectrum() in one pass.
+    void setSpectrum(int row, const float* bels);
     // Sets every column of `row` to kFloor.
     void clearRow(int row);
 
@@ -49,6 +53,9 @@ public:
     void setRowsDone(int rows) { rowsDone_.store(rows, std::memory_order_release); }
 
 private:
+    template <typename Level>
+    void mergeColumns(int16_t* out, const Level* bels) const;
+
     int rows_;
     int fftSize_;
     double sampleRate_;

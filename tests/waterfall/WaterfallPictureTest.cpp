@@ -1,3 +1,4 @@
+#include "dsp/SampleVector.h"
 #include "recording/RecordingObject.h"
 #include "waterfall/WaterfallColumnMap.h"
 #include "waterfall/WaterfallGenerator.h"
@@ -11,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numbers>
 #include <vector>
 
@@ -121,6 +123,58 @@ TEST(WaterfallPicture, KeepsFullResolutionWithinTheBudgetAndTheStrongestOfPooled
     // Bin m holds (m + 1 - N/2) Fs/N: column 128 of 4 bins starts at bin 512, +1 Hz.
     EXPECT_DOUBLE_EQ(pooled.frequencyOfColumn(128), 0.5);
     EXPECT_DOUBLE_EQ(pooled.columnAtFrequency(pooled.frequencyOfColumn(77.25)), 77.25);
+}
+
+// Levels in single precision store what the same levels in double precision
+// store: ties rounded to even, clamped ends, NaN as the floor, levels below
+// the floor, at full resolution and pooled, whole vectors and the rest, and
+// in both builds of the loop.
+TEST(WaterfallPicture, SingleAndDoublePrecisionLevelsStoreTheSame)
+{
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const std::vector<float> special = {0.0625f, 0.1875f, -0.0625f, -0.1875f, 40.0f, -40.0f, nan,
+                                        -25.0f,  -22.0f,  -21.99999f, 1e30f, -1e30f, -3.2f, -3.20001f};
+    for (const bool wide : {true, false}) {
+        SetWideVectorsEnabled(wide);
+        for (const int fftSize : {8, 13, 64, 1024}) {
+            for (const int64_t budget : {int64_t(1) << 20, int64_t(fftSize)}) {
+                SCOPED_TRACE(testing::Message() << "wide " << wide << ", N " << fftSize << ", budget " << budget);
+                std::vector<float> first(fftSize);
+                std::vector<float> second(fftSize);
+                for (int m = 0; m < fftSize; ++m) {
+                    first[m] = m < int(special.size()) ? special[m] : -12.0f + 0.0137f * float(m % 997);
+                    second[m] = m < int(special.size()) ? special[(m + 5) % special.size()]
+                                                        : -11.0f - 0.0071f * float(m % 911);
+                }
+                WaterfallPicture fromFloats(2, fftSize, 1000.0, budget);
+                WaterfallPicture fromDoubles(2, fftSize, 1000.0, budget);
+                fromFloats.setSpectrum(1, first.data());
+                fromFloats.mergeSpectrum(1, second.data());
+                fromFloats.setSpectrum(0, second.data());
+                const std::vector<double> firstWide(first.begin(), first.end());
+                const std::vector<double> secondWide(second.begin(), second.end());
+                fromDoubles.mergeSpectrum(1, firstWide.data());
+                fromDoubles.mergeSpectrum(1, secondWide.data());
+                fromDoubles.mergeSpectrum(0, secondWide.data());
+                for (int r = 0; r < 2; ++r)
+                    ASSERT_EQ(std::vector<int16_t>(fromFloats.row(r), fromFloats.row(r) + fromFloats.columns()),
+                              std::vector<int16_t>(fromDoubles.row(r), fromDoubles.row(r) + fromDoubles.columns()))
+                        << "row " << r;
+            }
+        }
+    }
+    SetWideVectorsEnabled(true);
+    WaterfallPicture picture(1, 16, 1000.0);
+    std::vector<float> bels(16, -5.0f);
+    bels[0] = 0.0625f;
+    bels[1] = 0.1875f;
+    bels[2] = nan;
+    bels[3] = 40.0f;
+    picture.setSpectrum(0, bels.data());
+    EXPECT_EQ(picture.row(0)[0], 62) << "ties go to even";
+    EXPECT_EQ(picture.row(0)[1], 188);
+    EXPECT_EQ(picture.row(0)[2], WaterfallPicture::kFloor);
+    EXPECT_EQ(picture.row(0)[3], 32000);
 }
 
 TEST(WaterfallGenerator, RowOfSeveralSecondsShowsABurstInAnyOfThem)
