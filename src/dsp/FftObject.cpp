@@ -86,10 +86,7 @@ void FftObject::ResetFFT()
 
 void FftObject::LevelsOfPowers(int count, const float* powers, float* levels) const
 {
-    FloatLog10::process(count, powers, levels);
-    const float offset = static_cast<float>(m_K_B);
-    for (int k = 0; k < count; ++k)
-        levels[k] += offset;
+    FloatLog10::process(count, powers, levels, static_cast<float>(m_K_B));
 }
 
 const float* FftObject::floatLevels() const

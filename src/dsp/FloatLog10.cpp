@@ -32,7 +32,7 @@ struct LogVector<8> {
 // constant split in a short exact head and a tail so that the sum keeps the
 // precision of the small terms. Other lanes are mended with std::log10.
 template <int Lanes>
-__attribute__((always_inline)) inline void Log10Lanes(const float* in, float* out)
+__attribute__((always_inline)) inline void Log10Lanes(const float* in, float* out, float offset)
 {
     using Float = typename LogVector<Lanes>::Float;
     using Int = typename LogVector<Lanes>::Int;
@@ -89,40 +89,44 @@ __attribute__((always_inline)) inline void Log10Lanes(const float* in, float* ou
             if (!normal[l])
                 y[l] = std::log10(x[l]);
     }
+    y += offset;
     std::memcpy(out, &y, sizeof y);
 }
 
 template <int Lanes>
-__attribute__((always_inline)) inline int Log10Block(int count, const float* in, float* out)
+__attribute__((always_inline)) inline int Log10Block(int count, const float* in, float* out, float offset)
 {
     int i = 0;
     for (; i + Lanes <= count; i += Lanes)
-        Log10Lanes<Lanes>(in + i, out + i);
+        Log10Lanes<Lanes>(in + i, out + i, offset);
     if (i < count) {
         // The rest through the same code, so that a value's result does not depend on its place.
         float rest[Lanes];
         for (int l = 0; l < Lanes; ++l)
             rest[l] = i + l < count ? in[i + l] : 1.0f;
-        Log10Lanes<Lanes>(rest, rest);
+        Log10Lanes<Lanes>(rest, rest, offset);
         std::memcpy(out + i, rest, static_cast<size_t>(count - i) * sizeof(float));
     }
     return count;
 }
 
-KORVEL_WIDE_TARGET int Log10BlockWide(int count, const float* in, float* out) { return Log10Block<8>(count, in, out); }
+KORVEL_WIDE_TARGET int Log10BlockWide(int count, const float* in, float* out, float offset)
+{
+    return Log10Block<8>(count, in, out, offset);
+}
 
 } // namespace
 
-int FloatLog10::process(int count, const float* in, float* out)
+int FloatLog10::process(int count, const float* in, float* out, float offset)
 {
     if (count <= 0)
         return 0;
-    return WideVectorsAvailable() ? Log10BlockWide(count, in, out) : Log10Block<4>(count, in, out);
+    return WideVectorsAvailable() ? Log10BlockWide(count, in, out, offset) : Log10Block<4>(count, in, out, offset);
 }
 
-float FloatLog10::of(float value)
+float FloatLog10::of(float value, float offset)
 {
     float level;
-    process(1, &value, &level);
+    process(1, &value, &level, offset);
     return level;
 }

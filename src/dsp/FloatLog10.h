@@ -12,7 +12,9 @@
 // the block's length, so one value and a block of them agree exactly.
 class FloatLog10 {
 public:
-    // count >= 0 values from in to out; out may be in. Allocates nothing.
-    static int process(int count, const float* in, float* out);
-    static float of(float value);
+    // count >= 0 values from in to out, each logarithm plus `offset` (a level
+    // correction, added after the logarithm is rounded); out may be in.
+    // Allocates nothing.
+    static int process(int count, const float* in, float* out, float offset = 0.0f);
+    static float of(float value, float offset = 0.0f);
 };

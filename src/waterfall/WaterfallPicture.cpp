@@ -17,55 +17,36 @@ int16_t CentiDbOf(double bels)
     return centiDb == centiDb ? static_cast<int16_t>(std::lrint(centiDb)) : WaterfallPicture::kFloor;
 }
 
-template <int Lanes>
-struct LevelVector;
+using Float4 = float __attribute__((vector_size(16)));
+using Double4 = double __attribute__((vector_size(32)));
+using Int4 = int32_t __attribute__((vector_size(16)));
+using Short4 = int16_t __attribute__((vector_size(8)));
 
-template <>
-struct LevelVector<4> {
-    using Float = float __attribute__((vector_size(16)));
-    using Double = double __attribute__((vector_size(32)));
-    using Int = int32_t __attribute__((vector_size(16)));
-    using Short = int16_t __attribute__((vector_size(8)));
-};
-
-template <>
-struct LevelVector<8> {
-    using Float = float __attribute__((vector_size(32)));
-    using Double = double __attribute__((vector_size(64)));
-    using Int = int32_t __attribute__((vector_size(32)));
-    using Short = int16_t __attribute__((vector_size(16)));
-};
-
-// CentiDbOf() `Lanes` bins at a time, each kept in out[] where stronger than
+// CentiDbOf() four bins at a time, each kept in out[] where stronger than
 // what out[] holds (Merge) or than the floor. The same arithmetic as
 // CentiDbOf(): the product of a float and 1000 is exact in double, and adding
 // and taking away 1.5 * 2^52 rounds to the nearest, ties to even, as lrint().
-template <int Lanes, bool Merge>
+template <bool Merge>
 __attribute__((always_inline)) inline int StoreLevels(int count, const float* bels, int16_t* out)
 {
-    using V = LevelVector<Lanes>;
-    using Double = typename V::Double;
-    using Short = typename V::Short;
-    const Double low = Double{} - 32000.0;
-    const Double high = Double{} + 32000.0;
-    const Double rounder = Double{} + 0x1.8p52;
-    const Short floor = Short{} + WaterfallPicture::kFloor;
+    const Double4 low = Double4{} - 32000.0;
+    const Double4 high = Double4{} + 32000.0;
+    const Double4 floorLevel = Double4{} + WaterfallPicture::kFloor;
+    const Double4 rounder = Double4{} + 0x1.8p52;
     int c = 0;
-    for (; c + Lanes <= count; c += Lanes) {
-        typename V::Float b;
+    for (; c + 4 <= count; c += 4) {
+        Float4 b;
         std::memcpy(&b, bels + c, sizeof b);
-        Double centiDb = __builtin_convertvector(b, Double) * 1000.0;
+        Double4 centiDb = __builtin_convertvector(b, Double4) * 1000.0;
+        centiDb = centiDb == centiDb ? centiDb : floorLevel;
         centiDb = centiDb < low ? low : centiDb;
         centiDb = centiDb > high ? high : centiDb;
-        const auto isNumber = __builtin_convertvector(centiDb == centiDb, typename V::Int);
-        const Double rounded = (centiDb + rounder) - rounder;
-        const typename V::Int whole = isNumber ? __builtin_convertvector(rounded, typename V::Int)
-                                               : typename V::Int{} + WaterfallPicture::kFloor;
-        const Short level = __builtin_convertvector(whole, Short);
-        Short held = floor;
+        const Double4 rounded = (centiDb + rounder) - rounder;
+        const Short4 level = __builtin_convertvector(__builtin_convertvector(rounded, Int4), Short4);
+        Short4 held = Short4{} + WaterfallPicture::kFloor;
         if constexpr (Merge)
             std::memcpy(&held, out + c, sizeof held);
-        const Short kept = level > held ? level : held;
+        const Short4 kept = level > held ? level : held;
         std::memcpy(out + c, &kept, sizeof kept);
     }
     return c;
@@ -73,12 +54,12 @@ __attribute__((always_inline)) inline int StoreLevels(int count, const float* be
 
 KORVEL_WIDE_TARGET int MergeLevelsWide(int count, const float* bels, int16_t* out)
 {
-    return StoreLevels<8, true>(count, bels, out);
+    return StoreLevels<true>(count, bels, out);
 }
 
 KORVEL_WIDE_TARGET int SetLevelsWide(int count, const float* bels, int16_t* out)
 {
-    return StoreLevels<8, false>(count, bels, out);
+    return StoreLevels<false>(count, bels, out);
 }
 
 } // namespace
@@ -137,7 +118,7 @@ void WaterfallPicture::mergeSpectrum(int row, const float* bels)
         mergeColumns(out, bels);
         return;
     }
-    int c = WideVectorsAvailable() ? MergeLevelsWide(columns_, bels, out) : StoreLevels<4, true>(columns_, bels, out);
+    int c = WideVectorsAvailable() ? MergeLevelsWide(columns_, bels, out) : StoreLevels<true>(columns_, bels, out);
     for (; c < columns_; ++c)
         out[c] = std::max(out[c], CentiDbOf(bels[c]));
 }
@@ -150,7 +131,7 @@ void WaterfallPicture::setSpectrum(int row, const float* bels)
         return;
     }
     int16_t* out = levels_.data() + static_cast<size_t>(row) * columns_;
-    int c = WideVectorsAvailable() ? SetLevelsWide(columns_, bels, out) : StoreLevels<4, false>(columns_, bels, out);
+    int c = WideVectorsAvailable() ? SetLevelsWide(columns_, bels, out) : StoreLevels<false>(columns_, bels, out);
     for (; c < columns_; ++c)
         out[c] = std::max(kFloor, CentiDbOf(bels[c]));
 }

@@ -100,9 +100,17 @@ TEST_P(FloatLog10Test, ResultsDoNotDependOnPlaceOrLength)
                 ASSERT_EQ(std::memcmp(&inPlace[i], &whole[start + i], sizeof(float)), 0) << i;
         }
     }
+    // An offset is added to the rounded logarithm.
+    constexpr float kOffset = -16.2637f;
+    std::vector<float> offset(values.size());
+    FloatLog10::process(static_cast<int>(values.size()), values.data(), offset.data(), kOffset);
     for (size_t i = 0; i < values.size(); ++i) {
         const float one = FloatLog10::of(values[i]);
         ASSERT_EQ(std::memcmp(&one, &whole[i], sizeof(float)), 0) << i;
+        const float shifted = whole[i] + kOffset;
+        ASSERT_EQ(std::memcmp(&offset[i], &shifted, sizeof(float)), 0) << i;
+        const float oneShifted = FloatLog10::of(values[i], kOffset);
+        ASSERT_EQ(std::memcmp(&oneShifted, &shifted, sizeof(float)), 0) << i;
     }
     EXPECT_EQ(FloatLog10::process(-3, values.data(), whole.data()), 0);
 }
