@@ -4,6 +4,33 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+
+namespace {
+
+// The strongest of row[first .. last], eight at a time where the span allows.
+int16_t StrongestOf(const int16_t* row, int first, int last)
+{
+    using Short8 = int16_t __attribute__((vector_size(16)));
+    int k = first;
+    int16_t strongest = row[k];
+    if (last - first + 1 >= 8) {
+        Short8 held;
+        std::memcpy(&held, row + k, sizeof held);
+        for (k += 8; k + 8 <= last + 1; k += 8) {
+            Short8 next;
+            std::memcpy(&next, row + k, sizeof next);
+            held = next > held ? next : held;
+        }
+        for (int lane = 0; lane < 8; ++lane)
+            strongest = std::max(strongest, held[lane]);
+    }
+    for (; k <= last; ++k)
+        strongest = std::max(strongest, row[k]);
+    return strongest;
+}
+
+} // namespace
 
 void WaterfallColumnMap::set(const WaterfallPicture& picture, double leftHz, double hzPerPixel, int width)
 {
@@ -35,9 +62,14 @@ void WaterfallColumnMap::levels(const int16_t* row, double* dBOut) const
             dBOut[x] = 0.01 * WaterfallPicture::kFloor;
             continue;
         }
-        const int16_t strongest = *std::max_element(row + first_[x], row + last_[x] + 1);
-        dBOut[x] = 0.01 * strongest;
+        dBOut[x] = 0.01 * StrongestOf(row, first_[x], last_[x]);
     }
+}
+
+void WaterfallColumnMap::strongest(const int16_t* row, int16_t* out) const
+{
+    for (size_t x = 0; x < first_.size(); ++x)
+        out[x] = first_[x] < 0 ? WaterfallPicture::kFloor : StrongestOf(row, first_[x], last_[x]);
 }
 
 void WaterfallColumnMap::screenRow(const int16_t* row, double maxDb, double minDb, int* out) const
@@ -50,8 +82,7 @@ void WaterfallColumnMap::screenRow(const int16_t* row, double maxDb, double minD
             out[x] = kOutside;
             continue;
         }
-        const int16_t strongest = *std::max_element(row + first_[x], row + last_[x] + 1);
-        const double y = (top - strongest) * gain;
+        const double y = (top - StrongestOf(row, first_[x], last_[x])) * gain;
         out[x] = y <= 0.0 ? 0 : y >= kOutside ? kOutside : static_cast<int>(y);
     }
 }

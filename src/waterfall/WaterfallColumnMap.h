@@ -23,6 +23,8 @@ public:
     // Levels in dB of the pixel columns for one picture row (columns() entries);
     // pixels outside the band read as the floor, -220 dB.
     void levels(const int16_t* row, double* dBOut) const;
+    // The same levels as the picture keeps them, in hundredths of a dB.
+    void strongest(const int16_t* row, int16_t* out) const;
     // Screen levels, 0 (at or above maxDb) to 1023 (at or below minDb, or
     // outside the band), for one picture row; maxDb != minDb.
     void screenRow(const int16_t* row, double maxDb, double minDb, int* out) const;

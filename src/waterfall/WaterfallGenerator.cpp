@@ -22,6 +22,7 @@ WaterfallGenerator::WaterfallGenerator(RecordingObject& recording, int fftSize, 
     , startFreq_(-halfBand(recording.parameters().mBandwidth))
     , stopFreq_(halfBand(recording.parameters().mBandwidth))
     , dBRow_(kColumns + 1)
+    , centiDbRow_(kColumns)
 {
     fft_.SetFFTParamsSize(fftSize, false, 0.0, static_cast<double>(recording_.parameters().mSampleRate));
     size_ = fft_.FFTSize();
@@ -100,6 +101,6 @@ void WaterfallGenerator::countLevels(const WaterfallPicture& picture, int pictur
         bandColumns_.set(picture, startFreq_, static_cast<double>(stopFreq_ - startFreq_) / kColumns, kColumns);
         bandColumnsOf_ = picture.columns();
     }
-    bandColumns_.levels(picture.row(pictureRow), dBRow_.data());
-    levels_.add(dBRow_.data(), kColumns);
+    bandColumns_.strongest(picture.row(pictureRow), centiDbRow_.data());
+    levels_.addCentiDb(centiDbRow_.data(), kColumns);
 }

@@ -76,6 +76,7 @@ private:
     int stopFreq_;
     std::vector<ComplexSample> block_;
     std::vector<double> dBRow_;
+    std::vector<int16_t> centiDbRow_;
     WaterfallColumnMap bandColumns_;
     int bandColumnsOf_ = 0; // the picture columns bandColumns_ was made for
     WaterfallLevels levels_;

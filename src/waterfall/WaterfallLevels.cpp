@@ -2,28 +2,55 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 namespace {
 constexpr double kBinDb = 0.1;
+const size_t kBins = static_cast<size_t>((WaterfallLevels::kHighestDb - WaterfallLevels::kLowestDb) / kBinDb) + 1;
+
+// The bin of a level in dB, as add() counts it.
+size_t binOfLevel(double level)
+{
+    return static_cast<size_t>(
+        std::clamp((level - WaterfallLevels::kLowestDb) / kBinDb, 0.0, static_cast<double>(kBins - 1)));
 }
+} // namespace
 
 WaterfallLevels::WaterfallLevels()
-    : bins_(static_cast<size_t>((kHighestDb - kLowestDb) / kBinDb) + 1)
+    : bins_(kBins)
 {
 }
 
 void WaterfallLevels::add(const double* dB, int count)
 {
-    const double last = static_cast<double>(bins_.size() - 1);
     for (int i = 0; i < count; ++i) {
         const double level = dB[i];
         if (!std::isfinite(level))
             continue;
-        const double bin = std::clamp((level - kLowestDb) / kBinDb, 0.0, last);
-        ++bins_[static_cast<size_t>(bin)];
+        ++bins_[binOfLevel(level)];
         ++total_;
         strongest_ = std::max(strongest_, std::min(level, kHighestDb));
     }
+}
+
+void WaterfallLevels::addCentiDb(const int16_t* centiDb, int count)
+{
+    // The bin of every int16 level, worked out once, spares a division per level.
+    static const std::vector<uint16_t> binOfCentiDb = [] {
+        std::vector<uint16_t> table(65536);
+        for (int c = INT16_MIN; c <= INT16_MAX; ++c)
+            table[static_cast<size_t>(c - INT16_MIN)] = static_cast<uint16_t>(binOfLevel(0.01 * c));
+        return table;
+    }();
+    if (count <= 0)
+        return;
+    int strongest = INT16_MIN;
+    for (int i = 0; i < count; ++i) {
+        ++bins_[binOfCentiDb[static_cast<size_t>(centiDb[i] - INT16_MIN)]];
+        strongest = std::max(strongest, static_cast<int>(centiDb[i]));
+    }
+    total_ += count;
+    strongest_ = std::max(strongest_, std::min(0.01 * strongest, kHighestDb));
 }
 
 void WaterfallLevels::clear()

@@ -27,6 +27,9 @@ public:
 
     // Counts `count` levels in dB (non-finite ones are left out). Allocates nothing.
     void add(const double* dB, int count);
+    // Counts `count` levels in hundredths of a dB (as a WaterfallPicture keeps
+    // them), as add() counts the same levels in dB. Allocates nothing.
+    void addCentiDb(const int16_t* centiDb, int count);
     void clear();
     int64_t count() const { return total_; }
 

@@ -33,3 +33,34 @@ TEST(WaterfallLevels, RangeRunsFromTheNoiseFloorToTheStrongestSignal)
     EXPECT_EQ(levels.suggest()->minDb, -300);
     EXPECT_EQ(levels.suggest()->maxDb, -300 + WaterfallLevels::kNarrowestDb);
 }
+
+// A level in hundredths of a dB lands in the bin its value in dB lands in,
+// on the bins' edges and beyond both ends too.
+TEST(WaterfallLevels, HundredthsOfADbCountAsTheSameLevelsInDb)
+{
+    WaterfallLevels fromDb;
+    WaterfallLevels fromCentiDb;
+    for (int c = -30100; c <= 10100; ++c) {
+        const int16_t centiDb = static_cast<int16_t>(c);
+        const double dB = 0.01 * c;
+        fromDb.clear();
+        fromCentiDb.clear();
+        fromDb.add(&dB, 1);
+        fromCentiDb.addCentiDb(&centiDb, 1);
+        ASSERT_EQ(fromCentiDb.levelBelow(0.0), fromDb.levelBelow(0.0)) << c;
+        ASSERT_EQ(fromCentiDb.suggest()->maxDb, fromDb.suggest()->maxDb) << c;
+    }
+    const std::vector<int16_t> row = {-22000, -9000, -9001, -32768, 32767, -4230};
+    std::vector<double> dB;
+    for (int16_t c : row)
+        dB.push_back(0.01 * c);
+    fromDb.clear();
+    fromCentiDb.clear();
+    fromDb.add(dB.data(), static_cast<int>(dB.size()));
+    fromCentiDb.addCentiDb(row.data(), static_cast<int>(row.size()));
+    EXPECT_EQ(fromCentiDb.count(), 6);
+    for (double share : {0.0, 0.2, 0.4, 0.6, 0.8, 0.99})
+        EXPECT_EQ(fromCentiDb.levelBelow(share), fromDb.levelBelow(share)) << share;
+    EXPECT_EQ(fromCentiDb.suggest()->minDb, fromDb.suggest()->minDb);
+    EXPECT_EQ(fromCentiDb.suggest()->maxDb, fromDb.suggest()->maxDb);
+}

@@ -177,6 +177,44 @@ TEST(WaterfallPicture, SingleAndDoublePrecisionLevelsStoreTheSame)
     EXPECT_EQ(picture.row(0)[3], 32000);
 }
 
+// Each pixel shows the strongest stored column under it, whatever the number
+// of columns a pixel takes (the long spans are scanned eight at a time), and
+// the floor outside the band.
+TEST(WaterfallColumnMap, PixelsShowTheStrongestColumnUnderThem)
+{
+    WaterfallPicture picture(1, 256, 256.0); // one column a Hz, from -127.5 Hz
+    std::vector<float> bels(256);
+    for (int m = 0; m < 256; ++m)
+        bels[m] = -10.0f + 0.001f * float((m * 7919) % 257);
+    picture.setSpectrum(0, bels.data());
+    const int16_t* row = picture.row(0);
+    for (const double hzPerPixel : {0.5, 1.0, 3.0, 7.0, 8.0, 9.0, 17.0, 31.0, 300.0}) {
+        SCOPED_TRACE(hzPerPixel);
+        WaterfallColumnMap map;
+        const int width = static_cast<int>(std::ceil(300.0 / hzPerPixel));
+        map.set(picture, -150.0, hzPerPixel, width);
+        std::vector<int16_t> centiDb(width);
+        std::vector<double> dB(width);
+        map.strongest(row, centiDb.data());
+        map.levels(row, dB.data());
+        for (int x = 0; x < width; ++x) {
+            // Columns whose middle lies in the pixel, or the one under a narrow pixel's middle.
+            const double low = picture.columnAtFrequency(-150.0 + x * hzPerPixel);
+            const double high = picture.columnAtFrequency(-150.0 + (x + 1) * hzPerPixel);
+            int first = int(std::ceil(low - 0.5));
+            int last = int(std::ceil(high - 0.5)) - 1;
+            if (last < first)
+                first = last = int(std::floor(0.5 * (low + high)));
+            first = std::max(first, 0);
+            last = std::min(last, 255);
+            const int16_t expected =
+                first > last ? WaterfallPicture::kFloor : *std::max_element(row + first, row + last + 1);
+            ASSERT_EQ(centiDb[x], expected) << x;
+            ASSERT_EQ(dB[x], 0.01 * expected) << x;
+        }
+    }
+}
+
 TEST(WaterfallGenerator, RowOfSeveralSecondsShowsABurstInAnyOfThem)
 {
     fixtures::TempDir dir;
