@@ -291,23 +291,24 @@ void FftObject::GetScreenIntegerFFTDataMaxHeight(int maxHeight, int maxWidth, do
         // with one log per column instead of one per bin.
         const float* powers = binPower_.data();
         auto powerOf = [&](int bin) { return m_Invert ? powers[bin == 0 ? 0 : n - bin] : powers[bin]; };
-        float* strongest = columnPower_.data();
+        float* columnPower = columnPower_.data();
         const int firstColumn = table[m_BinMin];
         int column = firstColumn;
-        strongest[column] = powerOf(m_BinMin);
+        float strongest = powerOf(m_BinMin);
         for (int b = m_BinMin + 1; b <= m_BinMax; ++b) {
             const float power = powerOf(b);
             if (table[b] != column) {
+                columnPower[column] = strongest;
                 column = table[b];
-                strongest[column] = power;
-            } else if (power > strongest[column]) {
-                strongest[column] = power;
+                strongest = power;
+            } else if (power > strongest) {
+                strongest = power;
             }
         }
-        const int columns = column + 1 - firstColumn;
-        LevelsOfPowers(columns, strongest + firstColumn, strongest + firstColumn);
+        columnPower[column] = strongest;
+        LevelsOfPowers(column + 1 - firstColumn, columnPower + firstColumn, columnPower + firstColumn);
         for (int x = firstColumn; x <= column; ++x) {
-            const double level = strongest[x];
+            const double level = columnPower[x];
             outBuf[x] = heightOf(level);
             dBBuf[x] = 10.0 * level;
         }
