@@ -152,7 +152,7 @@ void FftObject::BuildTables()
     m_pFFTAveBuf.assign(n, 0.0);
     floatLevels_.assign(n, 0.0f);
     binPower_.assign(n, 0.0f);
-    columnPower_.assign(n, 0.0f);
+    scratch_.assign(n, 0.0f);
     levelsStale_ = floatLevelsStale_ = false;
     BuildDisplayScratch();
 }
@@ -291,7 +291,7 @@ void FftObject::GetScreenIntegerFFTDataMaxHeight(int maxHeight, int maxWidth, do
         // with one log per column instead of one per bin.
         const float* powers = binPower_.data();
         auto powerOf = [&](int bin) { return m_Invert ? powers[bin == 0 ? 0 : n - bin] : powers[bin]; };
-        float* columnPower = columnPower_.data();
+        float* columnPower = scratch_.data();
         const int firstColumn = table[m_BinMin];
         int column = firstColumn;
         float strongest = powerOf(m_BinMin);
@@ -359,17 +359,8 @@ void FftObject::levelsOfPeakPower(const float* peak, double* levels) const
 {
     const int n = m_FFTSize;
     const int half = n / 2;
-    float* scratch = floatLevels_.data();
+    float* scratch = scratch_.data();
     LevelsOfPowers(n, peak, scratch);
     for (int b = 0; b < n; ++b)
         levels[b < half ? half - 1 - b : n - 1 - (b - half)] = scratch[b];
-    // The scratch held the last transform's levels: they are worked out again
-    // when asked for, or taken back from FFTAveBuf() where that is current.
-    if (levelsStale_) {
-        floatLevelsStale_ = true;
-        return;
-    }
-    for (int k = 0; k < n; ++k)
-        scratch[k] = static_cast<float>(m_pFFTAveBuf[k]);
-    floatLevelsStale_ = false;
 }

@@ -109,9 +109,9 @@ private:
     mutable bool floatLevelsStale_ = false;
     mutable bool levelsStale_ = false;
     std::vector<float> binPower_;
-    // The strongest power of each screen column of a line narrower than the
-    // transform (at most N - 1 columns).
-    std::vector<float> columnPower_;
+    // N floats of scratch: the strongest power of each column of a screen line
+    // narrower than the transform, the levels of held peaks.
+    mutable std::vector<float> scratch_;
 
     // Display scratch, owned by this engine and sized to N.
     int scratchSize_ = 0;

@@ -26,6 +26,24 @@ struct LogVector<8> {
     using Int = Int8;
 };
 
+// Whether any lane is set, the halves folded onto each other.
+__attribute__((always_inline)) inline bool AnyLane(const Int4& lanes)
+{
+    Int4 v = lanes;
+    v |= __builtin_shufflevector(v, v, 2, 3, 0, 1);
+    v |= __builtin_shufflevector(v, v, 1, 0, 3, 2);
+    return v[0] != 0;
+}
+
+__attribute__((always_inline)) inline bool AnyLane(const Int8& lanes)
+{
+    Int8 v = lanes;
+    v |= __builtin_shufflevector(v, v, 4, 5, 6, 7, 0, 1, 2, 3);
+    v |= __builtin_shufflevector(v, v, 2, 3, 0, 1, 6, 7, 4, 5);
+    v |= __builtin_shufflevector(v, v, 1, 0, 3, 2, 5, 4, 7, 6);
+    return v[0] != 0;
+}
+
 // log10 of `Lanes` values at once. For a positive normal x = m * 2^k with m in
 // [sqrt(1/2), sqrt(2)), log(m) = f - f^2/2 + f^3 P(f), f = m - 1 (a minimax
 // polynomial of degree 8), and log10(x) = k log10(2) + log(m) log10(e), each
@@ -40,6 +58,8 @@ __attribute__((always_inline)) inline void Log10Lanes(const float* in, float* ou
     std::memcpy(&x, in, sizeof x);
     Int bits;
     std::memcpy(&bits, &x, sizeof bits);
+    // Counting the exponent from the bits of sqrt(1/2) instead of 1 puts m in
+    // [sqrt(1/2), sqrt(2)), where the polynomial is most accurate.
     constexpr int32_t kSqrtHalfBits = 0x3f3504f3;
     const Int fromSqrtHalf = bits - kSqrtHalfBits;
     const Int exponent = fromSqrtHalf >> 23;
@@ -72,19 +92,7 @@ __attribute__((always_inline)) inline void Log10Lanes(const float* in, float* ou
     y += k * kLog10TwoHead;
 
     const Int normal = (x >= FLT_MIN) & (x <= FLT_MAX);
-    Int any = ~normal;
-    for (int shift = Lanes / 2; shift > 0; shift /= 2) {
-        Int moved;
-        if constexpr (Lanes == 8)
-            moved = shift == 4 ? __builtin_shufflevector(any, any, 4, 5, 6, 7, 0, 1, 2, 3)
-                    : shift == 2 ? __builtin_shufflevector(any, any, 2, 3, 0, 1, 6, 7, 4, 5)
-                                 : __builtin_shufflevector(any, any, 1, 0, 3, 2, 5, 4, 7, 6);
-        else
-            moved = shift == 2 ? __builtin_shufflevector(any, any, 2, 3, 0, 1)
-                               : __builtin_shufflevector(any, any, 1, 0, 3, 2);
-        any |= moved;
-    }
-    if (any[0]) {
+    if (AnyLane(~normal)) {
         for (int l = 0; l < Lanes; ++l)
             if (!normal[l])
                 y[l] = std::log10(x[l]);

@@ -1,6 +1,7 @@
 #include "waterfall/WaterfallLevels.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 
@@ -36,17 +37,20 @@ void WaterfallLevels::add(const double* dB, int count)
 void WaterfallLevels::addCentiDb(const int16_t* centiDb, int count)
 {
     // The bin of every int16 level, worked out once, spares a division per level.
-    static const std::vector<uint16_t> binOfCentiDb = [] {
-        std::vector<uint16_t> table(65536);
-        for (int c = INT16_MIN; c <= INT16_MAX; ++c)
-            table[static_cast<size_t>(c - INT16_MIN)] = static_cast<uint16_t>(binOfLevel(0.01 * c));
-        return table;
-    }();
+    struct CentiDbBins {
+        std::array<uint16_t, 65536> of;
+        CentiDbBins()
+        {
+            for (int c = INT16_MIN; c <= INT16_MAX; ++c)
+                of[static_cast<size_t>(c - INT16_MIN)] = static_cast<uint16_t>(binOfLevel(0.01 * c));
+        }
+    };
+    static const CentiDbBins bin;
     if (count <= 0)
         return;
     int strongest = INT16_MIN;
     for (int i = 0; i < count; ++i) {
-        ++bins_[binOfCentiDb[static_cast<size_t>(centiDb[i] - INT16_MIN)]];
+        ++bins_[bin.of[static_cast<size_t>(centiDb[i] - INT16_MIN)]];
         strongest = std::max(strongest, static_cast<int>(centiDb[i]));
     }
     total_ += count;
