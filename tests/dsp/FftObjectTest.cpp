@@ -284,6 +284,29 @@ TEST_F(ScreenMappingTest, ZeroSampleRateOrWidthIsHarmless)
     EXPECT_EQ(out[0], -1);
 }
 
+// The levels of a held peak are the levels of the block that gave it, and
+// working them out leaves the engine's own levels as they were.
+TEST_F(FftObjectTest, HeldPeakLevelsAreTheBlocksLevels)
+{
+    FftObject fft;
+    SetUpDisplay(fft, 4096, 1);
+    auto block = RandomBlock(4096, 5);
+    AddTone(block, 300, 12000.0);
+    fft.PutInDisplayFFT(4096, block.data());
+    const std::vector<double> levels(fft.FFTAveBuf(), fft.FFTAveBuf() + 4096);
+    const std::vector<float> single(fft.floatLevels(), fft.floatLevels() + 4096);
+    for (size_t m = 0; m < levels.size(); ++m)
+        ASSERT_EQ(levels[m], single[m]) << m;
+
+    std::vector<float> peak(4096, 0.0f);
+    fft.holdPeakPower(4096, block.data(), peak.data());
+    std::vector<double> held(4096);
+    fft.levelsOfPeakPower(peak.data(), held.data());
+    EXPECT_EQ(held, levels);
+    EXPECT_EQ(std::vector<double>(fft.FFTAveBuf(), fft.FFTAveBuf() + 4096), levels);
+    EXPECT_EQ(std::vector<float>(fft.floatLevels(), fft.floatLevels() + 4096), single);
+}
+
 TEST_F(FftObjectTest, ProcessingCallsDoNotAllocate)
 {
     FftObject fft;
