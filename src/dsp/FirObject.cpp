@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <iterator>
 #include <numbers>
 
 namespace {
@@ -21,6 +23,48 @@ double BesselI0(double x)
         k += 1.0;
     } while (term >= 1e-9 * sum);
     return sum;
+}
+
+// Output t of a chunk is the line from t on (its oldest input first) times the
+// reversed taps. Each lane of the accumulators is one output, summed in tap order,
+// so a group's outputs are the same whichever group they fall in. The last group
+// may run past n: its extra lanes read the line's spare end and are not stored.
+template <typename Vec, int Group>
+[[gnu::always_inline]] inline void FilterGroups(int taps, const double* reversed, const double* line, int n,
+                                                double* out)
+{
+    constexpr int width = sizeof(Vec) / sizeof(double);
+    constexpr int vectors = Group / width;
+    for (int t = 0; t < n; t += Group) {
+        Vec acc[vectors] = {};
+        for (int j = 0; j < taps; ++j) {
+            const double tap = reversed[j];
+#pragma GCC unroll 16
+            for (int v = 0; v < vectors; ++v) {
+                Vec x;
+                std::memcpy(&x, line + t + j + v * width, sizeof x);
+                acc[v] += x * tap;
+            }
+        }
+        const int count = std::min(Group, n - t);
+        if (count == Group) {
+            std::memcpy(out + t, acc, sizeof acc);
+        } else {
+            double lanes[Group];
+            std::memcpy(lanes, acc, sizeof acc);
+            std::memcpy(out + t, lanes, count * sizeof(double));
+        }
+    }
+}
+
+void FilterPortable(int taps, const double* reversed, const double* line, int n, double* out)
+{
+    FilterGroups<Double2, FirObject::kGroup / 2>(taps, reversed, line, n, out);
+}
+
+KORVEL_WIDE_TARGET void FilterWide(int taps, const double* reversed, const double* line, int n, double* out)
+{
+    FilterGroups<Double4, FirObject::kGroup>(taps, reversed, line, n, out);
 }
 
 } // namespace
@@ -53,37 +97,28 @@ int FirObject::InitLPFilterScale(double scale, double astop, double fpass, doubl
         const double ideal = m == 0.0 ? fc : std::sin(std::numbers::pi * fc * m) / (std::numbers::pi * m);
         const double edge = 2.0 * m / (taps - 1);
         const double window = BesselI0(beta * std::sqrt(1.0 - edge * edge)) / i0Beta;
-        m_Coef[i] = ideal * scale * window;
-        m_Coef[taps + i] = m_Coef[i];
+        m_Taps[i] = ideal * scale * window;
     }
+    for (int i = 0; i < taps; ++i)
+        m_Reversed[i] = m_Taps[taps - 1 - i];
     m_NumTaps = taps;
-    std::fill(m_rZBuf, m_rZBuf + kMaxTaps, 0.0);
-    m_State = 0;
+    std::fill(std::begin(m_Line), std::end(m_Line), 0.0);
     return taps;
 }
 
 void FirObject::ProcessFilterReal(int n, const double* in, double* out)
 {
-    const int taps = m_NumTaps;
-    const int pairs = taps / 2;
-    int state = m_State;
-    for (int t = 0; t < n; ++t) {
-        m_rZBuf[state] = in[t];
-        const double* coef = m_Coef + taps - state;
-        // Two partial sums in one register: the products of even and odd line positions.
-        Double2 acc = {0.0, 0.0};
-        for (int i = 0; i < pairs; ++i) {
-            Double2 line;
-            Double2 tap;
-            std::memcpy(&line, m_rZBuf + 2 * i, sizeof line);
-            std::memcpy(&tap, coef + 2 * i, sizeof tap);
-            acc += line * tap;
-        }
-        double y = acc[0] + acc[1];
-        if (taps & 1)
-            y += m_rZBuf[taps - 1] * coef[taps - 1];
-        state = state == 0 ? taps - 1 : state - 1;
-        out[t] = y;
+    const int history = m_NumTaps - 1;
+    const bool wide = WideVectorsAvailable();
+    for (int done = 0; done < n;) {
+        const int length = std::min(kChunk, n - done);
+        // The inputs are copied before any output is written, so out may be in.
+        std::memcpy(m_Line + history, in + done, length * sizeof(double));
+        if (wide)
+            FilterWide(m_NumTaps, m_Reversed, m_Line, length, out + done);
+        else
+            FilterPortable(m_NumTaps, m_Reversed, m_Line, length, out + done);
+        std::memmove(m_Line, m_Line + length, history * sizeof(double));
+        done += length;
     }
-    m_State = state;
 }

@@ -3,9 +3,17 @@
 // A direct-form real FIR filter of 3 to 125 taps with a Kaiser-window low-pass
 // design. The delay line persists across calls, so consecutive blocks filter as one
 // signal; each design clears it.
+//
+// Blocks are filtered in chunks of kChunk samples laid behind the last taps - 1
+// inputs in one linear line, so neighbouring outputs are computed side by side in
+// vector lanes; an output does not depend on how the signal was split into calls.
 class FirObject {
 public:
     static constexpr int kMaxTaps = 125;
+    static constexpr int kChunk = 256;
+    // Outputs are computed in groups of up to this many; the last group of a chunk
+    // may read past the chunk's inputs into the line's spare end.
+    static constexpr int kGroup = 32;
 
     // One tap, all zero: filters to silence until designed.
     FirObject() = default;
@@ -23,14 +31,15 @@ public:
     void ProcessFilterReal(int n, const double* in, double* out);
 
     int NumTaps() const { return m_NumTaps; }
-    const double* Taps() const { return m_Coef + m_NumTaps; }
+    const double* Taps() const { return m_Taps; }
 
     // The Kaiser window's beta for a stop-band attenuation in dB.
     static double KaiserBeta(double astop);
 
 private:
     int m_NumTaps = 1;
-    int m_State = 0;                     // where the next input goes in m_rZBuf
-    double m_Coef[2 * kMaxTaps] = {};    // the taps twice, so a circular line reads them as one run
-    double m_rZBuf[kMaxTaps] = {};
+    double m_Taps[kMaxTaps] = {};
+    double m_Reversed[kMaxTaps] = {}; // the taps last first, to run along the line
+    // The last m_NumTaps - 1 inputs, oldest first, then the chunk being filtered.
+    double m_Line[kMaxTaps - 1 + kChunk + kGroup] = {};
 };

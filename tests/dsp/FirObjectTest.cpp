@@ -1,7 +1,9 @@
 #include "dsp/FirObject.h"
+#include "dsp/SampleVector.h"
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <numeric>
 #include <random>
 #include <vector>
@@ -77,6 +79,10 @@ TEST(FirObject, ImpulseResponseIsTheTapsThenZeros)
         EXPECT_EQ(block[i], 0.0) << i;
 }
 
+// Both builds of the loops, tap counts from the shortest to the longest and around
+// the vector widths, calls shorter and longer than a group and than a chunk: one long
+// call follows the plain convolution y[t] = sum h[k] x[t-k], and the same signal in
+// irregular pieces, filtered in place, gives exactly its output.
 TEST(FirObject, PiecesGiveTheOutputOfOneLongCall)
 {
     std::mt19937 generator(4);
@@ -84,33 +90,38 @@ TEST(FirObject, PiecesGiveTheOutputOfOneLongCall)
     std::vector<double> signal(3000);
     for (double& v : signal)
         v = uniform(generator);
+    const int lengths[] = {1, 7, 0, 126, 1000, 2, 31, 33, 255, 256, 257, 513, 3};
 
-    for (const int taps : {3, 4, 49, 125}) {
-        FirObject whole;
-        FirObject pieces;
-        const double width = 31250.0 * 42.0 / (14.357078426905355 * (taps - 0.5));
-        ASSERT_EQ(whole.InitLPFilterScale(1.0, 50.0, 2000.0, 2000.0 + width, 31250.0), taps);
-        pieces.InitLPFilterScale(1.0, 50.0, 2000.0, 2000.0 + width, 31250.0);
+    for (const bool wide : {true, false}) {
+        SetWideVectorsEnabled(wide);
+        for (const int taps : {3, 4, 5, 8, 17, 18, 33, 49, 64, 65, 124, 125}) {
+            SCOPED_TRACE(testing::Message() << taps << " taps, wide " << wide);
+            FirObject whole;
+            FirObject pieces;
+            const double width = 31250.0 * 42.0 / (14.357078426905355 * (taps - 0.5));
+            ASSERT_EQ(whole.InitLPFilterScale(1.0, 50.0, 2000.0, 2000.0 + width, 31250.0), taps);
+            pieces.InitLPFilterScale(1.0, 50.0, 2000.0, 2000.0 + width, 31250.0);
 
-        std::vector<double> expected(signal.size());
-        whole.ProcessFilterReal(static_cast<int>(signal.size()), signal.data(), expected.data());
-        // Against the plain convolution y[t] = sum h[k] x[t-k].
-        for (int t = 0; t < 300; ++t) {
-            double y = 0.0;
-            for (int k = 0; k < taps && k <= t; ++k)
-                y += whole.Taps()[k] * signal[t - k];
-            ASSERT_NEAR(expected[t], y, 1e-14) << taps << " at " << t;
+            std::vector<double> expected(signal.size());
+            whole.ProcessFilterReal(static_cast<int>(signal.size()), signal.data(), expected.data());
+            for (int t = 0; t < static_cast<int>(signal.size()); ++t) {
+                double y = 0.0;
+                for (int k = 0; k < taps && k <= t; ++k)
+                    y += whole.Taps()[k] * signal[t - k];
+                ASSERT_NEAR(expected[t], y, 1e-14) << "at " << t;
+            }
+
+            std::vector<double> inPlace = signal;
+            for (std::size_t pos = 0, p = 0; pos < inPlace.size(); ++p) {
+                const int length =
+                    std::min<int>(lengths[p % std::size(lengths)], static_cast<int>(inPlace.size() - pos));
+                pieces.ProcessFilterReal(length, inPlace.data() + pos, inPlace.data() + pos);
+                pos += length;
+            }
+            EXPECT_EQ(inPlace, expected);
         }
-
-        std::vector<double> inPlace = signal;
-        const int lengths[] = {1, 7, 0, 126, 1000, 2};
-        for (std::size_t pos = 0, p = 0; pos < inPlace.size(); ++p) {
-            const int length = std::min<int>(lengths[p % 6], static_cast<int>(inPlace.size() - pos));
-            pieces.ProcessFilterReal(length, inPlace.data() + pos, inPlace.data() + pos);
-            pos += length;
-        }
-        EXPECT_EQ(inPlace, expected) << taps;
     }
+    SetWideVectorsEnabled(true);
 }
 
 TEST(FirObject, UndesignedFilterIsSilentAndNewDesignClearsTheLine)
