@@ -148,7 +148,7 @@ void SMeterLevel(benchmark::State& state)
 
 BENCHMARK(FastFir)->Arg(31250)->Arg(250000)->Unit(benchmark::kMillisecond);
 BENCHMARK(FirLowPass)->ArgsProduct({{24000}, {18}, {1, 0}})->ArgsProduct({{62500}, {65}, {1, 0}})->Unit(benchmark::kMillisecond);
-BENCHMARK(Resampler)->Arg(31250)->Unit(benchmark::kMillisecond);
+BENCHMARK(Resampler)->Arg(24000)->Arg(31250)->Arg(62500)->Unit(benchmark::kMillisecond);
 BENCHMARK(Agc)->Arg(31250)->Unit(benchmark::kMillisecond);
 BENCHMARK(AgcSteady)->Arg(31250)->Arg(250000)->Unit(benchmark::kMillisecond);
 BENCHMARK(SMeterLevel)->Arg(31250)->Unit(benchmark::kMillisecond);

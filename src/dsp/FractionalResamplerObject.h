@@ -1,5 +1,7 @@
 #pragma once
 
+#include "dsp/SampleVector.h"
+
 #include <cstdint>
 #include <vector>
 
@@ -7,22 +9,29 @@
 // interpolation over 28 input samples (a fixed delay of 14 input samples), emitting
 // signed 16-bit samples with a gain applied. Consecutive calls resample as one stream.
 //
-// The kernel (a Blackman-Harris windowed sinc 28 input samples long) is kept as
-// kPhases rows of 28 taps, one per fraction of an input sample, and each output
-// interpolates linearly between the two rows around its fraction: the kernel
-// error stays far below the 16-bit output's rounding.
+// The kernel is a Blackman-Harris windowed sinc 28 input samples long. When the
+// ratio is p / q in integers with q <= kMaxCycle, to within rounding (the pipeline's
+// usual rates against 44100 Hz: 24000 is 80 / 147, 31250 is 625 / 882), the outputs
+// repeat their fractions every q outputs: the kernel is evaluated once for each of
+// them, into rows laid in the order the outputs use them, and the outputs land at
+// their exact positions. Other ratios use kPhases
+// rows of 28 taps, one per fraction of an input sample, and each output interpolates
+// linearly between the two rows around its fraction: the kernel error stays far
+// below the 16-bit output's rounding.
 class FractionalResamplerObject {
 public:
     static constexpr int kTaps = 28;
     static constexpr int kPhases = 512;
+    static constexpr int kMaxCycle = 1024;
 
     // maxInputLength (>= 1): the longest block processed in one pass; longer calls are
     // processed in passes of this length with the same result.
     explicit FractionalResamplerObject(int maxInputLength);
 
     // n: input samples (<= 0 does nothing); rate: input rate / output rate (> 0 and
-    // finite, otherwise nothing happens); gain: linear. outBuf needs room for
-    // n / rate + 1 samples. Outputs are limited to -32767..32767 and rounded to
+    // finite, otherwise nothing happens; the first call at a new ratio of small
+    // integers evaluates its rows, up to about a millisecond); gain: linear. outBuf
+    // needs room for n / rate + 1 samples. Outputs are limited to -32767..32767 and rounded to
     // the nearest integer. Returns the number of outputs.
     int ResampleShortLength(int n, double rate, const double* inBuf, int16_t* outBuf, double gain);
     // The same without gain, limit or rounding.
@@ -36,10 +45,26 @@ public:
     static double Kernel(double x);
 
 private:
+    // The outputs of p input samples, q outputs, from a cycle's start B: output s of
+    // the cycle lies at B + fraction + s * p / q; it reads row s, from input
+    // B + offsets[s] on. Rows q to q + 2 continue into the next cycle, so four
+    // outputs from any row read consecutive rows.
+    struct Cycle {
+        double rate = 0.0; // 0: no rows built
+        double fraction = 0.0;
+        int inputs = 0;
+        int length = 0;
+        std::vector<Double4> rows; // kTaps values a row, aligned for vector loads
+        std::vector<int> offsets;
+    };
+
     template <typename Store>
     int Resample(int n, double rate, const double* inBuf, Store store);
     template <typename Store>
-    int ResamplePass(int base, int n, double& t, double rate, const double* in, Store& store);
+    int ResampleCycle(int n, int inputs, int length, double rate, const double* inBuf, Store store);
+    template <typename Store>
+    int ResampleInterpolated(int n, double rate, const double* inBuf, Store store);
+    void BuildCycle(double rate, int inputs, int length, double fraction);
 
     // Position of the next output in input samples from the start of the history
     // window of the next call.
@@ -49,4 +74,16 @@ private:
     std::vector<double> m_pSinc;
     // 28 history samples followed by one pass of input.
     std::vector<double> m_pInputBuf;
+
+    Cycle m_Cycle;
+    // While the stream runs on m_Cycle's rows, its position: the next output is row
+    // m_CycleRow of the cycle starting at input m_CycleBase of the next call's window
+    // (m_FloatTime follows it too).
+    bool m_InCycle = false;
+    int m_CycleBase = 0;
+    int m_CycleRow = 0;
+    // The last ratio looked at and its integers (length 0: none found).
+    double m_CheckedRate = 0.0;
+    int m_CheckedInputs = 0;
+    int m_CheckedLength = 0;
 };

@@ -1,4 +1,5 @@
 #include "dsp/FractionalResamplerObject.h"
+#include "dsp/SampleVector.h"
 #include "support/AllocationCounter.h"
 #include "support/ThdPlusNoise.h"
 
@@ -51,8 +52,48 @@ TEST(FractionalResamplerObjectTest, RatioOneDelaysByFourteenSamplesAndRounds)
     EXPECT_EQ(y[1016], 2);
 }
 
-// Every output is the kernel placed at its exact fraction: the table's rows and
-// the interpolation between them match the kernel evaluated directly.
+// The outputs a stream of calls should give: each output at its position in the
+// call's window (the 28 inputs before the call, then the call's), as the kernel
+// placed there over the inputs evaluated directly. Positions step by the rate from
+// where the rate last changed, with one rounding, as a ratio of small integers
+// steps exactly.
+struct Call {
+    int length;
+    double rate;
+};
+
+std::vector<double> KernelReference(const std::vector<double>& x, const std::vector<Call>& calls)
+{
+    constexpr int taps = FractionalResamplerObject::kTaps;
+    std::vector<double> y;
+    double runStart = 0.0; // from the start of the first call's window
+    double runRate = 0.0;
+    long long step = 0;
+    int start = 0;
+    for (const Call& call : calls) {
+        if (call.rate != runRate) {
+            runStart += step * runRate;
+            runRate = call.rate;
+            step = 0;
+        }
+        for (double t; (t = runStart + step * runRate - start) < call.length; ++step) {
+            const int i = static_cast<int>(t);
+            double sum = 0.0;
+            for (int k = i + 1; k <= i + taps; ++k) {
+                if (start + k - taps >= 0)
+                    sum += FractionalResamplerObject::Kernel(k - t) * x[start + k - taps];
+            }
+            y.push_back(sum);
+        }
+        start += call.length;
+    }
+    return y;
+}
+
+// Every output is the kernel placed at its exact position, in both builds of the
+// loops: at ratios of small integers (the rows are evaluated at each output's
+// fraction), at others (the table's rows and the interpolation between them), and
+// when the ratio changes from call to call, which carries the position across.
 TEST(FractionalResamplerObjectTest, OutputsFollowTheKernelAtTheirExactPosition)
 {
     std::mt19937 rng(7);
@@ -60,33 +101,51 @@ TEST(FractionalResamplerObjectTest, OutputsFollowTheKernelAtTheirExactPosition)
     std::vector<double> x(3000);
     for (auto& v : x)
         v = dist(rng);
-    for (double rate : {31250.0 / 44100.0, 0.3, 1.0, 2.7}) {
-        SCOPED_TRACE(rate);
-        FractionalResamplerObject resampler(1000);
-        std::vector<double> y(static_cast<size_t>(x.size() / rate) + 2);
-        int produced = 0;
-        for (int at = 0; at < 3000; at += 700) {
-            const int n = std::min(700, 3000 - at);
-            produced += resampler.ResampleLength(n, rate, x.data() + at, y.data() + produced);
-        }
-        // Output m lies at call position m * rate, past 28 zeros of history.
-        for (int m = 0; m < produced; m += 7) {
-            const double t = m * rate;
-            const int i = static_cast<int>(t);
-            double expected = 0.0;
-            for (int k = i + 1; k <= i + FractionalResamplerObject::kTaps; ++k) {
-                if (k >= 28)
-                    expected += FractionalResamplerObject::Kernel(k - t) * x[k - 28];
+    const double period = 2.2675736961451248e-05;
+    const double exact = 1e-9 * 20000.0;
+    const double interpolated = 5e-6 * 20000.0;
+    const struct {
+        std::vector<double> rates; // one per call, in turn
+        double tolerance;
+    } cases[] = {
+        {{31250.0 * period}, exact},
+        {{12000.0 * period}, exact},
+        {{0.3}, exact},
+        {{1.0}, exact},
+        {{2.7}, exact},
+        {{std::numbers::pi / 4.0}, interpolated},
+        {{std::numbers::sqrt2}, interpolated},
+        {{24000.0 * period, std::numbers::pi / 4.0, 24000.0 * period, std::numbers::sqrt2 / 2.0, 12000.0 * period},
+         interpolated},
+    };
+    for (const bool wide : {true, false}) {
+        SetWideVectorsEnabled(wide);
+        for (const auto& c : cases) {
+            SCOPED_TRACE(testing::Message() << "first rate " << c.rates[0] << ", " << c.rates.size()
+                                            << " rates, wide " << wide);
+            FractionalResamplerObject resampler(1000);
+            std::vector<double> y(static_cast<size_t>(x.size() / 0.25));
+            std::vector<Call> calls;
+            int produced = 0;
+            for (int at = 0; at < 3000; at += 700) {
+                const Call call{std::min(700, 3000 - at), c.rates[calls.size() % c.rates.size()]};
+                produced += resampler.ResampleLength(call.length, call.rate, x.data() + at, y.data() + produced);
+                calls.push_back(call);
             }
-            ASSERT_NEAR(y[m], expected, 5e-6 * 20000.0) << m;
+            const std::vector<double> expected = KernelReference(x, calls);
+            ASSERT_EQ(produced, static_cast<int>(expected.size()));
+            for (int m = 0; m < produced; ++m)
+                ASSERT_NEAR(y[m], expected[m], c.tolerance) << m;
         }
     }
+    SetWideVectorsEnabled(true);
 }
 
 // A full-scale tone comes out as clean as 16-bit rounding allows.
 TEST(FractionalResamplerObjectTest, ToneKeepsSixteenBitQuality)
 {
-    for (double inputRate : {31250.0, 12000.0, 62500.0}) {
+    // The last is no ratio of small integers to the output rate.
+    for (double inputRate : {31250.0, 12000.0, 62500.0, 31250.5}) {
         SCOPED_TRACE(inputRate);
         FractionalResamplerObject resampler(10000);
         const auto x = Sine(static_cast<int>(inputRate) * 2, 1000.0, inputRate, 30000.0);
@@ -109,12 +168,24 @@ TEST(FractionalResamplerObjectTest, FractionCarriesAcrossCalls)
 
 TEST(FractionalResamplerObjectTest, OutputIsClippedSymmetrically)
 {
-    for (double level : {20000.0, -20000.0}) {
-        FractionalResamplerObject resampler(1000);
-        const std::vector<double> x(200, level);
-        const auto y = Resample(resampler, x, 200, 1.0, 2.0);
-        EXPECT_EQ(y[100], level > 0 ? 32767 : -32767);
+    const struct {
+        double level;
+        int16_t output;
+    } cases[] = {{20000.0, 32767}, {-20000.0, -32767}, {std::numeric_limits<double>::quiet_NaN(), 0}};
+    for (const bool wide : {true, false}) {
+        SetWideVectorsEnabled(wide);
+        for (const auto& c : cases) {
+            for (double rate : {1.0, std::numbers::pi / 4.0}) {
+                SCOPED_TRACE(testing::Message() << c.level << " at " << rate << ", wide " << wide);
+                FractionalResamplerObject resampler(1000);
+                const std::vector<double> x(200, c.level);
+                const auto y = Resample(resampler, x, 200, rate, 2.0);
+                EXPECT_EQ(y[100], c.output);
+                EXPECT_EQ(y[101], c.output);
+            }
+        }
     }
+    SetWideVectorsEnabled(true);
 }
 
 TEST(FractionalResamplerObjectTest, ToneComesOutAtTheOutputRate)
@@ -139,15 +210,39 @@ TEST(FractionalResamplerObjectTest, PiecesGiveTheSameOutputAsOneBlock)
     for (auto& v : x)
         v = dist(rng);
 
-    // Ratios whose multiples add up exactly; others differ from one block only in the
-    // rounding of the accumulated position, as the pipeline's blocks always have.
-    for (double rate : {1.0, 1.5, 0.5, 0.75, 2.0, 4.5}) {
-        FractionalResamplerObject reference(20000);
-        const auto whole = Resample(reference, x, 20000, rate);
-        for (int piece : {1, 13, 100, 4096}) {
-            SCOPED_TRACE(testing::Message() << "ratio " << rate << ", pieces of " << piece);
-            FractionalResamplerObject split(20000);
-            EXPECT_EQ(Resample(split, x, piece, rate), whole);
+    // Ratios of small integers, the pipeline's among them, step exactly; others would
+    // differ from one block only in the rounding of the accumulated position.
+    const double period = 2.2675736961451248e-05;
+    for (const bool wide : {true, false}) {
+        SetWideVectorsEnabled(wide);
+        for (double rate : {1.0, 1.5, 0.5, 0.75, 2.0, 4.5, 24000.0 * period, 31250.0 * period, 62500.0 * period}) {
+            FractionalResamplerObject reference(20000);
+            const auto whole = Resample(reference, x, 20000, rate);
+            for (int piece : {1, 3, 13, 100, 4096}) {
+                SCOPED_TRACE(testing::Message() << "ratio " << rate << ", pieces of " << piece << ", wide " << wide);
+                FractionalResamplerObject split(20000);
+                EXPECT_EQ(Resample(split, x, piece, rate), whole);
+            }
+        }
+    }
+    SetWideVectorsEnabled(true);
+}
+
+// After Reset a stream starts as a new resampler's would, whichever rows it used.
+TEST(FractionalResamplerObjectTest, ResetStartsANewStream)
+{
+    const auto x = Sine(5000, 1000.0, 24000.0, 10000.0);
+    for (double rate : {24000.0 * 2.2675736961451248e-05, std::numbers::pi / 4.0}) {
+        SCOPED_TRACE(rate);
+        FractionalResamplerObject fresh(1000);
+        const auto expected = Resample(fresh, x, 700, rate);
+        const std::vector<double> part(x.begin(), x.begin() + 1234);
+        for (double before : {rate, std::numbers::sqrt2}) {
+            FractionalResamplerObject used(1000);
+            Resample(used, part, 333, rate);
+            Resample(used, part, 333, before);
+            used.Reset();
+            EXPECT_EQ(Resample(used, x, 700, rate), expected) << before;
         }
     }
 }
@@ -179,13 +274,17 @@ TEST(FractionalResamplerObjectTest, UnusableRatiosAndEmptyCallsProduceNothing)
     EXPECT_EQ(resampler.ResampleShortLength(100, 1.0, x.data(), out.data(), 1.0), 100);
 }
 
+// Nor when a new ratio's rows are evaluated, or the ratio leaves them and returns.
 TEST(FractionalResamplerObjectTest, ResamplingDoesNotAllocate)
 {
     FractionalResamplerObject resampler(1000);
     const auto x = Sine(5000, 1000.0, 31250.0, 10000.0);
     std::vector<int16_t> out(8000);
+    std::vector<double> doubles(8000);
     AllocationCounter counter;
     resampler.ResampleShortLength(5000, 31250.0 / 44100.0, x.data(), out.data(), 1.0);
+    resampler.ResampleShortLength(5000, std::numbers::pi / 4.0, x.data(), out.data(), 1.0);
+    resampler.ResampleLength(5000, 31250.0 / 44100.0, x.data(), doubles.data());
     EXPECT_EQ(counter.Count(), 0u);
 }
 
