@@ -11,18 +11,18 @@
 //
 // The kernel is a Blackman-Harris windowed sinc 28 input samples long. When the
 // ratio is p / q in integers with q <= kMaxCycle, to within rounding (the pipeline's
-// usual rates against 44100 Hz: 24000 is 80 / 147, 31250 is 625 / 882), the outputs
-// repeat their fractions every q outputs: the kernel is evaluated once for each of
-// them, into rows laid in the order the outputs use them, and the outputs land at
-// their exact positions. Other ratios use kPhases
-// rows of 28 taps, one per fraction of an input sample, and each output interpolates
-// linearly between the two rows around its fraction: the kernel error stays far
-// below the 16-bit output's rounding.
+// usual rates against 44100 Hz: 24000 is 80 / 147, 31250 is 625 / 882, 39062.5 is
+// 3125 / 3528), the outputs repeat their fractions every q outputs: the kernel is
+// evaluated once for each of them, into rows laid in the order the outputs use
+// them (about 0.9 MB at most), and the outputs land at their exact positions. Other
+// ratios use kPhases rows of 28 taps, one per fraction of an input sample, and each
+// output interpolates linearly between the two rows around its fraction: the
+// kernel error stays far below the 16-bit output's rounding.
 class FractionalResamplerObject {
 public:
     static constexpr int kTaps = 28;
     static constexpr int kPhases = 512;
-    static constexpr int kMaxCycle = 1024;
+    static constexpr int kMaxCycle = 4096;
 
     // maxInputLength (>= 1): the longest block processed in one pass; longer calls are
     // processed in passes of this length with the same result.
@@ -30,7 +30,7 @@ public:
 
     // n: input samples (<= 0 does nothing); rate: input rate / output rate (> 0 and
     // finite, otherwise nothing happens; the first call at a new ratio of small
-    // integers evaluates its rows, up to about a millisecond); gain: linear. outBuf
+    // integers evaluates its rows, up to about 4 ms); gain: linear. outBuf
     // needs room for n / rate + 1 samples. Outputs are limited to -32767..32767 and rounded to
     // the nearest integer. Returns the number of outputs.
     int ResampleShortLength(int n, double rate, const double* inBuf, int16_t* outBuf, double gain);

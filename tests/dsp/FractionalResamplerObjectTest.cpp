@@ -110,6 +110,7 @@ TEST(FractionalResamplerObjectTest, OutputsFollowTheKernelAtTheirExactPosition)
     } cases[] = {
         {{31250.0 * period}, exact},
         {{12000.0 * period}, exact},
+        {{39062.5 * period}, exact}, // 3528 outputs a cycle
         {{0.3}, exact},
         {{1.0}, exact},
         {{2.7}, exact},
@@ -215,7 +216,8 @@ TEST(FractionalResamplerObjectTest, PiecesGiveTheSameOutputAsOneBlock)
     const double period = 2.2675736961451248e-05;
     for (const bool wide : {true, false}) {
         SetWideVectorsEnabled(wide);
-        for (double rate : {1.0, 1.5, 0.5, 0.75, 2.0, 4.5, 24000.0 * period, 31250.0 * period, 62500.0 * period}) {
+        for (double rate : {1.0, 1.5, 0.5, 0.75, 2.0, 4.5, 24000.0 * period, 31250.0 * period, 62500.0 * period,
+                            39062.5 * period}) {
             FractionalResamplerObject reference(20000);
             const auto whole = Resample(reference, x, 20000, rate);
             for (int piece : {1, 3, 13, 100, 4096}) {
