@@ -290,8 +290,6 @@ void FractionalResamplerObject::BuildCycle(double rate, int inputs, int length, 
     }
     m_Cycle.rate = rate;
     m_Cycle.fraction = fraction;
-    m_Cycle.inputs = inputs;
-    m_Cycle.length = length;
 }
 
 template <typename Store>

@@ -52,8 +52,6 @@ private:
     struct Cycle {
         double rate = 0.0; // 0: no rows built
         double fraction = 0.0;
-        int inputs = 0;
-        int length = 0;
         std::vector<Double4> rows; // kTaps values a row, aligned for vector loads
         std::vector<int> offsets;
     };
