@@ -109,7 +109,7 @@ void DemodulatorObject::SetInputSampleRate(double rate, double bandwidth)
     mainBandpassFilter.SetupParametersFLoCut(lo, hi, 0.0, m_OutputRate);
 
     if (demodulationMode == kDemodWFM) {
-        if (mpxRing.empty())
+        if (mpxRing.empty() && keepsMultiplex_)
             mpxRing.assign(kMpxRingSize, 0.0);
         mpxLoggedRate_ = 0.0;
         wfmFilter1.reset();
@@ -522,11 +522,14 @@ int DemodulatorObject::wfmDemod(const ComplexSample* in, int count, double* out)
             pb = b;
         }
         Atan2Block(length, cross, dot, cross);
-        for (int i = 0; i < length; ++i) {
-            const double d = 8000.0 * cross[i];
-            cross[i] = d;
-            mpxRing[pos] = d;
-            if (++pos >= kMpxRingSize)
+        for (int i = 0; i < length; ++i)
+            cross[i] *= 8000.0;
+        for (int i = 0; i < length && !mpxRing.empty();) {
+            const int run = std::min(length - i, kMpxRingSize - pos);
+            std::memcpy(mpxRing.data() + pos, cross + i, sizeof(double) * static_cast<size_t>(run));
+            i += run;
+            pos += run;
+            if (pos >= kMpxRingSize)
                 pos = 0;
         }
     }

@@ -130,6 +130,11 @@ public:
     void setRecordingStartTimestamp(int64_t unixSeconds) { mStartTimestamp = unixSeconds; }
     void setPlayBackSec(int32_t second) { playBackSec = second; }
 
+    // Whether WFM keeps the multiplex ring for the playback view (the default).
+    // A demodulator whose multiplex nobody looks at can save its 16 MB; call
+    // before the set-up.
+    void setKeepsMultiplex(bool keep) { keepsMultiplex_ = keep; }
+
     // The values published for the views (read by the GUI thread's timers).
     DemodulatorStatus status() const;
 
@@ -187,6 +192,7 @@ private:
     double carrierFreqKHz = 0.0;
     double carrierAveSmoothed = 0.0;
     double carrierPeakSmoothed = 0.0;
+    bool keepsMultiplex_ = true;
     std::vector<double> mpxRing;
     int32_t mpxRingPos = 0;
     double mpxRate = 0.0;

@@ -350,6 +350,19 @@ TEST(DemodulatorObject, WfmFillsTheMultiplexRingAtThePipelineRate)
     EXPECT_NEAR(peak, 8000.0 * 2.0 * std::numbers::pi * 50000.0 / 192000.0, 300.0);
 }
 
+// A demodulator without the ring (a file run's) plays the same audio.
+TEST(DemodulatorObject, WfmWithoutTheMultiplexRingPlaysTheSame)
+{
+    DemodulatorObject withRing;
+    DemodulatorObject withoutRing;
+    withoutRing.setKeepsMultiplex(false);
+    const Signal station = fmStation(0, 4000, 1000, 50000);
+    const auto expected = demodulateToAudio(station, 192000, 1, kDemodWFM, 7010, 7190, &withRing);
+    const auto audio = demodulateToAudio(station, 192000, 1, kDemodWFM, 7010, 7190, &withoutRing);
+    EXPECT_EQ(audio, expected);
+    EXPECT_TRUE(withoutRing.status().mpxRing.empty());
+}
+
 namespace {
 
 double peakOf(const std::vector<int16_t>& x, size_t from, size_t n)
