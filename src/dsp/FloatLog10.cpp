@@ -60,10 +60,13 @@ __attribute__((always_inline)) inline void Log10Lanes(const float* in, float* ou
     std::memcpy(&bits, &x, sizeof bits);
     // Counting the exponent from the bits of sqrt(1/2) instead of 1 puts m in
     // [sqrt(1/2), sqrt(2)), where the polynomial is most accurate.
+    // The sign bit is dropped first: negative lanes are mended below anyway,
+    // and their bits would overflow the subtraction.
     constexpr int32_t kSqrtHalfBits = 0x3f3504f3;
-    const Int fromSqrtHalf = bits - kSqrtHalfBits;
+    const Int magnitudeBits = bits & 0x7fffffff;
+    const Int fromSqrtHalf = magnitudeBits - kSqrtHalfBits;
     const Int exponent = fromSqrtHalf >> 23;
-    const Int mantissaBits = bits - (exponent << 23);
+    const Int mantissaBits = magnitudeBits - (exponent << 23);
     Float m;
     std::memcpy(&m, &mantissaBits, sizeof m);
     const Float f = m - 1.0f;

@@ -131,6 +131,10 @@ template <typename V>
 {
     using I = typename IntegerLanes<V>::Type;
     constexpr double kRound = 6755399441055744.0; // 1.5 * 2^52: adding it rounds to an integer
+    // Lanes outside the range are the caller's to mend; kept finite here, their
+    // exponent still converts to an integer.
+    x = x > 708.0 ? V{} + 708.0 : x;
+    x = x > -708.0 ? x : V{} - 708.0;
     const V k = (x * 1.4426950408889634 + kRound) - kRound;
     const V r = (x - k * 0.693147180369123816490) - k * 1.90821492927058770002e-10;
     V p = r * (1.0 / 479001600.0) + 1.0 / 39916800.0;
