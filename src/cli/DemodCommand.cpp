@@ -75,7 +75,7 @@ int runDemodCommand(const std::vector<std::string>& args, const RawIqSettings& r
     std::map<std::string, std::string> claimed;
     return forEachFile(files, json, [&](const std::string& named) -> std::string {
         DemodPipeline pipeline;
-        pipeline.demodulator().setKeepsMultiplex(false); // no view to show it
+        pipeline.demodulator().setShowsReadings(false); // no view to show it
         pipeline.setRawIqSettings(raw);
         std::vector<std::string> lines;
         const std::string path = resolveRecordingArgument(named);

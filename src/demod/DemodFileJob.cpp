@@ -124,7 +124,7 @@ int DemodFileJob::measureLead(const DemodulatorObject& configured)
     double bestPeak = 0.0;
     for (const double side : {1.0, -1.0}) {
         DemodulatorObject demod;
-        demod.setKeepsMultiplex(false);
+        demod.setShowsReadings(false);
         demod.SetInputSampleRate(rate, 4000.0);
         demod.SetNCO(configured.getNCO());
         demod.SetInputSampleRate(rate, 4000.0);

@@ -109,7 +109,7 @@ void DemodulatorObject::SetInputSampleRate(double rate, double bandwidth)
     mainBandpassFilter.SetupParametersFLoCut(lo, hi, 0.0, m_OutputRate);
 
     if (demodulationMode == kDemodWFM) {
-        if (mpxRing.empty() && keepsMultiplex_)
+        if (mpxRing.empty() && showsReadings_)
             mpxRing.assign(kMpxRingSize, 0.0);
         mpxLoggedRate_ = 0.0;
         wfmFilter1.reset();
@@ -305,12 +305,14 @@ int DemodulatorObject::ProcessData(const ComplexSample* input, int length, int16
         if (k > 0)
             m = mainBandpassFilter.ProcessDataInLength(k, demodInBuf.data(), demodBandBuf.data());
         m = dropFront(demodBandBuf.data(), m, bandpassFillLeft_);
-        if (m > 0) {
-            sMeter.ProcessDataLength(m, demodBandBuf.data(), m_OutputRate);
-            sMeterAve = sMeter.GetAve();
-            sMeterPeak = sMeter.GetPeak();
+        if (showsReadings_ || carrierLog_) {
+            if (m > 0) {
+                sMeter.ProcessDataLength(m, demodBandBuf.data(), m_OutputRate);
+                sMeterAve = sMeter.GetAve();
+                sMeterPeak = sMeter.GetPeak();
+            }
+            findCarrierFreq(demodBandBuf.data(), m, m_OutputRate, sMeterAve, sMeterPeak);
         }
-        findCarrierFreq(demodBandBuf.data(), m, m_OutputRate, sMeterAve, sMeterPeak);
         if (demodulationMode != kDemodWFM) {
             agcObject.ProcessComplexData(m, demodBandBuf.data(), demodBandBuf.data());
             m = dropFront(demodBandBuf.data(), m, agcFillLeft_);

@@ -130,10 +130,11 @@ public:
     void setRecordingStartTimestamp(int64_t unixSeconds) { mStartTimestamp = unixSeconds; }
     void setPlayBackSec(int32_t second) { playBackSec = second; }
 
-    // Whether WFM keeps the multiplex ring for the playback view (the default).
-    // A demodulator whose multiplex nobody looks at can save its 16 MB; call
+    // Whether views read the S-meter, the carrier and WFM's multiplex ring (the
+    // default). A demodulator nobody watches (a file run's) measures none of
+    // them, beyond what a carrier log asks for, and saves the ring's 16 MB; call
     // before the set-up.
-    void setKeepsMultiplex(bool keep) { keepsMultiplex_ = keep; }
+    void setShowsReadings(bool shows) { showsReadings_ = shows; }
 
     // The values published for the views (read by the GUI thread's timers).
     DemodulatorStatus status() const;
@@ -192,7 +193,7 @@ private:
     double carrierFreqKHz = 0.0;
     double carrierAveSmoothed = 0.0;
     double carrierPeakSmoothed = 0.0;
-    bool keepsMultiplex_ = true;
+    bool showsReadings_ = true;
     std::vector<double> mpxRing;
     int32_t mpxRingPos = 0;
     double mpxRate = 0.0;

@@ -56,6 +56,24 @@ TEST_P(DemodModes, ProducesTheToneAtTheRightFrequency)
     }
 }
 
+// A demodulator nobody watches (a file run's) plays the same audio and
+// measures nothing for views: no level, no carrier, no multiplex ring.
+TEST_P(DemodModes, PlaysTheSameWhenNobodyWatches)
+{
+    const ModeCase& c = GetParam();
+    DemodulatorObject watched;
+    DemodulatorObject unwatched;
+    unwatched.setShowsReadings(false);
+    const auto expected = demodulateToAudio(c.signal, c.rate, 2, c.mode, c.lowKHz, c.highKHz, &watched);
+    const auto audio = demodulateToAudio(c.signal, c.rate, 2, c.mode, c.lowKHz, c.highKHz, &unwatched);
+    EXPECT_EQ(audio, expected);
+    EXPECT_TRUE(watched.status().carrierPower.size() > 0);
+    const DemodulatorStatus status = unwatched.status();
+    EXPECT_TRUE(status.carrierPower.empty());
+    EXPECT_TRUE(status.mpxRing.empty());
+    EXPECT_EQ(status.sMeterAve, DemodulatorStatus{}.sMeterAve);
+}
+
 INSTANTIATE_TEST_SUITE_P(
     AllModes, DemodModes,
     ::testing::Values(
@@ -348,19 +366,6 @@ TEST(DemodulatorObject, WfmFillsTheMultiplexRingAtThePipelineRate)
         peak = std::max(peak, std::abs(status.mpxRing[i]));
     // 50 kHz of deviation is a phase step of 2 pi 50000 / 192000 per sample, times 8000.
     EXPECT_NEAR(peak, 8000.0 * 2.0 * std::numbers::pi * 50000.0 / 192000.0, 300.0);
-}
-
-// A demodulator without the ring (a file run's) plays the same audio.
-TEST(DemodulatorObject, WfmWithoutTheMultiplexRingPlaysTheSame)
-{
-    DemodulatorObject withRing;
-    DemodulatorObject withoutRing;
-    withoutRing.setKeepsMultiplex(false);
-    const Signal station = fmStation(0, 4000, 1000, 50000);
-    const auto expected = demodulateToAudio(station, 192000, 1, kDemodWFM, 7010, 7190, &withRing);
-    const auto audio = demodulateToAudio(station, 192000, 1, kDemodWFM, 7010, 7190, &withoutRing);
-    EXPECT_EQ(audio, expected);
-    EXPECT_TRUE(withoutRing.status().mpxRing.empty());
 }
 
 namespace {
