@@ -15,11 +15,15 @@ FastFirObject::FastFirObject()
         const double a = 2.0 * std::numbers::pi * k / 1024.0;
         m_pWindowTbl[k] = 0.3635819 - 0.4891775 * std::cos(a) + 0.1365995 * std::cos(2.0 * a) - 0.0106411 * std::cos(3.0 * a);
     }
-    spectrum_ = fftw_alloc_complex(2 * kBlock);
-    if (spectrum_) {
+    // A forward transform of (re, im); swapping the parts of input and output
+    // makes it the backward one.
+    fftw_iodim line{2 * kBlock, 2, 2};
+    {
         std::lock_guard lock(FftwPlannerMutex());
-        forward_ = fftw_plan_dft_1d(2 * kBlock, spectrum_, spectrum_, FFTW_FORWARD, FFTW_ESTIMATE);
-        backward_ = fftw_plan_dft_1d(2 * kBlock, spectrum_, spectrum_, FFTW_BACKWARD, FFTW_ESTIMATE);
+        forward_ = fftw_plan_guru_split_dft(1, &line, 0, nullptr, &m_pFFTBuf[0].re, &m_pFFTBuf[0].im,
+                                            &spectrum_[0].re, &spectrum_[0].im, FFTW_ESTIMATE);
+        backward_ = fftw_plan_guru_split_dft(1, &line, 0, nullptr, &spectrum_[0].im, &spectrum_[0].re,
+                                             &filtered_[0].im, &filtered_[0].re, FFTW_ESTIMATE);
     }
     if (!forward_ || !backward_) {
         ReleaseTransforms();
@@ -38,9 +42,7 @@ void FastFirObject::ReleaseTransforms()
         if (backward_)
             fftw_destroy_plan(backward_);
     }
-    fftw_free(spectrum_);
     forward_ = backward_ = nullptr;
-    spectrum_ = nullptr;
 }
 
 bool FastFirObject::SetupParametersFLoCut(double fLoCut, double fHiCut, double offset, double sampleRate)
@@ -61,7 +63,9 @@ bool FastFirObject::SetupParametersFLoCut(double fLoCut, double fHiCut, double o
         return false;
     }
 
-    std::fill_n(&spectrum_[0][0], 4 * kBlock, 0.0);
+    // The taps' transform uses the filtered block as scratch: between calls
+    // nothing there is waiting.
+    filtered_.fill(ComplexSample{});
     const double width = (fHiCut - fLoCut) / sampleRate;
     const double centre = (lo + hi) / sampleRate;
     for (int i = 0; i < kTaps; ++i) {
@@ -69,12 +73,10 @@ bool FastFirObject::SetupParametersFLoCut(double fLoCut, double fHiCut, double o
         const double tap =
             m == 0 ? width : std::sin(std::numbers::pi * width * m) / (std::numbers::pi * m) * m_pWindowTbl[i];
         const double x = std::numbers::pi * centre * m;
-        spectrum_[i][0] = std::cos(x) * tap / 2048.0;
-        spectrum_[i][1] = std::sin(x) * tap / 2048.0;
+        filtered_[i] = ComplexSample{std::sin(x) * tap / 2048.0, std::cos(x) * tap / 2048.0};
     }
-    fftw_execute(forward_);
-    for (int k = 0; k < 2 * kBlock; ++k)
-        m_pFilterCoef[k] = ComplexSample{spectrum_[k][1], spectrum_[k][0]};
+    fftw_execute_split_dft(forward_, &filtered_[0].re, &filtered_[0].im, &m_pFilterCoef[0].re,
+                           &m_pFilterCoef[0].im);
     return true;
 }
 
@@ -97,21 +99,13 @@ void FastFirObject::Clear()
 
 void FastFirObject::FilterBlock()
 {
-    for (int k = 0; k < 2 * kBlock; ++k) {
-        spectrum_[k][0] = m_pFFTBuf[k].re;
-        spectrum_[k][1] = m_pFFTBuf[k].im;
-    }
     fftw_execute(forward_);
     for (int k = 0; k < 2 * kBlock; ++k) {
-        const ComplexSample& e = m_pFilterCoef[k];
-        const double dRe = spectrum_[k][0];
-        const double dIm = spectrum_[k][1];
-        spectrum_[k][0] = e.re * dRe - e.im * dIm;
-        spectrum_[k][1] = e.im * dRe + e.re * dIm;
+        const ComplexSample e = m_pFilterCoef[k];
+        const ComplexSample d = spectrum_[k];
+        spectrum_[k] = ComplexSample{e.im * d.re + e.re * d.im, e.re * d.re - e.im * d.im};
     }
     fftw_execute(backward_);
-    for (int k = 0; k < kBlock; ++k)
-        pendingOut_[k] = ComplexSample{spectrum_[kBlock + k][1], spectrum_[kBlock + k][0]};
     // The newer half is the older half of the next block.
     std::copy(m_pFFTBuf.begin() + kBlock, m_pFFTBuf.end(), m_pFFTBuf.begin());
 }
@@ -127,7 +121,7 @@ int FastFirObject::ProcessDataInLength(int n, const ComplexSample* in, ComplexSa
         if (m_InBufInPos == 2 * kBlock) {
             // The previous block's output may now overwrite input: all of it is read.
             if (pendingAt_ >= 0)
-                std::copy(pendingOut_.begin(), pendingOut_.end(), out + pendingAt_);
+                std::copy(filtered_.begin() + kBlock, filtered_.end(), out + pendingAt_);
             FilterBlock();
             pendingAt_ = count;
             count += kBlock;
@@ -135,7 +129,7 @@ int FastFirObject::ProcessDataInLength(int n, const ComplexSample* in, ComplexSa
         }
     }
     if (pendingAt_ >= 0)
-        std::copy(pendingOut_.begin(), pendingOut_.end(), out + pendingAt_);
+        std::copy(filtered_.begin() + kBlock, filtered_.end(), out + pendingAt_);
     pendingAt_ = -1;
     return count;
 }

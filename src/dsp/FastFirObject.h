@@ -55,15 +55,16 @@ private:
     double m_SampleRate = kInitialSampleRate;
     int m_InBufInPos = kBlock;
     std::array<double, kTaps> m_pWindowTbl;
-    std::array<ComplexSample, 2 * kBlock> m_pFilterCoef{};
-    std::array<ComplexSample, 2 * kBlock> m_pFFTBuf{};
-    // Output of the last completed block, written out only once the input it would
-    // overwrite (when out is in) has been read.
-    std::array<ComplexSample, kBlock> pendingOut_{};
+    // The band's spectrum, the input history, its spectrum and the filtered
+    // block. FFTW reads and writes them as they lie, re and im addressed through
+    // its split-array interface, so no sample is copied into another layout.
+    alignas(64) std::array<ComplexSample, 2 * kBlock> m_pFilterCoef{};
+    alignas(64) std::array<ComplexSample, 2 * kBlock> m_pFFTBuf{};
+    alignas(64) std::array<ComplexSample, 2 * kBlock> spectrum_{};
+    // Its newer half is the last completed block's output, written out only once
+    // the input it would overwrite (when out is in) has been read.
+    alignas(64) std::array<ComplexSample, 2 * kBlock> filtered_{};
     int pendingAt_ = -1;
-    // The transforms, double-precision FFTW in place on a buffer of its own
-    // layout (the samples are copied in and out, never cast).
-    fftw_complex* spectrum_ = nullptr;
     fftw_plan forward_ = nullptr;
     fftw_plan backward_ = nullptr;
 };
