@@ -73,16 +73,31 @@ void AGCObject::RescanPeak()
 {
     const double* window = m_MagBuf.data();
     const int length = m_WindowSamples;
-    const double largest = *std::max_element(window, window + length);
+    // Four running maxima, free of each other's wait.
+    double m[4] = {window[0], window[0], window[0], window[0]};
+    int k = 0;
+    for (; k + 4 <= length; k += 4) {
+        for (int lane = 0; lane < 4; ++lane)
+            m[lane] = window[k + lane] > m[lane] ? window[k + lane] : m[lane];
+    }
+    for (; k < length; ++k)
+        m[0] = window[k] > m[0] ? window[k] : m[0];
+    const double largest = std::max(std::max(m[0], m[1]), std::max(m[2], m[3]));
     m_Peak = std::max(largest, -8.0);
     peakSerial_ = kNoPeakSample;
     if (m_Peak != largest)
         return;
-    // m_MagBufPos is the oldest entry, written `length` samples ago.
-    for (int age = 1; age <= length; ++age) {
-        const int at = (m_MagBufPos - age + length) % length;
+    // m_MagBufPos is the oldest entry, written `length` samples ago: the newest
+    // are below it, then the rest from the top.
+    for (int at = m_MagBufPos - 1; at >= 0; --at) {
         if (window[at] == largest) {
-            peakSerial_ = serial_ - (age - 1);
+            peakSerial_ = serial_ - (m_MagBufPos - 1 - at);
+            return;
+        }
+    }
+    for (int at = length - 1; at >= m_MagBufPos; --at) {
+        if (window[at] == largest) {
+            peakSerial_ = serial_ - (m_MagBufPos + length - 1 - at);
             return;
         }
     }
@@ -96,10 +111,9 @@ void AGCObject::ProcessComplexData(int n, const ComplexSample* in, ComplexSample
         return;
     }
     // Per chunk: the log magnitudes at once, the detector sample by sample, the
-    // gains at once. Sample i is read before out[i] is written, so out may be in.
+    // gains at once. out may be in.
     constexpr int kChunk = 256;
     double level[kChunk];
-    const double gainExponent = kLn10 * (m_GainSlope - 1.0);
     for (int start = 0; start < n; start += kChunk) {
         const int count = std::min(kChunk, n - start);
         const ComplexSample* chunkIn = in + start;
@@ -107,16 +121,18 @@ void AGCObject::ProcessComplexData(int n, const ComplexSample* in, ComplexSample
         for (int i = 0; i < count; ++i)
             level[i] = std::max(std::fabs(chunkIn[i].re), std::fabs(chunkIn[i].im)) + 0.00032767;
         Log10Block(count, level, level);
-        for (int i = 0; i < count; ++i) {
-            const ComplexSample x = chunkIn[i];
-            chunkOut[i] = m_SigDelayBuf[m_SigDelayPtr];
-            m_SigDelayBuf[m_SigDelayPtr] = x;
-            if (++m_SigDelayPtr >= m_DelaySamples)
+        // Through the delay line: each sample trades places with the one it waited behind.
+        if (chunkOut != chunkIn)
+            std::copy(chunkIn, chunkIn + count, chunkOut);
+        for (int i = 0; i < count;) {
+            const int run = std::min(count - i, m_DelaySamples - m_SigDelayPtr);
+            std::swap_ranges(chunkOut + i, chunkOut + i + run, m_SigDelayBuf.data() + m_SigDelayPtr);
+            i += run;
+            m_SigDelayPtr += run;
+            if (m_SigDelayPtr >= m_DelaySamples)
                 m_SigDelayPtr = 0;
-            Detect(level[i] - 4.515436681141699);
-            // Below the knee the gain is the knee's.
-            level[i] = gainExponent * std::max(std::max(m_AttackAve, m_DecayAve), m_Knee);
         }
+        Detect(count, level);
         ExpBlock(count, level, level);
         for (int i = 0; i < count; ++i) {
             const double gain = 0.7 * level[i];
@@ -125,39 +141,71 @@ void AGCObject::ProcessComplexData(int n, const ComplexSample* in, ComplexSample
     }
 }
 
-void AGCObject::Detect(double mag)
+void AGCObject::Detect(int count, double* level)
 {
-    const double old = m_MagBuf[m_MagBufPos];
-    m_MagBuf[m_MagBufPos] = mag;
-    if (++m_MagBufPos >= m_WindowSamples)
-        m_MagBufPos = 0;
-    ++serial_;
+    // The state lives in locals through the loop; only a rescan of the window
+    // needs it back in the members.
+    const int window = m_WindowSamples;
+    const double gainExponent = kLn10 * (m_GainSlope - 1.0);
+    const double attackRise = m_AttackRiseAlpha, attackFall = m_AttackFallAlpha;
+    const double keepAttackRise = 1.0 - attackRise, keepAttackFall = 1.0 - attackFall;
+    const double decayRise = m_DecayRiseAlpha, decayFall = m_DecayFallAlpha;
+    const double keepDecayRise = 1.0 - decayRise, keepDecayFall = 1.0 - decayFall;
+    double peak = m_Peak, attack = m_AttackAve, decay = m_DecayAve;
+    int64_t serial = serial_, peakSerial = peakSerial_;
+    int pos = m_MagBufPos;
+    int hangTimer = m_HangTimer;
+    double* mags = m_MagBuf.data();
+    for (int i = 0; i < count; ++i) {
+        const double mag = level[i] - 4.515436681141699;
+        const double old = mags[pos];
+        mags[pos] = mag;
+        if (++pos >= window)
+            pos = 0;
+        ++serial;
 
-    if (mag > m_Peak) {
-        m_Peak = mag;
-        peakSerial_ = serial_;
-    } else {
-        if (mag == m_Peak)
-            peakSerial_ = serial_;
-        // The entry that left came with sample serial_ - m_WindowSamples.
-        if (old == m_Peak && !(m_Peak >= -8.0 && peakSerial_ > serial_ - m_WindowSamples))
-            RescanPeak();
-    }
-
-    const double attackAlpha = m_Peak > m_AttackAve ? m_AttackRiseAlpha : m_AttackFallAlpha;
-    m_AttackAve = (1.0 - attackAlpha) * m_AttackAve + attackAlpha * m_Peak;
-
-    if (m_UseHang) {
-        if (m_Peak > m_DecayAve) {
-            m_DecayAve = (1.0 - m_DecayRiseAlpha) * m_DecayAve + m_DecayRiseAlpha * m_Peak;
-            m_HangTimer = 0;
-        } else if (m_HangTimer < m_HangTime) {
-            ++m_HangTimer;
+        if (mag > peak) {
+            peak = mag;
+            peakSerial = serial;
         } else {
-            m_DecayAve = (1.0 - m_DecayFallAlpha) * m_DecayAve + m_DecayFallAlpha * m_Peak;
+            if (mag == peak)
+                peakSerial = serial;
+            // The entry that left came with sample serial - window.
+            if (old == peak && !(peak >= -8.0 && peakSerial > serial - window)) {
+                m_MagBufPos = pos;
+                serial_ = serial;
+                RescanPeak();
+                peak = m_Peak;
+                peakSerial = peakSerial_;
+            }
         }
-    } else {
-        const double decayAlpha = m_Peak > m_DecayAve ? m_DecayRiseAlpha : m_DecayFallAlpha;
-        m_DecayAve = (1.0 - decayAlpha) * m_DecayAve + decayAlpha * m_Peak;
+
+        if (peak > attack)
+            attack = keepAttackRise * attack + attackRise * peak;
+        else
+            attack = keepAttackFall * attack + attackFall * peak;
+        if (m_UseHang) {
+            if (peak > decay) {
+                decay = keepDecayRise * decay + decayRise * peak;
+                hangTimer = 0;
+            } else if (hangTimer < m_HangTime) {
+                ++hangTimer;
+            } else {
+                decay = keepDecayFall * decay + decayFall * peak;
+            }
+        } else if (peak > decay) {
+            decay = keepDecayRise * decay + decayRise * peak;
+        } else {
+            decay = keepDecayFall * decay + decayFall * peak;
+        }
+        // Below the knee the gain is the knee's.
+        level[i] = gainExponent * std::max(std::max(attack, decay), m_Knee);
     }
+    m_Peak = peak;
+    m_AttackAve = attack;
+    m_DecayAve = decay;
+    serial_ = serial;
+    peakSerial_ = peakSerial;
+    m_MagBufPos = pos;
+    m_HangTimer = hangTimer;
 }

@@ -39,8 +39,9 @@ public:
 private:
     // The window's largest level, at least -8, and the number of its latest sample.
     void RescanPeak();
-    // Takes one sample's log magnitude into the peak window and the averages.
-    void Detect(double mag);
+    // Takes count samples' log10 levels into the peak window and the averages,
+    // and leaves in their place the gains' natural logarithms.
+    void Detect(int count, double* level);
 
     bool m_AgcOn = false;
     bool m_UseHang = false;
