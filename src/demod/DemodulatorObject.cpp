@@ -12,6 +12,8 @@ namespace {
 
 constexpr double kTwoPi = 6.283185307179586;
 constexpr double kInverseTwoPi = 0.15915494309189535;
+// Below it an angle is its own value wrapped into [-pi, pi].
+constexpr double kWithinHalfTurn = 3.14;
 // Adding and taking away 1.5 * 2^52 rounds a double to the nearest integer.
 constexpr double kRoundToInteger = 6755399441055744.0;
 
@@ -485,15 +487,22 @@ void DemodulatorObject::fmDemod(const ComplexSample* in, int count, double* out)
     // The loop's error, the angle of the sample turned by the oscillator, is the
     // sample's own phase plus the oscillator's, wrapped into [-pi, pi]. The
     // samples' phases do not wait on the loop, so they are all taken first.
+    // The loop waits on each step's result, so what is almost always so is left
+    // to branches: an error needing no turn and a frequency inside its limits
+    // take no arithmetic for them.
     PhaseBlock(count, in, out);
     for (int i = 0; i < count; ++i) {
         double error = 0.0; // a zero sample has no angle
         if (in[i].im != 0.0 || in[i].re != 0.0) {
             error = out[i] + phase;
-            error -= kTwoPi * ((error * kInverseTwoPi + kRoundToInteger) - kRoundToInteger);
+            if (__builtin_expect(!(std::fabs(error) < kWithinHalfTurn), 0))
+                error -= kTwoPi * ((error * kInverseTwoPi + kRoundToInteger) - kRoundToInteger);
         }
         frequency -= beta * error;
-        frequency = std::clamp(frequency, -limit, limit);
+        if (__builtin_expect(frequency > limit, 0))
+            frequency = limit;
+        else if (__builtin_expect(frequency < -limit, 0))
+            frequency = -limit;
         phase += frequency - alpha * error;
         out[i] = gain * frequency;
         while (phase > kTwoPi)
