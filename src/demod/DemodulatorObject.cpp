@@ -451,19 +451,24 @@ void DemodulatorObject::samDemod(const ComplexSample* in, int count, double* out
     const double alpha = 141.4 * w;
     const double beta = alpha * 70.72135785007073 * w;
     double phase = samPhase_, frequency = samFreq_, z = samZ_;
-    // As in FM the loop's error is the sample's phase less the oscillator's; the
-    // loop leaves in out[i] the oscillator phase it used, which then turns the
-    // samples, free of the loop's wait.
+    // As in FM the loop's error is the sample's phase less the oscillator's, and
+    // its commonest cases take branches; the loop leaves in out[i] the
+    // oscillator phase it used, which then turns the samples, free of the loop's
+    // wait.
     PhaseBlock(count, in, out);
     for (int i = 0; i < count; ++i) {
         double error = 0.0;
         if (in[i].im != 0.0 || in[i].re != 0.0) {
             error = out[i] - phase;
-            error -= kTwoPi * ((error * kInverseTwoPi + kRoundToInteger) - kRoundToInteger);
+            if (__builtin_expect(!(std::fabs(error) < kWithinHalfTurn), 0))
+                error -= kTwoPi * ((error * kInverseTwoPi + kRoundToInteger) - kRoundToInteger);
         }
         out[i] = phase;
         frequency += beta * error;
-        frequency = std::clamp(frequency, -limit, limit);
+        if (__builtin_expect(frequency > limit, 0))
+            frequency = limit;
+        else if (__builtin_expect(frequency < -limit, 0))
+            frequency = -limit;
         phase += alpha * error + frequency;
     }
     for (int i = 0; i < count; ++i) {
