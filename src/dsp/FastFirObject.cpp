@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <new>
 #include <numbers>
 
@@ -15,15 +16,10 @@ FastFirObject::FastFirObject()
         const double a = 2.0 * std::numbers::pi * k / 1024.0;
         m_pWindowTbl[k] = 0.3635819 - 0.4891775 * std::cos(a) + 0.1365995 * std::cos(2.0 * a) - 0.0106411 * std::cos(3.0 * a);
     }
-    // A forward transform of (re, im); swapping the parts of input and output
-    // makes it the backward one.
-    fftw_iodim line{2 * kBlock, 2, 2};
     {
         std::lock_guard lock(FftwPlannerMutex());
-        forward_ = fftw_plan_guru_split_dft(1, &line, 0, nullptr, &m_pFFTBuf[0].re, &m_pFFTBuf[0].im,
-                                            &spectrum_[0].re, &spectrum_[0].im, FFTW_ESTIMATE);
-        backward_ = fftw_plan_guru_split_dft(1, &line, 0, nullptr, &spectrum_[0].im, &spectrum_[0].re,
-                                             &filtered_[0].im, &filtered_[0].re, FFTW_ESTIMATE);
+        forward_ = fftwf_plan_dft_1d(2 * kBlock, m_pFFTBuf.data(), spectrum_.data(), FFTW_FORWARD, FFTW_ESTIMATE);
+        backward_ = fftwf_plan_dft_1d(2 * kBlock, spectrum_.data(), filtered_.data(), FFTW_BACKWARD, FFTW_ESTIMATE);
     }
     if (!forward_ || !backward_) {
         ReleaseTransforms();
@@ -38,9 +34,9 @@ void FastFirObject::ReleaseTransforms()
     {
         std::lock_guard lock(FftwPlannerMutex());
         if (forward_)
-            fftw_destroy_plan(forward_);
+            fftwf_destroy_plan(forward_);
         if (backward_)
-            fftw_destroy_plan(backward_);
+            fftwf_destroy_plan(backward_);
     }
     forward_ = backward_ = nullptr;
 }
@@ -65,7 +61,8 @@ bool FastFirObject::SetupParametersFLoCut(double fLoCut, double fHiCut, double o
 
     // The taps' transform uses the filtered block as scratch: between calls
     // nothing there is waiting.
-    filtered_.fill(ComplexSample{});
+    for (auto& value : filtered_)
+        value[0] = value[1] = 0.0f;
     const double width = (fHiCut - fLoCut) / sampleRate;
     const double centre = (lo + hi) / sampleRate;
     for (int i = 0; i < kTaps; ++i) {
@@ -73,16 +70,17 @@ bool FastFirObject::SetupParametersFLoCut(double fLoCut, double fHiCut, double o
         const double tap =
             m == 0 ? width : std::sin(std::numbers::pi * width * m) / (std::numbers::pi * m) * m_pWindowTbl[i];
         const double x = std::numbers::pi * centre * m;
-        filtered_[i] = ComplexSample{std::sin(x) * tap / 2048.0, std::cos(x) * tap / 2048.0};
+        filtered_[i][0] = static_cast<float>(std::cos(x) * tap / 2048.0);
+        filtered_[i][1] = static_cast<float>(std::sin(x) * tap / 2048.0);
     }
-    fftw_execute_split_dft(forward_, &filtered_[0].re, &filtered_[0].im, &m_pFilterCoef[0].re,
-                           &m_pFilterCoef[0].im);
+    fftwf_execute_dft(forward_, filtered_.data(), m_pFilterCoef.data());
     return true;
 }
 
 void FastFirObject::Reset()
 {
-    m_pFFTBuf.fill(ComplexSample{});
+    for (auto& value : m_pFFTBuf)
+        value[0] = value[1] = 0.0f;
     m_InBufInPos = kBlock;
     pendingAt_ = -1;
 }
@@ -93,21 +91,23 @@ void FastFirObject::Clear()
     m_FHiCut = kInitialHiCut;
     m_Offset = kInitialOffset;
     m_SampleRate = kInitialSampleRate;
-    m_pFilterCoef.fill(ComplexSample{});
+    for (auto& value : m_pFilterCoef)
+        value[0] = value[1] = 0.0f;
     Reset();
 }
 
 void FastFirObject::FilterBlock()
 {
-    fftw_execute(forward_);
+    fftwf_execute(forward_);
     for (int k = 0; k < 2 * kBlock; ++k) {
-        const ComplexSample e = m_pFilterCoef[k];
-        const ComplexSample d = spectrum_[k];
-        spectrum_[k] = ComplexSample{e.im * d.re + e.re * d.im, e.re * d.re - e.im * d.im};
+        const float eRe = m_pFilterCoef[k][0], eIm = m_pFilterCoef[k][1];
+        const float dRe = spectrum_[k][0], dIm = spectrum_[k][1];
+        spectrum_[k][0] = eRe * dRe - eIm * dIm;
+        spectrum_[k][1] = eIm * dRe + eRe * dIm;
     }
-    fftw_execute(backward_);
+    fftwf_execute(backward_);
     // The newer half is the older half of the next block.
-    std::copy(m_pFFTBuf.begin() + kBlock, m_pFFTBuf.end(), m_pFFTBuf.begin());
+    std::memcpy(m_pFFTBuf.data(), m_pFFTBuf.data() + kBlock, sizeof(fftwf_complex) * kBlock);
 }
 
 int FastFirObject::ProcessDataInLength(int n, const ComplexSample* in, ComplexSample* out)
@@ -115,13 +115,17 @@ int FastFirObject::ProcessDataInLength(int n, const ComplexSample* in, ComplexSa
     int count = 0;
     for (int i = 0; i < n;) {
         const int take = std::min(n - i, 2 * kBlock - m_InBufInPos);
-        std::copy(in + i, in + i + take, m_pFFTBuf.begin() + m_InBufInPos);
+        fftwf_complex* line = m_pFFTBuf.data() + m_InBufInPos;
+        for (int k = 0; k < take; ++k) {
+            line[k][0] = static_cast<float>(in[i + k].re);
+            line[k][1] = static_cast<float>(in[i + k].im);
+        }
         i += take;
         m_InBufInPos += take;
         if (m_InBufInPos == 2 * kBlock) {
             // The previous block's output may now overwrite input: all of it is read.
             if (pendingAt_ >= 0)
-                std::copy(filtered_.begin() + kBlock, filtered_.end(), out + pendingAt_);
+                WriteBlock(out + pendingAt_);
             FilterBlock();
             pendingAt_ = count;
             count += kBlock;
@@ -129,7 +133,13 @@ int FastFirObject::ProcessDataInLength(int n, const ComplexSample* in, ComplexSa
         }
     }
     if (pendingAt_ >= 0)
-        std::copy(filtered_.begin() + kBlock, filtered_.end(), out + pendingAt_);
+        WriteBlock(out + pendingAt_);
     pendingAt_ = -1;
     return count;
+}
+
+void FastFirObject::WriteBlock(ComplexSample* out) const
+{
+    for (int k = 0; k < kBlock; ++k)
+        out[k] = ComplexSample{filtered_[kBlock + k][1], filtered_[kBlock + k][0]};
 }

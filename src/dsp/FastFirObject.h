@@ -47,6 +47,7 @@ private:
     static constexpr double kInitialSampleRate = 1.0;
 
     void FilterBlock();
+    void WriteBlock(ComplexSample* out) const;
     void ReleaseTransforms();
 
     double m_FLoCut = kInitialLoCut;
@@ -55,16 +56,17 @@ private:
     double m_SampleRate = kInitialSampleRate;
     int m_InBufInPos = kBlock;
     std::array<double, kTaps> m_pWindowTbl;
-    // The band's spectrum, the input history, its spectrum and the filtered
-    // block. FFTW reads and writes them as they lie, re and im addressed through
-    // its split-array interface, so no sample is copied into another layout.
-    alignas(64) std::array<ComplexSample, 2 * kBlock> m_pFilterCoef{};
-    alignas(64) std::array<ComplexSample, 2 * kBlock> m_pFFTBuf{};
-    alignas(64) std::array<ComplexSample, 2 * kBlock> spectrum_{};
+    // The transforms run in single precision, FFTW's own layout (re, im), on
+    // buffers of their own: the samples are converted in and out, never cast.
+    // Its rounding lies some 140 dB below the block's level.
+    // The band's spectrum, the input history, its spectrum and the filtered block.
+    alignas(64) std::array<fftwf_complex, 2 * kBlock> m_pFilterCoef{};
+    alignas(64) std::array<fftwf_complex, 2 * kBlock> m_pFFTBuf{};
+    alignas(64) std::array<fftwf_complex, 2 * kBlock> spectrum_{};
     // Its newer half is the last completed block's output, written out only once
     // the input it would overwrite (when out is in) has been read.
-    alignas(64) std::array<ComplexSample, 2 * kBlock> filtered_{};
+    alignas(64) std::array<fftwf_complex, 2 * kBlock> filtered_{};
     int pendingAt_ = -1;
-    fftw_plan forward_ = nullptr;
-    fftw_plan backward_ = nullptr;
+    fftwf_plan forward_ = nullptr;
+    fftwf_plan backward_ = nullptr;
 };

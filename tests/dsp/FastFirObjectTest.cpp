@@ -96,8 +96,9 @@ TEST_F(FastFirObjectTest, ImpulseResponseIsTheWindowedSincBandPass)
             tap = m == 0 ? b : std::sin(std::numbers::pi * b * m) / (std::numbers::pi * m) * w;
         }
         const double x = std::numbers::pi * c * (i - 512);
-        ASSERT_NEAR(y[i].re, tap * std::cos(x), 1e-15) << i;
-        ASSERT_NEAR(y[i].im, tap * std::sin(x), 1e-15) << i;
+        // Single-precision transforms: within a part in 10^6 of the centre tap.
+        ASSERT_NEAR(y[i].re, tap * std::cos(x), 2e-7) << i;
+        ASSERT_NEAR(y[i].im, tap * std::sin(x), 2e-7) << i;
     }
 }
 
