@@ -107,14 +107,19 @@ int DemodFileJob::measureLead(const DemodulatorObject& configured)
     const int mode = configured.getDemodMode();
     if (rate <= 0 || mode == kDemodNone)
         return 0;
-    // Silence, then a tone in the middle of the pass band from half a second
-    // on: its edge leaves the pipeline where the pipeline puts that instant.
-    // The FM modes hear no tone, only its frequency: for them a carrier in the
-    // middle of the band steps up by a quarter of the half band instead.
+    // Silence, then a tone in the middle of the pass band: its edge leaves the
+    // pipeline where the pipeline puts that instant. The FM modes hear no tone,
+    // only its frequency: for them a carrier in the middle of the band steps up
+    // by a quarter of the half band instead.
     const bool frequencyStep = mode == kDemodFM || mode == kDemodWFM;
     const double step = frequencyStep ? 0.125 * (configured.getHighCutoff() - configured.getLowCutoff()) : 0.0;
-    const int32_t onset = rate / 2;
-    const int32_t length = onset + rate / 2;
+    // Each half lasts 8192 samples of the pipeline's rate, long beside the
+    // band-pass, the AGC's look-ahead and the audio filters, kept within 0.1 s
+    // and 0.5 s: the probe costs fast recordings little beside their run.
+    const double pipelineRate = configured.getOutputRate();
+    const double half = pipelineRate > 0.0 ? std::clamp(8192.0 / pipelineRate, 0.1, 0.5) : 0.5;
+    const auto onset = static_cast<int32_t>(half * rate);
+    const int32_t length = 2 * onset;
     // Fed in pieces, as the runs feed a second: a header's rate must not size the memory.
     constexpr int32_t kPiece = 65536;
     std::vector<ComplexSample> probe(static_cast<size_t>(std::min(length, kPiece)));
