@@ -8,15 +8,21 @@
 namespace {
 
 // A second is read and demodulated in pieces of this many samples, so memory
-// follows the piece, not the sample rate a header claims.
+// follows the piece, not the sample rate a header claims; or of 10 ms, the
+// longest block the demodulator works in, where that is more.
 constexpr int32_t kPieceSamples = 1 << 16;
+
+int32_t PieceSamples(int32_t sampleRate)
+{
+    return std::min(sampleRate, std::max(kPieceSamples, sampleRate / 100 + 1));
+}
 
 } // namespace
 
 DemodSecondFeeder::DemodSecondFeeder(SampleSource source, int32_t sampleRate)
     : source_(std::move(source))
     , sampleRate_(std::max(sampleRate, 1))
-    , block_(static_cast<size_t>(std::min(sampleRate_, kPieceSamples)))
+    , block_(static_cast<size_t>(PieceSamples(sampleRate_)))
 {
 }
 
@@ -41,11 +47,20 @@ int DemodSecondFeeder::feedSecond(DemodulatorObject& demod, int32_t second, int1
     demod.setPlayBackSec(second + 1);
     const int64_t first = static_cast<int64_t>(second) * sampleRate_;
     const auto pieceLength = static_cast<int32_t>(block_.size());
+    const int32_t demodBlock = demod.getInBufLimit();
     int produced = 0;
     lastFilled_ = 0;
     bool ended = false;
-    for (int32_t at = 0; at < sampleRate_; at += pieceLength) {
-        const int32_t n = std::min(pieceLength, sampleRate_ - at);
+    for (int32_t at = 0, n = 0; at < sampleRate_; at += n) {
+        n = std::min(pieceLength, sampleRate_ - at);
+        // A piece that ends where the demodulator's block does leaves it no
+        // samples to gather into the next block: it reads the blocks in place.
+        if (demodBlock > 0 && n == pieceLength) {
+            const int32_t pending = demod.pendingInputSamples();
+            const int32_t aligned = (pending + n) / demodBlock * demodBlock - pending;
+            if (aligned > 0)
+                n = aligned;
+        }
         int64_t filled = 0;
         if (!ended) {
             // Half a sample in, so that the time maps back to exactly this sample.

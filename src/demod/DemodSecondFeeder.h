@@ -11,9 +11,9 @@ class DemodulatorObject;
 class RecordingObject;
 
 // Reads a recording one whole second at a time and hands it to the
-// demodulator in pieces of at most 65536 samples: the unit of work of
-// playback and of demodulation to a file. Its memory is one piece, whatever
-// the sample rate.
+// demodulator in pieces of at most 65536 samples, or of 10 ms where that is
+// more: the unit of work of playback and of demodulation to a file. Its
+// memory is one piece, whatever the sample rate.
 class DemodSecondFeeder {
 public:
     // Fills up to `samples` samples from `atSecond` seconds into `block` and

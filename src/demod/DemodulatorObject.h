@@ -110,6 +110,8 @@ public:
     double getBandwidth() const { return m_Bandwidth; }
     int getDemodMode() const { return demodulationMode; }
     int getInBufLimit() const { return m_InBufLimit; }
+    // Input samples waiting for the rest of their block.
+    int pendingInputSamples() const { return demodInCount; }
     double getOutputRate() const { return m_OutputRate; }
     double getWfmOutputRate() const { return m_wfmOutputRate; }
     // Which of the three WFM half-band decimators exist (0, 1, 2).

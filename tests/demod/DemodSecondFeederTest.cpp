@@ -10,7 +10,8 @@ using namespace demodtest;
 
 // A second is read in pieces, so memory follows the piece rather than the
 // rate a header claims; the audio is the same as from the whole second in one
-// block, and the pieces tile the second exactly.
+// block, and the pieces tile the second exactly, ending on the demodulator's
+// blocks so that it gathers none.
 TEST(DemodSecondFeeder, ReadsASecondInPiecesThatTileItAndGiveTheSameAudio)
 {
     constexpr int32_t rate = 200000;
@@ -44,6 +45,10 @@ TEST(DemodSecondFeeder, ReadsASecondInPiecesThatTileItAndGiveTheSameAudio)
             EXPECT_EQ(first, next);
             EXPECT_LE(count, 65536);
             next += count;
+            // Pieces end where the demodulator's blocks do, but for the second's last.
+            if (next < int64_t(s + 1) * rate) {
+                EXPECT_EQ(next % byPieces.getInBufLimit(), 0) << next;
+            }
         }
         EXPECT_EQ(next, int64_t(s + 1) * rate);
 
