@@ -73,11 +73,68 @@ __attribute__((always_inline)) inline int HalfBandOutputs(const Sample* line, in
     return k;
 }
 
+// The wide complex HalfBandOutputs for a length fixed at compile time, with the
+// pairs of inputs kept in registers: the windows of the next two outputs start
+// four samples on, so all but two of the 2P pairs of taps' inputs were this
+// pair's and only those two and the centre are loaded.
+template <int P>
+__attribute__((always_inline)) inline int HalfBandPairsReusing(const ComplexSample* line, int first, int count,
+                                                              const double* evenHalf, double centre,
+                                                              ComplexSample* out)
+{
+    int k = 0;
+    int i = first;
+    if (i + 2 < count) {
+        Double4 r[2 * P]; // r[m]: the inputs at offsets 2m and 2m + 2 of the window
+#pragma GCC unroll 32
+        for (int m = 0; m < 2 * P - 2; ++m)
+            LoadPair(line + i + 2 * m, 2, r[m]);
+        for (; i + 2 < count; i += 4, k += 2) {
+            const ComplexSample* w = line + i;
+            LoadPair(w + 4 * P - 4, 2, r[2 * P - 2]);
+            LoadPair(w + 4 * P - 2, 2, r[2 * P - 1]);
+            Double4 value;
+            LoadPair(w + 2 * P - 1, 2, value);
+            Double4 acc = centre * value;
+#pragma GCC unroll 16
+            for (int j = 0; j < P; ++j)
+                acc += evenHalf[j] * (r[j] + r[2 * P - 1 - j]);
+            std::memcpy(static_cast<void*>(out + k), &acc, sizeof acc);
+#pragma GCC unroll 32
+            for (int m = 0; m < 2 * P - 2; ++m)
+                r[m] = r[m + 2];
+        }
+    }
+    for (; i < count; i += 2, ++k) {
+        const ComplexSample* w = line + i;
+        Double2 acc = centre * LoadSample(w + 2 * P - 1);
+        for (int j = 0; j < P; ++j)
+            acc += evenHalf[j] * (LoadSample(w + 2 * j) + LoadSample(w + 4 * P - 2 - 2 * j));
+        StoreSample(out + k, acc);
+    }
+    return k;
+}
+
 template <class Sample, bool Wide>
 __attribute__((always_inline)) inline int HalfBandOutputsOfLength(const Sample* line, int first, int count,
                                                                   const double* evenHalf, int pairs, double centre,
                                                                   Sample* out)
 {
+    if constexpr (Wide && std::is_same_v<Sample, ComplexSample>) {
+        switch (pairs) {
+        case 4: return HalfBandPairsReusing<4>(line, first, count, evenHalf, centre, out);
+        case 5: return HalfBandPairsReusing<5>(line, first, count, evenHalf, centre, out);
+        case 6: return HalfBandPairsReusing<6>(line, first, count, evenHalf, centre, out);
+        case 7: return HalfBandPairsReusing<7>(line, first, count, evenHalf, centre, out);
+        case 8: return HalfBandPairsReusing<8>(line, first, count, evenHalf, centre, out);
+        case 9: return HalfBandPairsReusing<9>(line, first, count, evenHalf, centre, out);
+        case 10: return HalfBandPairsReusing<10>(line, first, count, evenHalf, centre, out);
+        case 11: return HalfBandPairsReusing<11>(line, first, count, evenHalf, centre, out);
+        case 12: return HalfBandPairsReusing<12>(line, first, count, evenHalf, centre, out);
+        case 13: return HalfBandPairsReusing<13>(line, first, count, evenHalf, centre, out);
+        default: break;
+        }
+    }
     switch (pairs) {
     case 4: return HalfBandOutputs<Sample, Wide, 4>(line, first, count, evenHalf, pairs, centre, out);
     case 5: return HalfBandOutputs<Sample, Wide, 5>(line, first, count, evenHalf, pairs, centre, out);
