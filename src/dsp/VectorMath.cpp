@@ -30,6 +30,20 @@ template <typename V>
     std::memcpy(p, &v, sizeof v);
 }
 
+// Whether any lane of a comparison's result is false, with one lane read.
+template <typename M>
+[[gnu::always_inline]] inline bool AnyLaneFalse(M fast)
+{
+    M all = fast;
+    if constexpr (sizeof(M) == 32) {
+        all &= __builtin_shufflevector(all, all, 2, 3, 0, 1);
+        all &= __builtin_shufflevector(all, all, 1, 0, 3, 2);
+    } else if constexpr (sizeof(M) == 16) {
+        all &= __builtin_shufflevector(all, all, 1, 0);
+    }
+    return all[0] == 0;
+}
+
 // Lanes outside the fast range (rare: exact silence, overflow, NaN) are redone by
 // the standard library.
 template <typename V>
@@ -37,9 +51,11 @@ template <typename V>
 {
     V y = vector_math::Log10Lanes(x);
     const auto fast = x >= DBL_MIN && x <= DBL_MAX;
-    for (int lane = 0; lane < kWidth<V>; ++lane)
-        if (!fast[lane])
-            y[lane] = std::log10(x[lane]);
+    if (AnyLaneFalse(fast)) {
+        for (int lane = 0; lane < kWidth<V>; ++lane)
+            if (!fast[lane])
+                y[lane] = std::log10(x[lane]);
+    }
     return y;
 }
 
@@ -48,9 +64,11 @@ template <typename V>
 {
     V y = vector_math::ExpLanes(x);
     const auto fast = x > -kExpFastLimit && x < kExpFastLimit;
-    for (int lane = 0; lane < kWidth<V>; ++lane)
-        if (!fast[lane])
-            y[lane] = std::exp(x[lane]);
+    if (AnyLaneFalse(fast)) {
+        for (int lane = 0; lane < kWidth<V>; ++lane)
+            if (!fast[lane])
+                y[lane] = std::exp(x[lane]);
+    }
     return y;
 }
 
@@ -60,9 +78,11 @@ template <typename V>
 {
     V angle = vector_math::Atan2Lanes(y, x);
     const auto fast = (y - y == 0.0) && (x - x == 0.0); // both finite
-    for (int lane = 0; lane < kWidth<V>; ++lane)
-        if (!fast[lane])
-            angle[lane] = std::atan2(y[lane], x[lane]);
+    if (AnyLaneFalse(fast)) {
+        for (int lane = 0; lane < kWidth<V>; ++lane)
+            if (!fast[lane])
+                angle[lane] = std::atan2(y[lane], x[lane]);
+    }
     return angle;
 }
 

@@ -53,6 +53,19 @@ template <typename To, typename From>
     return to;
 }
 
+// 1.5 * 2^52: a double of this size holds an integer below 2^51 in the low
+// bits of its mantissa, so adding it rounds to an integer and its bits convert
+// between integer and double lanes, which the vector units cannot do directly.
+constexpr double kRoundToInteger = 6755399441055744.0;
+constexpr std::int64_t kRoundToIntegerBits = 0x4338000000000000LL;
+
+// Integer lanes below 2^51 in size as doubles.
+template <typename V, typename I>
+[[gnu::always_inline]] inline V IntegersAsDoubles(I n)
+{
+    return BitsAs<V>(n + kRoundToIntegerBits) - kRoundToInteger;
+}
+
 constexpr double kPi = 3.141592653589793;
 constexpr double kHalfPi = 1.5707963267948966;
 constexpr double kQuarterPi = 0.7853981633974483;
@@ -119,7 +132,7 @@ template <typename V>
     p = p * s2 + 1.0 / 5.0;
     p = p * s2 + 1.0 / 3.0;
     const V lnM = 2.0 * s + 2.0 * s * s2 * p;
-    const V e = __builtin_convertvector(exponent, V);
+    const V e = IntegersAsDoubles<V>(exponent);
     // ln 2 in two parts, the first exact in e times it for any exponent.
     const V ln = e * 0.693147180369123816490 + (lnM + e * 1.90821492927058770002e-10);
     return ln * 0.43429448190325182765;
@@ -130,12 +143,12 @@ template <typename V>
 [[gnu::always_inline]] inline V ExpLanes(V x)
 {
     using I = typename IntegerLanes<V>::Type;
-    constexpr double kRound = 6755399441055744.0; // 1.5 * 2^52: adding it rounds to an integer
     // Lanes outside the range are the caller's to mend; kept finite here, their
-    // exponent still converts to an integer.
+    // exponent still makes a scale.
     x = x > 708.0 ? V{} + 708.0 : x;
     x = x > -708.0 ? x : V{} - 708.0;
-    const V k = (x * 1.4426950408889634 + kRound) - kRound;
+    const V rounded = x * 1.4426950408889634 + kRoundToInteger;
+    const V k = rounded - kRoundToInteger;
     const V r = (x - k * 0.693147180369123816490) - k * 1.90821492927058770002e-10;
     V p = r * (1.0 / 479001600.0) + 1.0 / 39916800.0;
     p = p * r + 1.0 / 3628800.0;
@@ -149,7 +162,7 @@ template <typename V>
     p = p * r + 0.5;
     p = p * r + 1.0;
     p = p * r + 1.0;
-    const I scale = (__builtin_convertvector(k, I) + 1023) << 52;
+    const I scale = (BitsAs<I>(rounded) - kRoundToIntegerBits + 1023) << 52;
     return p * BitsAs<V>(scale);
 }
 
