@@ -465,10 +465,8 @@ void DemodulatorObject::samDemod(const ComplexSample* in, int count, double* out
         }
         out[i] = phase;
         frequency += beta * error;
-        if (__builtin_expect(frequency > limit, 0))
-            frequency = limit;
-        else if (__builtin_expect(frequency < -limit, 0))
-            frequency = -limit;
+        if (__builtin_expect(std::fabs(frequency) > limit, 0))
+            frequency = std::copysign(limit, frequency);
         phase += alpha * error + frequency;
     }
     for (int i = 0; i < count; ++i) {
@@ -494,7 +492,8 @@ void DemodulatorObject::fmDemod(const ComplexSample* in, int count, double* out)
     // samples' phases do not wait on the loop, so they are all taken first.
     // The loop waits on each step's result, so what is almost always so is left
     // to branches: an error needing no turn and a frequency inside its limits
-    // take no arithmetic for them.
+    // take no arithmetic for them (one test of the frequency's size, which the
+    // compiler keeps a branch, where two limits became a min and a max).
     PhaseBlock(count, in, out);
     for (int i = 0; i < count; ++i) {
         double error = 0.0; // a zero sample has no angle
@@ -504,10 +503,8 @@ void DemodulatorObject::fmDemod(const ComplexSample* in, int count, double* out)
                 error -= kTwoPi * ((error * kInverseTwoPi + kRoundToInteger) - kRoundToInteger);
         }
         frequency -= beta * error;
-        if (__builtin_expect(frequency > limit, 0))
-            frequency = limit;
-        else if (__builtin_expect(frequency < -limit, 0))
-            frequency = -limit;
+        if (__builtin_expect(std::fabs(frequency) > limit, 0))
+            frequency = std::copysign(limit, frequency);
         phase += frequency - alpha * error;
         out[i] = gain * frequency;
         while (phase > kTwoPi)
