@@ -469,13 +469,18 @@ void DemodulatorObject::samDemod(const ComplexSample* in, int count, double* out
             frequency = std::copysign(limit, frequency);
         phase += alpha * error + frequency;
     }
-    for (int i = 0; i < count; ++i) {
-        double s, c;
-        FastSinCos(out[i], &s, &c);
-        const double x = in[i].re * c + in[i].im * s;
-        const double next = 0.99 * z + x;
-        out[i] = next - z;
-        z = next;
+    constexpr int kChunk = 256;
+    double sines[kChunk], cosines[kChunk];
+    for (int start = 0; start < count; start += kChunk) {
+        const int length = std::min(kChunk, count - start);
+        SinCosBlock(length, out + start, sines, cosines);
+        for (int i = 0; i < length; ++i) {
+            const ComplexSample& sample = in[start + i];
+            const double x = sample.re * cosines[i] + sample.im * sines[i];
+            const double next = 0.99 * z + x;
+            out[start + i] = next - z;
+            z = next;
+        }
     }
     samPhase_ = std::fmod(phase, kTwoPi);
     samFreq_ = frequency;

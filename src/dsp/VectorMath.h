@@ -25,6 +25,11 @@ void Atan2Block(int n, const double* y, const double* x, double* out);
 // out[k] = atan2(in[k].im, in[k].re), the phase of sample k of re + j*im.
 void PhaseBlock(int n, const ComplexSample* in, double* out);
 
+// s[k] = sin(x[k]), c[k] = cos(x[k]); |x[k]| < 1e6 uses the fast path. Both
+// builds round alike (no fused multiply-adds), so the results do not depend
+// on the machine.
+void SinCosBlock(int n, const double* x, double* s, double* c);
+
 namespace vector_math {
 
 using Double1 = double __attribute__((vector_size(8)));
@@ -168,38 +173,3 @@ template <typename V>
 
 } // namespace vector_math
 
-// sin and cos of x for |x| < 1e6: x = q pi/2 + r with |r| <= pi/4, both by their
-// series in r.
-void FastSinCosSlow(double x, double* s, double* c);
-inline void FastSinCos(double x, double* s, double* c)
-{
-    if (!(x > -1e6 && x < 1e6)) {
-        FastSinCosSlow(x, s, c);
-        return;
-    }
-    constexpr double kRound = 6755399441055744.0;
-    const double q = (x * 0.6366197723675814 + kRound) - kRound;
-    // pi/2 in two parts, the first exact in q times it while |q| < 2^20.
-    const double r = (x - q * 1.5707963267341256) - q * 6.0771005065061922e-11;
-    const double r2 = r * r;
-    double sp = r2 * (1.0 / 1307674368000.0) - 1.0 / 6227020800.0;
-    sp = sp * r2 + 1.0 / 39916800.0;
-    sp = sp * r2 - 1.0 / 362880.0;
-    sp = sp * r2 + 1.0 / 5040.0;
-    sp = sp * r2 - 1.0 / 120.0;
-    sp = sp * r2 + 1.0 / 6.0;
-    const double sinR = r - r * r2 * sp;
-    double cp = r2 * (1.0 / 20922789888000.0) - 1.0 / 87178291200.0;
-    cp = cp * r2 + 1.0 / 479001600.0;
-    cp = cp * r2 - 1.0 / 3628800.0;
-    cp = cp * r2 + 1.0 / 40320.0;
-    cp = cp * r2 - 1.0 / 720.0;
-    cp = cp * r2 + 1.0 / 24.0;
-    const double cosR = 1.0 - 0.5 * r2 + r2 * r2 * cp;
-    switch (static_cast<std::int64_t>(q) & 3) {
-    case 0: *s = sinR; *c = cosR; break;
-    case 1: *s = cosR; *c = -sinR; break;
-    case 2: *s = -sinR; *c = -cosR; break;
-    default: *s = -cosR; *c = sinR; break;
-    }
-}

@@ -130,20 +130,35 @@ TEST_P(VectorMathBuilds, Atan2AndPhaseAgreeWithTheLibraryInEveryOctant)
 INSTANTIATE_TEST_SUITE_P(Builds, VectorMathBuilds, ::testing::Bool(),
                          [](const auto& info) { return info.param ? "Wide" : "Portable"; });
 
-TEST(VectorMath, SinCosAgreesWithTheLibrary)
+TEST_P(VectorMathBuilds, SinCosAgreesWithTheLibrary)
 {
-    for (double x : Sweep(-100.0, 100.0, 20001, 6)) {
-        double s = 0.0, c = 0.0;
-        FastSinCos(x, &s, &c);
-        ExpectClose(std::sin(x), s, "sin", x);
-        ExpectClose(std::cos(x), c, "cos", x);
+    std::vector<double> x = Sweep(-100.0, 100.0, 20001, 6);
+    for (double v : {0.0, -0.0, 1.5707963267948966, -3.141592653589793, 2e6, -1e9, kInf, kNaN})
+        x.push_back(v);
+    for (int length : {static_cast<int>(x.size()), 7, 1}) {
+        std::vector<double> s(length), c(length);
+        SinCosBlock(length, x.data(), s.data(), c.data());
+        for (int k = 0; k < length; ++k) {
+            ExpectClose(std::sin(x[k]), s[k], "sin", x[k]);
+            ExpectClose(std::cos(x[k]), c[k], "cos", x[k]);
+        }
     }
-    for (double x : {0.0, 1.5707963267948966, -3.141592653589793, 2e6, -1e9, kInf}) {
-        double s = 0.0, c = 0.0;
-        FastSinCos(x, &s, &c);
-        ExpectClose(std::sin(x), s, "sin", x);
-        ExpectClose(std::cos(x), c, "cos", x);
+}
+
+// The two builds give the same bits, so audio does not depend on the machine.
+TEST(VectorMath, SinCosIsTheSameOnBothBuilds)
+{
+    reference::RestoreWideVectors restore;
+    const std::vector<double> x = Sweep(-1000.0, 1000.0, 4099, 7);
+    std::vector<double> s[2], c[2];
+    for (int wide = 0; wide < 2; ++wide) {
+        SetWideVectorsEnabled(wide == 1);
+        s[wide].resize(x.size());
+        c[wide].resize(x.size());
+        SinCosBlock(static_cast<int>(x.size()), x.data(), s[wide].data(), c[wide].data());
     }
+    EXPECT_EQ(s[0], s[1]);
+    EXPECT_EQ(c[0], c[1]);
 }
 
 } // namespace
