@@ -1,15 +1,21 @@
 #include "dsp/AGCObject.h"
 
+#include "dsp/SampleVector.h"
 #include "dsp/VectorMath.h"
 
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 namespace {
 
 // 10^x as e^(x ln 10): a fraction of pow's cost, agreeing with it to about 1e-15.
 constexpr double kLn10 = 2.302585092994046;
+
+// Added to each level, so silence has a logarithm: 0.00032767 of a unit.
+constexpr double kLevelFloor = 0.00032767;
 
 // trunc(v) limited to [lo, hi]; NaN gives lo.
 int TruncLimited(double v, int lo, int hi)
@@ -19,6 +25,76 @@ int TruncLimited(double v, int lo, int hi)
     return v >= hi ? hi : static_cast<int>(v);
 }
 
+
+// level[i] = max(|re|, |im|) of sample i, plus the floor.
+template <bool Wide>
+[[gnu::always_inline]] inline void PeakLevels(int n, const ComplexSample* in, double* level)
+{
+    int i = 0;
+    if constexpr (Wide) {
+        using Bits4 = std::int64_t __attribute__((vector_size(32)));
+        const Bits4 noSign = Bits4{} + 0x7FFFFFFFFFFFFFFFLL;
+        for (; i + 4 <= n; i += 4) {
+            Double4 first, second;
+            std::memcpy(&first, in + i, sizeof first);
+            std::memcpy(&second, in + i + 2, sizeof second);
+            first = reinterpret_cast<Double4>(reinterpret_cast<Bits4>(first) & noSign);
+            second = reinterpret_cast<Double4>(reinterpret_cast<Bits4>(second) & noSign);
+            const Double4 im = __builtin_shufflevector(first, second, 0, 2, 4, 6);
+            const Double4 re = __builtin_shufflevector(first, second, 1, 3, 5, 7);
+            const Double4 larger = (re < im ? im : re) + kLevelFloor;
+            std::memcpy(level + i, &larger, sizeof larger);
+        }
+    }
+    for (; i < n; ++i)
+        level[i] = std::max(std::fabs(in[i].re), std::fabs(in[i].im)) + kLevelFloor;
+}
+
+// Each sample trades places with the one waiting at pos in the delay line,
+// which leaves scaled by 0.7 times its gain; returns the next position.
+template <bool Wide>
+[[gnu::always_inline]] inline int DelayAndScale(int n, const ComplexSample* in, ComplexSample* out,
+                                                const double* gains, ComplexSample* line, int pos, int delay)
+{
+    for (int i = 0; i < n;) {
+        const int run = std::min(n - i, delay - pos);
+        int k = 0;
+        if constexpr (Wide) {
+            for (; k + 2 <= run; k += 2) {
+                Double4 x, d;
+                std::memcpy(&x, in + i + k, sizeof x);
+                std::memcpy(&d, line + pos + k, sizeof d);
+                std::memcpy(static_cast<void*>(line + pos + k), &x, sizeof x);
+                const Double4 gain = 0.7 * Double4{gains[i + k], gains[i + k], gains[i + k + 1], gains[i + k + 1]};
+                const Double4 y = d * gain;
+                std::memcpy(static_cast<void*>(out + i + k), &y, sizeof y);
+            }
+        }
+        for (; k < run; ++k) {
+            const ComplexSample x = in[i + k];
+            const ComplexSample d = line[pos + k];
+            line[pos + k] = x;
+            const double gain = 0.7 * gains[i + k];
+            out[i + k] = {d.im * gain, d.re * gain};
+        }
+        i += run;
+        pos += run;
+        if (pos >= delay)
+            pos = 0;
+    }
+    return pos;
+}
+
+KORVEL_WIDE_TARGET void PeakLevelsWide(int n, const ComplexSample* in, double* level)
+{
+    PeakLevels<true>(n, in, level);
+}
+
+KORVEL_WIDE_TARGET int DelayAndScaleWide(int n, const ComplexSample* in, ComplexSample* out, const double* gains,
+                                         ComplexSample* line, int pos, int delay)
+{
+    return DelayAndScale<true>(n, in, out, gains, line, pos, delay);
+}
 
 } // namespace
 
@@ -111,33 +187,26 @@ void AGCObject::ProcessComplexData(int n, const ComplexSample* in, ComplexSample
         return;
     }
     // Per chunk: the log magnitudes at once, the detector sample by sample, the
-    // gains at once. out may be in.
+    // gains at once, then the delay line. out may be in: each pass reads a
+    // sample before writing its place.
     constexpr int kChunk = 256;
     double level[kChunk];
+    const bool wide = WideVectorsAvailable();
     for (int start = 0; start < n; start += kChunk) {
         const int count = std::min(kChunk, n - start);
         const ComplexSample* chunkIn = in + start;
         ComplexSample* chunkOut = out + start;
-        for (int i = 0; i < count; ++i)
-            level[i] = std::max(std::fabs(chunkIn[i].re), std::fabs(chunkIn[i].im)) + 0.00032767;
+        if (wide)
+            PeakLevelsWide(count, chunkIn, level);
+        else
+            PeakLevels<false>(count, chunkIn, level);
         Log10Block(count, level, level);
-        // Through the delay line: each sample trades places with the one it waited behind.
-        if (chunkOut != chunkIn)
-            std::copy(chunkIn, chunkIn + count, chunkOut);
-        for (int i = 0; i < count;) {
-            const int run = std::min(count - i, m_DelaySamples - m_SigDelayPtr);
-            std::swap_ranges(chunkOut + i, chunkOut + i + run, m_SigDelayBuf.data() + m_SigDelayPtr);
-            i += run;
-            m_SigDelayPtr += run;
-            if (m_SigDelayPtr >= m_DelaySamples)
-                m_SigDelayPtr = 0;
-        }
         Detect(count, level);
         ExpBlock(count, level, level);
-        for (int i = 0; i < count; ++i) {
-            const double gain = 0.7 * level[i];
-            chunkOut[i] = {chunkOut[i].im * gain, chunkOut[i].re * gain};
-        }
+        ComplexSample* line = m_SigDelayBuf.data();
+        m_SigDelayPtr = wide ? DelayAndScaleWide(count, chunkIn, chunkOut, level, line, m_SigDelayPtr, m_DelaySamples)
+                             : DelayAndScale<false>(count, chunkIn, chunkOut, level, line, m_SigDelayPtr,
+                                                    m_DelaySamples);
     }
 }
 
