@@ -2,12 +2,101 @@
 
 #include "common/SystemLog.h"
 #include "dsp/FftwPlannerMutex.h"
+#include "dsp/SampleVector.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <new>
 #include <numbers>
+
+namespace {
+
+using Float4 = float __attribute__((vector_size(16)));
+using Float8 = float __attribute__((vector_size(32)));
+
+// Samples {im, re} in double precision into FFTW's {re, im} in single.
+template <bool Wide>
+[[gnu::always_inline]] inline void ToTransformLayout(int n, const ComplexSample* in, fftwf_complex* out)
+{
+    int k = 0;
+    if constexpr (Wide) {
+        for (; k + 4 <= n; k += 4) {
+            Double4 first, second;
+            std::memcpy(&first, in + k, sizeof first);
+            std::memcpy(&second, in + k + 2, sizeof second);
+            const Float8 both = __builtin_shufflevector(__builtin_convertvector(first, Float4),
+                                                        __builtin_convertvector(second, Float4), 1, 0, 3, 2, 5, 4, 7, 6);
+            std::memcpy(out + k, &both, sizeof both);
+        }
+    }
+    for (; k < n; ++k) {
+        out[k][0] = static_cast<float>(in[k].re);
+        out[k][1] = static_cast<float>(in[k].im);
+    }
+}
+
+template <bool Wide>
+[[gnu::always_inline]] inline void FromTransformLayout(int n, const fftwf_complex* in, ComplexSample* out)
+{
+    int k = 0;
+    if constexpr (Wide) {
+        for (; k + 4 <= n; k += 4) {
+            Float8 both;
+            std::memcpy(&both, in + k, sizeof both);
+            const Double4 first = __builtin_convertvector(__builtin_shufflevector(both, both, 1, 0, 3, 2), Double4);
+            const Double4 second = __builtin_convertvector(__builtin_shufflevector(both, both, 5, 4, 7, 6), Double4);
+            std::memcpy(static_cast<void*>(out + k), &first, sizeof first);
+            std::memcpy(static_cast<void*>(out + k + 2), &second, sizeof second);
+        }
+    }
+    for (; k < n; ++k)
+        out[k] = ComplexSample{in[k][1], in[k][0]};
+}
+
+// spectrum[k] *= coefficient[k], the products rounded and summed as written.
+template <bool Wide>
+[[gnu::always_inline]] inline void MultiplySpectra(int n, const fftwf_complex* coefficient, fftwf_complex* spectrum)
+{
+    int k = 0;
+    if constexpr (Wide) {
+        const Float8 sign{-1.0f, 1.0f, -1.0f, 1.0f, -1.0f, 1.0f, -1.0f, 1.0f};
+        for (; k + 4 <= n; k += 4) {
+            Float8 e, d;
+            std::memcpy(&e, coefficient + k, sizeof e);
+            std::memcpy(&d, spectrum + k, sizeof d);
+            const Float8 eRe = __builtin_shufflevector(e, e, 0, 0, 2, 2, 4, 4, 6, 6);
+            const Float8 eIm = __builtin_shufflevector(e, e, 1, 1, 3, 3, 5, 5, 7, 7);
+            const Float8 swapped = __builtin_shufflevector(d, d, 1, 0, 3, 2, 5, 4, 7, 6);
+            // {eRe dRe - eIm dIm, eRe dIm + eIm dRe}
+            const Float8 product = eRe * d + sign * (eIm * swapped);
+            std::memcpy(spectrum + k, &product, sizeof product);
+        }
+    }
+    for (; k < n; ++k) {
+        const float eRe = coefficient[k][0], eIm = coefficient[k][1];
+        const float dRe = spectrum[k][0], dIm = spectrum[k][1];
+        spectrum[k][0] = eRe * dRe - eIm * dIm;
+        spectrum[k][1] = eIm * dRe + eRe * dIm;
+    }
+}
+
+KORVEL_WIDE_EXACT_TARGET void ToTransformLayoutWide(int n, const ComplexSample* in, fftwf_complex* out)
+{
+    ToTransformLayout<true>(n, in, out);
+}
+
+KORVEL_WIDE_EXACT_TARGET void FromTransformLayoutWide(int n, const fftwf_complex* in, ComplexSample* out)
+{
+    FromTransformLayout<true>(n, in, out);
+}
+
+KORVEL_WIDE_EXACT_TARGET void MultiplySpectraWide(int n, const fftwf_complex* coefficient, fftwf_complex* spectrum)
+{
+    MultiplySpectra<true>(n, coefficient, spectrum);
+}
+
+} // namespace
 
 FastFirObject::FastFirObject()
 {
@@ -99,12 +188,10 @@ void FastFirObject::Clear()
 void FastFirObject::FilterBlock()
 {
     fftwf_execute(forward_);
-    for (int k = 0; k < 2 * kBlock; ++k) {
-        const float eRe = m_pFilterCoef[k][0], eIm = m_pFilterCoef[k][1];
-        const float dRe = spectrum_[k][0], dIm = spectrum_[k][1];
-        spectrum_[k][0] = eRe * dRe - eIm * dIm;
-        spectrum_[k][1] = eIm * dRe + eRe * dIm;
-    }
+    if (WideVectorsAvailable())
+        MultiplySpectraWide(2 * kBlock, m_pFilterCoef.data(), spectrum_.data());
+    else
+        MultiplySpectra<false>(2 * kBlock, m_pFilterCoef.data(), spectrum_.data());
     fftwf_execute(backward_);
     // The newer half is the older half of the next block.
     std::memcpy(m_pFFTBuf.data(), m_pFFTBuf.data() + kBlock, sizeof(fftwf_complex) * kBlock);
@@ -116,10 +203,10 @@ int FastFirObject::ProcessDataInLength(int n, const ComplexSample* in, ComplexSa
     for (int i = 0; i < n;) {
         const int take = std::min(n - i, 2 * kBlock - m_InBufInPos);
         fftwf_complex* line = m_pFFTBuf.data() + m_InBufInPos;
-        for (int k = 0; k < take; ++k) {
-            line[k][0] = static_cast<float>(in[i + k].re);
-            line[k][1] = static_cast<float>(in[i + k].im);
-        }
+        if (WideVectorsAvailable())
+            ToTransformLayoutWide(take, in + i, line);
+        else
+            ToTransformLayout<false>(take, in + i, line);
         i += take;
         m_InBufInPos += take;
         if (m_InBufInPos == 2 * kBlock) {
@@ -140,6 +227,8 @@ int FastFirObject::ProcessDataInLength(int n, const ComplexSample* in, ComplexSa
 
 void FastFirObject::WriteBlock(ComplexSample* out) const
 {
-    for (int k = 0; k < kBlock; ++k)
-        out[k] = ComplexSample{filtered_[kBlock + k][1], filtered_[kBlock + k][0]};
+    if (WideVectorsAvailable())
+        FromTransformLayoutWide(kBlock, filtered_.data() + kBlock, out);
+    else
+        FromTransformLayout<false>(kBlock, filtered_.data() + kBlock, out);
 }

@@ -28,8 +28,12 @@ using Double4 = double __attribute__((vector_size(32)));
 // code is split poorly, so it only runs where such registers exist).
 #if defined(__x86_64__) && defined(__GNUC__)
 #define KORVEL_WIDE_TARGET __attribute__((target("avx2,fma")))
+// The wide build without fused multiply-adds, for loops whose results must not
+// depend on the build: its products and sums round as the portable build's.
+#define KORVEL_WIDE_EXACT_TARGET __attribute__((target("avx2")))
 #else
 #define KORVEL_WIDE_TARGET
+#define KORVEL_WIDE_EXACT_TARGET
 #endif
 
 // True when the wide build runs: the machine has it and it has not been switched off.

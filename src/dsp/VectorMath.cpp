@@ -208,11 +208,7 @@ template <typename V>
     }
 }
 
-// AVX2 without FMA: products and sums round as in the portable build.
-#if defined(__x86_64__) && defined(__GNUC__)
-__attribute__((target("avx2")))
-#endif
-void SinCosWide(int n, const double* x, double* s, double* c)
+KORVEL_WIDE_EXACT_TARGET void SinCosWide(int n, const double* x, double* s, double* c)
 {
     SinCosLoop<Double4>(n, x, s, c);
 }
