@@ -103,10 +103,13 @@ template <typename V>
     const V larger = steep ? ay : ax;
     const V smaller = steep ? ax : ay;
     const I bothZero = larger == 0.0;
-    const V ratio = smaller / (bothZero ? larger + 1.0 : larger);
-    // Above tan(pi/8), atan(a) = pi/4 + atan((a - 1) / (a + 1)).
-    const I upper = ratio > kTanEighthPi;
-    const V t = upper ? (ratio - 1.0) / (ratio + 1.0) : ratio;
+    // Above tan(pi/8), atan(a) = pi/4 + atan((a - 1) / (a + 1)), and with a =
+    // smaller / larger that argument is (smaller - larger) / (smaller + larger):
+    // one division either way.
+    const I upper = smaller > kTanEighthPi * larger;
+    const V numerator = upper ? smaller - larger : smaller;
+    const V denominator = upper ? smaller + larger : (bothZero ? larger + 1.0 : larger);
+    const V t = numerator / denominator;
     V angle = AtanNear0(t) + (upper ? V{} + kQuarterPi : V{});
     angle = steep ? kHalfPi - angle : angle;
     angle = x < 0.0 ? kPi - angle : angle;
