@@ -210,7 +210,8 @@ void AGCObject::ProcessComplexData(int n, const ComplexSample* in, ComplexSample
     }
 }
 
-void AGCObject::Detect(int count, double* level)
+template <bool Wide>
+[[gnu::always_inline]] inline void AGCObject::DetectRun(int count, double* level)
 {
     // The state lives in locals through the loop; only a rescan of the window
     // needs it back in the members.
@@ -277,4 +278,18 @@ void AGCObject::Detect(int count, double* level)
     peakSerial_ = peakSerial;
     m_MagBufPos = pos;
     m_HangTimer = hangTimer;
+}
+
+// With fused multiply-adds each average's step waits on one operation, not two.
+KORVEL_WIDE_TARGET void AGCObject::DetectWide(int count, double* level)
+{
+    DetectRun<true>(count, level);
+}
+
+void AGCObject::Detect(int count, double* level)
+{
+    if (WideVectorsAvailable())
+        DetectWide(count, level);
+    else
+        DetectRun<false>(count, level);
 }

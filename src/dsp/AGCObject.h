@@ -42,6 +42,9 @@ private:
     // Takes count samples' log10 levels into the peak window and the averages,
     // and leaves in their place the gains' natural logarithms.
     void Detect(int count, double* level);
+    template <bool Wide>
+    void DetectRun(int count, double* level);
+    void DetectWide(int count, double* level);
 
     bool m_AgcOn = false;
     bool m_UseHang = false;
