@@ -12,14 +12,16 @@
 # recording at any rate; the station sits OFFSET_HZ (default 150000) above its
 # centre. MODE (given to the reference only when set): am (default; Korvel AM
 # +-5 kHz), usb (USB 0..3 kHz above the offset), nbfm (FM +-7 kHz) or wfm
-# (WFM +-100 kHz).
+# (WFM +-100 kHz); or, for modes the reference lacks, Korvel's sam (against
+# the reference's am), lsb (3..0 kHz below the offset) and cwl (1 kHz below;
+# both against its usb).
 # Environment: KORVEL_CLI (default build/src/cli/korvel-cli of this tree),
 # PYTHON (default the interpreter of the script's #! line, else python3),
 # CPU (default 0).
 set -euo pipefail
 
 if [ $# -lt 2 ]; then
-    sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '2,19p' "$0" | sed 's/^# \{0,1\}//'
     exit 2
 fi
 reference=$1
@@ -43,15 +45,19 @@ trap 'rm -rf "$work"' EXIT
 
 center=$("$cli" info "$input" | awk '/^centre freq:/ { print $3 }')
 seconds=$("$cli" info "$input" | awk '/^seconds:/ { print $2 }')
+reference_kind=$mode
 case ${mode:-am} in
     am) korvel_mode=AM low=-5000 high=5000 ;;
     usb) korvel_mode=USB low=0 high=3000 ;;
     nbfm) korvel_mode=FM low=-7000 high=7000 ;;
     wfm) korvel_mode=WFM low=-100000 high=100000 ;;
+    sam) korvel_mode=SAM low=-5000 high=5000 reference_kind=am ;;
+    lsb) korvel_mode=LSB low=-3000 high=0 reference_kind=usb ;;
+    cwl) korvel_mode=CWL low=-1000 high=0 reference_kind=usb ;;
     *) echo "compare_demod: unknown mode $mode" >&2; exit 2 ;;
 esac
 reference_mode=()
-[ -n "$mode" ] && reference_mode=(--mode "$mode")
+[ -n "$reference_kind" ] && reference_mode=(--mode "$reference_kind")
 lo=$(awk -v c="$center" -v o="$offset" -v d="$low" 'BEGIN { printf "%.3f", (c + o + d) / 1000 }')
 hi=$(awk -v c="$center" -v o="$offset" -v d="$high" 'BEGIN { printf "%.3f", (c + o + d) / 1000 }')
 echo "input: $input, $seconds s, station at $offset Hz above $center Hz: $korvel_mode $lo to $hi kHz"
