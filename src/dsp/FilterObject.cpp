@@ -199,38 +199,58 @@ __attribute__((always_inline)) inline int RealHalfBandOutputs(const double* line
     return total;
 }
 
-// Feeds the block through the working line in pieces that fit it. Outputs are read
-// from the line only, and at most ceil((pos + piece)/2) of them exist when the next
-// piece is copied from in[pos + piece], so out == in is safe at any size.
+// The outputs of windows line + i, i = first, first + 2, ... < count.
 template <class Sample, bool Wide>
-__attribute__((always_inline)) inline int HalfBandStream(int n, const Sample* in, Sample* out, Sample* line,
+__attribute__((always_inline)) inline int StreamOutputs(const Sample* line, int first, int count,
+                                                        const std::vector<double>& evenHalf, double centre, Sample* out)
+{
+    const int pairs = static_cast<int>(evenHalf.size());
+    if constexpr (std::is_same_v<Sample, double>) {
+        if (pairs <= kMaxPairs)
+            return RealHalfBandOutputs<std::conditional_t<Wide, Double4, Double2>>(line, first, count,
+                                                                                   evenHalf.data(), pairs, centre, out);
+        return HalfBandOutputsOfLength<double, false>(line, first, count, evenHalf.data(), pairs, centre, out);
+    } else {
+        return HalfBandOutputsOfLength<Sample, Wide>(line, first, count, evenHalf.data(), pairs, centre, out);
+    }
+}
+
+// Filters the block straight from `in`. The windows that start in the history,
+// or so early that with out == in their outputs would land on inputs later
+// windows still read, are made from a short copy and written last; the new
+// history is saved before anything is written.
+// `history` holds the last L - 1 inputs, then room for 5 (L - 1) + 2 samples
+// of scratch.
+template <class Sample, bool Wide>
+__attribute__((always_inline)) inline int HalfBandStream(int n, const Sample* in, Sample* out, Sample* history,
                                                          int length, const std::vector<double>& evenHalf, double centre,
                                                          bool& nextIsOdd)
 {
-    const int history = length - 1;
-    const int capacity = FilterObject::kWorkingLineLength - history;
-    int produced = 0;
-    for (int pos = 0; pos < n;) {
-        const int piece = std::min(n - pos, capacity);
-        std::copy(in + pos, in + pos + piece, line + history);
-        if constexpr (std::is_same_v<Sample, double>) {
-            if (evenHalf.size() > kMaxPairs)
-                produced += HalfBandOutputsOfLength<double, false>(line, nextIsOdd ? 1 : 0, piece, evenHalf.data(),
-                                                                   static_cast<int>(evenHalf.size()), centre,
-                                                                   out + produced);
-            else
-                produced += RealHalfBandOutputs<std::conditional_t<Wide, Double4, Double2>>(
-                line, nextIsOdd ? 1 : 0, piece, evenHalf.data(), static_cast<int>(evenHalf.size()), centre,
-                    out + produced);
-        } else {
-            produced += HalfBandOutputsOfLength<Sample, Wide>(line, nextIsOdd ? 1 : 0, piece, evenHalf.data(),
-                                                              static_cast<int>(evenHalf.size()), centre,
-                                                              out + produced);
-        }
-        nextIsOdd ^= (piece & 1) != 0;
-        std::copy(line + piece, line + piece + history, line);
-        pos += piece;
+    const int h = length - 1;
+    const int first = nextIsOdd ? 1 : 0;
+    // Window i covers history ++ in from index i: the head windows are those
+    // below `body`, the rest read only in[i - h ...].
+    const int body = first + 2 * h;
+    const int headInputs = std::min(n, body);
+    Sample* headLine = history + h;            // 3h + 1 samples
+    Sample* newHistory = headLine + 3 * h + 1; // h
+    Sample* headOut = newHistory + h;          // h + 1
+    std::copy(history, history + h, headLine);
+    std::copy(in, in + headInputs, headLine + h);
+    if (n >= h) {
+        std::copy(in + n - h, in + n, newHistory);
+    } else {
+        std::copy(history + n, history + h, newHistory);
+        std::copy(in, in + n, newHistory + (h - n));
     }
+
+    const int headCount = StreamOutputs<Sample, Wide>(headLine, first, headInputs, evenHalf, centre, headOut);
+    int produced = headCount;
+    if (n > body)
+        produced += StreamOutputs<Sample, Wide>(in + (body - h), 0, n - body, evenHalf, centre, out + headCount);
+    std::copy(headOut, headOut + headCount, out);
+    std::copy(newHistory, newHistory + h, history);
+    nextIsOdd ^= (n & 1) != 0;
     return produced;
 }
 
@@ -323,8 +343,10 @@ FilterObject::FilterObject(int type, int length, const double* coeff) : FilterOb
     for (int i = 0; i < (length - 1) / 2; i += 2)
         evenHalfTaps_.push_back(coeff[i]);
     centreTap_ = coeff[(length - 1) / 2];
-    m_pHBFirBuf = std::make_unique<ComplexSample[]>(kWorkingLineLength);
-    m_pHBFirRBuf = std::make_unique<double[]>(kWorkingLineLength);
+    // The history, then the scratch of HalfBandStream.
+    const int lineLength = 6 * (length - 1) + 2;
+    m_pHBFirBuf = std::make_unique<ComplexSample[]>(lineLength);
+    m_pHBFirRBuf = std::make_unique<double[]>(lineLength);
 }
 
 int FilterObject::ApplyFilterLength(int n, const ComplexSample* in, ComplexSample* out)

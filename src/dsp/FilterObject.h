@@ -21,10 +21,6 @@
 // written, and accepts out == in. No call allocates.
 class FilterObject {
 public:
-    // Capacity of each type-1 working line, in samples. Longer blocks are
-    // processed in pieces.
-    static constexpr int kWorkingLineLength = 32768;
-
     // A stage of type 2 or 3; history zero. A type-1 stage needs taps: built
     // this way it produces nothing (its calls return 0).
     explicit FilterObject(int type);
@@ -58,7 +54,7 @@ private:
 
     int filterType;
     int m_FirLength = 0;
-    std::unique_ptr<ComplexSample[]> m_pHBFirBuf; // L-1 history samples, then the current piece
+    std::unique_ptr<ComplexSample[]> m_pHBFirBuf; // the last L-1 inputs, then scratch
     double H0, H2, H4, H5;                        // distinct 11-tap taps; H6, H8, H10 mirror H4, H2, H0
     ComplexSample d[10];                          // 11-tap history d0 ... d9, d9 the newest
     ComplexSample m_Xodd, m_Xeven;                // CIC: last and second-to-last input
