@@ -70,7 +70,7 @@ private:
     // samples run the exact per-sample recursion, the rest the lanes.
     static constexpr int kSettleSamples = 512;
     // Blocks are mixed and decimated in pieces of this many samples so that the
-    // piece and the stages' working lines stay in the first-level cache.
+    // piece stays in the first-level cache through all the stages.
     static constexpr int kPieceLength = 1024;
 
     void MixPiece(int n, const ComplexSample* in, ComplexSample* out);

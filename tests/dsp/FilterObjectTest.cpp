@@ -69,7 +69,7 @@ TEST_P(StageKindTest, ConstantInputComesOutAtUnitGain)
 
 // One long call against the same samples in pieces of every awkward kind: odd
 // lengths that move the even/odd phase, single samples, pieces shorter than the
-// stage, and blocks beyond the working line.
+// stage, and long blocks.
 TEST_P(StageKindTest, PiecesGiveTheOutputOfOneLongCall)
 {
     const int taps = GetParam().taps;
