@@ -14,8 +14,16 @@ constexpr double kTwoPi = 6.283185307179586;
 constexpr double kInverseTwoPi = 0.15915494309189535;
 // Below it an angle is its own value wrapped into [-pi, pi].
 constexpr double kWithinHalfTurn = 3.14;
-// Adding and taking away 1.5 * 2^52 rounds a double to the nearest integer.
-constexpr double kRoundToInteger = 6755399441055744.0;
+
+// The angle wrapped into [-pi, pi]; the loops' errors almost always need no
+// turn, so that case is a predicted branch rather than arithmetic.
+inline double WrappedAngle(double angle)
+{
+    if (__builtin_expect(std::fabs(angle) < kWithinHalfTurn, 1))
+        return angle;
+    using vector_math::kRoundToInteger;
+    return angle - kTwoPi * ((angle * kInverseTwoPi + kRoundToInteger) - kRoundToInteger);
+}
 
 // The FM loop is unstable below about 30.3 kHz and, just above, is thrown
 // against its limit for good by the AGC's start or a strong modulation; slower
@@ -459,9 +467,7 @@ void DemodulatorObject::samDemod(const ComplexSample* in, int count, double* out
     for (int i = 0; i < count; ++i) {
         double error = 0.0;
         if (in[i].im != 0.0 || in[i].re != 0.0) {
-            error = out[i] - phase;
-            if (__builtin_expect(!(std::fabs(error) < kWithinHalfTurn), 0))
-                error -= kTwoPi * ((error * kInverseTwoPi + kRoundToInteger) - kRoundToInteger);
+            error = WrappedAngle(out[i] - phase);
         }
         out[i] = phase;
         frequency += beta * error;
@@ -503,9 +509,7 @@ void DemodulatorObject::fmDemod(const ComplexSample* in, int count, double* out)
     for (int i = 0; i < count; ++i) {
         double error = 0.0; // a zero sample has no angle
         if (in[i].im != 0.0 || in[i].re != 0.0) {
-            error = out[i] + phase;
-            if (__builtin_expect(!(std::fabs(error) < kWithinHalfTurn), 0))
-                error -= kTwoPi * ((error * kInverseTwoPi + kRoundToInteger) - kRoundToInteger);
+            error = WrappedAngle(out[i] + phase);
         }
         frequency -= beta * error;
         if (__builtin_expect(std::fabs(frequency) > limit, 0))
