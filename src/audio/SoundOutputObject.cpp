@@ -3,11 +3,40 @@
 #include "common/SystemLog.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <mutex>
+#include <numbers>
+
+namespace {
+
+// Gain of a cut's fade with `left` samples of it still to play (1..kFadeSamples):
+// a raised cosine from just below 1 down to just above 0.
+const std::array<float, SoundOutputObject::kFadeSamples + 1>& FadeGains()
+{
+    static const auto gains = [] {
+        std::array<float, SoundOutputObject::kFadeSamples + 1> g{};
+        for (int left = 0; left <= SoundOutputObject::kFadeSamples; ++left)
+            g[left] = static_cast<float>(
+                0.5 - 0.5 * std::cos(std::numbers::pi * left / (SoundOutputObject::kFadeSamples + 1)));
+        return g;
+    }();
+    return gains;
+}
+
+int16_t Limited(double v)
+{
+    v = std::clamp(v, -32767.0, 32767.0);
+    return v == v ? static_cast<int16_t>(v) : int16_t{0};
+}
+
+} // namespace
 
 SoundOutputObject::SoundOutputObject()
-    : fracResampler(kMaxResamplerInput), soundScratch(kSoundScratchSize), soundRing(kSoundRingSize)
+    : fracResampler(kMaxResamplerInput), soundScratch(kSoundScratchSize), soundFloats(kSoundScratchSize),
+      soundRing(kSoundRingSize)
 {
+    FadeGains();
 }
 
 void SoundOutputObject::addSoundData(const double* data, int n, double rate)
@@ -25,33 +54,47 @@ void SoundOutputObject::addSoundData(const double* data, int n, double rate)
     for (int done = 0; done < n;) {
         const int len = std::min(piece, n - done);
         const int out = fracResampler.ResampleLength(len, ratio, data + done, soundScratch.data());
-        appendToRing(soundScratch.data(), out);
+        std::copy(soundScratch.begin(), soundScratch.begin() + out, soundFloats.begin());
+        appendToRing(soundFloats.data(), out);
         done += len;
     }
 }
 
-void SoundOutputObject::appendToRing(const double* samples, int n)
+void SoundOutputObject::addAudio(const int16_t* samples, int n)
 {
-    const int write = soundWritePos.load(std::memory_order_relaxed);
-    const int read = soundReadPos.load(std::memory_order_acquire);
-    int waiting = write - read;
-    if (waiting < 0)
-        waiting += kSoundRingSize;
+    for (int done = 0; done < n;) {
+        const int len = std::min(n - done, kSoundScratchSize);
+        std::copy(samples + done, samples + done + len, soundFloats.begin());
+        appendToRing(soundFloats.data(), len);
+        done += len;
+    }
+}
+
+int SoundOutputObject::room() const
+{
+    return kSoundRingSize - 1 - numSoundSamples();
+}
+
+void SoundOutputObject::appendToRing(const float* samples, int n)
+{
+    const int64_t total = writeTotal_.load(std::memory_order_relaxed);
+    const auto waiting = static_cast<int>(total - readTotal_.load(std::memory_order_acquire));
     // Overwriting unplayed audio would corrupt it and the reader's count: the
     // newest samples give way instead.
-    const int room = kSoundRingSize - 1 - waiting;
-    if (n > room) {
+    const int space = kSoundRingSize - 1 - waiting;
+    if (n > space) {
         if (!ringFullLogged_)
-            SystemLog("sound ring full: %d samples dropped", n - room);
+            SystemLog("sound ring full: %d samples dropped", n - space);
         ringFullLogged_ = true;
-        n = room;
+        n = space;
     } else {
         ringFullLogged_ = false;
     }
+    const auto write = static_cast<int>(total % kSoundRingSize);
     const int first = std::min(n, kSoundRingSize - write);
     std::copy(samples, samples + first, soundRing.begin() + write);
     std::copy(samples + first, samples + n, soundRing.begin());
-    soundWritePos.store((write + n) % kSoundRingSize, std::memory_order_release);
+    writeTotal_.store(total + n, std::memory_order_release);
 }
 
 void SoundOutputObject::setNoOutput(bool noOutput)
@@ -65,13 +108,26 @@ void SoundOutputObject::flush()
 {
     // What follows is a new stream: the resampler must not carry the old one into it.
     fracResampler.Reset();
-    soundFlushTo_.store(soundWritePos.load(std::memory_order_relaxed), std::memory_order_release);
+    flushTo_.store(writeTotal_.load(std::memory_order_relaxed), std::memory_order_release);
+}
+
+int64_t SoundOutputObject::cut()
+{
+    fracResampler.Reset();
+    const int64_t at = writeTotal_.load(std::memory_order_relaxed);
+    cutTo_.store(at, std::memory_order_release);
+    return at;
+}
+
+void SoundOutputObject::markStreamEnd()
+{
+    streamEndAt_.store(writeTotal_.load(std::memory_order_relaxed), std::memory_order_release);
 }
 
 int SoundOutputObject::numSoundSamples() const
 {
-    const int waiting = soundWritePos.load(std::memory_order_acquire) - soundReadPos.load(std::memory_order_acquire);
-    return waiting < 0 ? waiting + kSoundRingSize : waiting;
+    return static_cast<int>(writeTotal_.load(std::memory_order_acquire) -
+                            readTotal_.load(std::memory_order_acquire));
 }
 
 void SoundOutputObject::setPlaybackVolume(double volume)
@@ -89,41 +145,81 @@ bool SoundOutputObject::fillSoundBuffer(int16_t* buffer)
     return readSound(buffer, frameCount) > 0;
 }
 
+void SoundOutputObject::skipTo(int64_t total)
+{
+    readTotal_.store(total, std::memory_order_release);
+    bufferLeft_ = 0;
+    fadeLeft_ = 0;
+    fadingTo_ = -1;
+    sounding_ = false;
+}
+
 int SoundOutputObject::readSound(int16_t* out, int n)
 {
+    // Never contended in the app, where one device reads; a test may read too.
+    const std::lock_guard lock(readerMutex_);
     std::fill(out, out + n, int16_t{0});
-    const int write = soundWritePos.load(std::memory_order_acquire);
+    // The write total is read before the requests, so that every request seen
+    // lies at or before it.
+    const int64_t write = writeTotal_.load(std::memory_order_acquire);
+    const int64_t flushTo = flushTo_.exchange(-1, std::memory_order_acq_rel);
+    const int64_t cutTo = cutTo_.exchange(-1, std::memory_order_acq_rel);
     if (soundNoOutput.load(std::memory_order_acquire)) {
-        // The reader empties the ring by catching up with the writer; resetting
-        // both positions to 0 would race a writer on another thread.
-        soundReadPos.store(write, std::memory_order_release);
-        bufferLeft_ = 0;
+        skipTo(write);
         return 0;
     }
-    int read = soundReadPos.load(std::memory_order_relaxed);
-    const int flushTo = soundFlushTo_.exchange(-1, std::memory_order_acq_rel);
-    auto ahead = [read](int position) { return (position - read + kSoundRingSize) % kSoundRingSize; };
-    if (flushTo >= 0 && ahead(flushTo) <= ahead(write)) {
+    int64_t read = readTotal_.load(std::memory_order_relaxed);
+    if (flushTo >= read) {
+        skipTo(flushTo);
         read = flushTo;
-        bufferLeft_ = 0;
     }
+    if (cutTo > read) {
+        // Only audio in play fades; a stream that has not started yet is dropped at once.
+        if (bufferLeft_ > 0 || fadeLeft_ > 0 || sounding_) {
+            fadeLeft_ = static_cast<int>(std::min<int64_t>(fadeLeft_ > 0 ? fadeLeft_ : kFadeSamples, cutTo - read));
+            fadingTo_ = cutTo;
+        } else {
+            skipTo(cutTo);
+            read = cutTo;
+        }
+    }
+    const int64_t streamEnd = streamEndAt_.load(std::memory_order_acquire);
+    const std::array<float, kFadeSamples + 1>& fade = FadeGains();
     const double gain = playbackVolume_.load(std::memory_order_relaxed);
     int played = 0;
     while (played < n) {
+        const auto at = static_cast<int>(read % kSoundRingSize);
+        if (fadeLeft_ > 0) {
+            const int take = std::min({n - played, fadeLeft_, kSoundRingSize - at});
+            for (int i = 0; i < take; ++i)
+                out[played + i] = Limited(soundRing[at + i] * gain * fade[fadeLeft_ - i]);
+            played += take;
+            fadeLeft_ -= take;
+            read += take;
+            if (fadeLeft_ == 0) {
+                read = fadingTo_;
+                fadingTo_ = -1;
+                bufferLeft_ = 0;
+            }
+            continue;
+        }
         if (bufferLeft_ == 0) {
-            if (ahead(write) - ahead(read) < frameCount)
+            const int64_t waiting = write - read;
+            if (waiting >= frameCount)
+                bufferLeft_ = frameCount;
+            else if (waiting > 0 && streamEnd == write)
+                bufferLeft_ = static_cast<int>(waiting);
+            else
                 break;
-            bufferLeft_ = frameCount;
         }
-        const int take = std::min({n - played, bufferLeft_, kSoundRingSize - read});
-        for (int i = 0; i < take; ++i) {
-            const double v = std::clamp(soundRing[read + i] * gain, -32767.0, 32767.0);
-            out[played + i] = v == v ? static_cast<int16_t>(v) : 0;
-        }
+        const int take = std::min({n - played, bufferLeft_, kSoundRingSize - at});
+        for (int i = 0; i < take; ++i)
+            out[played + i] = Limited(soundRing[at + i] * gain);
         played += take;
         bufferLeft_ -= take;
-        read = (read + take) % kSoundRingSize;
+        read += take;
     }
-    soundReadPos.store(read, std::memory_order_release);
+    sounding_ = played == n;
+    readTotal_.store(read, std::memory_order_release);
     return played;
 }

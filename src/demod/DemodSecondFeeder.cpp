@@ -44,15 +44,19 @@ const std::string& DemodSecondFeeder::readError() const
 
 int DemodSecondFeeder::feedSecond(DemodulatorObject& demod, int32_t second, int16_t* output)
 {
-    demod.setPlayBackSec(second + 1);
-    const int64_t first = static_cast<int64_t>(second) * sampleRate_;
+    return feed(demod, static_cast<int64_t>(second) * sampleRate_, sampleRate_, output);
+}
+
+int DemodSecondFeeder::feed(DemodulatorObject& demod, int64_t first, int32_t count, int16_t* output)
+{
+    demod.setPlayBackSec(static_cast<int32_t>(first / sampleRate_ + 1));
     const auto pieceLength = static_cast<int32_t>(block_.size());
     const int32_t demodBlock = demod.getInBufLimit();
     int produced = 0;
     lastFilled_ = 0;
-    bool ended = false;
-    for (int32_t at = 0, n = 0; at < sampleRate_; at += n) {
-        n = std::min(pieceLength, sampleRate_ - at);
+    bool ended = first < 0;
+    for (int32_t at = 0, n = 0; at < count; at += n) {
+        n = std::min(pieceLength, count - at);
         // A piece that ends where the demodulator's block does leaves it no
         // samples to gather into the next block: it reads the blocks in place.
         if (demodBlock > 0 && n == pieceLength) {

@@ -31,6 +31,10 @@ public:
     // (the audio goes to the sound output), or room for
     // demod.maxOutputSamples(sampleRate()) samples. Returns ProcessData's count.
     int feedSecond(DemodulatorObject& demod, int32_t second, int16_t* output);
+    // The same for `count` samples (>= 0) from sample `first` of the recording
+    // (>= 0): playback's shorter pieces. `output`: null, or room for
+    // demod.maxOutputSamples(count) samples.
+    int feed(DemodulatorObject& demod, int64_t first, int32_t count, int16_t* output);
     // The recording's read error (RecordingObject::readError); empty for a
     // plain sample source or while every read succeeded.
     const std::string& readError() const;

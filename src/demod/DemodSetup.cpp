@@ -11,6 +11,9 @@
 
 namespace {
 
+const char* const kNoWidth = "The selection has no frequency width: nothing to demodulate.";
+const char* const kTooWide = "The selection is too wide to filter at this recording's sample rate.";
+
 constexpr double kPbtLimitHz = 5000.0;
 
 std::string notANumber(const char* field, const std::string& text)
@@ -130,6 +133,11 @@ void DemodSetup::apply(double start, double end, double low, double high, double
     pbtHz_ = shift;
     if (shift != pbt * 1000.0)
         fields_.pbt = formatGeneral(shift / 1000.0);
+    // Known before any demodulator is set up, so that Play can refuse at once.
+    if (mode_ != kDemodNone && filterHz_ <= 0.0)
+        bandMessage_ = kNoWidth;
+    else if (mode_ != kDemodNone && !(std::ceil(maxShift) - 1.0 > std::floor(minShift) + 1.0))
+        bandMessage_ = kTooWide;
 }
 
 bool DemodSetup::configure(DemodulatorObject& demod)
@@ -145,7 +153,6 @@ bool DemodSetup::configure(DemodulatorObject& demod)
     bandMessage_.clear();
     if (accepted || mode_ == kDemodNone)
         return true;
-    bandMessage_ = filterHz_ <= 0.0 ? "The selection has no frequency width: nothing to demodulate."
-                                    : "The selection is too wide to filter at this recording's sample rate.";
+    bandMessage_ = filterHz_ <= 0.0 ? kNoWidth : kTooWide;
     return false;
 }

@@ -49,6 +49,9 @@ public:
     // the demodulator is then silent. Only valid when ok().
     bool configure(DemodulatorObject& demod);
     const std::string& bandMessage() const { return bandMessage_; }
+    // Whether the band can be filtered at the pipeline rate (else bandMessage()
+    // says why), known as soon as ok().
+    bool bandFits() const { return bandMessage_.empty(); }
 
 private:
     bool checkModeAndRate();
