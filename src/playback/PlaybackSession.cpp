@@ -3,28 +3,39 @@
 #include "audio/SoundOutputObject.h"
 #include "common/CNumberFormat.h"
 #include "common/SystemLog.h"
-#include "demod/MultiplexSpectrum.h"
 #include "recording/RecordingObject.h"
 #include "recording/SelectionRules.h"
 
-PlaybackSession::PlaybackSession(SoundOutputObject& soundOutput)
+#include <algorithm>
+
+PlaybackSession::PlaybackSession(SoundOutputObject& soundOutput, PlaybackEngine::Threading threading)
     : sound_(soundOutput)
-    , pipeline_(&soundOutput)
+    , engine_(soundOutput, threading)
 {
+    // The engine writes the ring from here on; the legacy switch stays open.
+    sound_.setNoOutput(false);
 }
 
 PlaybackSession::~PlaybackSession() = default;
+
+void PlaybackSession::setRawIqSettings(const RawIqSettings& settings)
+{
+    rawIqSettings_ = settings;
+    pipeline_.setRawIqSettings(settings);
+}
 
 std::string PlaybackSession::load(const std::string& folder, const std::string& name, std::vector<std::string>& lines)
 {
     std::string why = pipeline_.open(folder, name, lines, true);
     if (!why.empty())
         return why;
-    // Playback of the old recording must not read on in the new one with the
-    // old rate and tuning.
-    if (playing_)
-        stop();
+    // Playback of the old recording must not read on in the new one.
+    playing_ = false;
+    paused_ = false;
+    requested_.reset();
+    lastSample_ = 0;
     pipeline_.makeFeeder();
+    engine_.open(folder, name, rawIqSettings_);
     return {};
 }
 
@@ -53,70 +64,87 @@ DemodSetup PlaybackSession::setupDemodStuff(const SelectionFields& typed, int mo
     if (setup.ok()) {
         setSelection(setup.selection());
         mode_ = mode;
-        playBackSec_ = selection_.startSecond;
     }
     return setup;
 }
 
-bool PlaybackSession::play(DemodSetup& setup)
+bool PlaybackSession::play(const DemodSetup& setup)
 {
-    if (!canPlay() || !startPipeline(setup, false))
+    if (!canPlay() || !setup.ok() || !setup.bandFits())
         return false;
+    engine_.play(setup, carrierLogFolder_);
+    playedSelection_ = setup.selection();
     playing_ = true;
+    paused_ = false;
+    seekTo(static_cast<int64_t>(setup.startSecond()) * pipeline_.parameters().mSampleRate);
     return true;
 }
 
-bool PlaybackSession::startPipeline(DemodSetup& setup, bool keepStream)
+void PlaybackSession::retune(const DemodSetup& setup)
 {
-    const DemodulatorObject& demod = pipeline_.demodulator();
-    const bool unchanged = setup.mode() == demod.getDemodMode() && setup.ncoHz() == demod.getNCO() &&
-                           setup.filterHz() == demod.getFilter() && setup.pbtHz() == demod.getPBT() &&
-                           static_cast<int32_t>(pipeline_.parameters().mSampleRate) == demod.getInputRate();
-    // A new set-up would restart every filter mid-stream: a dropout and a jump.
-    if (!(keepStream && unchanged)) {
-        if (!pipeline_.configure(setup, !carrierLogFolder_.empty(), carrierLogFolder_))
-            return false;
-        if (setup.mode() == kDemodWFM) {
-            if (!multiplex_)
-                multiplex_ = std::make_unique<MultiplexSpectrum>();
-            multiplex_->skipTo(demod.status().mpxRingPos);
-        }
-    }
-    secondsFedSincePlay_ = 0;
-    return true;
-}
-
-bool PlaybackSession::startAgain(std::string& message)
-{
-    DemodSetup setup = pipeline_.setUp(selection_, mode_);
-    if (!setup.ok()) {
-        message = setup.error();
-        return false;
-    }
-    selection_ = setup.selection();
-    playBackSec_ = selection_.startSecond;
-    if (!startPipeline(setup, true)) {
-        message = setup.bandMessage();
-        return false;
-    }
-    return true;
+    if (!playing_ || !setup.ok() || !setup.bandFits())
+        return;
+    const Selection before = playedSelection_;
+    setSelection(setup.selection());
+    mode_ = setup.mode();
+    playedSelection_ = selection_;
+    engine_.retune(setup);
+    if (before.startSecond != selection_.startSecond || before.endSecond != selection_.endSecond ||
+        before.lowKHz != selection_.lowKHz || before.highKHz != selection_.highKHz)
+        seekTo(static_cast<int64_t>(selection_.startSecond) * pipeline_.parameters().mSampleRate);
 }
 
 void PlaybackSession::stop()
 {
+    if (playing_)
+        lastSample_ = shownSample();
     playing_ = false;
     paused_ = false;
-    // What is still queued belongs to the stopped playback: the output plays
-    // silence until the next Play feeds it.
-    sound_.setNoOutput(true);
+    requested_.reset();
+    engine_.stop();
 }
 
 void PlaybackSession::setPaused(bool paused)
 {
+    if (!playing_ || paused == paused_)
+        return;
     paused_ = paused;
-    // Silence at once.
-    if (playing_ && paused)
-        sound_.flush();
+    engine_.setPaused(paused);
+}
+
+void PlaybackSession::seekTo(int64_t sample)
+{
+    requested_ = std::max<int64_t>(sample, 0);
+    requestedAt_ = engine_.commandsSent();
+}
+
+void PlaybackSession::skip(int seconds)
+{
+    if (!playing_)
+        return;
+    const int64_t target = std::max<int64_t>(
+        shownSample() + static_cast<int64_t>(seconds) * pipeline_.parameters().mSampleRate, 0);
+    engine_.seek(target);
+    seekTo(target);
+}
+
+void PlaybackSession::goToSelectionStart()
+{
+    if (!playing_)
+        return;
+    const int64_t target = static_cast<int64_t>(selection_.startSecond) * pipeline_.parameters().mSampleRate;
+    engine_.seek(target);
+    seekTo(target);
+}
+
+void PlaybackSession::goToSelectionEnd()
+{
+    if (!playing_)
+        return;
+    const int32_t second = std::max(selection_.startSecond, selection_.endSecond - kEndLeadSeconds);
+    const int64_t target = static_cast<int64_t>(second) * pipeline_.parameters().mSampleRate;
+    engine_.seek(target);
+    seekTo(target);
 }
 
 void PlaybackSession::setVolume(double volume)
@@ -124,79 +152,81 @@ void PlaybackSession::setVolume(double volume)
     sound_.setPlaybackVolume(volume);
 }
 
-std::optional<double> PlaybackSession::measuredLevel() const
+int64_t PlaybackSession::shownSample() const
 {
-    // A silent input (a gap beyond the recording, digital zeros) reads far
-    // below anything a recording holds: no measurement either.
-    const double level = pipeline_.demodulator().status().sMeterAve;
-    if (!(level > -200.0))
-        return std::nullopt;
-    return level;
+    if (!playing_)
+        return lastSample_;
+    // Until the engine has acted on a move, the move is what the listener expects to see.
+    if (requested_ && engine_.snapshot().commandsDone < requestedAt_)
+        return *requested_;
+    const int64_t heard = engine_.heardSample();
+    return heard >= 0 ? heard : requested_.value_or(lastSample_);
+}
+
+int32_t PlaybackSession::playBackSecond() const
+{
+    const int32_t rate = pipeline_.parameters().mSampleRate;
+    return rate > 0 ? static_cast<int32_t>(shownSample() / rate) : 0;
 }
 
 PlaybackStatus PlaybackSession::tick()
 {
     PlaybackStatus status;
-    if (playBackSec_ < 0)
-        playBackSec_ = 0;
     status.ran = playing_;
-    status.position = playBackSec_;
-    if (!playing_)
+    if (!playing_) {
+        status.position = playBackSecond();
         return status;
-
-    const DemodulatorObject& demod = pipeline_.demodulator();
-    for (int fed = 0; !paused_ && fed < kMaxSecondsPerTick && sound_.numSoundSamples() < kQueuedAudioTarget; ++fed) {
-        if (playBackSec_ >= selection_.endSecond && secondsFedSincePlay_ > 0)
-            break;
-        pipeline_.feedSecond(playBackSec_, nullptr);
-        if (const std::string& error = pipeline_.recording()->readError(); !error.empty()) {
-            // What was read of the failed second is not played either.
-            stop();
-            status.playing = false;
-            status.ended = PlaybackEnd::Stopped;
-            status.message = "Playback stopped: " + error;
-            return status;
-        }
-        status.carrierKHz = demod.status().carrierFreqKHz;
-        const RecordingObject& recording = *pipeline_.recording();
-        const std::string time = recording.startTimeKnown()
-                                     ? recording.TimestampFromOffset(playBackSec_)
-                                     : std::to_string(playBackSec_) + " s (start time unknown)";
-        status.timeAndCarrier = time + " " + formatFixed(status.carrierKHz, 3, 6) + " kHz";
-        status.levelDbm = measuredLevel();
-        ++status.secondsFed;
-        ++playBackSec_;
-        ++secondsFedSincePlay_;
     }
-    status.position = playBackSec_;
-
-    if (playBackSec_ >= selection_.endSecond) {
-        SystemLog("All done playing back");
+    const PlaybackEngine::Snapshot snapshot = engine_.snapshot();
+    if (snapshot.commandsDone >= requestedAt_)
+        requested_.reset();
+    if (snapshot.passesLooped != seenLoops_) {
+        seenLoops_ = snapshot.passesLooped;
+        status.ended = PlaybackEnd::Looped;
+    }
+    const bool tailHeard = snapshot.state == PlaybackState::Finishing && snapshot.commandsDone >= engine_.commandsSent() &&
+                           sound_.readTotal() >= snapshot.tailEndTotal;
+    status.position = playBackSecond();
+    if (snapshot.stops != seenStops_ || tailHeard) {
+        if (snapshot.stops != seenStops_)
+            status.message = snapshot.stopMessage;
+        else
+            SystemLog("All done playing back");
+        seenStops_ = snapshot.stops;
+        lastSample_ = shownSample();
         playing_ = false;
-        if (loop_ && startAgain(status.message)) {
-            playing_ = true;
-            status.ended = PlaybackEnd::Looped;
-        } else {
-            // The queued tail plays out.
-            paused_ = false;
-            status.ended = PlaybackEnd::Stopped;
-        }
+        paused_ = false;
+        status.ended = PlaybackEnd::Stopped;
+        status.playing = false;
+        return status;
     }
-    status.playing = playing_;
+    status.playing = true;
+    status.paused = paused_;
+    status.carrierKHz = snapshot.carrierFreqKHz;
+    const RecordingObject& recording = *pipeline_.recording();
+    const std::string time = recording.startTimeKnown()
+                                 ? recording.TimestampFromOffset(status.position)
+                                 : std::to_string(status.position) + " s (start time unknown)";
+    status.timeAndCarrier = time + " " + formatFixed(status.carrierKHz, 3, 6) + " kHz";
+    if (snapshot.hasReadings && !paused_)
+        status.levelDbm = snapshot.sMeterAve;
+    status.newCarrierSpectrum = snapshot.carrierVersion != seenCarrier_;
+    seenCarrier_ = snapshot.carrierVersion;
     return status;
 }
 
 bool PlaybackSession::updateMultiplexSpectrum()
 {
-    if (!multiplex_ || !playing_)
+    const uint64_t version = engine_.snapshot().multiplexVersion;
+    if (version == seenMultiplex_)
         return false;
-    const DemodulatorObject& demod = pipeline_.demodulator();
-    const DemodulatorStatus published = demod.status();
-    return multiplex_->update(published.mpxRing.data(), static_cast<int32_t>(published.mpxRing.size()),
-                              published.mpxRingPos);
+    seenMultiplex_ = version;
+    multiplex_ = engine_.multiplexSpectrum();
+    hasMultiplex_ = true;
+    return true;
 }
 
 const std::vector<double>* PlaybackSession::multiplexSpectrum() const
 {
-    return multiplex_ ? &multiplex_->spectrum() : nullptr;
+    return hasMultiplex_ ? &multiplex_ : nullptr;
 }

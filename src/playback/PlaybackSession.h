@@ -1,39 +1,35 @@
 #pragma once
 
+#include "demod/CarrierSpectrum.h"
 #include "demod/DemodPipeline.h"
 #include "demod/DemodSetup.h"
 #include "demod/Selection.h"
+#include "playback/PlaybackEngine.h"
 #include "playback/PlaybackStatus.h"
 
 #include <cstdint>
-#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
-class MultiplexSpectrum;
 class SoundOutputObject;
 
-// Playback of a window's recording, without a window: the recording model,
-// the demodulator and its feeder (a DemodPipeline), the selection, the play
-// position, Pause and Loop. The window calls tick() from its 0.2 s timer and
-// shows the PlaybackStatus it returns; between ticks it only forwards the
-// user's actions.
+// Playback of a window's recording, without a window: the recording model the
+// window shows, the selection and mode, and a PlaybackEngine that plays on a
+// thread of its own. The window forwards the user's actions, calls tick()
+// from its timer and shows the PlaybackStatus it returns; nothing here waits
+// for the engine.
 //
-// A tick feeds one whole second at a time while fewer than kQueuedAudioTarget
-// samples wait in the sound output, at most kMaxSecondsPerTick seconds, and
-// at least one second after Play even when the selection is empty. At the end
-// of the selection playback stops, or with Loop on starts again at the
-// selection's start; when nothing about the set-up changed the stream plays
-// on without a restart.
+// Positions shown are what is heard: a skip or Home shows its target at once,
+// and from then on the mark follows the sound.
 class PlaybackSession {
 public:
-    static constexpr int kQueuedAudioTarget = 20000;
-    // Without audio reaching the queue (mode "None", a silent band) a tick
-    // would otherwise read on through the recording.
-    static constexpr int kMaxSecondsPerTick = 2;
+    // Home and End while playing: End plays this much of the selection's end.
+    static constexpr int kEndLeadSeconds = 5;
 
     // soundOutput: the sound ring playback fills; must outlive the session.
-    explicit PlaybackSession(SoundOutputObject& soundOutput);
+    explicit PlaybackSession(SoundOutputObject& soundOutput,
+                             PlaybackEngine::Threading threading = PlaybackEngine::Threading::OwnThread);
     ~PlaybackSession();
     PlaybackSession(const PlaybackSession&) = delete;
     PlaybackSession& operator=(const PlaybackSession&) = delete;
@@ -44,7 +40,7 @@ public:
     std::string load(const std::string& folder, const std::string& name, std::vector<std::string>& lines);
     // What the user says about raw I/Q files, for the loads that follow; and
     // whether the last refused load needs it.
-    void setRawIqSettings(const RawIqSettings& settings) { pipeline_.setRawIqSettings(settings); }
+    void setRawIqSettings(const RawIqSettings& settings);
     bool needsRawIqSettings() const { return pipeline_.lastOpenNeedsRawIqSettings(); }
     // The loaded recording, or nullptr.
     const RecordingObject* recording() const { return pipeline_.recording(); }
@@ -71,65 +67,80 @@ public:
     // placed selection there is nothing to change and it returns false.
     bool changeSelection(const SelectionFieldChange& change);
     int mode() const { return mode_; }
-    // Takes effect when Loop starts the selection again.
     void setMode(int mode) { mode_ = mode; }
 
     // Reads the selection fields against the loaded recording (needs one).
-    // When they can be used the selection and mode become the mended ones and
-    // the play position the selection's start; otherwise the result's error()
-    // says why and nothing changes.
+    // When they can be used the selection and mode become the mended ones;
+    // otherwise the result's error() says why and nothing changes.
     DemodSetup setupDemodStuff(const SelectionFields& typed, int mode);
 
-    // Where "carrier.txt" goes; empty: no carrier log. Taken at the next set-up.
+    // Where "carrier.txt" goes; empty: no carrier log. Taken at the next Play.
     void setCarrierLogFolder(std::string folder) { carrierLogFolder_ = std::move(folder); }
 
-    // Starts playing with `setup` (from setupDemodStuff(), ok()). False, with
-    // setup.bandMessage(), when its band cannot be filtered.
-    bool play(DemodSetup& setup);
-    // Stops; what is still queued is not played.
+    // Starts playing `setup` (from setupDemodStuff(), ok()) from its start.
+    // False when nothing can be played, or its band cannot be filtered
+    // (setup.bandMessage() says why).
+    bool play(const DemodSetup& setup);
+    // While playing or paused: what `setup` (ok()) changes is heard from now
+    // on: a new time range or band from its start, a new mode or shift from
+    // where the listener is. Paused, at Resume.
+    void retune(const DemodSetup& setup);
+    // Stops; what is still queued fades out.
     void stop();
-    // Paused: nothing is fed and the position stays; pausing drops what is
-    // queued. The pipeline keeps its state, so Resume goes on without a restart.
+    // Paused: the sound fades out and the position holds; Resume plays on from it.
     void setPaused(bool paused);
-    void setLoop(bool loop) { loop_ = loop; }
-    // Moves the play position; a negative one counts as 0, one at or past the
-    // end ends playback at the next tick.
-    void skip(int seconds) { playBackSec_ += seconds; }
+    bool isPaused() const { return playing_ && paused_; }
+    void setLoop(bool loop) { engine_.setLoop(loop); }
+    // Moves the play position by `seconds` (not below 0); at or past the
+    // selection's end the pass ends (Loop starts it again).
+    void skip(int seconds);
+    // Home and End: the selection's start, or the last kEndLeadSeconds of it.
+    void goToSelectionStart();
+    void goToSelectionEnd();
     // The output gain, 0 to 1.
     void setVolume(double volume);
 
-    // The 0.2 s tick.
+    // The timer's look at the engine.
     PlaybackStatus tick();
 
     bool isPlaying() const { return playing_; }
-    int32_t playBackSecond() const { return playBackSec_; }
+    // The whole second being heard (or about to be, after a skip).
+    int32_t playBackSecond() const;
 
-    // For the carrier view: the demodulator's published spectrum.
-    const DemodulatorObject& demodulator() const { return pipeline_.demodulator(); }
-    // Transforms what wide FM wrote since the last call; true when a new
-    // spectrum (multiplexSpectrum()) is ready. Only while playing.
+    // The last carrier spectrum measured while playing.
+    CarrierSpectrum carrierSpectrum() const { return engine_.carrierSpectrum(); }
+    // True when the multiplex spectrum changed since the last call (wide FM only).
     bool updateMultiplexSpectrum();
     // The last multiplex spectrum; nullptr before wide FM was played.
     const std::vector<double>* multiplexSpectrum() const;
 
+    PlaybackEngine& engine() { return engine_; }
+
 private:
-    // keepStream: the set-up equals the demodulator's: play on without a restart.
-    bool startPipeline(DemodSetup& setup, bool keepStream);
-    // Loop at the end of the selection; false with `message` set when it cannot.
-    bool startAgain(std::string& message);
-    std::optional<double> measuredLevel() const;
+    void seekTo(int64_t sample);
+    int64_t shownSample() const;
 
     SoundOutputObject& sound_;
     DemodPipeline pipeline_;
-    std::unique_ptr<MultiplexSpectrum> multiplex_;
+    RawIqSettings rawIqSettings_;
     Selection selection_;
     bool hasSelection_ = false;
+    // The selection the engine plays.
+    Selection playedSelection_;
     int mode_ = 0;
     std::string carrierLogFolder_;
-    int32_t playBackSec_ = 0;
-    // Seconds fed since Play: an empty selection still plays one.
-    int secondsFedSincePlay_ = 0;
     bool playing_ = false;
     bool paused_ = false;
-    bool loop_ = false;
+    int64_t lastSample_ = 0;
+    // A position asked for and not yet acted on by the engine: shown until it is.
+    std::optional<int64_t> requested_;
+    uint64_t requestedAt_ = 0;
+    uint64_t seenLoops_ = 0;
+    uint64_t seenStops_ = 0;
+    uint64_t seenCarrier_ = 0;
+    uint64_t seenMultiplex_ = 0;
+    std::vector<double> multiplex_;
+    bool hasMultiplex_ = false;
+    // Last: its thread must go before what it may still be reading of the rest.
+    PlaybackEngine engine_;
 };

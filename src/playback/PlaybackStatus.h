@@ -4,27 +4,29 @@
 #include <optional>
 #include <string>
 
-// How a fast tick of playback ended.
+// How playback ended since the last tick.
 enum class PlaybackEnd {
     None,    // still playing, or was not playing
-    Stopped, // the selection ended (or Loop could not start again)
+    Stopped, // the selection was heard to its end, or playback failed
     Looped,  // the selection ended and Loop started it again
 };
 
-// What one PlaybackSession::tick() did, for the window to show.
+// What one PlaybackSession::tick() saw, for the window to show.
 struct PlaybackStatus {
-    bool ran = false;         // playback was on when the tick began
-    bool playing = false;     // ... and is on after it
-    int32_t position = 0;     // the next second to feed: the play mark
-    int secondsFed = 0;
-    // Of the last second fed, when secondsFed > 0: "%@ %6.3f kHz", the time
-    // of that second and the measured carrier, and the signal level in dBm
-    // (none when nothing was measured).
+    bool ran = false;       // playback was on when the tick began
+    bool playing = false;   // ... and is on after it
+    bool paused = false;
+    int32_t position = 0;   // the whole second being heard: the play mark
+    // While playing: "%@ %6.3f kHz", the time being heard and the measured
+    // carrier, and the signal level in dBm (none when nothing was measured or
+    // while paused).
     std::string timeAndCarrier;
     double carrierKHz = 0.0;
     std::optional<double> levelDbm;
+    // A new carrier spectrum is ready (PlaybackSession::carrierSpectrum).
+    bool newCarrierSpectrum = false;
     PlaybackEnd ended = PlaybackEnd::None;
-    // Why playback stopped early (a read error) or Loop could not start
-    // again; empty otherwise.
+    // Why playback stopped early (a read error, a band that cannot be
+    // filtered); empty otherwise.
     std::string message;
 };
