@@ -69,8 +69,10 @@ MainMenus::MainMenus(QMainWindow* window, QMenu* outputDevices)
         action->setShortcut(key);
         return action;
     };
-    connect(addPlaybackAction("&Play / Pause", "playPauseAction", Qt::Key_Space), &QAction::triggered, this,
-            &MainMenus::playPauseRequested);
+    // Space types a space in a text field; Ctrl+Space plays and pauses from anywhere.
+    QAction* playPause = addPlaybackAction("&Play / Pause", "playPauseAction", QKeySequence(Qt::CTRL | Qt::Key_Space));
+    playPause->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Space), QKeySequence(Qt::Key_Space)});
+    connect(playPause, &QAction::triggered, this, &MainMenus::playPauseRequested);
     playbackMenu_->addSeparator();
     const struct {
         const char* text;

@@ -17,7 +17,8 @@
 #include "app/RecordingsPanel.h"
 #include "app/SelectionPanel.h"
 #include "app/SoundDeviceMenu.h"
-#include "app/SoundOutputDevice.h"
+#include "app/PlaybackController.h"
+#include "app/SoundOutputThread.h"
 #include "app/SpectrumView.h"
 #include "app/WaterfallScrollArea.h"
 #include "app/WaterfallArea.h"
@@ -63,12 +64,12 @@ QSettings Preferences()
 
 } // namespace
 
-WindowControl::WindowControl(QWidget* parent)
+WindowControl::WindowControl(QWidget* parent, PlaybackEngine::Threading playbackThreading)
     : QMainWindow(parent)
     , soundDeviceMenu(new SoundDeviceMenu(this))
     , soundOutput(std::make_unique<SoundOutputObject>())
-    , session(std::make_unique<PlaybackSession>(*soundOutput))
-    , soundDevice(std::make_unique<SoundOutputDevice>(*soundOutput))
+    , session(std::make_unique<PlaybackSession>(*soundOutput, playbackThreading))
+    , soundDevice(std::make_unique<SoundOutputThread>(*soundOutput))
     , waterfall(new WaterfallArea(this))
     , fftView(waterfall->view())
     , recordingsPanel(new RecordingsPanel)
@@ -132,6 +133,10 @@ WindowControl::WindowControl(QWidget* parent)
     connect(waterfallSettings, &WaterfallSettingsPanel::fitRequested, waterfall->scrollArea(),
             &WaterfallScrollArea::fitBand);
     connect(fftView, &FFTView::readoutChanged, readoutField, &QLabel::setText);
+    playback = new PlaybackController({session.get(), playbackControls, selectionPanel, fftView, sidePanel, fileRunPanel,
+                                       [this] { return carrierLogFolder(); }},
+                                      this);
+    connect(playback, &PlaybackController::statusMessage, this, &WindowControl::showStatus);
 
     // The demodulator and its sound output queue exist from here on; then the
     // devices and their menu, the preferences and files, the timers, and last
@@ -156,9 +161,12 @@ WindowControl::WindowControl(QWidget* parent)
     connect(fftView, &FFTView::demodRecordingSettings, this, &WindowControl::demodRecordingSettings);
     connect(fftView, &FFTView::rightMouseDownFreq, this, &WindowControl::rightMouseDownFreq);
     connect(selectionPanel, &SelectionPanel::selectionEdited, this, &WindowControl::placeEditedSelection);
-    connect(selectionPanel, &SelectionPanel::modeChanged, this, [this](int mode) { session->setMode(mode); });
+    connect(selectionPanel, &SelectionPanel::modeChanged, this, [this](int mode) {
+        session->setMode(mode);
+        playback->selectionChanged();
+    });
     connect(playbackControls, &PlaybackControls::playClicked, this, &WindowControl::doPlay);
-    connect(playbackControls, &PlaybackControls::pauseToggled, this, &WindowControl::pauseToggled);
+    connect(playbackControls, &PlaybackControls::pauseToggled, playback, &PlaybackController::pauseToggled);
     connect(playbackControls, &PlaybackControls::loopToggled, this, [this](bool on) { session->setLoop(on); });
     connect(playbackControls, &PlaybackControls::skipClicked, this, &WindowControl::doSkip);
     connect(playbackControls, &PlaybackControls::volumeChanged, this,
@@ -183,7 +191,7 @@ WindowControl::WindowControl(QWidget* parent)
 
     connect(soundDeviceMenu, &SoundDeviceMenu::outputDeviceChosen, this,
             [this](const QByteArray& deviceId) { soundDevice->startSound(deviceId); });
-    connect(soundDevice.get(), &SoundOutputDevice::statusChanged, soundStatusLabel, &QLabel::setText);
+    connect(soundDevice.get(), &SoundOutputThread::statusChanged, soundStatusLabel, &QLabel::setText);
     soundDevice->startSound(soundDeviceMenu->outputDeviceId());
     // Asked once the window is up; the answer never holds it up.
     QTimer::singleShot(0, updateChecker, &UpdateChecker::checkVersion);
@@ -199,8 +207,9 @@ WindowControl::~WindowControl()
     oneSecTimer->stop();
     waterfall->cancel();
     soundDeviceMenu->setBusyCheck({});
-    for (QObject* sender : std::initializer_list<QObject*>{fileRunPanel, soundDevice.get(), soundDeviceMenu,
-                                                          waterfall, fftView, qApp})
+    // A text field losing its focus as the window goes still reports an edit.
+    for (QObject* sender : std::initializer_list<QObject*>{fileRunPanel, soundDevice.get(), soundDeviceMenu, waterfall,
+                                                          fftView, selectionPanel, playbackControls, menus, qApp})
         sender->disconnect(this);
     soundDevice->disconnect();
 
@@ -237,8 +246,15 @@ void WindowControl::buildMenus()
     connect(menus, &MainMenus::fitRequested, waterfall->scrollArea(), &WaterfallScrollArea::fitBand);
     connect(menus, &MainMenus::playPauseRequested, playbackControls, &PlaybackControls::playOrPause);
     connect(menus, &MainMenus::skipRequested, this, &WindowControl::doSkip);
-    connect(menus, &MainMenus::selectionStartRequested, this, [this] { goToSecond(session->selection().startSecond); });
-    connect(menus, &MainMenus::selectionEndRequested, this, [this] { goToSecond(session->selection().endSecond); });
+    connect(menus, &MainMenus::selectionStartRequested, this, [this] {
+        playback->goToSelectionStart();
+        waterfall->scrollArea()->showSecond(session->playBackSecond());
+    });
+    connect(menus, &MainMenus::selectionEndRequested, this, [this] {
+        playback->goToSelectionEnd();
+        waterfall->scrollArea()->showSecond(session->isPlaying() ? session->playBackSecond()
+                                                                 : session->selection().endSecond);
+    });
     connect(menus, &MainMenus::loopRequested, playbackControls, &PlaybackControls::toggleLoop);
     connect(menus, &MainMenus::writeCarrierTxtChanged, this,
             [this] { session->setCarrierLogFolder(QFile::encodeName(carrierLogFolder()).toStdString()); });
@@ -359,7 +375,7 @@ void WindowControl::loadRecording(const QString& name)
 
     waterfall->cancel();
     if (wasPlaying)
-        stopPlayback();
+        playback->stopPlayback();
     const RecordingObject& recording = *session->recording();
     // A selection made on another recording may lie outside this one's band.
     const SelectionFields shown = selectionPanel->typedFields();
@@ -410,13 +426,6 @@ void WindowControl::redrawWaterfall()
     showStatus(waterfall->redraw(*recording, waterfallSettings->fftSize()));
 }
 
-void WindowControl::goToSecond(int second)
-{
-    if (session->isPlaying())
-        session->skip(second - session->playBackSecond());
-    waterfall->scrollArea()->showSecond(second);
-}
-
 void WindowControl::loadRecordingAsWaterfall(const QString& name)
 {
     QString problem;
@@ -458,6 +467,8 @@ void WindowControl::demodRecordingSettings(const Selection& dragged)
     placed.pbtKHz = session->selection().pbtKHz;
     session->setSelection(placed);
     selectionPanel->showSelection(placed);
+    if (session->isPlaying())
+        playback->selectionChanged();
 }
 
 void WindowControl::rightMouseDownFreq(float kHz, float seconds, unsigned modifiers)
@@ -465,7 +476,7 @@ void WindowControl::rightMouseDownFreq(float kHz, float seconds, unsigned modifi
     const SelectionFieldChange change = RightClickFieldChange(kHz, seconds, modifiers, fftView->lines());
     if (session->changeSelection(change)) {
         selectionPanel->showField(change.field, session->selection());
-        showSessionSelection();
+        playback->selectionChanged();
     } else {
         // Nothing placed yet: the click fills in the field, as if typed.
         selectionPanel->editField(change);
@@ -475,14 +486,7 @@ void WindowControl::rightMouseDownFreq(float kHz, float seconds, unsigned modifi
 void WindowControl::placeEditedSelection(const Selection& edited)
 {
     session->setSelection(edited);
-    showSessionSelection();
-}
-
-void WindowControl::showSessionSelection()
-{
-    const Selection& selection = session->selection();
-    fftView->setRecordingSettings(selection.startSecond, selection.endSecond, selection.lowKHz, selection.highKHz);
-    fftView->update();
+    playback->selectionChanged();
 }
 
 bool WindowControl::drawsInColor() const { return menus->drawsInColor(); }
@@ -523,112 +527,15 @@ QString WindowControl::carrierLogFolder() const
 
 // ---- Playback ----
 
-void WindowControl::updateControls()
-{
-    const bool playable = session->canPlay();
-    const bool writing = fileRunPanel->isRunning();
-    const bool playing = session->isPlaying();
-    playbackControls->updateControls(playable, writing, playing);
-    fileRunPanel->setButtonsEnabled(playable && !writing && !playing);
-}
-
-std::optional<DemodSetup> WindowControl::setupDemodStuff()
-{
-    DemodSetup setup = session->setupDemodStuff(selectionPanel->typedFields(), selectionPanel->mode());
-    if (!setup.ok()) {
-        showStatus(QString::fromStdString(setup.error()));
-        return std::nullopt;
-    }
-    selectionPanel->showFields(setup.fields(), session->selection());
-    showSessionSelection();
-    return setup;
-}
-
-void WindowControl::doPlay(bool on)
-{
-    if (!session->canPlay()) {
-        playbackControls->showStopped();
-        return;
-    }
-    if (!on) {
-        stopPlayback();
-        return;
-    }
-    if (fileRunPanel->isRunning()) {
-        playbackControls->showStopped();
-        showStatus("A WAV file is being written; play when it is done.");
-        return;
-    }
-    std::optional<DemodSetup> setup = setupDemodStuff();
-    session->setCarrierLogFolder(QFile::encodeName(carrierLogFolder()).toStdString());
-    if (!setup || !session->play(*setup)) {
-        if (setup)
-            showStatus(QString::fromStdString(setup->bandMessage()));
-        playbackControls->showStopped();
-        return;
-    }
-    playbackControls->showPlaying();
-    updateControls();
-}
-
-void WindowControl::stopPlayback()
-{
-    session->stop();
-    playbackControls->showStopped();
-    fftView->setCurrentPlayTime(-1);
-    fftView->update();
-    playbackControls->showSignalLevel(std::nullopt);
-    updateControls();
-}
-
-void WindowControl::pauseToggled(bool paused)
-{
-    session->setPaused(paused);
-    if (session->isPlaying() && paused)
-        playbackControls->showSignalLevel(std::nullopt);
-}
-
-void WindowControl::doSkip(int seconds)
-{
-    if (fileRunPanel->isRunning())
-        fileRunPanel->skip(seconds);
-    else
-        session->skip(seconds);
-}
-
-void WindowControl::FastTimer()
-{
-    session->setVolume(playbackControls->volume());
-    const PlaybackStatus status = session->tick();
-    if (!status.ran)
-        return;
-    if (status.secondsFed > 0) {
-        showStatus(QString::fromStdString(status.timeAndCarrier));
-        sidePanel->audioSpectrumView()->setSpectrum(CarrierSpectrum::of(session->demodulator().status()));
-        sidePanel->audioSpectrumView()->update();
-        playbackControls->showSignalLevel(status.levelDbm);
-    }
-    fftView->setCurrentPlayTime(status.position);
-    if (status.ended == PlaybackEnd::Looped) {
-        showSessionSelection();
-    } else if (status.ended == PlaybackEnd::Stopped) {
-        if (!status.message.empty())
-            showStatus(QString::fromStdString(status.message));
-        // The queued tail plays out; the controls show that playback ended.
-        playbackControls->showStopped();
-        playbackControls->showSignalLevel(std::nullopt);
-        updateControls();
-    }
-}
+void WindowControl::updateControls() { playback->updateControls(); }
+void WindowControl::doPlay(bool on) { playback->doPlay(on); }
+void WindowControl::doSkip(int seconds) { playback->doSkip(seconds); }
+void WindowControl::FastTimer() { playback->fastTick(); }
 
 void WindowControl::OneSecTimer()
 {
-    updateControls();
+    playback->slowTick();
     waterfallSettings->takeTypedFftLength();
-    if (session->updateMultiplexSpectrum()) {
-        sidePanel->spectrumView()->setSpectrum(session->multiplexSpectrum());
-        sidePanel->spectrumView()->update();
-    }
 }
 
 // ---- Demodulation to a WAV file ----
@@ -655,7 +562,7 @@ void WindowControl::startDemodToFile(bool timestamped, bool iq)
         showStatus("A WAV file is already being written.");
         return;
     }
-    std::optional<DemodSetup> setup = setupDemodStuff();
+    std::optional<DemodSetup> setup = playback->setupDemodStuff();
     if (setup && (iq ? fileRunPanel->startExtract(*session->recording(), *setup, documentsFolder())
                      : fileRunPanel->start(*session->recording(), *setup, timestamped, documentsFolder(),
                                            carrierLogFolder())))

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "demod/Selection.h"
+#include "playback/PlaybackEngine.h"
 
 #include <QMainWindow>
 #include <QString>
@@ -16,6 +17,7 @@ class FreqScaleView;
 class MainMenus;
 class MainSidePanel;
 class PlaybackControls;
+class PlaybackController;
 class PlaybackSession;
 class QLabel;
 class QMenu;
@@ -26,7 +28,7 @@ class RecordingObject;
 class RecordingsPanel;
 class SelectionPanel;
 class SoundDeviceMenu;
-class SoundOutputDevice;
+class SoundOutputThread;
 class SoundOutputObject;
 class UpdateChecker;
 class WaterfallArea;
@@ -52,7 +54,9 @@ class WaterfallSettingsPanel;
 class WindowControl : public QMainWindow {
     Q_OBJECT
 public:
-    explicit WindowControl(QWidget* parent = nullptr);
+    // playbackThreading: Manual only for tests that run playback step by step.
+    explicit WindowControl(QWidget* parent = nullptr,
+                           PlaybackEngine::Threading playbackThreading = PlaybackEngine::Threading::OwnThread);
     ~WindowControl() override;
 
     // Lists DIR instead of the saved recordings folder until the app quits.
@@ -98,7 +102,8 @@ public:
     // The audio queue between the demodulator and the sound device.
     SoundOutputObject& soundOutputObject() { return *soundOutput; }
     SoundDeviceMenu* soundDevices() const { return soundDeviceMenu; }
-    const SoundOutputDevice& soundOutputDevice() const { return *soundDevice; }
+    const SoundOutputThread& soundOutputDevice() const { return *soundDevice; }
+    PlaybackSession& playbackSession() { return *session; }
 
 public slots:
     // Stores PATH (empty: the default folder) as the recordings folder and lists it.
@@ -160,18 +165,8 @@ private:
     void applyTypedLevels();
     // The loaded recording drawn again at the FFT length typed.
     void redrawWaterfall();
-    // Home and End: playback moves to `second`, and the waterfall shows it.
-    void goToSecond(int second);
-    // Hands the session what the selection fields show, shows the mended
-    // values, places the selection and rewinds the play position; nullopt
-    // (with a message) when a field cannot be used.
-    std::optional<DemodSetup> setupDemodStuff();
-    // Places the session's selection on the waterfall.
-    void showSessionSelection();
     // Where "carrier.txt" goes when it is written, else empty.
     QString carrierLogFolder() const;
-    void stopPlayback();
-    void pauseToggled(bool paused);
     // iq: the selection's I/Q as SigMF instead of its audio.
     void startDemodToFile(bool timestamped, bool iq = false);
     void demodFileEnded(bool ok);
@@ -183,7 +178,7 @@ private:
     SoundDeviceMenu* soundDeviceMenu;
     std::unique_ptr<SoundOutputObject> soundOutput;
     std::unique_ptr<PlaybackSession> session;
-    std::unique_ptr<SoundOutputDevice> soundDevice;
+    std::unique_ptr<SoundOutputThread> soundDevice;
     QTimer* fastTimer = nullptr;
     QTimer* oneSecTimer = nullptr;
     QLabel* soundStatusLabel = nullptr;
@@ -194,6 +189,7 @@ private:
     WaterfallSettingsPanel* waterfallSettings;
     SelectionPanel* selectionPanel;
     PlaybackControls* playbackControls;
+    PlaybackController* playback = nullptr;
     FileRunPanel* fileRunPanel;
     QSplitter* mainSplitter = nullptr;
     MainSidePanel* sidePanel = nullptr;

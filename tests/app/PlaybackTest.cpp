@@ -1,6 +1,6 @@
 #include "app/FFTView.h"
 #include "app/SoundDeviceMenu.h"
-#include "app/SoundOutputDevice.h"
+#include "app/SoundOutputThread.h"
 #include "app/SpectrumView.h"
 #include "app/WindowControl.h"
 #include "audio/SoundOutputObject.h"
@@ -84,18 +84,22 @@ protected:
     QToolButton* button(const char* name) const { return window->findChild<QToolButton*>(name); }
     int playMark() const { return window->waterfallView()->currentPlayTime(); }
 
-    // Plays out what waits in the sound output, as the device would.
-    void drain()
+    // Lets the window's timers run (the sound output takes the audio in real
+    // time, with or without a device) until `done` holds; false after 20 s.
+    template <typename Condition>
+    bool waitUntil(Condition done)
     {
-        std::vector<int16_t> buffer(SoundOutputObject::frameCount);
-        while (window->soundOutputObject().fillSoundBuffer(buffer.data())) {
+        for (int waited = 0; waited < 20000; waited += 20) {
+            window->FastTimer();
+            if (done())
+                return true;
+            QTest::qWait(20);
         }
+        return false;
     }
-
-    void tick()
+    bool waitForSecond(int second)
     {
-        drain();
-        window->FastTimer();
+        return waitUntil([this, second] { return window->playBackSecond() >= second; });
     }
 
     QTemporaryDir settingsDir;
@@ -112,42 +116,47 @@ TEST_F(PlaybackTest, PlayPauseAndSkipsMoveThePositionAndTheMark)
     ASSERT_TRUE(window->isPlaying());
     EXPECT_TRUE(button("pausebutton")->isEnabled());
     EXPECT_FALSE(button("demodFileButton")->isEnabled());
+    EXPECT_EQ(window->playBackSecond(), 2);
+    EXPECT_EQ(playMark(), 2);
 
-    // One second of recording fills the queue past 20000 samples.
-    window->FastTimer();
-    EXPECT_EQ(window->playBackSecond(), 3);
-    EXPECT_EQ(playMark(), 3);
-    tick();
-    tick();
-    EXPECT_EQ(window->playBackSecond(), 5);
-    // The status shows the time of the second fed and the measured carrier.
-    EXPECT_EQ(window->statusText(), "02-Jan-2014 03:04:09 7110.000 kHz");
+    // The mark and the status follow the sound.
+    ASSERT_TRUE(waitForSecond(4));
+    EXPECT_GE(playMark(), 4);
+    const QString status = window->statusText();
+    EXPECT_TRUE(status.startsWith("02-Jan-2014 03:04:") && status.endsWith(" 7110.000 kHz")) << status.toStdString();
     EXPECT_TRUE(field("signalLevelField")->text().endsWith(" dBm"));
     bool isNumber = false;
     field("signalLevelField")->text().chopped(4).trimmed().toDouble(&isNumber);
     EXPECT_TRUE(isNumber) << field("signalLevelField")->text().toStdString();
 
-    // Pause drops what is queued and feeds nothing: the position and the mark
-    // stay, and the signal level shows no measurement.
+    // Pause: the position and the mark hold, the sound goes, and the signal
+    // level shows no measurement.
     button("pausebutton")->click();
-    tick();
-    tick();
-    EXPECT_EQ(window->playBackSecond(), 5);
-    EXPECT_EQ(playMark(), 5);
+    window->FastTimer();
+    const int held = window->playBackSecond();
+    QTest::qWait(700);
+    window->FastTimer();
+    EXPECT_EQ(window->playBackSecond(), held);
+    EXPECT_EQ(playMark(), held);
     EXPECT_EQ(window->soundOutputObject().numSoundSamples(), 0);
     EXPECT_TRUE(field("signalLevelField")->text().isEmpty());
     button("pausebutton")->click();
 
+    // A skip moves the mark at once.
     button("p10SecButton")->click();
-    EXPECT_EQ(window->playBackSecond(), 15);
-    tick();
-    EXPECT_EQ(window->playBackSecond(), 16);
-    EXPECT_EQ(playMark(), 16);
+    EXPECT_EQ(window->playBackSecond(), held + 10);
+    EXPECT_EQ(playMark(), held + 10);
+    ASSERT_TRUE(waitForSecond(held + 11));
 
-    // Back 5 minutes from second 16: from 0 at the next tick.
+    // Back 5 minutes: from 0.
     button("m5MinButton")->click();
-    tick();
-    EXPECT_EQ(window->playBackSecond(), 1);
+    EXPECT_EQ(window->playBackSecond(), 0);
+
+    // A new selection while playing is what plays next, from its start.
+    field("startTimeField")->setText("20");
+    emit field("startTimeField")->editingFinished();
+    EXPECT_EQ(window->playBackSecond(), 20);
+    EXPECT_EQ(window->selectionStartSecond(), 20);
 
     button("playbutton")->click();
     EXPECT_FALSE(window->isPlaying());
@@ -164,20 +173,17 @@ TEST_F(PlaybackTest, EndOfSelectionStopsOrLoops)
         button("loopButton")->setChecked(loop);
         select("3", "5", "7105", "7115");
         button("playbutton")->click();
-        tick();
-        tick();
         if (loop) {
+            // Heard to the end, then from the start again.
+            ASSERT_TRUE(waitForSecond(4));
+            ASSERT_TRUE(waitUntil([this] { return window->playBackSecond() == 3; }));
             EXPECT_TRUE(window->isPlaying());
-            EXPECT_EQ(window->playBackSecond(), 3);
             EXPECT_TRUE(button("playbutton")->isChecked());
-            // A skip past the end ends the pass at the next tick; Loop starts again.
-            button("p60SecButton")->click();
-            tick();
-            EXPECT_EQ(window->playBackSecond(), 3);
             button("playbutton")->click();
         } else {
-            EXPECT_FALSE(window->isPlaying());
+            ASSERT_TRUE(waitUntil([this] { return !window->isPlaying(); }));
             EXPECT_EQ(window->playBackSecond(), 5);
+            EXPECT_EQ(playMark(), 5);
             EXPECT_FALSE(button("playbutton")->isChecked());
         }
         EXPECT_FALSE(window->isPlaying());
@@ -208,7 +214,6 @@ TEST_F(PlaybackTest, LoadingAnotherRecordingStopsPlayback)
                                  [](int) { return 800.0; }));
     select("2", "25", "7105", "7115");
     button("playbutton")->click();
-    window->FastTimer();
     ASSERT_TRUE(window->isPlaying());
 
     ASSERT_TRUE(load("SDRSharp_20140102_040000Z_7200000Hz_IQ.wav"));
@@ -218,9 +223,8 @@ TEST_F(PlaybackTest, LoadingAnotherRecordingStopsPlayback)
 
     select("1", "4", "7208", "7212");
     button("playbutton")->click();
-    tick();
-    EXPECT_EQ(window->playBackSecond(), 2);
-    EXPECT_TRUE(window->statusText().startsWith("02-Jan-2014 04:00:01")) << window->statusText().toStdString();
+    ASSERT_TRUE(waitForSecond(2));
+    EXPECT_TRUE(window->statusText().startsWith("02-Jan-2014 04:00:0")) << window->statusText().toStdString();
 }
 
 TEST_F(PlaybackTest, ASelectionOutsideTheRecordingsBandIsClearedOnLoadAndRefused)
@@ -434,13 +438,12 @@ TEST_F(PlaybackTest, WideFmPlaybackDrawsTheMultiplexSpectrumOnTheSlowTick)
     auto* view = window->findChild<SpectrumView*>("spectrumView");
     button("playbutton")->click();
     ASSERT_TRUE(window->isPlaying());
-    tick();
     window->OneSecTimer();
-    EXPECT_EQ(view->spectrum(), nullptr) << "one second is less than a transform";
-    tick();
-    tick();
-    window->OneSecTimer();
-    ASSERT_NE(view->spectrum(), nullptr);
+    EXPECT_EQ(view->spectrum(), nullptr) << "nothing before a transform's worth";
+    ASSERT_TRUE(waitUntil([&] {
+        window->OneSecTimer();
+        return view->spectrum() != nullptr;
+    }));
     const std::vector<double>& columns = *view->spectrum();
     ASSERT_EQ(columns.size(), size_t(SpectrumView::kColumns));
     // The multiplex runs at 250 kHz here: the pilot lands in column 199.
@@ -479,14 +482,15 @@ TEST_F(PlaybackTest, DeviceChosenDuringAFileRunIsTakenWhenItEnds)
 
     select("1", "3", "7105", "7115");
     button("playbutton")->click();
-    tick();
-    EXPECT_EQ(window->playBackSecond(), 2);
+    EXPECT_EQ(window->playBackSecond(), 1);
+    EXPECT_TRUE(waitForSecond(2));
 }
 
 } // namespace
 
-// The keys of the Playback menu: Space plays and pauses, Left and Right skip
-// 10 s (60 s with Shift), Home and End go to the selection's edges, L loops.
+// The keys of the Playback menu: Space (Ctrl+Space also from a text field)
+// plays and pauses, Left and Right skip 10 s (60 s with Shift), Home and End
+// go to the selection's start and its last seconds, L loops.
 TEST_F(PlaybackTest, KeysPlayPauseSkipGoToTheEdgesAndLoop)
 {
     select("2", "25", "7105", "7115");
@@ -503,8 +507,8 @@ TEST_F(PlaybackTest, KeysPlayPauseSkipGoToTheEdgesAndLoop)
         int second;
     } moves[] = {
         {Qt::Key_Right, Qt::NoModifier, 12}, {Qt::Key_Left, Qt::NoModifier, 2},
-        {Qt::Key_Right, Qt::ShiftModifier, 62}, {Qt::Key_Left, Qt::ShiftModifier, 2},
-        {Qt::Key_End, Qt::NoModifier, 25},   {Qt::Key_Home, Qt::NoModifier, 2},
+        {Qt::Key_End, Qt::NoModifier, 20},   {Qt::Key_Home, Qt::NoModifier, 2},
+        {Qt::Key_Left, Qt::ShiftModifier, 0}, {Qt::Key_Right, Qt::ShiftModifier, 60},
     };
     for (const auto& move : moves) {
         QTest::keyClick(window.get(), move.key, move.modifiers);
@@ -517,9 +521,22 @@ TEST_F(PlaybackTest, KeysPlayPauseSkipGoToTheEdgesAndLoop)
     EXPECT_FALSE(button("pausebutton")->isChecked());
     QTest::keyClick(window.get(), Qt::Key_L);
     EXPECT_TRUE(button("loopButton")->isChecked());
+    // Second 60 lies past the end: with Loop on, the selection starts again.
+    ASSERT_TRUE(waitUntil([this] { return window->playBackSecond() < 25; }));
+    EXPECT_TRUE(window->isPlaying());
+
+    // In a text field Space is a space; Ctrl+Space still pauses.
+    QLineEdit* pbt = field("pbtField");
+    pbt->setFocus();
+    pbt->clear();
+    QTest::keyClick(pbt, Qt::Key_Space);
+    EXPECT_EQ(pbt->text(), " ");
+    EXPECT_FALSE(button("pausebutton")->isChecked());
+    QTest::keyClick(pbt, Qt::Key_Space, Qt::ControlModifier);
+    EXPECT_TRUE(button("pausebutton")->isChecked());
 
     // The keys are shown in the menus.
     const QAction* play = window->findChild<QAction*>("playPauseAction");
     ASSERT_NE(play, nullptr);
-    EXPECT_EQ(play->shortcut(), QKeySequence(Qt::Key_Space));
+    EXPECT_EQ(play->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Space));
 }
