@@ -153,14 +153,16 @@ void PlaybackEngine::act(Command& command)
     switch (command.kind) {
     case CommandKind::Open: openRecording(command); break;
     case CommandKind::Play:
-        if (!pipeline_.hasFeeder())
+        if (!openProblem_.empty() || !pipeline_.hasFeeder()) {
+            stopPlaying("Playback stopped: " + (openProblem_.empty() ? std::string("no recording") : openProblem_), true);
             break;
+        }
         carrierLogFolder_ = command.folder;
         if (useSetup(command.setup, true))
             startStream(selectionStart(), true);
         break;
     case CommandKind::Retune: {
-        if (state_ == PlaybackState::Idle || !pipeline_.hasFeeder())
+        if (state_ == PlaybackState::Idle || !openProblem_.empty() || !pipeline_.hasFeeder())
             break;
         const Selection before = setup_.selection();
         const Selection after = command.setup.selection();
@@ -216,8 +218,10 @@ void PlaybackEngine::openRecording(Command& command)
     pipeline_.setRawIqSettings(command.rawIq);
     std::vector<std::string> lines;
     configured_ = false;
-    if (pipeline_.open(command.folder, command.name, lines, true).empty())
-        pipeline_.makeFeeder();
+    // The window opened the file a moment ago; it may have gone since.
+    openProblem_ = pipeline_.open(command.folder, command.name, lines, true);
+    if (openProblem_.empty() && !pipeline_.makeFeeder())
+        openProblem_ = "not enough memory for a second of the recording";
     const std::lock_guard lock(mutex_);
     anchors_.clear();
     heldSample_ = -1;

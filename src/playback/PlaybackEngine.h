@@ -180,6 +180,7 @@ private:
     std::deque<Command> todo_;
     DemodPipeline pipeline_;
     std::string carrierLogFolder_;
+    std::string openProblem_;
     DemodSetup setup_;
     bool configured_ = false;
     bool setupOk_ = false;

@@ -18,9 +18,11 @@
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <thread>
@@ -358,16 +360,27 @@ TEST_F(PlaybackRealAudio, PlaysOnWithoutAGapBesideBusyProcessesAndAStalledWindow
     EXPECT_TRUE(window->isPlaying());
 }
 
-// Not run by ctest: measures the CPU time of playing a 2,000,000 S/s
-// recording. scripts/with-audio.sh -- build/tests/app/test_app
+// Not run by ctest: measures the CPU time of playing a recording (2,000,000
+// S/s unless KORVEL_PLAYBACK_RATE says otherwise; KORVEL_PLAYBACK_MODE=WFM
+// for wide FM) and the window thread's longest busy stretch meanwhile.
+//   scripts/with-audio.sh -- build/tests/app/test_app
 //   --gtest_also_run_disabled_tests --gtest_filter='*PlaybackCpu*'
-TEST_F(PlaybackRealAudio, DISABLED_PlaybackCpuOfATwoMegasampleRecording)
+TEST_F(PlaybackRealAudio, DISABLED_PlaybackCpuAndTheWindowThreadsLongestBusyStretch)
 {
-    constexpr int seconds = 24;
-    ASSERT_TRUE(writeAmRecording(QDir(recordings.path()).filePath(kAmRecordingName), seconds, 2000000,
-                                 [](int) { return 1000.0; }));
+    const int rate = qEnvironmentVariableIsSet("KORVEL_PLAYBACK_RATE") ? qEnvironmentVariableIntValue("KORVEL_PLAYBACK_RATE")
+                                                                       : 2000000;
+    const bool wfm = qgetenv("KORVEL_PLAYBACK_MODE") == "WFM";
+    const int seconds = rate > 4000000 ? 14 : 24;
+    const QString path = QDir(recordings.path()).filePath(kAmRecordingName);
+    ASSERT_TRUE(wfm ? writeWfmRecording(path, seconds, rate)
+                    : writeAmRecording(path, seconds, rate, [](int) { return 1000.0; }));
     openWindow(kAmRecordingName);
-    select("0", "24", false);
+    select("0", QByteArray::number(seconds).constData(), false);
+    if (wfm) {
+        window->findChild<QLineEdit*>("startFreqField")->setText("7020");
+        window->findChild<QLineEdit*>("endFreqField")->setText("7200");
+        window->findChild<QComboBox*>("modePopup")->setCurrentIndex(kDemodWFM);
+    }
     qint64 delayMs = 0;
     ASSERT_GE(play(&delayMs), 0);
     QTest::qWait(1000);
@@ -377,15 +390,81 @@ TEST_F(PlaybackRealAudio, DISABLED_PlaybackCpuOfATwoMegasampleRecording)
         getrusage(RUSAGE_SELF, &usage);
         return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
     };
+    // A 5 ms timer on the window's thread: a late firing is a busy stretch.
+    QElapsedTimer sinceTick;
+    qint64 longestGap = 0;
+    QTimer probe;
+    probe.setInterval(5);
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        longestGap = std::max(longestGap, sinceTick.restart());
+    });
     const double cpuBefore = cpuSeconds();
     QElapsedTimer wall;
     wall.start();
-    QTest::qWait(20000);
+    sinceTick.start();
+    probe.start();
+    QTest::qWait((seconds - 4) * 1000);
+    probe.stop();
     const double cpu = cpuSeconds() - cpuBefore;
     const double elapsed = wall.elapsed() * 1e-3;
     EXPECT_TRUE(window->isPlaying());
     report("Play to audio", static_cast<double>(delayMs), "ms");
     report("CPU of playback", 100.0 * cpu / elapsed, "% of one core");
+    report("Window thread's longest busy stretch", static_cast<double>(longestGap), "ms");
+}
+
+// Not run by ctest: Play to sound, Pause to silence and a new selection to
+// its sound, 30 times each; prints the median and the worst.
+//   scripts/with-audio.sh -- build/tests/app/test_app
+//   --gtest_also_run_disabled_tests --gtest_filter='*ThirtyTimes*'
+TEST_F(PlaybackRealAudio, DISABLED_HowSoonPlayPauseAndANewSelectionAreHeardThirtyTimes)
+{
+    ASSERT_TRUE(writeAmRecording(QDir(recordings.path()).filePath(kAmRecordingName), kSeconds, 48000, toneOfSecond));
+    openWindow(kAmRecordingName);
+    std::vector<double> playMs, pauseMs, changeMs;
+    for (int round = 0; round < 30; ++round) {
+        select("0", "8", false);
+        qint64 delayMs = 0;
+        const long onset = play(&delayMs);
+        ASSERT_GE(onset, 0) << round;
+        playMs.push_back(static_cast<double>(delayMs));
+        ASSERT_TRUE(recorder.waitForSamples(onset + kRate / 2, 5000));
+
+        // A new selection: the time until its first second's tone is heard.
+        const size_t changedAt = recorder.samples().size();
+        const qint64 changedMs = recorder.elapsedMs();
+        auto* start = window->findChild<QLineEdit*>("startTimeField");
+        start->setText("12");
+        window->findChild<QLineEdit*>("endTimeField")->setText("18");
+        emit start->editingFinished();
+        ASSERT_TRUE(recorder.waitForSamples(changedAt + kRate, 5000));
+        const std::vector<int16_t>& x = recorder.samples();
+        const size_t step = kRate / 200;
+        double heardMs = -1.0;
+        for (size_t at = changedAt; at + kRate / 20 <= x.size(); at += step) {
+            if (secondHeard(x.data() + at, kRate / 20) == 12) {
+                heardMs = 1000.0 * static_cast<double>(at - changedAt) / kRate;
+                break;
+            }
+        }
+        (void)changedMs;
+        ASSERT_GE(heardMs, 0.0) << "the new selection was not heard in round " << round;
+        changeMs.push_back(heardMs);
+
+        const size_t pausedAt = recorder.samples().size();
+        button("pausebutton")->click();
+        ASSERT_TRUE(recorder.waitForSamples(pausedAt + kRate / 2, 5000));
+        pauseMs.push_back(msUntilBelow(recorder.samples(), pausedAt, kSilenceLevel));
+        button("playbutton")->click();
+        QTest::qWait(200);
+    }
+    auto summary = [](const char* what, std::vector<double> v) {
+        std::sort(v.begin(), v.end());
+        std::printf("%s: median %.1f ms, worst %.1f ms (of %zu)\n", what, v[v.size() / 2], v.back(), v.size());
+    };
+    summary("Play to sound", playMs);
+    summary("Pause to silence", pauseMs);
+    summary("New selection to its sound", changeMs);
 }
 
 } // namespace

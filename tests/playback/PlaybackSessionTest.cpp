@@ -14,6 +14,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -343,6 +344,23 @@ TEST_F(PlaybackSessionTest, LoadingStopsPlaybackAndARefusedFileKeepsTheRecording
     EXPECT_NEAR(status.carrierKHz, 7210.0, 0.01);
     ASSERT_TRUE(status.levelDbm.has_value());
     EXPECT_LT(*status.levelDbm, 0.0);
+}
+
+// The engine opens its own copy of the recording; one that vanished in
+// between ends playback with the reason, and never plays the recording before.
+TEST_F(PlaybackSessionTest, ARecordingGoneBeforeTheEngineOpensItStopsWithTheReason)
+{
+    const std::string gone = "SDRSharp_20140102_050000Z_7100000Hz_IQ.wav";
+    writeAmRecording(folder.path + "/" + gone, 5, kRate);
+    ASSERT_EQ(load(gone), "");
+    std::filesystem::remove(folder.path + "/" + gone);
+    ASSERT_TRUE(play({"1", "4", "7105", "7115", ""}));
+    const std::vector<int16_t> heard = listener.hear(kAudioRate / 2);
+    EXPECT_TRUE(std::all_of(heard.begin(), heard.end(), [](int16_t v) { return v == 0; }));
+    const PlaybackStatus status = session.tick();
+    EXPECT_EQ(status.ended, PlaybackEnd::Stopped);
+    EXPECT_EQ(status.message.rfind("Playback stopped: ", 0), 0u) << status.message;
+    EXPECT_FALSE(session.isPlaying());
 }
 
 // Once playing, feeding the ring and taking it out allocate nothing.
