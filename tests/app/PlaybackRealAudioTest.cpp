@@ -381,8 +381,12 @@ TEST_F(PlaybackRealAudio, DISABLED_PlaybackCpuAndTheWindowThreadsLongestBusyStre
         window->findChild<QLineEdit*>("endFreqField")->setText("7200");
         window->findChild<QComboBox*>("modePopup")->setCurrentIndex(kDemodWFM);
     }
+    // The wide-FM recording carries only a pilot, which nobody hears.
     qint64 delayMs = 0;
-    ASSERT_GE(play(&delayMs), 0);
+    if (wfm)
+        button("playbutton")->click();
+    else
+        ASSERT_GE(play(&delayMs), 0);
     QTest::qWait(1000);
 
     auto cpuSeconds = [] {
@@ -408,7 +412,8 @@ TEST_F(PlaybackRealAudio, DISABLED_PlaybackCpuAndTheWindowThreadsLongestBusyStre
     const double cpu = cpuSeconds() - cpuBefore;
     const double elapsed = wall.elapsed() * 1e-3;
     EXPECT_TRUE(window->isPlaying());
-    report("Play to audio", static_cast<double>(delayMs), "ms");
+    if (!wfm)
+        report("Play to audio", static_cast<double>(delayMs), "ms");
     report("CPU of playback", 100.0 * cpu / elapsed, "% of one core");
     report("Window thread's longest busy stretch", static_cast<double>(longestGap), "ms");
 }

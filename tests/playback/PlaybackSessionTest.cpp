@@ -281,6 +281,31 @@ TEST_F(PlaybackSessionTest, NoClickAtAnyTransitionInAnyMode)
     }
 }
 
+// Whatever a selection gives to hear, it takes its time: "None" plays
+// silence in step, an empty selection one second, reversed times are swapped.
+TEST_F(PlaybackSessionTest, SelectionsWithoutSoundStillTakeTheirTime)
+{
+    const struct {
+        const char* start;
+        const char* end;
+        int mode;
+        int seconds;
+        int endSecond;
+    } cases[] = {
+        {"0", "3", kDemodNone, 3, 3},
+        {"7", "7", kDemodAM, 1, 8},
+        {"9", "4", kDemodAM, 5, 9},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(demodModeName(c.mode)) + " " + c.start + ".." + c.end);
+        ASSERT_TRUE(play({c.start, c.end, "7105", "7115", ""}, c.mode));
+        EXPECT_EQ(listener.hearToTheEnd().size(), static_cast<size_t>(c.seconds) * kAudioRate);
+        const PlaybackStatus status = session.tick();
+        EXPECT_EQ(status.ended, PlaybackEnd::Stopped);
+        EXPECT_EQ(status.position, c.endSecond);
+    }
+}
+
 TEST_F(PlaybackSessionTest, UnusableSelectionsAreRefusedAndChangeNothing)
 {
     ASSERT_TRUE(play({"2", "6", "7105", "7115", ""}));
