@@ -24,16 +24,25 @@ endforeach()
 add_custom_target(korvel_man ALL DEPENDS ${KORVEL_MAN_PAGES})
 install(FILES ${KORVEL_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
+# The licence, where Debian looks for it.
+install(FILES ${PROJECT_SOURCE_DIR}/resources/debian/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/korvel)
+
+# Whoever builds a package to hand on names themselves here.
+set(KORVEL_MAINTAINER "The Korvel developers <korvel@localhost>" CACHE STRING
+    "Maintainer of the Debian package, as \"Name <address>\"")
 set(CPACK_PACKAGE_NAME korvel)
 set(CPACK_PACKAGE_VENDOR "The Korvel developers")
-set(CPACK_PACKAGE_CONTACT "The Korvel developers <korvel@localhost>")
+set(CPACK_PACKAGE_CONTACT "${KORVEL_MAINTAINER}")
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${KORVEL_MAINTAINER}")
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "player and analyser for software-defined-radio I/Q recordings")
 set(CPACK_PACKAGE_DESCRIPTION
     "Korvel opens I/Q recordings written by software-defined-radio receivers, draws\n"
     "the whole recording as a waterfall and plays a selected time and frequency\n"
     "range in AM, SAM, FM, WFM, USB, LSB, CWU or CWL, or writes it to a WAV file.\n"
     "It also decodes DGPS beacons and measures medium-wave carriers. korvel-cli\n"
-    "does the same from the command line.")
+    "does the same from the command line.\n"
+    "License: GPL-3.0-or-later.")
 string(REPLACE ";" "" CPACK_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
 set(CPACK_PACKAGE_INSTALL_DIRECTORY korvel)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

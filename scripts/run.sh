@@ -8,7 +8,8 @@ export CCACHE_BASEDIR=$PWD CCACHE_NOHASHDIR=1
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" >/dev/null
-cmake --build build -j "$(nproc)" --target korvel korvel-cli
+# The man pages too, so that `cmake --install build` and cpack find everything.
+cmake --build build -j "$(nproc)" --target korvel korvel-cli korvel_man
 demo=build/demo-recordings
 if [ ! -f "$demo.stamp" ]; then
     build/src/cli/korvel-cli make-demo "$demo"

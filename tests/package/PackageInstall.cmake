@@ -41,12 +41,17 @@ if(NOT out MATCHES "Version: ${VERSION}")
     message(FATAL_ERROR "the package's version is not ${VERSION}")
 endif()
 
+run(dpkg-deb -I ${packages})
+if(NOT out MATCHES "License: GPL-3.0-or-later")
+    message(FATAL_ERROR "the package does not name its licence:\n${out}")
+endif()
+
 run(dpkg-deb -x ${packages} ${WORK_DIR}/root)
 set(root ${WORK_DIR}/root)
 foreach(file usr/bin/korvel usr/bin/korvel-cli usr/share/applications/korvel.desktop
         usr/share/icons/hicolor/48x48/apps/korvel.png usr/share/icons/hicolor/256x256/apps/korvel.png
         usr/share/icons/hicolor/scalable/apps/korvel.svg usr/share/man/man1/korvel-cli.1.gz
-        usr/share/man/man1/korvel.1.gz)
+        usr/share/man/man1/korvel.1.gz usr/share/doc/korvel/copyright)
     if(NOT EXISTS ${root}/${file})
         message(FATAL_ERROR "the package lacks /${file}")
     endif()
