@@ -18,7 +18,16 @@ launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 
 started=$SECONDS
-phase() { echo "== $1 (at $((SECONDS - started)) s)"; }
+phases=()
+last_phase=""
+last_start=$SECONDS
+# Notes when each phase began; the summary at the end gives each one's length.
+phase() {
+    [ -z "$last_phase" ] || phases+=("$(printf '%6d s  %s' $((SECONDS - last_start)) "$last_phase")")
+    last_phase=$1
+    last_start=$SECONDS
+    echo "== $1 (at $((SECONDS - started)) s)"
+}
 
 phase "build"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" >/dev/null
@@ -40,3 +49,6 @@ phase "whole suite"
 export QT_QPA_PLATFORM=offscreen
 scripts/with-audio.sh -- ctest --test-dir build --output-on-failure -j "$jobs"
 phase "done"
+echo "== time per phase"
+printf '%s\n' "${phases[@]}"
+printf '%6d s  in all\n' $((SECONDS - started))
