@@ -1,7 +1,9 @@
 #include "app/WaterfallWindowController.h"
 
+#include "app/ElidedLabel.h"
 #include "app/FormRows.h"
 #include "app/WaterfallView.h"
+#include "app/WindowGeometry.h"
 #include "waterfall/WaterfallWindowFields.h"
 #include "waterfall/WaterfallWindowSession.h"
 
@@ -16,6 +18,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSettings>
+#include <QStatusBar>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -26,6 +29,7 @@ const std::array<const char*, WaterfallWindowFields::kFieldCount> kPreferenceKey
     "waterfall_window_centerFreqField", "waterfall_window_freqSpanField",  "waterfall_window_startTimeField",
     "waterfall_window_linesPerSecondField"};
 const char* const kZoomKey = "waterfall_window_zoomToSpan";
+const char* const kFrameKey = "waterfallWindowFrame";
 constexpr int kDrawPollMilliseconds = 40;
 
 QSettings Preferences() { return QSettings("Korvel", "Korvel"); }
@@ -53,7 +57,6 @@ WaterfallWindowController::WaterfallWindowController(QWidget* parent)
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName("waterfallWindow");
     setWindowTitle("Waterfall");
-    resize(1100, 700);
 
     auto* central = new QWidget;
     auto* column = new QVBoxLayout(central);
@@ -69,18 +72,15 @@ WaterfallWindowController::WaterfallWindowController(QWidget* parent)
     scrollView->setWidget(waterfallView);
     column->addWidget(scrollView, 1);
 
-    auto* bottom = new QHBoxLayout;
-    statusField = new QLabel;
+    statusField = new ElidedLabel;
     statusField->setObjectName("statusField");
-    statusField->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    bottom->addWidget(statusField, 1);
+    statusBar()->addWidget(statusField, 1);
     progressBar = new QProgressBar;
     progressBar->setObjectName("progressBar");
     progressBar->setFixedWidth(200);
     progressBar->setFormat("Drawing %p%");
     progressBar->hide();
-    bottom->addWidget(progressBar);
-    column->addLayout(bottom);
+    statusBar()->addPermanentWidget(progressBar);
     setCentralWidget(central);
 
     drawTimer = new QTimer(this);
@@ -163,6 +163,7 @@ bool WaterfallWindowController::myInit(const QString& path, QString& problem)
     setWindowTitle(Shown(session_->title()));
     readPreferences();
     opened_ = true;
+    WindowGeometry::restore(this, kFrameKey, QSize(1100, 700));
     show();
     // The picture takes the width of the laid-out window.
     if (QLayout* layout = centralWidget()->layout())
@@ -197,6 +198,7 @@ void WaterfallWindowController::writePreferences() const
         settings.setValue(kPreferenceKeys[f], stored[f]);
     settings.setValue(kZoomKey, zoomCheckBox->isChecked());
     settings.sync();
+    WindowGeometry::save(this, kFrameKey);
 }
 
 void WaterfallWindowController::showFields(const WaterfallWindowFields& fields)

@@ -4,6 +4,7 @@
 #include "app/AudioSpectrumView.h"
 #include "app/CarrierWindowController.h"
 #include "app/DgpsWindows.h"
+#include "app/ElidedLabel.h"
 #include "app/WaterfallWindowController.h"
 #include "app/FFTView.h"
 #include "app/FileRunPanel.h"
@@ -23,6 +24,7 @@
 #include "app/WaterfallArea.h"
 #include "app/UpdateChecker.h"
 #include "app/WaterfallSettingsPanel.h"
+#include "app/WindowGeometry.h"
 #include "audio/SoundOutputObject.h"
 #include "demod/CarrierSpectrum.h"
 #include "playback/PlaybackSession.h"
@@ -41,6 +43,8 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QProgressBar>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QPointer>
 #include <QSettings>
 #include <QSplitter>
@@ -78,11 +82,10 @@ WindowControl::WindowControl(QWidget* parent)
     , fileRunPanel(new FileRunPanel)
 {
     setWindowTitle("Korvel");
-    resize(1280, 800);
 
     mainSplitter = new QSplitter(Qt::Horizontal);
     mainSplitter->addWidget(waterfall->scrollArea());
-    sidePanel = new MainSidePanel(recordingsPanel, waterfallSettings);
+    sidePanel = new MainSidePanel(recordingsPanel, waterfallSettings, fileRunPanel);
     mainSplitter->addWidget(sidePanel);
     mainSplitter->setStretchFactor(0, 1);
     mainSplitter->setStretchFactor(1, 0);
@@ -95,19 +98,29 @@ WindowControl::WindowControl(QWidget* parent)
     rows->setSpacing(4);
     auto* firstRow = new QHBoxLayout;
     firstRow->addWidget(selectionPanel);
-    firstRow->addWidget(fileRunPanel);
     firstRow->addStretch();
     rows->addLayout(firstRow);
     rows->addWidget(playbackControls);
+    // A window narrower than the controls scrolls them rather than cutting
+    // them off or growing past the screen.
+    auto* controlsStrip = new QScrollArea;
+    controlsStrip->setObjectName("controlsStrip");
+    controlsStrip->setFrameShape(QFrame::NoFrame);
+    controlsStrip->setWidgetResizable(true);
+    controlsStrip->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    controlsStrip->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    controlsStrip->setWidget(controls);
+    controlsStrip->setFixedHeight(controls->minimumSizeHint().height() +
+                                  controlsStrip->horizontalScrollBar()->sizeHint().height());
 
     auto* central = new QWidget;
     auto* column = new QVBoxLayout(central);
     column->setContentsMargins(6, 6, 6, 0);
     column->addWidget(mainSplitter, 1);
-    column->addWidget(controls);
+    column->addWidget(controlsStrip);
     setCentralWidget(central);
 
-    statusField = new QLabel;
+    statusField = new ElidedLabel;
     statusField->setObjectName("statusField");
     statusBar()->addWidget(statusField, 1);
     readoutField = new QLabel;
@@ -255,7 +268,7 @@ void WindowControl::buildMenus()
 void WindowControl::readPreferences()
 {
     QSettings settings = Preferences();
-    restoreGeometry(settings.value(kFrameKey).toByteArray());
+    WindowGeometry::restore(this, kFrameKey, QSize(1280, 800));
     const QVariantList splitters = settings.value(kSplitterKey).toList();
     if (splitters.size() == 2) {
         mainSplitter->restoreState(splitters[0].toByteArray());
