@@ -136,6 +136,12 @@ WindowControl::WindowControl(QWidget* parent)
         emit waterfallFinished(completed);
     });
     connect(waterfallSettings, &WaterfallSettingsPanel::autoLevelsRequested, this, &WindowControl::applyAutoLevels);
+    connect(waterfall, &WaterfallArea::levelsMeasured, this, [this](int minDb, int maxDb) {
+        if (!followMeasuredLevels_)
+            return;
+        waterfallSettings->setDbRange(minDb, maxDb);
+        waterfall->setLevels(maxDb, minDb);
+    });
     connect(waterfallSettings, &WaterfallSettingsPanel::levelsEdited, this, &WindowControl::applyTypedLevels);
     connect(waterfallSettings, &WaterfallSettingsPanel::fftSizeChanged, this, &WindowControl::redrawWaterfall);
     connect(waterfallSettings, &WaterfallSettingsPanel::zoomInRequested, waterfall->scrollArea(),
@@ -388,6 +394,7 @@ void WindowControl::loadRecording(const QString& name)
                        .arg(recording.parameters().mSampleRate));
     updateControls();
     setWindowTitle(name);
+    followMeasuredLevels_ = !waterfallSettings->levelsPinned();
     showStatus(waterfall->draw(recording, name, waterfallSettings->fftSize(), maxDb, minDb));
 }
 
@@ -412,6 +419,7 @@ void WindowControl::applyTypedLevels()
         showStatus(problem);
         return;
     }
+    followMeasuredLevels_ = false;
     waterfall->setLevels(maxDb, minDb);
 }
 
