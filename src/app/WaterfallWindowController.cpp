@@ -144,6 +144,8 @@ QWidget* WaterfallWindowController::buildFields()
     column->addLayout(place);
     for (QLineEdit* field : fieldsInOrder())
         connect(field, &QLineEdit::returnPressed, this, &WaterfallWindowController::updateButtonPress);
+    for (QLineEdit* field : {minDbField, maxDbField})
+        connect(field, &QLineEdit::textEdited, this, [this] { levelsFromPicture_ = false; });
     return rows;
 }
 
@@ -179,8 +181,16 @@ void WaterfallWindowController::readPreferences()
     for (size_t f = 0; f < stored.size(); ++f)
         stored[f] = settings.value(kPreferenceKeys[f], 0).toInt();
     WaterfallWindowFields fields = WaterfallWindowFields::fromPreferences(stored);
-    fields.zoomToSpan = settings.value(kZoomKey, false).toBool();
+    // The FFT size and lines per second are the user's habits; where to look
+    // and the levels belong to this recording: its whole band from its
+    // start, levels measured once the first picture is drawn.
+    const WaterfallWindowLayout::Recording shape = session_->recordingShape();
+    fields.centerKHz = shape.centerFreq * 0.001;
+    fields.spanKHz = shape.bandwidth * 0.001;
+    fields.startSeconds = 0.0;
+    fields.zoomToSpan = false;
     showFields(fields);
+    levelsFromPicture_ = true;
 }
 
 void WaterfallWindowController::writePreferences() const
@@ -236,7 +246,7 @@ void WaterfallWindowController::doProccessing()
         drawTick();
         return;
     }
-    const auto outcome = session_->draw(fields, pictureWidth());
+    const auto outcome = session_->draw(fields, pictureWidth(), scrollView->viewport()->height());
     if (!outcome.layout) {
         drawTick();
         showMessage(Shown(outcome.problem));
@@ -260,8 +270,15 @@ void WaterfallWindowController::drawTick()
     drawTimer->stop();
     progressBar->hide();
     const std::string problem = session_->drawingProblem();
-    if (!problem.empty())
+    if (!problem.empty()) {
         showMessage(Shown(problem));
+        return;
+    }
+    if (levelsFromPicture_) {
+        levelsFromPicture_ = false;
+        if (session_->measuredLevels())
+            autoLevelsButtonPress();
+    }
 }
 
 void WaterfallWindowController::minusStartTimeButtonPress()
