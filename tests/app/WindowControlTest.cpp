@@ -512,3 +512,21 @@ TEST_F(WindowControlTest, LevelsFollowEachRecordingUnlessPinned)
     EXPECT_EQ(preferences().value("minDB").toInt(), loud.first) << "pinned levels are stored";
     EXPECT_TRUE(preferences().value("pinLevels").toBool());
 }
+
+// Listing the folder again keeps the loaded recording chosen in the list;
+// Ctrl+O asks for a recording, not for a folder.
+TEST_F(WindowControlTest, ReloadKeepsTheLoadedRecordingChosen)
+{
+    auto window = openWindow();
+    window->openRecordingFile(pathOf("b.wav"));
+    ASSERT_TRUE(waitUntil([&] { return !window->isDrawingWaterfall(); }));
+    ASSERT_TRUE(writeIqRecording(pathOf("a1.wav"), 1, 1000, nullptr));
+    window->findChild<QAction*>("reloadAction")->trigger();
+    QListWidget* files = fileBrowser(*window);
+    ASSERT_NE(files->currentItem(), nullptr);
+    EXPECT_EQ(files->currentItem()->text(), "b.wav");
+    EXPECT_TRUE(files->currentItem()->isSelected());
+
+    EXPECT_EQ(window->findChild<QAction*>("openRecordingAction")->shortcut(), QKeySequence(QKeySequence::Open));
+    EXPECT_NE(window->findChild<QAction*>("chooseFolderAction")->shortcut(), QKeySequence(QKeySequence::Open));
+}
