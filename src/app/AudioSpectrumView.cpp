@@ -24,7 +24,8 @@ double levelOf(double power)
 AudioSpectrumView::AudioSpectrumView(QWidget* parent)
     : QWidget(parent)
 {
-    setMinimumSize(256, 128);
+    // Low enough that the main window fits a 768-pixel screen.
+    setMinimumSize(256, 80);
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
 }
 

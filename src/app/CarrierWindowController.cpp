@@ -4,6 +4,7 @@
 
 #include "app/CarrierView.h"
 #include "app/RecordingFileFilter.h"
+#include "app/WindowGeometry.h"
 #include "carrier/CarrierPicture.h"
 #include "carrier/CarrierRun.h"
 #include "carrier/CarrierSession.h"
@@ -37,6 +38,7 @@ constexpr int kDefaultFftSizeIndex = 1;   // 131072
 constexpr int kDefaultHalfSpanIndex = 3;  // 100 Hz
 constexpr int kLowestSliderDb = -200;
 constexpr int kHighestSliderDb = 0;
+const char* const kFrameKey = "carrierWindowFrame";
 
 QSettings Preferences()
 {
@@ -75,7 +77,6 @@ CarrierWindowController::CarrierWindowController(const QString& recordingsFolder
     setWindowFlag(Qt::Window);
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle("Carrier Analysis");
-    resize(1200, 800);
 
     auto* central = new QWidget;
     auto* column = new QVBoxLayout(central);
@@ -101,6 +102,7 @@ CarrierWindowController::CarrierWindowController(const QString& recordingsFolder
     connect(pollTimer_, &QTimer::timeout, this, &CarrierWindowController::pollSession);
     pollTimer_->start();
     pushButton2();
+    WindowGeometry::restore(this, kFrameKey, QSize(1200, 800));
 }
 
 CarrierWindowController::~CarrierWindowController() = default;
@@ -366,5 +368,6 @@ void CarrierWindowController::showStatus(const QString& text)
 void CarrierWindowController::closeEvent(QCloseEvent* event)
 {
     session_->cancel();
+    WindowGeometry::save(this, kFrameKey);
     QMainWindow::closeEvent(event);
 }

@@ -1,8 +1,10 @@
 #include "app/DGPSWindowController.h"
 
+#include "app/ElidedLabel.h"
 #include "app/FormRows.h"
 
 #include "app/TimestampsWindowController.h"
+#include "app/WindowGeometry.h"
 #include "dgps/DgpsAlmanacImport.h"
 #include "dgps/DgpsSession.h"
 #include "dgps/DgpsStationListFiles.h"
@@ -41,6 +43,8 @@ namespace {
 
 const char* const kColumnIdentifiers[12] = {"Count", "ID",      "refID1", "refID2", "kHz", "Baud",
                                             "City",  "Country", "Lat",    "Lon",    "km",  "deg"};
+
+const char* const kFrameKey = "dgpsWindowFrame";
 
 QSettings Preferences()
 {
@@ -87,7 +91,6 @@ DGPSWindowController::DGPSWindowController(std::shared_ptr<DgpsStationListStore>
     setWindowFlag(Qt::Window);
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle("DGPS Beacons");
-    resize(1180, 680);
 
     auto* central = new QWidget;
     auto* column = new QVBoxLayout(central);
@@ -112,7 +115,12 @@ DGPSWindowController::DGPSWindowController(std::shared_ptr<DgpsStationListStore>
     theTableView->verticalHeader()->hide();
     theTableView->horizontalHeader()->setSortIndicatorShown(true);
     theTableView->horizontalHeader()->setSortIndicator(0, Qt::AscendingOrder);
+    // Columns as wide as what they hold; the City column takes the rest and
+    // elides a long name, shown in full as the cell's tool tip.
+    theTableView->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     theTableView->horizontalHeader()->setSectionResizeMode(6, QHeaderView::Stretch);
+    theTableView->setWordWrap(false);
+    theTableView->setTextElideMode(Qt::ElideRight);
     theTableView->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(theTableView->horizontalHeader(), &QHeaderView::sectionClicked, this,
             &DGPSWindowController::didClickTableColumn);
@@ -132,9 +140,12 @@ DGPSWindowController::DGPSWindowController(std::shared_ptr<DgpsStationListStore>
     column->addWidget(theTableView, 1);
 
     const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    firstDecodeLabel = new QLabel("First decode");
+    // A station's line is long; the labels elide it rather than widen the window.
+    firstDecodeLabel = new ElidedLabel;
+    firstDecodeLabel->setText("First decode");
     firstDecodeLabel->setObjectName("firstDecodeLabel");
-    lastDecodeLabel = new QLabel("Last decode");
+    lastDecodeLabel = new ElidedLabel;
+    lastDecodeLabel->setText("Last decode");
     lastDecodeLabel->setObjectName("lastDecodeLabel");
     for (QLabel* label : {firstDecodeLabel, lastDecodeLabel}) {
         label->setFont(fixed);
@@ -143,10 +154,11 @@ DGPSWindowController::DGPSWindowController(std::shared_ptr<DgpsStationListStore>
     }
     setCentralWidget(central);
 
-    statusField_ = new QLabel;
+    statusField_ = new ElidedLabel;
     statusField_->setObjectName("statusField");
     statusBar()->addWidget(statusField_, 1);
     buildMenus();
+    WindowGeometry::restore(this, kFrameKey, QSize(1180, 680));
 
     oneSecTimer_ = new QTimer(this);
     oneSecTimer_->setInterval(1000);
@@ -594,6 +606,8 @@ void DGPSWindowController::OneSecTimer()
                 theTableView->setItem(r, c, item);
             }
             item->setText(QString::fromStdString(rows[r].cells[c]).trimmed());
+            if (c == 6 || c == 7)
+                item->setToolTip(item->text());
         }
         theTableView->item(r, 0)->setData(Qt::UserRole, rows[r].station);
         if (rows[r].station == selectedStation_)
@@ -610,6 +624,7 @@ void DGPSWindowController::OneSecTimer()
 void DGPSWindowController::closeEvent(QCloseEvent* event)
 {
     oneSecTimer_->stop();
+    WindowGeometry::save(this, kFrameKey);
     session_->stopReceivingUDP();
     session_->stop();
     QMainWindow::closeEvent(event);

@@ -226,9 +226,18 @@ void FFTView::paintEvent(QPaintEvent* event)
     painter.drawImage(exposed.topLeft(), picturePixels(exposed));
     if (!selectionShown)
         return;
-    painter.setPen(QPen(Qt::red, 0));
+    // Red between a dark line outside and a light one inside, so that the
+    // frame shows on red signals and on the dark floor alike.
     painter.setBrush(Qt::NoBrush);
-    painter.drawRect(selectionFrame());
+    const QRectF frame = selectionFrame();
+    painter.setPen(QPen(Qt::black, 0));
+    painter.drawRect(frame.adjusted(-1, -1, 1, 1));
+    if (frame.width() > 2 && frame.height() > 2) {
+        painter.setPen(QPen(Qt::white, 0));
+        painter.drawRect(frame.adjusted(1, 1, -1, -1));
+    }
+    painter.setPen(QPen(Qt::red, 0));
+    painter.drawRect(frame);
     if (currentPlayPosition >= 0) {
         // Outlined so that it shows on the blue part of the colour ramp too.
         const QRect mark = playMarkRect();

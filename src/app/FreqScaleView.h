@@ -2,6 +2,8 @@
 
 #include "waterfall/WaterfallAxes.h"
 
+#include <QRectF>
+#include <QString>
 #include <QWidget>
 
 #include <vector>
@@ -27,6 +29,16 @@ public:
     // are waterfall columns.
     const std::vector<WaterfallAxes::Tick>& ticks() const { return ticks_; }
     QStringList labelTexts() const;
+
+    // The labels of the ticks on screen as drawn: each whole inside the part
+    // of the scale that is visible, the rightmost with the unit.
+    struct Label {
+        double tickX;
+        QRectF box;
+        Qt::Alignment alignment;
+        QString text;
+    };
+    std::vector<Label> visibleLabels() const;
 
 protected:
     void paintEvent(QPaintEvent* event) override;

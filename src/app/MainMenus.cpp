@@ -26,20 +26,22 @@ MainMenus::MainMenus(QMainWindow* window, QMenu* outputDevices)
     QMenuBar* bar = window->menuBar();
 
     fileMenu_ = bar->addMenu("&File");
-    connect(addNamedAction(fileMenu_, "&Open Recording…", "openRecordingAction"), &QAction::triggered, this,
-            &MainMenus::openRecordingRequested);
+    QAction* openRecording = addNamedAction(fileMenu_, "&Open Recording…", "openRecordingAction");
+    openRecording->setShortcut(QKeySequence::Open);
+    connect(openRecording, &QAction::triggered, this, &MainMenus::openRecordingRequested);
     recentRecordings_ = new RecentRecordingsMenu(window);
     connect(recentRecordings_, &RecentRecordingsMenu::openRequested, this, &MainMenus::recentRecordingChosen);
     fileMenu_->addMenu(recentRecordings_->menu());
     QAction* chooseFolder = addNamedAction(fileMenu_, "&Choose Recordings Folder…", "chooseFolderAction");
-    chooseFolder->setShortcut(QKeySequence::Open);
+    chooseFolder->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O));
     connect(chooseFolder, &QAction::triggered, this, &MainMenus::chooseFolderRequested);
     QAction* reload = addNamedAction(fileMenu_, "&Reload Files List", "reloadAction");
     reload->setShortcut(QKeySequence::Refresh);
     connect(reload, &QAction::triggered, this, &MainMenus::reloadRequested);
     fileMenu_->addSeparator();
-    connect(addNamedAction(fileMenu_, "Open in &Waterfall Window", "openInWaterfallAction"), &QAction::triggered,
-            this, &MainMenus::openInWaterfallRequested);
+    QAction* openInWaterfall = addNamedAction(fileMenu_, "Open in &Waterfall Window", "openInWaterfallAction");
+    openInWaterfall->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_W));
+    connect(openInWaterfall, &QAction::triggered, this, &MainMenus::openInWaterfallRequested);
     fileMenu_->addSeparator();
     QAction* quit = addNamedAction(fileMenu_, "&Quit", "quitAction");
     quit->setShortcut(QKeySequence::Quit);

@@ -8,7 +8,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-MainSidePanel::MainSidePanel(QWidget* recordingsPanel, QWidget* waterfallSettings)
+MainSidePanel::MainSidePanel(QWidget* recordingsPanel, QWidget* waterfallSettings, QWidget* fileButtons)
     : QSplitter(Qt::Vertical)
 {
     addWidget(recordingsPanel);
@@ -24,6 +24,7 @@ MainSidePanel::MainSidePanel(QWidget* recordingsPanel, QWidget* waterfallSetting
     infoColumn->addWidget(infoBrowser_);
     infoAndSettingsColumn->addWidget(info, 1);
     infoAndSettingsColumn->addWidget(waterfallSettings);
+    infoAndSettingsColumn->addWidget(fileButtons);
     addWidget(infoAndSettings);
 
     auto* spectra = new QTabWidget;
@@ -32,7 +33,7 @@ MainSidePanel::MainSidePanel(QWidget* recordingsPanel, QWidget* waterfallSetting
     audioSpectrumView_->setObjectName("theAudioSpectrumView");
     spectrumView_ = new SpectrumView;
     spectrumView_->setObjectName("spectrumView");
-    // As low as the carrier view, so that the window fits a 768-pixel screen.
+    // As low as the carrier view.
     spectrumView_->setMinimumHeight(audioSpectrumView_->minimumHeight());
     spectra->addTab(audioSpectrumView_, "Carrier");
     spectra->addTab(spectrumView_, "Multiplex");

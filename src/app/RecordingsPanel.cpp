@@ -132,8 +132,14 @@ void RecordingsPanel::ReloadTheFilesList()
         if (RecordingObject::isRecordingFile(QFile::encodeName(dir.filePath(name)).toStdString()))
             filesArray << name;
     }
+    // The file chosen stays chosen when it is listed again.
+    const QString chosen = currentFile();
+    const QString chosenFolder = listedFolder_;
     fileBrowser->clear();
     fileBrowser->addItems(filesArray);
+    listedFolder_ = folder;
+    if (!chosen.isEmpty() && chosenFolder == folder)
+        selectFile(chosen);
     folderLabel->setText(QDir::toNativeSeparators(folder));
     folderLabel->setToolTip(QDir::toNativeSeparators(folder));
     const QString previousProblem = folderProblem;

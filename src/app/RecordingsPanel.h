@@ -59,4 +59,6 @@ private:
     Qt::KeyboardModifiers fileClickModifiers;
     QLabel* folderLabel;
     QListWidget* fileBrowser;
+    // The folder the list shows.
+    QString listedFolder_;
 };

@@ -46,11 +46,16 @@ void TimeScaleView::paintEvent(QPaintEvent* event)
     const int right = width() - 1;
     painter.drawLine(right, event->rect().top(), right, event->rect().bottom());
     const int textHeight = fontMetrics().height();
+    // A widget not on screen (drawn into an image) counts as all visible.
+    const QRect visible = visibleRegion().isEmpty() ? rect() : visibleRegion().boundingRect();
+    const double lowest = std::max(0, visible.top());
+    const double highest = std::max(lowest, double(std::min(height(), visible.bottom() + 1) - textHeight));
     for (const auto& tick : WaterfallAxes::timeTicks(first, last, length, kTickSpacing, startUnix_)) {
         const double y = top + tick.position;
         painter.drawLine(QPointF(right - 4, y), QPointF(right, y));
-        // Centred on its tick, but kept inside the axis: the first label sits on the top edge.
-        const double boxTop = std::clamp(y - textHeight / 2.0, 0.0, std::max(0.0, double(height() - textHeight)));
+        // Centred on its tick, but kept inside the part of the axis on
+        // screen: the first label sits on the top edge, the last on the bottom.
+        const double boxTop = std::clamp(y - textHeight / 2.0, lowest, highest);
         painter.drawText(QRectF(0, boxTop, right - 6, textHeight), Qt::AlignRight | Qt::AlignVCenter,
                          QString::fromStdString(tick.text));
     }

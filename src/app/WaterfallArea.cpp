@@ -39,7 +39,10 @@ WaterfallArea::WaterfallArea(QObject* parent)
     });
     connect(waterfallLoader, &WaterfallLoader::finished, this, &WaterfallArea::end);
     connect(waterfallLoader, &WaterfallLoader::levelsMeasured, this,
-            [this](int minDb, int maxDb) { measuredLevels_ = std::make_pair(minDb, maxDb); });
+            [this](int minDb, int maxDb) {
+                measuredLevels_ = std::make_pair(minDb, maxDb);
+                emit levelsMeasured(minDb, maxDb);
+            });
 }
 
 WaterfallArea::~WaterfallArea()

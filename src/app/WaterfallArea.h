@@ -53,6 +53,8 @@ public:
 signals:
     // A drawing ended: completed, or stopped with the status saying why.
     void finished(bool completed, const QString& status);
+    // The levels of the rows drawn so far (WaterfallLoader::levelsMeasured).
+    void levelsMeasured(int minDb, int maxDb);
 
 private:
     void end(bool completed, int lines, const QString& problem);

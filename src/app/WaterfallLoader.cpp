@@ -91,6 +91,10 @@ void WaterfallLoader::start(const QString& path, const RawIqSettings& raw, int l
                 emit loader->pictureStarted(picture);
         });
         int batchStart = 0;
+        // A window that follows the recording's levels takes them from the
+        // first rows, so that the rest is drawn with them from the start.
+        const int earlyLevelRows = std::min(plan.rowCount(), kEarlyLevelRows);
+        bool earlyLevelsSent = false;
         QElapsedTimer sinceDelivery;
         sinceDelivery.start();
         for (int r = 0, count = 0; r < plan.rowCount() && !run->cancelled; r += count) {
@@ -109,6 +113,14 @@ void WaterfallLoader::start(const QString& path, const RawIqSettings& raw, int l
                 });
                 batchStart = r + count;
                 sinceDelivery.restart();
+            }
+            if (!earlyLevelsSent && r + count >= earlyLevelRows && r + count < plan.rowCount()) {
+                earlyLevelsSent = true;
+                if (const std::optional<WaterfallLevels::Range> levels = generator.levels().suggest())
+                    run->post([id, levels](WaterfallLoader* loader) {
+                        if (loader->isCurrent(id))
+                            emit loader->levelsMeasured(levels->minDb, levels->maxDb);
+                    });
             }
         }
         const std::optional<WaterfallLevels::Range> levels = generator.levels().suggest();

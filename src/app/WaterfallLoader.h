@@ -18,6 +18,9 @@ class WaterfallPicture;
 class WaterfallLoader : public QObject {
     Q_OBJECT
 public:
+    // Rows whose levels are reported before the drawing ends.
+    static constexpr int kEarlyLevelRows = 30;
+
     explicit WaterfallLoader(QObject* parent = nullptr);
     ~WaterfallLoader() override;
 
@@ -39,8 +42,9 @@ signals:
     // The run ended: completed is false when the recording could not be read.
     // completed: every line was drawn; otherwise `problem` may say why.
     void finished(bool completed, int lines, const QString& problem);
-    // Before a completed run's finished(): the dB range that shows its lines
-    // from the noise floor to the strongest signal.
+    // The dB range that shows the lines from the noise floor to the
+    // strongest signal: measured on the first kEarlyLevelRows rows, and on
+    // all of them before a completed run's finished().
     void levelsMeasured(int minDb, int maxDb);
 
 private:

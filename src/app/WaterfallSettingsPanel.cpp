@@ -3,6 +3,7 @@
 #include "app/FormRows.h"
 #include "recording/SelectionRules.h"
 
+#include <QCheckBox>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
@@ -25,14 +26,23 @@ WaterfallSettingsPanel::WaterfallSettingsPanel(QWidget* parent)
     autoLevelsButton->setToolTip("Min and Max from the levels of the waterfall drawn (noise floor to strongest "
                                  "signal)");
     row->addWidget(autoLevelsButton);
+    pinLevelsBox = new QCheckBox("&Pin", this);
+    pinLevelsBox->setObjectName("pinLevelsBox");
+    pinLevelsBox->setToolTip("Keep Min and Max for the next recordings; unchecked, each recording starts from "
+                             "levels measured on it");
+    row->addWidget(pinLevelsBox);
     connect(fftLengthField, &QLineEdit::editingFinished, this, [this] {
         const int before = mFftSize;
         applyFftLengthField();
         if (mFftSize != before)
             emit fftSizeChanged(mFftSize);
     });
-    connect(mindBField, &QLineEdit::editingFinished, this, &WaterfallSettingsPanel::levelsEdited);
-    connect(maxdBField, &QLineEdit::editingFinished, this, &WaterfallSettingsPanel::levelsEdited);
+    for (QLineEdit* field : {mindBField, maxdBField})
+        connect(field, &QLineEdit::editingFinished, this, [this] {
+            typedMinDb_ = mindBField->text();
+            typedMaxDb_ = maxdBField->text();
+            emit levelsEdited();
+        });
     connect(autoLevelsButton, &QPushButton::clicked, this, &WaterfallSettingsPanel::autoLevelsRequested);
     row->addSpacing(6);
     const auto addZoomButton = [&](const char* text, const char* name, const QString& tip, void (WaterfallSettingsPanel::*requested)()) {
@@ -57,13 +67,19 @@ void WaterfallSettingsPanel::readPreferences(const QSettings& settings)
     const DbRange range = DbRangeFromPreferences(settings.value("minDB", 0).toDouble(), settings.value("maxDB", 0).toDouble());
     mindBField->setText(QString::asprintf("%d", range.minDb));
     maxdBField->setText(QString::asprintf("%d", range.maxDb));
+    typedMinDb_ = mindBField->text();
+    typedMaxDb_ = maxdBField->text();
+    pinLevelsBox->setChecked(settings.value("pinLevels", false).toBool());
 }
 
 void WaterfallSettingsPanel::savePreferences(QSettings& settings)
 {
     applyFftLengthField();
-    settings.setValue("minDB", TruncateDb(mindBField->text().trimmed().toDouble()));
-    settings.setValue("maxDB", TruncateDb(maxdBField->text().trimmed().toDouble()));
+    const bool measuredShown = mindBField->text() == measuredMinDb_ && maxdBField->text() == measuredMaxDb_;
+    const bool keepTyped = measuredShown && !levelsPinned();
+    settings.setValue("minDB", TruncateDb((keepTyped ? typedMinDb_ : mindBField->text()).trimmed().toDouble()));
+    settings.setValue("maxDB", TruncateDb((keepTyped ? typedMaxDb_ : maxdBField->text()).trimmed().toDouble()));
+    settings.setValue("pinLevels", levelsPinned());
     settings.setValue("fftsize", mFftSize);
 }
 
@@ -85,7 +101,11 @@ void WaterfallSettingsPanel::setDbRange(int minDb, int maxDb)
 {
     mindBField->setText(QString::asprintf("%d", minDb));
     maxdBField->setText(QString::asprintf("%d", maxDb));
+    measuredMinDb_ = mindBField->text();
+    measuredMaxDb_ = maxdBField->text();
 }
+
+bool WaterfallSettingsPanel::levelsPinned() const { return pinLevelsBox->isChecked(); }
 
 QString WaterfallSettingsPanel::waterfallDbRange(double* minDb, double* maxDb) const
 {

@@ -2,14 +2,17 @@
 
 #include <QGroupBox>
 
+class QCheckBox;
 class QLineEdit;
 class QPushButton;
 class QSettings;
 
 // The "Waterfall" group: the dB range and FFT length of the waterfall, kept
 // in the preferences "minDB", "maxDB" and "fftsize", the Auto button, which
-// asks for the range measured from the waterfall drawn, and the zoom buttons.
-// An edited range or FFT length is reported at once.
+// asks for the range measured from the waterfall drawn, the Pin box
+// ("pinLevels"), and the zoom buttons. An edited range or FFT length is
+// reported at once. Measured levels shown are not stored unless pinned: then
+// the range stored is the one last typed (or read).
 class WaterfallSettingsPanel : public QGroupBox {
     Q_OBJECT
 public:
@@ -25,8 +28,11 @@ public:
     void takeTypedFftLength();
     // The dB range typed; returns why it cannot be used, or an empty string.
     QString waterfallDbRange(double* minDb, double* maxDb) const;
-    // Shows a dB range in the two fields.
+    // Shows a measured dB range in the two fields.
     void setDbRange(int minDb, int maxDb);
+    // Pinned: every recording is drawn with the range shown; else each
+    // starts from levels measured on it.
+    bool levelsPinned() const;
 
 signals:
     void autoLevelsRequested();
@@ -47,4 +53,10 @@ private:
     QLineEdit* maxdBField;
     QLineEdit* fftLengthField;
     QPushButton* autoLevelsButton;
+    QCheckBox* pinLevelsBox;
+    // The range last typed or read from the preferences, and the measured one last shown.
+    QString typedMinDb_;
+    QString typedMaxDb_;
+    QString measuredMinDb_;
+    QString measuredMaxDb_;
 };

@@ -1,7 +1,9 @@
 #include "app/WaterfallWindowController.h"
 
+#include "app/ElidedLabel.h"
 #include "app/FormRows.h"
 #include "app/WaterfallView.h"
+#include "app/WindowGeometry.h"
 #include "waterfall/WaterfallWindowFields.h"
 #include "waterfall/WaterfallWindowSession.h"
 
@@ -16,6 +18,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSettings>
+#include <QStatusBar>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -26,6 +29,7 @@ const std::array<const char*, WaterfallWindowFields::kFieldCount> kPreferenceKey
     "waterfall_window_centerFreqField", "waterfall_window_freqSpanField",  "waterfall_window_startTimeField",
     "waterfall_window_linesPerSecondField"};
 const char* const kZoomKey = "waterfall_window_zoomToSpan";
+const char* const kFrameKey = "waterfallWindowFrame";
 constexpr int kDrawPollMilliseconds = 40;
 
 QSettings Preferences() { return QSettings("Korvel", "Korvel"); }
@@ -53,7 +57,6 @@ WaterfallWindowController::WaterfallWindowController(QWidget* parent)
     setAttribute(Qt::WA_DeleteOnClose);
     setObjectName("waterfallWindow");
     setWindowTitle("Waterfall");
-    resize(1100, 700);
 
     auto* central = new QWidget;
     auto* column = new QVBoxLayout(central);
@@ -69,18 +72,15 @@ WaterfallWindowController::WaterfallWindowController(QWidget* parent)
     scrollView->setWidget(waterfallView);
     column->addWidget(scrollView, 1);
 
-    auto* bottom = new QHBoxLayout;
-    statusField = new QLabel;
+    statusField = new ElidedLabel;
     statusField->setObjectName("statusField");
-    statusField->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    bottom->addWidget(statusField, 1);
+    statusBar()->addWidget(statusField, 1);
     progressBar = new QProgressBar;
     progressBar->setObjectName("progressBar");
     progressBar->setFixedWidth(200);
     progressBar->setFormat("Drawing %p%");
     progressBar->hide();
-    bottom->addWidget(progressBar);
-    column->addLayout(bottom);
+    statusBar()->addPermanentWidget(progressBar);
     setCentralWidget(central);
 
     drawTimer = new QTimer(this);
@@ -144,6 +144,8 @@ QWidget* WaterfallWindowController::buildFields()
     column->addLayout(place);
     for (QLineEdit* field : fieldsInOrder())
         connect(field, &QLineEdit::returnPressed, this, &WaterfallWindowController::updateButtonPress);
+    for (QLineEdit* field : {minDbField, maxDbField})
+        connect(field, &QLineEdit::textEdited, this, [this] { levelsFromPicture_ = false; });
     return rows;
 }
 
@@ -163,6 +165,7 @@ bool WaterfallWindowController::myInit(const QString& path, QString& problem)
     setWindowTitle(Shown(session_->title()));
     readPreferences();
     opened_ = true;
+    WindowGeometry::restore(this, kFrameKey, QSize(1100, 700));
     show();
     // The picture takes the width of the laid-out window.
     if (QLayout* layout = centralWidget()->layout())
@@ -178,8 +181,16 @@ void WaterfallWindowController::readPreferences()
     for (size_t f = 0; f < stored.size(); ++f)
         stored[f] = settings.value(kPreferenceKeys[f], 0).toInt();
     WaterfallWindowFields fields = WaterfallWindowFields::fromPreferences(stored);
-    fields.zoomToSpan = settings.value(kZoomKey, false).toBool();
+    // The FFT size and lines per second are the user's habits; where to look
+    // and the levels belong to this recording: its whole band from its
+    // start, levels measured once the first picture is drawn.
+    const WaterfallWindowLayout::Recording shape = session_->recordingShape();
+    fields.centerKHz = shape.centerFreq * 0.001;
+    fields.spanKHz = shape.bandwidth * 0.001;
+    fields.startSeconds = 0.0;
+    fields.zoomToSpan = false;
     showFields(fields);
+    levelsFromPicture_ = true;
 }
 
 void WaterfallWindowController::writePreferences() const
@@ -197,6 +208,7 @@ void WaterfallWindowController::writePreferences() const
         settings.setValue(kPreferenceKeys[f], stored[f]);
     settings.setValue(kZoomKey, zoomCheckBox->isChecked());
     settings.sync();
+    WindowGeometry::save(this, kFrameKey);
 }
 
 void WaterfallWindowController::showFields(const WaterfallWindowFields& fields)
@@ -234,7 +246,7 @@ void WaterfallWindowController::doProccessing()
         drawTick();
         return;
     }
-    const auto outcome = session_->draw(fields, pictureWidth());
+    const auto outcome = session_->draw(fields, pictureWidth(), scrollView->viewport()->height());
     if (!outcome.layout) {
         drawTick();
         showMessage(Shown(outcome.problem));
@@ -258,8 +270,15 @@ void WaterfallWindowController::drawTick()
     drawTimer->stop();
     progressBar->hide();
     const std::string problem = session_->drawingProblem();
-    if (!problem.empty())
+    if (!problem.empty()) {
         showMessage(Shown(problem));
+        return;
+    }
+    if (levelsFromPicture_) {
+        levelsFromPicture_ = false;
+        if (session_->measuredLevels())
+            autoLevelsButtonPress();
+    }
 }
 
 void WaterfallWindowController::minusStartTimeButtonPress()

@@ -90,6 +90,8 @@ private:
     QTimer* drawTimer = nullptr;
     // Whether the fields came from the settings, so that the window's end may store them.
     bool opened_ = false;
+    // The first picture takes the levels measured on it, unless Min or Max is typed first.
+    bool levelsFromPicture_ = false;
     // What the status field shows while the pointer is not over the picture.
     QString message_;
 };

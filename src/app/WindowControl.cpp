@@ -4,6 +4,7 @@
 #include "app/AudioSpectrumView.h"
 #include "app/CarrierWindowController.h"
 #include "app/DgpsWindows.h"
+#include "app/ElidedLabel.h"
 #include "app/WaterfallWindowController.h"
 #include "app/FFTView.h"
 #include "app/FileRunPanel.h"
@@ -24,6 +25,7 @@
 #include "app/WaterfallArea.h"
 #include "app/UpdateChecker.h"
 #include "app/WaterfallSettingsPanel.h"
+#include "app/WindowGeometry.h"
 #include "audio/SoundOutputObject.h"
 #include "demod/CarrierSpectrum.h"
 #include "playback/PlaybackSession.h"
@@ -42,6 +44,8 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QProgressBar>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QPointer>
 #include <QSettings>
 #include <QSplitter>
@@ -79,11 +83,10 @@ WindowControl::WindowControl(QWidget* parent, PlaybackEngine::Threading playback
     , fileRunPanel(new FileRunPanel)
 {
     setWindowTitle("Korvel");
-    resize(1280, 800);
 
     mainSplitter = new QSplitter(Qt::Horizontal);
     mainSplitter->addWidget(waterfall->scrollArea());
-    sidePanel = new MainSidePanel(recordingsPanel, waterfallSettings);
+    sidePanel = new MainSidePanel(recordingsPanel, waterfallSettings, fileRunPanel);
     mainSplitter->addWidget(sidePanel);
     mainSplitter->setStretchFactor(0, 1);
     mainSplitter->setStretchFactor(1, 0);
@@ -96,19 +99,29 @@ WindowControl::WindowControl(QWidget* parent, PlaybackEngine::Threading playback
     rows->setSpacing(4);
     auto* firstRow = new QHBoxLayout;
     firstRow->addWidget(selectionPanel);
-    firstRow->addWidget(fileRunPanel);
     firstRow->addStretch();
     rows->addLayout(firstRow);
     rows->addWidget(playbackControls);
+    // A window narrower than the controls scrolls them rather than cutting
+    // them off or growing past the screen.
+    auto* controlsStrip = new QScrollArea;
+    controlsStrip->setObjectName("controlsStrip");
+    controlsStrip->setFrameShape(QFrame::NoFrame);
+    controlsStrip->setWidgetResizable(true);
+    controlsStrip->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    controlsStrip->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    controlsStrip->setWidget(controls);
+    controlsStrip->setFixedHeight(controls->minimumSizeHint().height() +
+                                  controlsStrip->horizontalScrollBar()->sizeHint().height());
 
     auto* central = new QWidget;
     auto* column = new QVBoxLayout(central);
     column->setContentsMargins(6, 6, 6, 0);
     column->addWidget(mainSplitter, 1);
-    column->addWidget(controls);
+    column->addWidget(controlsStrip);
     setCentralWidget(central);
 
-    statusField = new QLabel;
+    statusField = new ElidedLabel;
     statusField->setObjectName("statusField");
     statusBar()->addWidget(statusField, 1);
     readoutField = new QLabel;
@@ -124,6 +137,12 @@ WindowControl::WindowControl(QWidget* parent, PlaybackEngine::Threading playback
         emit waterfallFinished(completed);
     });
     connect(waterfallSettings, &WaterfallSettingsPanel::autoLevelsRequested, this, &WindowControl::applyAutoLevels);
+    connect(waterfall, &WaterfallArea::levelsMeasured, this, [this](int minDb, int maxDb) {
+        if (!followMeasuredLevels_)
+            return;
+        waterfallSettings->setDbRange(minDb, maxDb);
+        waterfall->setLevels(maxDb, minDb);
+    });
     connect(waterfallSettings, &WaterfallSettingsPanel::levelsEdited, this, &WindowControl::applyTypedLevels);
     connect(waterfallSettings, &WaterfallSettingsPanel::fftSizeChanged, this, &WindowControl::redrawWaterfall);
     connect(waterfallSettings, &WaterfallSettingsPanel::zoomInRequested, waterfall->scrollArea(),
@@ -271,7 +290,7 @@ void WindowControl::buildMenus()
 void WindowControl::readPreferences()
 {
     QSettings settings = Preferences();
-    restoreGeometry(settings.value(kFrameKey).toByteArray());
+    WindowGeometry::restore(this, kFrameKey, QSize(1280, 800));
     const QVariantList splitters = settings.value(kSplitterKey).toList();
     if (splitters.size() == 2) {
         mainSplitter->restoreState(splitters[0].toByteArray());
@@ -391,6 +410,7 @@ void WindowControl::loadRecording(const QString& name)
                        .arg(recording.parameters().mSampleRate));
     updateControls();
     setWindowTitle(name);
+    followMeasuredLevels_ = !waterfallSettings->levelsPinned();
     showStatus(waterfall->draw(recording, name, waterfallSettings->fftSize(), maxDb, minDb));
 }
 
@@ -415,6 +435,7 @@ void WindowControl::applyTypedLevels()
         showStatus(problem);
         return;
     }
+    followMeasuredLevels_ = false;
     waterfall->setLevels(maxDb, minDb);
 }
 

@@ -195,6 +195,9 @@ private:
     MainSidePanel* sidePanel = nullptr;
     QLabel* statusField = nullptr;
     QLabel* readoutField = nullptr;
+    // The waterfall drawn takes the levels measured on it, until the user
+    // types levels; set for each load unless levels are pinned.
+    bool followMeasuredLevels_ = false;
 
     MainMenus* menus = nullptr;
     UpdateChecker* updateChecker = nullptr;

@@ -51,7 +51,9 @@ int runWaterfallCommand(const std::vector<std::string>& args, const RawIqSetting
     double minDb = -110.0;
     double maxDb = -80.0;
     bool grey = false;
+    // Levels are measured from each recording unless --min-db or --max-db fix them.
     bool autoLevels = false;
+    bool levelsGiven = false;
     bool peakHold = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -64,6 +66,7 @@ int runWaterfallCommand(const std::vector<std::string>& args, const RawIqSetting
         } else if (numberOption) {
             if (!hasValue || !parseNumber(args[i + 1], *numberOption))
                 return cliFail("waterfall: " + arg + " needs a number (" + kUsage + ")");
+            levelsGiven = levelsGiven || numberOption != &fftSize;
             ++i;
         } else if (arg == "--grey" || arg == "--gray") {
             grey = true;
@@ -81,6 +84,7 @@ int runWaterfallCommand(const std::vector<std::string>& args, const RawIqSetting
     }
     if (files.empty() || output.empty())
         return cliFail(kUsage);
+    autoLevels = autoLevels || !levelsGiven;
     // Several recordings: -o names the folder their pictures go to.
     std::error_code ec;
     const bool toFolder = std::filesystem::is_directory(output, ec);

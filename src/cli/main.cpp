@@ -30,7 +30,8 @@ const CommandUsage kCommands[] = {
                   "        [--auto-levels] [--peak-hold] [--grey] [--json]\n"
                   "                       the whole recording as a waterfall picture, one row a second\n"
                   "                       (rows of several seconds past 100,000 seconds); --peak-hold\n"
-                  "                       shows the strongest level of every transform of the second\n"},
+                  "                       shows the strongest level of every transform of the second;\n"
+                  "                       levels measured from the recording unless --min-db/--max-db\n"},
     {"make-demo", "  make-demo DIR        write a folder of demo recordings, one per file layout\n"},
     {"demod", "  demod FILE... --mode MODE --start S --end E --lo KHZ --hi KHZ [--pbt KHZ]\n"
               "        (-o OUT.wav|DIR | --timestamped DIR) [--json]\n"

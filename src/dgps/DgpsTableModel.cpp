@@ -123,8 +123,8 @@ std::string DgpsTableModel::copyText(const std::vector<Row>& rows)
 std::string DgpsTableModel::timeText(int32_t unixTime)
 {
     const UtcCalendar::Fields t = UtcCalendar::fromUnix(unixTime);
-    return format("%02d:%02d:%02d %02d/%02d/%02d", t.hour, t.minute, t.second, t.month, t.day,
-                  static_cast<int>(t.year - 2000));
+    return format("%04d-%02d-%02d %02d:%02d:%02d UTC", static_cast<int>(t.year), t.month, t.day, t.hour, t.minute,
+                  t.second);
 }
 
 std::string DgpsTableModel::stationLine(const DgpsStation& s, double km, double deg)

@@ -33,7 +33,7 @@ public:
     // Header line and one line per row, columns padded, each line ending in "\n".
     static std::string copyText(const std::vector<Row>& rows);
 
-    // "hh:mm:ss MM/DD/YY" of a decode time, UTC (the year less 2000, not clipped).
+    // "2024-03-01 16:40:05 UTC": a decode time, ISO 8601 date and UTC time of day.
     static std::string timeText(int32_t unixTime);
     // The station as the first and last decode labels show it.
     static std::string stationLine(const DgpsStation& station, double km, double deg);

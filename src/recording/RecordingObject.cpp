@@ -809,17 +809,20 @@ RecordingObject::Recognition RecordingObject::tryToReadPerseusHeader(const OpenF
 RecordingObject::Recognition RecordingObject::readRfspaceHeader(const OpenFile& file, Derived& d,
                                                                 std::vector<std::string>& lines)
 {
-    lines.push_back("Read Spectravue file");
     const std::vector<uint8_t> b = file.head(*this, RecordingHeader::kSize);
-    d.layout = "SpectraVue";
+    // Bytes 44 to 113 describe the receiver only when they are the "auxi" chunk;
+    // in a plain WAVE file they are samples. Such a file is named as what it
+    // is, not after the layout whose reader takes it.
+    const bool hasReceiverInfo = idIs(&b[36], "auxi");
+    const std::optional<KiwiName> kiwi = hasReceiverInfo ? std::nullopt : kiwiName(file.fileName);
+    d.layout = hasReceiverInfo ? "SpectraVue" : kiwi ? "KiwiSDR WAV" : "WAV";
+    lines.push_back(hasReceiverInfo ? "Read Spectravue file" : "Read " + d.layout + " file");
     d.header = RecordingHeader::fromBytes(b.data());
     auto timeOf = [](const RecordingHeader::SystemTime& t) {
         return UtcCalendar::toUnix(t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
     };
-    // Bytes 44 to 113 describe the receiver only when they are the "auxi" chunk;
-    // in a plain WAVE file they are samples, which would give a nonsense band,
-    // centre and date. Such a file keeps the band of its sample rate instead.
-    const bool hasReceiverInfo = idIs(&b[36], "auxi");
+    // Samples read as receiver information would give a nonsense band, centre
+    // and date; a plain file keeps the band of its sample rate instead.
     if (!hasReceiverInfo)
         d.header.clearReceiverInfo();
     if (!d.takeSampleRate(d.header.samples_per_sec))
@@ -828,7 +831,7 @@ RecordingObject::Recognition RecordingObject::readRfspaceHeader(const OpenFile& 
     if (hasReceiverInfo) {
         d.start = timeOf(d.header.startTime);
         d.end = timeOf(d.header.stopTime);
-    } else if (const std::optional<KiwiName> kiwi = kiwiName(file.fileName)) {
+    } else if (kiwi) {
         lines.push_back("KiwiSDR file: centre frequency and start time from its name");
         d.start = kiwi->start;
         d.header.CenterFreq = static_cast<uint32_t>(std::min(kiwi->frequency, double{UINT32_MAX}));

@@ -18,8 +18,9 @@
 // its own object, so opening a file in one never changes another.
 //
 // Layouts, tried in this order: "SdrRadio", "SDRSharp" (by file name),
-// "SdrSdrStudio1", "SdrSdrStudio2", "Perseus", and "SpectraVue", which takes
-// every plain WAVE file the others reject; "RF64" for RF64/BW64 WAVE files
+// "SdrSdrStudio1", "SdrSdrStudio2", "Perseus", and "SpectraVue", whose reader
+// takes every plain WAVE file the others reject (named "WAV", or "KiwiSDR WAV"
+// by its name); "RF64" for RF64/BW64 WAVE files
 // (64-bit sizes). Files that are not RIFF/WAVE are read as "SigMF", "AU" or
 // "Raw I/Q" (ForeignRecording). Samples are read from the file's "data" chunks, in file order and
 // in the format its "fmt " chunk declares; other chunks between them (as
@@ -90,7 +91,8 @@ public:
     int64_t endTimestamp() const { return endUnixTimetamp; }
 
     // "SdrRadio", "SDRSharp", "SdrSdrStudio1", "SdrSdrStudio2", "Perseus",
-    // "SpectraVue"; "" with no valid recording.
+    // "SpectraVue", "WAV", "KiwiSDR WAV" (and those of ForeignRecording); ""
+    // with no valid recording.
     const std::string& layoutName() const { return layoutName_; }
     uint64_t dataOffset() const { return dataSpans_.empty() ? 0 : dataSpans_.front().fileOffset; } // byte of the first sample
     // Complex samples in the file (whole ones), also those of a last part second.

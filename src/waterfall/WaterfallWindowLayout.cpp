@@ -46,7 +46,7 @@ int WaterfallWindowLayout::columnsWithSamples() const
 }
 
 WaterfallWindowLayout::Outcome WaterfallWindowLayout::make(const WaterfallWindowFields& fields,
-                                                           const Recording& recording, int width)
+                                                           const Recording& recording, int width, int viewHeight)
 {
     Outcome out;
     out.fields = fields;
@@ -119,7 +119,12 @@ WaterfallWindowLayout::Outcome WaterfallWindowLayout::make(const WaterfallWindow
     layout.width = width;
     layout.recordingSeconds = recording.seconds;
 
-    const double fullHeight = (highKHz - lowKHz) * 1000.0 * kPixelsPerHz;
+    double fullHeight = (highKHz - lowKHz) * 1000.0 * kPixelsPerHz;
+    std::string wantedPerHundredHz = formatGeneral(kPixelsPerHz * 100.0);
+    if (used.zoomToSpan && viewHeight > fullHeight) {
+        fullHeight = viewHeight;
+        wantedPerHundredHz = formatFixed(fullHeight / ((highKHz - lowKHz) * 10.0), 2);
+    }
     layout.fullHeight = static_cast<int>(TruncWithin(fullHeight, 1, INT_MAX));
     const int64_t budgetRows = std::max<int64_t>(1, kPictureBudgetBytes / (int64_t{width} * kBytesPerPixel));
     layout.height = static_cast<int>(std::min<int64_t>(layout.fullHeight, budgetRows));
@@ -128,7 +133,7 @@ WaterfallWindowLayout::Outcome WaterfallWindowLayout::make(const WaterfallWindow
         const int64_t fullBytes = int64_t{layout.fullHeight} * width * kBytesPerPixel;
         std::string memory = "The band is drawn at " + formatFixed(perHundredHz, 2) +
                              " pixels per 100 Hz to stay within " + std::to_string(kPictureBudgetBytes >> 20) +
-                             " MB (3 would take " + std::to_string(fullBytes >> 20) + " MB)";
+                             " MB (" + wantedPerHundredHz + " would take " + std::to_string(fullBytes >> 20) + " MB)";
         out.note = out.note.empty() ? memory : out.note + "; " + memory;
     }
     out.layout = layout;

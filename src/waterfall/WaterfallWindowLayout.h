@@ -42,7 +42,7 @@ struct WaterfallWindowLayout {
     double highKHz = 0.0;
     int width = 0;  // columns, one per line
     int height = 0; // rows across the band
-    int fullHeight = 0; // rows at kPixelsPerHz, which the budget may have cut to `height`
+    int fullHeight = 0; // rows wanted (kPixelsPerHz, or the view's height for a span), which the budget may cut to `height`
     double recordingSeconds = 0.0;
 
     bool reducedForMemory() const { return height < fullHeight; }
@@ -58,8 +58,11 @@ struct WaterfallWindowLayout {
 
     // A layout, or why there is none, with the fields as used.
     struct Outcome;
-    // The picture for `fields` over a view `width` columns wide.
-    static Outcome make(const WaterfallWindowFields& fields, const Recording& recording, int width);
+    // The picture for `fields` over a view `width` columns wide. Zoomed to a
+    // span, the span takes at least `viewHeight` rows, so that it fills the
+    // view however narrow it is.
+    static Outcome make(const WaterfallWindowFields& fields, const Recording& recording, int width,
+                        int viewHeight = 0);
 
     // Paging: seconds shown = trunc(width / lines per second); a page moves the
     // start by three quarters of them, in whole seconds (by exactly three

@@ -57,7 +57,8 @@ std::string WaterfallWindowSession::title() const
                                                                                      : "start time unknown");
 }
 
-WaterfallWindowLayout::Outcome WaterfallWindowSession::prepare(const WaterfallWindowFields& fields, int width)
+WaterfallWindowLayout::Outcome WaterfallWindowSession::prepare(const WaterfallWindowFields& fields, int width,
+                                                               int viewHeight)
 {
     abandonDrawing();
     if (!open_) {
@@ -66,7 +67,7 @@ WaterfallWindowLayout::Outcome WaterfallWindowSession::prepare(const WaterfallWi
         none.problem = "No recording is open";
         return none;
     }
-    WaterfallWindowLayout::Outcome outcome = WaterfallWindowLayout::make(fields, recordingShape(), width);
+    WaterfallWindowLayout::Outcome outcome = WaterfallWindowLayout::make(fields, recordingShape(), width, viewHeight);
     if (!outcome.layout)
         return outcome;
     const WaterfallWindowLayout& layout = *outcome.layout;
@@ -96,9 +97,10 @@ WaterfallWindowLayout::Outcome WaterfallWindowSession::prepare(const WaterfallWi
     return outcome;
 }
 
-WaterfallWindowLayout::Outcome WaterfallWindowSession::draw(const WaterfallWindowFields& fields, int width)
+WaterfallWindowLayout::Outcome WaterfallWindowSession::draw(const WaterfallWindowFields& fields, int width,
+                                                            int viewHeight)
 {
-    WaterfallWindowLayout::Outcome outcome = prepare(fields, width);
+    WaterfallWindowLayout::Outcome outcome = prepare(fields, width, viewHeight);
     if (outcome.layout) {
         stop_.store(false);
         drawing_.store(true, std::memory_order_release);

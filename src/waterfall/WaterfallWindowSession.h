@@ -41,12 +41,13 @@ public:
     std::string title() const;
 
     // Abandons a drawing in progress, lays the picture out for `fields` over
-    // `width` columns and draws it on the worker thread. With a problem in the
+    // `width` columns (a span zoomed to over at least `viewHeight` rows) and
+    // draws it on the worker thread. With a problem in the
     // outcome nothing changes but the abandoning.
-    WaterfallWindowLayout::Outcome draw(const WaterfallWindowFields& fields, int width);
+    WaterfallWindowLayout::Outcome draw(const WaterfallWindowFields& fields, int width, int viewHeight = 0);
     // As draw(), without starting the worker: the columns are then computed
     // by computeColumn().
-    WaterfallWindowLayout::Outcome prepare(const WaterfallWindowFields& fields, int width);
+    WaterfallWindowLayout::Outcome prepare(const WaterfallWindowFields& fields, int width, int viewHeight = 0);
     // Computes and paints column c (0 <= c < width) of the prepared picture;
     // allocates nothing. What the worker does for every column.
     void computeColumn(int c);

@@ -187,7 +187,7 @@ TEST_F(DGPSWindowTest, SortCopyAndDecodeTimes)
     EXPECT_EQ(table(first).rowCount(), count);
     // The demo recording starts 05-Dec-2026 16:39:35; decodes are stamped
     // with the end of their five-second block.
-    EXPECT_TRUE(QRegularExpression("^16:39:[45]\\d 12/05/26$").match(cell(first, 0, 0)).hasMatch())
+    EXPECT_TRUE(QRegularExpression("^2026-12-05 16:39:[45]\\d UTC$").match(cell(first, 0, 0)).hasMatch())
         << cell(first, 0, 0).toStdString();
     first.copyTextClick();
     const QStringList timeLines = QApplication::clipboard()->text().split('\n');

@@ -185,6 +185,9 @@ TEST_F(FFTViewTest, PlayMarkFollowsThePlayTimeAndGoesAway)
     shown = view.grab().toImage();
     EXPECT_EQ(shown.pixel(500, 16), qRgb(0, 0, 0));
     EXPECT_EQ(shown.pixel(257, 15), qRgb(255, 0, 0)) << "the selection frame stays";
+    // Edged dark outside and light inside, to show on red signals.
+    EXPECT_EQ(shown.pixel(256, 15), qRgb(0, 0, 0));
+    EXPECT_EQ(shown.pixel(258, 15), qRgb(255, 255, 255));
 }
 
 TEST_F(FFTViewTest, NoBandMeansNoSelectionInsteadOfADivisionByZero)

@@ -6,6 +6,7 @@
 #include "IqRecordingWriter.h"
 #include "support/ReadFault.h"
 
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QAction>
@@ -45,6 +46,8 @@ protected:
         ASSERT_TRUE(recordings.isValid());
         QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
         window.useRecordingFolderForSession(recordings.path());
+        // These draw with the levels the fields show, not levels measured on each recording.
+        window.findChild<QCheckBox*>("pinLevelsBox")->setChecked(true);
         window.show();
     }
 

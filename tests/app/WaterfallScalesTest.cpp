@@ -3,7 +3,10 @@
 #include "waterfall/WaterfallRowPlan.h"
 #include "waterfall/WaterfallViewMapping.h"
 
+#include <QApplication>
 #include <QImage>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <gtest/gtest.h>
 
 namespace {
@@ -59,4 +62,44 @@ TEST(FreqScaleView, TheEdgeLabelsAreWhole)
     const int textWidth = view.fontMetrics().horizontalAdvance(labels.back());
     EXPECT_LT(lastColumn, image.width() - 1) << "the last label runs off the edge";
     EXPECT_GE(lastColumn, image.width() - FreqScaleView::kTickSpacing / 2 - textWidth / 2 - 2);
+}
+
+// Zoomed in and scrolled, the labels on screen are whole inside the visible
+// part, apart from each other, and the rightmost carries the unit.
+TEST(FreqScaleView, VisibleLabelsAreWholeAndTheLastHasItsUnit)
+{
+    struct Case {
+        int zoom;
+        double scrolledShare; // of the scale's width, from the left
+        const char* unit;
+    };
+    for (const Case& c : {Case{1, 0.0, " kHz"}, Case{4, 0.37, " kHz"}, Case{16, 0.51, " kHz"}, Case{64, 0.77, " kHz"}}) {
+        QScrollArea area;
+        area.setFixedSize(640, 80);
+        auto* view = new FreqScaleView;
+        view->setBand(48.0, 7100.0, 600 * c.zoom);
+        area.setWidget(view);
+        area.show();
+        area.horizontalScrollBar()->setValue(int(c.scrolledShare * area.horizontalScrollBar()->maximum()) + 17);
+        QApplication::processEvents();
+        const QRect visible = view->visibleRegion().boundingRect();
+        const std::vector<FreqScaleView::Label> labels = view->visibleLabels();
+        ASSERT_GE(labels.size(), 3u) << c.zoom;
+        double previousEnd = -1e9;
+        for (const auto& label : labels) {
+            const double textWidth = view->fontMetrics().horizontalAdvance(label.text);
+            // Where the text lies in its box.
+            const double start = label.alignment & Qt::AlignLeft    ? label.box.left()
+                                 : label.alignment & Qt::AlignRight ? label.box.right() - textWidth
+                                                                    : label.box.center().x() - textWidth / 2;
+            EXPECT_GE(start, visible.left()) << c.zoom << " " << label.text.toStdString();
+            EXPECT_LE(start + textWidth, visible.right() + 1) << c.zoom << " " << label.text.toStdString();
+            EXPECT_GT(start, previousEnd) << c.zoom << " " << label.text.toStdString();
+            EXPECT_NEAR(label.tickX, start + textWidth / 2, FreqScaleView::kTickSpacing / 2.0) << c.zoom;
+            previousEnd = start + textWidth;
+        }
+        EXPECT_TRUE(labels.back().text.endsWith(c.unit)) << c.zoom << " " << labels.back().text.toStdString();
+        for (size_t k = 0; k + 1 < labels.size(); ++k)
+            EXPECT_FALSE(labels[k].text.contains("kHz")) << labels[k].text.toStdString();
+    }
 }

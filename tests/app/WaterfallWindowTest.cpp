@@ -2,6 +2,7 @@
 #include "app/WaterfallWindowController.h"
 #include "app/WindowControl.h"
 #include "recording/RecordingObject.h"
+#include "waterfall/WaterfallLevels.h"
 #include "waterfall/WaterfallWindowSession.h"
 
 #include "IqRecordingWriter.h"
@@ -14,7 +15,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -79,7 +82,13 @@ protected:
 
     static QLineEdit* field(QWidget* w, const char* name) { return w->findChild<QLineEdit*>(name); }
     static QString status(WaterfallWindowController* w) { return w->statusText(); }
-    static bool drawn(WaterfallWindowController* w) { return waitUntil([w] { return !w->session().isDrawing(); }); }
+    // The drawing ended and the window has taken its end (levels, messages).
+    static bool drawn(WaterfallWindowController* w)
+    {
+        return waitUntil([w] {
+            return !w->session().isDrawing() && !w->findChild<QProgressBar*>("progressBar")->isVisible();
+        });
+    }
 
     // Moves the pointer over the picture row showing `kHz` in column 5.
     static void pointAt(WaterfallWindowController* w, double kHz)
@@ -101,9 +110,10 @@ TEST_F(WaterfallWindowTest, OpensWithTheDefaultsAndItsTitle)
     WaterfallWindowController* w = openFromMainWindow(kFortyMetres);
     ASSERT_TRUE(w);
     EXPECT_EQ(w->windowTitle(), "7076 - 7124 kHz   02-Jan-2014 03:04:05");
+    // The recording's whole band from its start.
     const std::pair<const char*, const char*> defaults[] = {
-        {"fftSizeField", "65536"}, {"minDbField", "-170"},   {"maxDbField", "-110"},      {"centerFreqField", "230"},
-        {"freqSpanField", "40"},   {"startTimeField", "0"}, {"linesPerSecondField", "50"},
+        {"fftSizeField", "65536"}, {"centerFreqField", "7100"}, {"freqSpanField", "48"},
+        {"startTimeField", "0"},   {"linesPerSecondField", "50"},
     };
     for (const auto& [name, text] : defaults)
         EXPECT_EQ(field(w, name)->text(), text) << name;
@@ -113,19 +123,51 @@ TEST_F(WaterfallWindowTest, OpensWithTheDefaultsAndItsTitle)
     EXPECT_EQ(w->session().columnsDone(), w->session().layout()->width);
     EXPECT_EQ(w->findChild<WaterfallView*>("waterfallView")->size(),
               QSize(w->session().layout()->width, 1440));
+    // Levels measured from the picture, not the stored ones.
+    const std::optional<WaterfallLevels::Range> measured = w->session().measuredLevels();
+    ASSERT_TRUE(measured);
+    EXPECT_EQ(field(w, "minDbField")->text(), QString::number(measured->minDb));
+    EXPECT_EQ(field(w, "maxDbField")->text(), QString::number(measured->maxDb));
 
-    // Closing stores the fields; the next window shows them.
+    // Closing stores the FFT size and lines per second for the next window;
+    // where to look is each window's own.
     field(w, "linesPerSecondField")->setText("25");
     field(w, "startTimeField")->setText("1.5");
     QPointer<WaterfallWindowController> closing = w;
     w->close();
     ASSERT_TRUE(waitUntil([&] { return closing.isNull(); }));
     EXPECT_EQ(QSettings("Korvel", "Korvel").value("waterfall_window_linesPerSecondField").toInt(), 25);
-    WaterfallWindowController* again = openFromMainWindow(kFortyMetres);
+    WaterfallWindowController* again = openFromMainWindow(kEightyMetres);
     ASSERT_TRUE(again);
     EXPECT_EQ(field(again, "linesPerSecondField")->text(), "25");
-    EXPECT_EQ(field(again, "startTimeField")->text(), "1");
+    EXPECT_EQ(field(again, "startTimeField")->text(), "0");
+    EXPECT_EQ(field(again, "centerFreqField")->text(), "3600");
     again->close();
+}
+
+// Two windows keep their own fields; a centre is kept as typed, and a span
+// zoomed to fills the picture's height.
+TEST_F(WaterfallWindowTest, FieldsBelongToTheirWindowAndZoomFillsTheView)
+{
+    WaterfallWindowController* first = openFromMainWindow(kFortyMetres);
+    WaterfallWindowController* second = openFromMainWindow(kFortyMetres);
+    ASSERT_TRUE(first && second);
+    ASSERT_TRUE(drawn(first) && drawn(second));
+    field(first, "startTimeField")->setText("1");
+    field(first, "centerFreqField")->setText("7112.75");
+    field(first, "freqSpanField")->setText("3");
+    first->findChild<QCheckBox*>("zoomCheckBox")->setChecked(true);
+    first->updateButtonPress();
+    ASSERT_TRUE(drawn(first));
+    EXPECT_EQ(field(first, "centerFreqField")->text(), "7112.75");
+    EXPECT_EQ(field(second, "centerFreqField")->text(), "7100");
+    EXPECT_EQ(field(second, "startTimeField")->text(), "0");
+    const auto* view = first->findChild<QScrollArea*>("scrollView")->viewport();
+    EXPECT_GE(first->session().layout()->height, view->height());
+    EXPECT_DOUBLE_EQ(first->session().layout()->lowKHz, 7111.25);
+    EXPECT_DOUBLE_EQ(first->session().layout()->highKHz, 7114.25);
+    first->close();
+    second->close();
 }
 
 // On a 1024-pixel screen every field and button shows whole.
@@ -195,8 +237,9 @@ TEST_F(WaterfallWindowTest, BadFieldsAreReportedAndPagingMoves)
     ASSERT_TRUE(w && drawn(w));
     auto* update = w->findChild<QPushButton*>("updateButton");
 
+    const QByteArray maxDb = field(w, "maxDbField")->text().toLatin1();
     const std::pair<const char*, const char*> bad[] = {
-        {"minDbField", "-110"}, // equal to max
+        {"minDbField", maxDb.constData()}, // equal to max
         {"linesPerSecondField", "1e9"},
         {"startTimeField", "3"},
         {"fftSizeField", "12x"},

@@ -6,10 +6,12 @@
 #include "app/WaterfallWindowController.h"
 
 #include "IqRecordingWriter.h"
+#include "WaitUntil.h"
 #include "support/RecordingFixtures.h"
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QCheckBox>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -468,4 +470,63 @@ TEST_F(WindowControlTest, AtItsSmallestSizeEverythingStaysLegible)
     }
     QListWidget* files = fileBrowser(*window);
     EXPECT_GE(files->viewport()->height(), 6 * files->fontMetrics().lineSpacing());
+}
+
+// Each recording loaded starts from levels measured on it, unless Pin keeps
+// the levels shown; measured levels are not stored as the next session's.
+TEST_F(WindowControlTest, LevelsFollowEachRecordingUnlessPinned)
+{
+    // Noise of two strengths some 30 dB apart.
+    for (const auto& [name, amplitude] : {std::pair{"quiet.wav", 100.0}, std::pair{"loud.wav", 3000.0}}) {
+        uint32_t state = 12345;
+        ASSERT_TRUE(writeIqRecording(pathOf(name), 40, 8000, [&state, amplitude = amplitude](int64_t) {
+            const auto next = [&state] {
+                state = state * 1664525u + 1013904223u;
+                return (static_cast<double>(state >> 8) / (1 << 24)) - 0.5;
+            };
+            return std::pair{amplitude * next(), amplitude * next()};
+        }));
+    }
+    auto window = openWindow();
+    setText(*window, "mindBField", "-150");
+    setText(*window, "maxdBField", "-140");
+    window->findChild<QLineEdit*>("maxdBField")->editingFinished();
+    const auto loadAndWait = [&](const char* name) {
+        window->loadRecording(name);
+        EXPECT_TRUE(waitUntil([&] { return !window->isDrawingWaterfall(); }));
+        return std::pair{text(*window, "mindBField").toInt(), text(*window, "maxdBField").toInt()};
+    };
+    const auto quiet = loadAndWait("quiet.wav");
+    const auto loud = loadAndWait("loud.wav");
+    EXPECT_GT(quiet.first, -150) << "the levels typed gave way to those measured";
+    EXPECT_NEAR(loud.first - quiet.first, 30, 4);
+    EXPECT_EQ(window->waterfallView()->minDb(), loud.first);
+
+    window->savePreferences();
+    EXPECT_EQ(preferences().value("minDB").toInt(), -150) << "measured levels are not stored";
+    EXPECT_EQ(preferences().value("maxDB").toInt(), -140);
+
+    window->findChild<QCheckBox*>("pinLevelsBox")->setChecked(true);
+    EXPECT_EQ(loadAndWait("quiet.wav"), loud) << "pinned levels stay";
+    window->savePreferences();
+    EXPECT_EQ(preferences().value("minDB").toInt(), loud.first) << "pinned levels are stored";
+    EXPECT_TRUE(preferences().value("pinLevels").toBool());
+}
+
+// Listing the folder again keeps the loaded recording chosen in the list;
+// Ctrl+O asks for a recording, not for a folder.
+TEST_F(WindowControlTest, ReloadKeepsTheLoadedRecordingChosen)
+{
+    auto window = openWindow();
+    window->openRecordingFile(pathOf("b.wav"));
+    ASSERT_TRUE(waitUntil([&] { return !window->isDrawingWaterfall(); }));
+    ASSERT_TRUE(writeIqRecording(pathOf("a1.wav"), 1, 1000, nullptr));
+    window->findChild<QAction*>("reloadAction")->trigger();
+    QListWidget* files = fileBrowser(*window);
+    ASSERT_NE(files->currentItem(), nullptr);
+    EXPECT_EQ(files->currentItem()->text(), "b.wav");
+    EXPECT_TRUE(files->currentItem()->isSelected());
+
+    EXPECT_EQ(window->findChild<QAction*>("openRecordingAction")->shortcut(), QKeySequence(QKeySequence::Open));
+    EXPECT_NE(window->findChild<QAction*>("chooseFolderAction")->shortcut(), QKeySequence(QKeySequence::Open));
 }

@@ -227,23 +227,23 @@ const std::vector<RealFile>& realFiles()
         {"SDRSharp_20130920_024052Z_14190kHz_IQ.wav", "SDRSharp", 48000, "14190000", 16, 12, "1379644852",
          {"USB", 14191.9, 14194.9, 0, 12}, {}, {}, SidebandCheck{1900.0}},
         // DCF77 on the centre with its second marks.
-        {"20171127T104156Z_77500_HB9RYZ_iq.wav", "SpectraVue", 12001, "77500", 16, 29, "1511779316",
+        {"20171127T104156Z_77500_HB9RYZ_iq.wav", "KiwiSDR WAV", 12001, "77500", 16, 29, "1511779316",
          {"CWU", 77.45, 77.55, 0, 29}, EnvelopeCheck{0.0, 100.0, 0.01, 0.9}, {}},
-        {"20200813T065220Z_77500_pa0rdt_iq.wav", "SpectraVue", 12001, "77500", 16, 29, "1597301540",
+        {"20200813T065220Z_77500_pa0rdt_iq.wav", "KiwiSDR WAV", 12001, "77500", 16, 29, "1597301540",
          {"CWU", 77.45, 77.55, 0, 29}, EnvelopeCheck{0.0, 100.0, 0.01, 0.9}, {}},
-        {"converted/20171127T104156Z_77500_HB9RYZ_iq_joined.wav", "SpectraVue", 12001, "77500", 16, 29, "1511779316",
+        {"converted/20171127T104156Z_77500_HB9RYZ_iq_joined.wav", "KiwiSDR WAV", 12001, "77500", 16, 29, "1511779316",
          {"CWU", 77.45, 77.55, 0, 29}, EnvelopeCheck{0.0, 100.0, 0.01, 0.9}, {}},
-        {"converted/20200813T065220Z_77500_pa0rdt_iq_joined.wav", "SpectraVue", 12001, "77500", 16, 29, "1597301540",
+        {"converted/20200813T065220Z_77500_pa0rdt_iq_joined.wav", "KiwiSDR WAV", 12001, "77500", 16, 29, "1597301540",
          {"CWU", 77.45, 77.55, 0, 29}, EnvelopeCheck{0.0, 100.0, 0.01, 0.9}, {}},
         // An HFDL burst centred +1440 Hz (no centre frequency in the file).
-        {"HFDL_test_12k_cf13270_df13270.wav", "SpectraVue", 12000, "0", 16, 4, "null",
+        {"HFDL_test_12k_cf13270_df13270.wav", "WAV", 12000, "0", 16, 4, "null",
          {"USB", 0.3, 2.6, 0, 4}, EnvelopeCheck{1450.0, 2300.0, 0.01, 0.8}, {}},
         // DRM with its frequency pilots at +750, +2250 and +3000 Hz.
-        {"converted/Delhi.828.1.12k.iq.wav", "SpectraVue", 12001, "0", 16, 60, "null",
+        {"converted/Delhi.828.1.12k.iq.wav", "WAV", 12001, "0", 16, 60, "null",
          {"USB", 0.0, 4.0, 10, 20}, {}, {750.0, 2250.0, 3000.0}},
         // OOK bursts at -107.4 kHz from 0.29 s (compared where they are: before
         // them the AGC lifts the noise).
-        {"converted/g001_433.92M_250k_u8.wav", "SpectraVue", 250000, "0", 8, 1, "null",
+        {"converted/g001_433.92M_250k_u8.wav", "WAV", 250000, "0", 8, 1, "null",
          {"USB", -110.0, -105.0, 0, 1}, EnvelopeCheck{-107500.0, 5000.0, 0.002, 0.8, 0.3}, {}},
         // The same two captures as their tools wrote them: .au (big-endian) and
         // raw cu8 (whose samples the recording tests compare with the copy's).
@@ -253,7 +253,7 @@ const std::vector<RealFile>& realFiles()
          {"USB", 433810.0, 433815.0, 0, 1}, {}, {}},
         // Mode S replies, 0.178 s: one line, and the bursts in step (the AGC
         // lifts the noise between them).
-        {"converted/modes1_2Msps_u8.wav", "SpectraVue", 2000000, "0", 8, 0, "null",
+        {"converted/modes1_2Msps_u8.wav", "WAV", 2000000, "0", 8, 0, "null",
          {"AM", -50.0, 50.0, 0, 1}, EnvelopeCheck{0.0, 100000.0, 0.001, 0.3}, {}},
     };
     return files;

@@ -92,3 +92,29 @@ TEST(WaterfallCommand, PeakHoldShowsABurstLateInASecond)
     EXPECT_LT(strongestDb({}), -150);
     EXPECT_GT(strongestDb({"--peak-hold"}), -30);
 }
+
+// Without --min-db or --max-db the levels are measured from the recording;
+// either fixes them, and --auto-levels measures them all the same.
+TEST(WaterfallCommand, LevelsAreMeasuredUnlessGiven)
+{
+    fixtures::TempDir dir;
+    fixtures::WaveFormat format;
+    format.sampleRate = 8000;
+    const std::string capture = dir.write(
+        "capture.wav", fixtures::riffFile({{"fmt ", fixtures::fmtPayload(format, 16)}}, fixtures::iqPayload(format, 16000)).bytes);
+    const std::string png = dir.path + "/c.png";
+    struct Case {
+        std::vector<std::string> options;
+        bool measured;
+    };
+    for (const Case& c : {Case{{}, true}, Case{{"--min-db", "-120"}, false}, Case{{"--max-db", "-60"}, false},
+                          Case{{"--min-db", "-120", "--max-db", "-60", "--auto-levels"}, true},
+                          Case{{"--fft-size", "2048"}, true}}) {
+        std::vector<std::string> args{"waterfall", capture, "-o", png};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        const CliResult drawn = runCli(args);
+        ASSERT_EQ(drawn.status, 0) << drawn.err;
+        EXPECT_EQ(drawn.err.find("waterfall: levels ") != std::string::npos, c.measured)
+            << testing::PrintToString(c.options) << drawn.err;
+    }
+}

@@ -127,7 +127,7 @@ TEST(ForeignFormats, EachFormatDerivesItsParametersAndReadsItsSamples)
         {"SDR++ plain WAV", {{"baseband_14074000Hz_12-34-56_15-10-2023.wav",
                               fixtures::riffFile({{"fmt ", fixtures::fmtPayload(format(Encoding::Int16), 16)}},
                                                  payload(Encoding::Int16, n)).bytes}},
-         "baseband_14074000Hz_12-34-56_15-10-2023.wav", "SpectraVue", 1000, 14074000, kCaptureStart, 16,
+         "baseband_14074000Hz_12-34-56_15-10-2023.wav", "WAV", 1000, 14074000, kCaptureStart, 16,
          Encoding::Int16, n},
         {"RF64 with a chunk after the samples", {{"big.wav", fixtures::rf64File(format(Encoding::Int24), n).bytes}},
          "big.wav", "RF64", 1000, 0, std::nullopt, 24, Encoding::Int24, n},

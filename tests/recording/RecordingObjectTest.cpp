@@ -441,7 +441,7 @@ TEST(RecordingRefusals, DamagedHeadersAreReadSafely)
     fixtures::Recording zeroByteRate = fixtures::perseus(f16, 100, {});
     fixtures::patchU32(zeroByteRate.bytes, 28, 0);
     const std::vector<Case> cases = {
-        {"SdrRadio with a negative auxi length", "a.wav", negativeAuxi.bytes, "SpectraVue", {}, {}},
+        {"SdrRadio with a negative auxi length", "a.wav", negativeAuxi.bytes, "WAV", {}, {}},
         {"SdrRadio key at the very end of the text", "a.wav",
          fixtures::sdrRadio(f16, 100, "BitsPerSample=\"16\" BytesPerSecond=\"4000\" RadioCenterFreq=\"9\" "
                                       "SampleRate=\"1000\" UTCSeconds=").bytes,
@@ -450,10 +450,10 @@ TEST(RecordingRefusals, DamagedHeadersAreReadSafely)
          fixtures::sdrRadio(f16, 100, "BitsPerSample=\"16\" BytesPerSecond=\"4000\" RadioCenterFreq=17100000 "
                                       "SampleRate=\"1000\" UTCSeconds=\"60\"").bytes,
          "SdrRadio", 7100000, 60},
-        {"SdrRadio without UTCSeconds is read as SpectraVue", "a.wav",
+        {"SdrRadio without UTCSeconds is read as a plain WAV", "a.wav",
          fixtures::sdrRadio(f16, 100, "BitsPerSample=\"16\" BytesPerSecond=\"4000\" RadioCenterFreq=\"9\" "
                                       "SampleRate=\"1000\"").bytes,
-         "SpectraVue", {}, {}},
+         "WAV", {}, {}},
         {"SDRSharp name shorter than its pattern", "SDRSharp_2014", fixtures::sdrSharp(f16, 100).bytes, "SDRSharp", 0,
          1385769600},
         {"SDRSharp name of the prefix alone", "SDRSharp_", fixtures::sdrSharp(f16, 100).bytes, "SDRSharp", 0,
@@ -540,12 +540,12 @@ TEST(RecordingLayouts, APlainWaveFileTakesItsBandFromTheRateNotFromItsSamples)
     std::vector<std::string> lines;
     r.setRecordingFile(full, lines);
     ASSERT_TRUE(r.isValidRecordingFile());
-    EXPECT_EQ(r.layoutName(), "SpectraVue");
+    EXPECT_EQ(r.layoutName(), "WAV");
     EXPECT_EQ(r.parameters().mBandwidth, 48000.0);
     EXPECT_EQ(r.parameters().mCenterFreq, 0.0);
     EXPECT_EQ(r.parameters().mStartTimestamp, 0);
     EXPECT_EQ(r.parameters().mNumSeconds, 2);
-    EXPECT_THAT(lines, ElementsAre("Read Spectravue file", "No receiver information: centre frequency and start time unknown"));
+    EXPECT_THAT(lines, ElementsAre("Read WAV file", "No receiver information: centre frequency and start time unknown"));
 }
 
 TEST(RecordingOpening, AFileThatCannotBeOpenedKeepsThePreviousParametersButNoRecording)
@@ -828,6 +828,13 @@ TEST(RecordingNames, FrequencyAndStartComeFromTheNamesReceiverProgramsWrite)
         EXPECT_EQ(r.startTimeKnown(), c.start >= 0);
         EXPECT_EQ(r.parameters().mStartTimestamp, std::max<int64_t>(c.start, 0));
         EXPECT_EQ(o.lines.back(), c.line);
+        // Named as what it is: a KiwiSDR recording by its name, else a plain WAV.
+        const std::string layout = c.line.starts_with("KiwiSDR") ? "KiwiSDR WAV"
+                                   : c.line.starts_with("SDRSharp") ? "SDRSharp" : "WAV";
+        EXPECT_EQ(r.layoutName(), layout);
+        if (layout != "SDRSharp") {
+            EXPECT_EQ(o.lines.front(), "Read " + layout + " file");
+        }
         EXPECT_EQ(r.FileTimestampFromOffset(3725), c.fileTimestamp);
         EXPECT_TRUE(RecordingObject::isRecordingFile(dir.path + "/" + c.name)); // listed in the file list
     }

@@ -238,6 +238,34 @@ TEST(WaterfallWindowLayout, ZoomDrawsTheSpanClampedToTheBand)
     EXPECT_EQ(edge.stopFreq, 96000);
 }
 
+// A narrow span fills the view's height; a wide one keeps 3 pixels per 100 Hz;
+// the whole band ignores the view.
+TEST(WaterfallWindowLayout, ZoomedSpanFillsTheView)
+{
+    struct Case {
+        bool zoom;
+        double centreKHz, spanKHz;
+        int viewHeight;
+        int height;
+    };
+    for (const Case& c : {Case{true, 7100.75, 3, 640, 640}, Case{true, 7100, 40, 640, 1200},
+                          Case{false, 7100, 3, 640, 5760}, Case{true, 7100, 3, 0, 90}}) {
+        Fields fields;
+        fields.zoomToSpan = c.zoom;
+        fields.centerKHz = c.centreKHz;
+        fields.spanKHz = c.spanKHz;
+        const Layout::Outcome outcome = Layout::make(fields, kShortwave, 100, c.viewHeight);
+        ASSERT_TRUE(outcome.layout) << outcome.problem;
+        EXPECT_EQ(outcome.layout->height, c.height) << c.spanKHz << " " << c.viewHeight;
+        EXPECT_FALSE(outcome.layout->reducedForMemory());
+        EXPECT_DOUBLE_EQ(outcome.fields.centerKHz, c.centreKHz) << "the centre stays as typed";
+        if (c.zoom) {
+            EXPECT_DOUBLE_EQ(outcome.layout->frequencyAt(c.height / 2.0), c.centreKHz);
+            EXPECT_DOUBLE_EQ(outcome.layout->frequencyAt(c.height), c.centreKHz + c.spanKHz / 2);
+        }
+    }
+}
+
 TEST(WaterfallWindowLayout, PagingMovesThreeQuartersOfTheShownTime)
 {
     // 2000 columns at 50 lines per second show 40 s.
