@@ -16,10 +16,13 @@
 class DgpsStationTable {
 public:
     static constexpr int kCapacity = 1000;
+    // A list is a few hundred kilobytes; anything far larger is no list.
+    static constexpr uint64_t kMaxListBytes = 16u << 20;
 
     // Reads a station list file (one station a line, ten fields separated by
     // ';'; other lines are skipped) into an empty table. False with `error`
-    // set when the file cannot be read.
+    // set when the file cannot be read, is no regular file or is larger than
+    // kMaxListBytes.
     bool readDGPSStationList(const std::string& path, std::string& error);
     // The same from text already in memory.
     void readStationText(std::string_view text);
