@@ -364,6 +364,17 @@ void RecordingObject::setRecordingFolder(const std::string& folder) { selectedRe
 
 bool RecordingObject::isValidRecordingFile() const { return theHeader != nullptr; }
 
+bool RecordingObject::readsFile(const std::string& path) const
+{
+    struct stat target {}, read {};
+    if (!theHeader || ::stat(path.c_str(), &target) != 0)
+        return false;
+    const auto same = [&](const struct stat& other) {
+        return other.st_dev == target.st_dev && other.st_ino == target.st_ino;
+    };
+    return (::fstat(openedFile, &read) == 0 && same(read)) || (::stat(filePath.c_str(), &read) == 0 && same(read));
+}
+
 void RecordingObject::closeRecording()
 {
     if (openedFile >= 0)

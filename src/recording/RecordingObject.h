@@ -99,6 +99,10 @@ public:
     // known name); mStartTimestamp is 0 then.
     bool startTimeKnown() const { return startTimeKnown_; }
     const std::string& path() const { return filePath; } // resolved full path
+    // True when `path` names (also through a link) a file this recording
+    // reads: the one opened, or for SigMF either file of the pair. Writers
+    // refuse such an output.
+    bool readsFile(const std::string& path) const;
     const SampleFormat& sampleFormat() const { return sampleFormat_; }
 
     // The recording's parameters; the previous recording's while none is valid.
