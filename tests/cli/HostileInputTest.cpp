@@ -91,3 +91,21 @@ TEST(HostileInput, ReadersOfUserFilesRefuseWhatIsNoFile)
         }
     }
 }
+
+// A copy cut short reads as far as it goes and says what is missing.
+TEST(HostileInput, ACopyCutShortIsReadAndNamedTruncated)
+{
+    fixtures::TempDir dir;
+    fixtures::WaveFormat format;
+    format.sampleRate = 1000;
+    fixtures::Recording file = fixtures::rf64File(format, 3500);
+    file.bytes.resize(file.dataOffset + 14000);
+    fixtures::patchU32(file.bytes, 28, 140000); // ds64: ten times the samples there are
+    const std::string rf64 = dir.write("cut.wav", file.bytes);
+    const CliResult info = runCli({"info", rf64, "--json"});
+    EXPECT_EQ(info.status, 0) << info.err;
+    EXPECT_NE(info.out.find("\"seconds\": 3,"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("\"truncated\": true, \"missing_bytes\": 126000"), std::string::npos) << info.out;
+    const CliResult picture = runCli({"waterfall", rf64, "-o", dir.path + "/cut.png"});
+    EXPECT_EQ(picture.status, 0) << picture.err;
+}
