@@ -60,6 +60,9 @@ float DgpsStationTable::parseCoordinate(std::string_view text)
     double value = leadingNumber(degrees[0]) + leadingNumber(minutes[0]) / 60.0 + leadingNumber(minutes[1]) / 3600.0;
     if (text.find('S') != std::string_view::npos || text.find('W') != std::string_view::npos)
         value = -value;
+    // Off the globe (a field of fifty digits) is no coordinate either.
+    if (!(std::abs(value) <= 180.0))
+        return -999.0f;
     return static_cast<float>(value);
 }
 

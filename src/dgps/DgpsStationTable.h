@@ -32,7 +32,7 @@ public:
     const std::vector<DgpsStation>& stations() const { return m_Stations; }
 
     // "51*30'12N" -> 51.50333; "S" or "W" anywhere negates; a text that is
-    // not degrees '*' minutes '\'' seconds gives -999.
+    // not degrees '*' minutes '\'' seconds, or beyond 180 degrees, gives -999.
     static float parseCoordinate(std::string_view text);
 
     // Distance (km, to the metre) and bearing (degrees 0..360) from one point

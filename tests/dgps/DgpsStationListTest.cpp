@@ -199,6 +199,8 @@ TEST(DgpsStationTable, ReadsOnlyLinesOfTenFields)
                           "nan;1e300;1e300;-1e300;nan;Huge;x;Land;1e300*0'0N;nan*0'0E\n");
     ASSERT_EQ(table.numDgpsStations(), 3);
     const DgpsStation& huge = table.station(2);
+    EXPECT_EQ(huge.Lat, -999.0f);
+    EXPECT_EQ(DgpsStationTable::parseCoordinate("0*0'" + std::string(47, '1') + "E"), -999.0f);
     EXPECT_EQ(std::tuple(huge.kHz, huge.baud, huge.ID, huge.ref1, huge.ref2), std::tuple(0.0f, 0.0f, 0, 0, 0));
     EXPECT_EQ(table.station(0).kHz, 0.0f);
     EXPECT_STREQ(table.station(0).City, "Empty");
