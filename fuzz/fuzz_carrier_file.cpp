@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
 #include <string>
 #include <unistd.h>
 
@@ -13,7 +14,7 @@ namespace {
 std::string scratchPath()
 {
     static const std::string path = [] {
-        std::string pattern = "/tmp/korvel-fuzz-carrier-XXXXXX";
+        std::string pattern = (std::filesystem::temp_directory_path() / "korvel-fuzz-carrier-XXXXXX").string();
         const int fd = mkstemp(pattern.data());
         if (fd < 0)
             std::abort();
