@@ -11,11 +11,14 @@
 #include <QNetworkRequest>
 #include <QPushButton>
 #include <QSettings>
+#include <QTimer>
 #include <QUrl>
 
 namespace {
 
 constexpr int kTimeoutMs = 3000;
+// The whole check, however the server paces its bytes.
+constexpr int kDeadlineMs = 10000;
 
 QSettings Preferences()
 {
@@ -28,7 +31,15 @@ UpdateChecker::UpdateChecker(QWidget* window)
     : QObject(window)
     , window_(window)
     , network_(new QNetworkAccessManager(this))
+    , deadline_(new QTimer(this))
 {
+    deadline_->setSingleShot(true);
+    connect(deadline_, &QTimer::timeout, this, [this] {
+        if (reply_) {
+            deadlinePassed_ = true;
+            reply_->abort();
+        }
+    });
 }
 
 UpdateChecker::~UpdateChecker()
@@ -74,7 +85,9 @@ void UpdateChecker::start(bool userAsked)
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     body_.clear();
     bodyTooLarge_ = false;
+    deadlinePassed_ = false;
     reply_ = network_->get(request);
+    deadline_->start(kDeadlineMs);
     // A body past the limit is not read on: it would be refused anyway.
     connect(reply_, &QNetworkReply::readyRead, this, [this] {
         body_ += reply_->readAll();
@@ -90,11 +103,20 @@ void UpdateChecker::replyFinished()
 {
     QNetworkReply* reply = reply_;
     reply_ = nullptr;
+    deadline_->stop();
     reply->deleteLater();
     if (!bodyTooLarge_ && reply->isOpen())
         body_ += reply->readAll();
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    if (!bodyTooLarge_ && !status.isValid()) {
+    if (deadlinePassed_) {
+        tell(QString("Korvel could not check for updates: the version server did not answer within %1 seconds.")
+                 .arg(kDeadlineMs / 1000));
+    } else if (!bodyTooLarge_ && status.isValid() && reply->error() != QNetworkReply::NoError &&
+               reply->error() < QNetworkReply::ContentAccessDenied) {
+        // Cut off part way (a stalled or dropped connection): the body is
+        // not the whole answer.
+        tell("Korvel could not check for updates: " + reply->errorString() + ".");
+    } else if (!bodyTooLarge_ && !status.isValid()) {
         const bool timedOut = reply->error() == QNetworkReply::OperationCanceledError;
         tell("Korvel could not check for updates: " +
              (timedOut ? QString("the version server did not answer within %1 seconds.").arg(kTimeoutMs / 1000)

@@ -7,13 +7,14 @@
 
 class QNetworkAccessManager;
 class QNetworkReply;
+class QTimer;
 class QWidget;
 
 // Asks the version server whether a newer Korvel is out, in the background:
 // an HTTP GET of UpdateQuery's path on the server of the preference
-// "updateCheckURL", which fails after 3 seconds without progress. A newer
-// version is announced in a message box over WINDOW whose "Visit Website"
-// opens "downloadPageURL" in the desktop's browser. The server's text is
+// "updateCheckURL", which fails after 3 seconds without progress or 10
+// seconds in all. A newer version is announced in a message box over WINDOW
+// whose "Visit Website" opens "downloadPageURL" in the desktop's browser. The server's text is
 // shown as plain text, as UpdateAnswer reads it.
 class UpdateChecker : public QObject {
     Q_OBJECT
@@ -45,6 +46,8 @@ private:
     QWidget* window_;
     QNetworkAccessManager* network_;
     QNetworkReply* reply_ = nullptr;
+    QTimer* deadline_;
+    bool deadlinePassed_ = false;
     QByteArray body_;
     bool bodyTooLarge_ = false;
     bool userAsked_ = false;

@@ -2,6 +2,7 @@
 
 #include "common/ByteFields.h"
 #include "common/TemporaryFile.h"
+#include "common/UserFileText.h"
 
 #include <algorithm>
 #include <array>
@@ -103,15 +104,18 @@ bool CarrierAnalysis::writeFile(const std::string& path, std::string& error) con
 
 std::optional<CarrierAnalysis> CarrierAnalysis::loadFile(const std::string& path, std::string& error)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // O_NONBLOCK: opening a FIFO without a writer must not wait for one.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         error = path + ": " + std::strerror(errno);
         return std::nullopt;
     }
     FileCloser closer{fd};
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        error = path + ": not a file";
+    if (::fstat(fd, &info) != 0)
+        info.st_mode = 0;
+    if (const std::string why = UserFileText::notRegular(fd, info); !why.empty()) {
+        error = path + ": " + why;
         return std::nullopt;
     }
     const auto refuse = [&](const std::string& why) {

@@ -140,7 +140,7 @@ int runCarrierCommand(const std::vector<std::string>& args)
         for (const std::string& note : run.notes())
             std::fprintf(stderr, "carrier: %s\n", note.c_str());
         if (!run.refused().empty())
-            return cliFail(run.refused().front() + ": not a recording");
+            return cliFail(run.refused().front() + ": cannot be used (the reason is given above); nothing was written");
         if (!prepared)
             return cliFail("carrier: " + error);
         if (channel >= run.analysis().numCarrierFreq())

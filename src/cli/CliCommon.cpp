@@ -181,6 +181,13 @@ std::string claimOutput(std::map<std::string, std::string>& claimed, const std::
            ", written earlier in this run; give it a run of its own";
 }
 
+std::string outputIsInput(const RecordingObject& recording, const std::string& output)
+{
+    if (!recording.readsFile(output))
+        return {};
+    return recording.path() + ": the output " + output + " is a file of this recording; nothing was written";
+}
+
 std::string jsonNumber(double value)
 {
     char text[32];

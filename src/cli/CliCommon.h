@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+class RecordingObject;
+
 // Exit status for bad input or a refused file.
 inline constexpr int kCliUsageError = 2;
 
@@ -52,3 +54,8 @@ std::string outputInFolder(const std::string& folder, const std::string& file, c
 // for `file`, when no earlier file of the run claimed it; else why `file` is
 // left out. `claimed` maps outputs to the files that claimed them.
 std::string claimOutput(std::map<std::string, std::string>& claimed, const std::string& output, const std::string& file);
+
+// Empty, or why `output` is refused: writing it would replace a file that
+// `recording` reads (compared as files, so another name or a link to the
+// recording is found too).
+std::string outputIsInput(const RecordingObject& recording, const std::string& output);

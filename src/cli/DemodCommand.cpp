@@ -112,6 +112,8 @@ int runDemodCommand(const std::vector<std::string>& args, const RawIqSettings& r
         const std::filesystem::path output = std::filesystem::path(folder) / fileName;
         if (const std::string taken = claimOutput(claimed, output.string(), path); !taken.empty())
             return taken;
+        if (const std::string same = outputIsInput(*pipeline.recording(), output.string()); !same.empty())
+            return same;
         if (!pipeline.makeFeeder()) {
             return "not enough memory to demodulate a second at " +
                    std::to_string(static_cast<int64_t>(pipeline.parameters().mSampleRate)) + " samples per second";

@@ -58,7 +58,9 @@ void printJson(const std::string& file, const RecordingObject& r, const std::vec
     out += ", \"info_lines\": [";
     for (size_t i = 0; i < lines.size(); ++i)
         out += (i ? ", " : "") + jsonString(lines[i]);
-    out += "], \"data_offset\": " + std::to_string(r.dataOffset()) + "}\n";
+    out += "], \"data_offset\": " + std::to_string(r.dataOffset());
+    out += ", \"truncated\": " + std::string(r.missingBytes() > 0 ? "true" : "false");
+    out += ", \"missing_bytes\": " + std::to_string(r.missingBytes()) + "}\n";
     std::fwrite(out.data(), 1, out.size(), stdout);
 }
 
@@ -77,6 +79,8 @@ void printReadable(const RecordingObject& r, const std::vector<std::string>& lin
     else
         out += "start:           unknown\n";
     out += "data offset:     " + std::to_string(r.dataOffset()) + "\n";
+    if (r.missingBytes() > 0)
+        out += "truncated:       " + std::to_string(r.missingBytes()) + " bytes missing\n";
     out += "information:\n";
     for (const std::string& line : lines)
         out += "  " + printable(line) + "\n";

@@ -115,6 +115,8 @@ int runWaterfallCommand(const std::vector<std::string>& args, const RawIqSetting
                          plan.rowCount());
         if (const std::string taken = claimOutput(claimed, png, recording.path()); !taken.empty())
             return taken;
+        if (const std::string same = outputIsInput(recording, png); !same.empty())
+            return same;
         const int width = WaterfallGenerator::kColumns;
         const double halfBandHz = 0.5 * recording.parameters().mBandwidth;
 

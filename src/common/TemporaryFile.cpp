@@ -6,7 +6,9 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -128,7 +130,7 @@ void TemporaryFile::fail(int error)
         error_ = error != 0 ? error : EIO;
 }
 
-int TemporaryFile::commit()
+int TemporaryFile::finish()
 {
     int error = error_;
     if (error == 0 && (std::fflush(file_) != 0 || fsync(fileno(file_)) != 0))
@@ -136,6 +138,11 @@ int TemporaryFile::commit()
     if (std::fclose(file_) != 0 && error == 0)
         error = errno;
     file_ = nullptr;
+    return error;
+}
+
+int TemporaryFile::place(int error)
+{
     if (error == 0 && std::rename(path_.c_str(), target_.c_str()) != 0)
         error = errno;
     if (error == 0) {
@@ -145,6 +152,45 @@ int TemporaryFile::commit()
     } else {
         forget();
     }
+    return error;
+}
+
+int TemporaryFile::commit()
+{
+    return place(finish());
+}
+
+int TemporaryFile::commitPair(TemporaryFile& first, TemporaryFile& second)
+{
+    const int firstError = first.finish(), secondError = second.finish();
+    if (firstError != 0 || secondError != 0) {
+        first.forget();
+        second.forget();
+        return firstError != 0 ? firstError : secondError;
+    }
+    // Another process committing a pair to this folder waits here, so pairs
+    // are put in place one after the other, never interleaved. Where the
+    // folder cannot be locked (some network file systems) the pair still goes
+    // in place, unguarded against such a run.
+    std::filesystem::path folder = std::filesystem::path(first.target_).parent_path();
+    const int folderFd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folderFd >= 0) {
+        while (::flock(folderFd, LOCK_EX) != 0 && errno == EINTR) {
+        }
+    }
+    // A signal between the two renames would leave a mixed pair; it is held
+    // until both are done (or the second has failed and is cleaned up).
+    const sigset_t held = removalSignals();
+    sigset_t previous;
+    pthread_sigmask(SIG_BLOCK, &held, &previous);
+    int error = first.place(0);
+    if (error == 0)
+        error = second.place(0);
+    else
+        second.forget();
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    if (folderFd >= 0)
+        ::close(folderFd); // releases the lock
     return error;
 }
 

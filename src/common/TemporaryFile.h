@@ -33,9 +33,22 @@ public:
     // of the first failure (the temporary file is then removed).
     int commit();
 
+    // Commits two files that belong together (a SigMF pair, `first` the data)
+    // as one unit: both are written out before either is renamed; the two
+    // renames are done with SIGINT, SIGTERM and SIGHUP held, and under a lock
+    // on the first target's folder that other processes committing a pair
+    // there wait for, so neither a signal nor a second run to the same names
+    // leaves one file of one pair beside the other of another. Only a process
+    // killed outright (SIGKILL, power loss) between the two renames can. 0 or
+    // the errno of the first failure; a failure before the first rename
+    // replaces nothing.
+    static int commitPair(TemporaryFile& first, TemporaryFile& second);
+
     const std::string& target() const { return target_; }
 
 private:
+    int finish();         // flushes to the disk and closes: 0 or an errno
+    int place(int error); // renames over the target unless `error`; cleans up on failure
     void forget();
 
     std::string target_;

@@ -183,7 +183,9 @@ DemodFileJob::Result DemodFileJob::run()
     // A mistyped folder must not turn into a new tree of folders.
     std::error_code ec;
     if (!std::filesystem::is_directory(folder, ec)) {
-        result.message = "The folder \"" + folder.string() + "\" does not exist.";
+        result.message = std::filesystem::exists(folder, ec)
+                             ? "\"" + folder.string() + "\" is a file, not a folder."
+                             : "The folder \"" + folder.string() + "\" does not exist.";
         return result;
     }
     const std::string target = (folder / fileName_).string();

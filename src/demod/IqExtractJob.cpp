@@ -97,6 +97,12 @@ IqExtractJob::Result IqExtractJob::run()
     const bool sigmf = format_ == Format::Sigmf;
     const std::string stem = sigmfStem(target_);
     const std::string dataPath = sigmf ? stem + ".sigmf-data" : target_;
+    for (const std::string& output : sigmf ? std::vector{dataPath, stem + ".sigmf-meta"} : std::vector{dataPath}) {
+        if (recording_.readsFile(output)) {
+            result.message = "the output " + output + " is a file of this recording; nothing was written";
+            return result;
+        }
+    }
     TemporaryFile data;
     if (!data.open(dataPath, result.message))
         return result;
@@ -165,18 +171,18 @@ IqExtractJob::Result IqExtractJob::run()
             return result;
         meta.write(text.data(), text.size());
     }
-    // The data first: the metadata never names samples that are not there.
-    if (const int error = data.commit(); error != 0) {
-        result.message = "Cannot write \"" + dataPath + "\": " + std::strerror(error);
-        return result;
-    }
-    result.paths.push_back(dataPath);
     if (sigmf) {
-        if (const int error = meta.commit(); error != 0) {
-            result.message = "Cannot write \"" + stem + ".sigmf-meta\": " + std::strerror(error);
+        if (const int error = TemporaryFile::commitPair(data, meta); error != 0) {
+            result.message = "Cannot write the SigMF pair \"" + stem + "\": " + std::strerror(error);
             return result;
         }
-        result.paths.push_back(stem + ".sigmf-meta");
+        result.paths = {dataPath, stem + ".sigmf-meta"};
+    } else {
+        if (const int error = data.commit(); error != 0) {
+            result.message = "Cannot write \"" + dataPath + "\": " + std::strerror(error);
+            return result;
+        }
+        result.paths = {dataPath};
     }
     result.ok = true;
     return result;

@@ -18,7 +18,9 @@ class RecordingObject;
 // .sigmf-data file of cf32_le samples and its .sigmf-meta, with the rate, the
 // selection's centre frequency and its start time), or as raw cf32 or ci16
 // pairs. Files go through temporary names; a failed or cancelled run leaves
-// nothing and replaces nothing.
+// nothing and replaces nothing, and a SigMF pair is replaced as one unit
+// (TemporaryFile::commitPair). An output that is a file of the recording
+// itself is refused.
 class IqExtractJob {
 public:
     enum class Format { Sigmf, Cf32, Ci16 };

@@ -1,15 +1,17 @@
 #include "dgps/DgpsAlmanacImport.h"
 
+#include "common/TemporaryFile.h"
+#include "common/UserFileText.h"
+
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
+#include <map>
 #include <optional>
-#include <sstream>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -71,9 +73,18 @@ std::optional<double> number(const std::string& text)
         return std::nullopt;
     char* end = nullptr;
     const double value = std::strtod(text.c_str(), &end);
-    if (end == text.c_str())
+    if (end == text.c_str() || !std::isfinite(value))
         return std::nullopt;
     return value;
+}
+
+// A station ID: a whole number of 0 .. 1023 (ten bits in the messages).
+std::optional<int> stationId(const std::string& text)
+{
+    const std::optional<double> value = number(text);
+    if (!value || *value < 0.0 || *value > 1023.0 || *value != std::floor(*value))
+        return std::nullopt;
+    return static_cast<int>(*value);
 }
 
 // Letters with marks lose them; other characters outside ASCII are dropped.
@@ -153,6 +164,8 @@ bool DgpsAlmanacImport::convert(std::string_view xml, Result& result, std::strin
 {
     result = {};
     std::vector<Station> stations;
+    // Site, frequency, rate, transmitter and reference ID -> index in `stations`.
+    std::map<std::tuple<std::string, double, int, int, int>, size_t> seen;
     int records = 0;
     for (size_t at = xml.find("<DGNSSStation>"); at != std::string_view::npos;
          at = xml.find("<DGNSSStation>", at + 1)) {
@@ -163,10 +176,11 @@ bool DgpsAlmanacImport::convert(std::string_view xml, Result& result, std::strin
         const std::string_view record = xml.substr(at, end - at);
         const auto kHz = number(field(record, "signalFrequency"));
         const auto baud = number(field(record, "bitRate"));
-        const auto reference = number(field(record, "referenceStationID"));
+        const auto reference = stationId(field(record, "referenceStationID"));
         double lon = 0, lat = 0;
         const std::string position = field(record, "WKTpos");
-        const bool placed = std::sscanf(position.c_str(), "POINT (%lf %lf)", &lon, &lat) == 2;
+        const bool placed = std::sscanf(position.c_str(), "POINT (%lf %lf)", &lon, &lat) == 2 &&
+                            std::abs(lat) <= 90.0 && std::abs(lon) <= 180.0;
         if (!kHz || *kHz < 283.5 || *kHz > 325.0 || !baud || (*baud != 100 && *baud != 200) || !reference || !placed) {
             ++result.skipped;
             continue;
@@ -174,23 +188,22 @@ bool DgpsAlmanacImport::convert(std::string_view xml, Result& result, std::strin
         Station s;
         s.kHz = *kHz;
         s.baud = static_cast<int>(*baud);
-        if (const auto tx = number(field(record, "transmittingStationID")))
-            s.transmitter = static_cast<int>(*tx);
-        s.reference = static_cast<int>(*reference);
+        s.transmitter = stationId(field(record, "transmittingStationID"));
+        s.reference = *reference;
         s.site = foldToAscii(field(record, "stationName"));
-        s.country = foldToAscii(field(record, "country")).substr(0, 49);
+        s.country = foldToAscii(field(record, "country"));
         s.status = field(record, "status");
         s.updated = field(record, "dateOfLastUpdate");
         s.lat = lat;
         s.lon = lon;
-        const auto same = std::find_if(stations.begin(), stations.end(), [&](const Station& o) {
-            return o.site == s.site && o.kHz == s.kHz && o.baud == s.baud && o.transmitter == s.transmitter &&
-                   o.reference == s.reference;
-        });
-        if (same == stations.end()) {
+        const auto [known, fresh] =
+            seen.emplace(std::make_tuple(s.site, s.kHz, s.baud, s.transmitter.value_or(-1), s.reference),
+                         stations.size());
+        if (fresh) {
             stations.push_back(s);
             continue;
         }
+        Station* same = &stations[known->second];
         ++result.merged;
         if (s.status == "Operational" && same->status != "Operational") {
             s.alsoListedAs = statusNote(same->status);
@@ -217,11 +230,11 @@ bool DgpsAlmanacImport::convert(std::string_view xml, Result& result, std::strin
             note += ", transmitter ID not listed";
         if (!s.alsoListedAs.empty())
             note += ", also listed as " + s.alsoListedAs;
-        char line[512];
-        std::snprintf(line, sizeof line, "%.1f;%d;%03d;%03d;%03d;%s;%s;%s;%s;%s\n", s.kHz, s.baud,
-                      s.transmitter.value_or(0), s.reference, s.reference, s.site.c_str(), foldToAscii(note).c_str(),
-                      s.country.c_str(), coordinate(s.lat, 'N', 'S').c_str(), coordinate(s.lon, 'E', 'W').c_str());
-        text += line;
+        char numbers[64];
+        std::snprintf(numbers, sizeof numbers, "%.1f;%d;%03d;%03d;%03d;", s.kHz, s.baud, s.transmitter.value_or(0),
+                      s.reference, s.reference);
+        text += numbers + s.site + ';' + foldToAscii(note) + ';' + s.country + ';' + coordinate(s.lat, 'N', 'S') +
+                ';' + coordinate(s.lon, 'E', 'W') + '\n';
     }
     result.listText = std::move(text);
     result.stations = static_cast<int>(stations.size());
@@ -231,37 +244,25 @@ bool DgpsAlmanacImport::convert(std::string_view xml, Result& result, std::strin
 bool DgpsAlmanacImport::importFile(const std::string& xmlPath, const std::string& listPath, Result& result,
                                    std::string& error)
 {
-    std::ifstream in(xmlPath, std::ios::binary);
-    if (!in) {
-        error = "cannot read " + xmlPath + ": " + std::strerror(errno);
+    std::string xml;
+    if (!UserFileText::read(xmlPath, kMaxAlmanacBytes, xml, error)) {
+        error = "cannot read " + xmlPath + ": " + error;
         return false;
     }
-    std::ostringstream xml;
-    xml << in.rdbuf();
-    if (!convert(xml.str(), result, error)) {
+    if (!convert(xml, result, error)) {
         error = xmlPath + ": " + error;
         return false;
     }
-    namespace fs = std::filesystem;
-    const fs::path target(listPath);
+    const std::filesystem::path target(listPath);
     std::error_code ec;
     if (target.has_parent_path())
-        fs::create_directories(target.parent_path(), ec);
-    const fs::path temporary = target.parent_path() / ("." + target.filename().string() + ".part");
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out << result.listText;
-        out.close();
-        if (!out) {
-            error = "cannot write " + temporary.string();
-            fs::remove(temporary, ec);
-            return false;
-        }
-    }
-    fs::rename(temporary, target, ec);
-    if (ec) {
-        error = "cannot rename to " + target.string() + ": " + ec.message();
-        fs::remove(temporary, ec);
+        std::filesystem::create_directories(target.parent_path(), ec);
+    TemporaryFile out;
+    if (!out.open(listPath, error))
+        return false;
+    out.write(result.listText.data(), result.listText.size());
+    if (const int failure = out.commit(); failure != 0) {
+        error = "cannot write " + listPath + ": " + std::strerror(failure);
         return false;
     }
     return true;

@@ -9,8 +9,12 @@
 std::vector<float> DgpsDecoderBank::channels(double bandwidth, double centerFreq, const DgpsStationTable* table,
                                              bool wholeKhzOnly)
 {
-    const int bandKHz = static_cast<int>(bandwidth * 0.001);
-    const int centreKHz = static_cast<int>(centerFreq * 0.001);
+    // Clamped before conversion: a centre from a file name can be any number.
+    const auto kHz = [](double hz) {
+        return std::isfinite(hz) ? static_cast<int>(std::clamp(hz * 0.001, -1e9, 1e9)) : 0;
+    };
+    const int bandKHz = kHz(bandwidth);
+    const int centreKHz = kHz(centerFreq);
     SystemLog("getBandwidth %d   getCenterFreq %d", bandKHz, centreKHz);
     const float lower = static_cast<float>(centreKHz - bandKHz / 2);
     const float upper = static_cast<float>(bandKHz / 2 + centreKHz);

@@ -1,10 +1,7 @@
 #include "dgps/DgpsStationListStore.h"
 
-#include <cerrno>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
+#include "common/UserFileText.h"
+#include "dgps/DgpsStationTable.h"
 
 bool DgpsStationListStore::text(const std::string& path, bool reread, std::string& text, std::string& error)
 {
@@ -14,24 +11,12 @@ bool DgpsStationListStore::text(const std::string& path, bool reread, std::strin
             return true;
         }
     }
-    std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) {
-        error = "cannot read station list " + path + ": it is a folder";
+    std::string read;
+    if (!UserFileText::read(path, DgpsStationTable::kMaxListBytes, read, error)) {
+        error = "cannot read station list " + path + ": " + error;
         return false;
     }
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        error = "cannot read station list " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    const auto size = std::filesystem::file_size(path, ec);
-    if (!ec && size > static_cast<std::uintmax_t>(kMaxBytes)) {
-        error = path + " is no station list: larger than 16 MB";
-        return false;
-    }
-    std::ostringstream read;
-    read << file.rdbuf();
-    text = read.str();
-    texts_[path] = text;
+    text = read;
+    texts_[path] = std::move(read);
     return true;
 }

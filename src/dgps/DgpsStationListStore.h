@@ -8,12 +8,10 @@
 // file again nor lists a station twice.
 class DgpsStationListStore {
 public:
-    // A list is a few hundred kilobytes; anything far larger is no list.
-    static constexpr long long kMaxBytes = 16LL << 20;
-
     // The text of the list at `path`: read from the file the first time it is
     // asked for, or again when `reread`. False with `error` set when the file
-    // cannot be read or is too large to be a list.
+    // cannot be read, is no regular file or is larger
+    // than DgpsStationTable::kMaxListBytes.
     bool text(const std::string& path, bool reread, std::string& text, std::string& error);
 
 private:

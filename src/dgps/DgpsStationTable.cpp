@@ -1,14 +1,13 @@
 #include "dgps/DgpsStationTable.h"
 
 #include "common/SystemLog.h"
+#include "common/UserFileText.h"
 
-#include <cerrno>
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <numbers>
-#include <sstream>
 
 namespace {
 
@@ -26,11 +25,19 @@ std::vector<std::string_view> split(std::string_view text, char separator)
 }
 
 // The number at the start of a field (leading spaces skipped, the rest
-// ignored); 0 when there is none.
+// ignored); 0 when there is none or it is not finite.
 double leadingNumber(std::string_view field)
 {
     const std::string text(field);
-    return std::strtod(text.c_str(), nullptr);
+    const double value = std::strtod(text.c_str(), nullptr);
+    return std::isfinite(value) ? value : 0.0;
+}
+
+// A whole-number field (IDs, the rate): 0 when it does not fit an int32_t.
+int32_t leadingInteger(std::string_view field)
+{
+    const double value = std::trunc(leadingNumber(field));
+    return value >= INT32_MIN && value <= INT32_MAX ? static_cast<int32_t>(value) : 0;
 }
 
 void copyText(char (&to)[50], std::string_view from)
@@ -53,6 +60,9 @@ float DgpsStationTable::parseCoordinate(std::string_view text)
     double value = leadingNumber(degrees[0]) + leadingNumber(minutes[0]) / 60.0 + leadingNumber(minutes[1]) / 3600.0;
     if (text.find('S') != std::string_view::npos || text.find('W') != std::string_view::npos)
         value = -value;
+    // Off the globe (a field of fifty digits) is no coordinate either.
+    if (!(std::abs(value) <= 180.0))
+        return -999.0f;
     return static_cast<float>(value);
 }
 
@@ -74,10 +84,10 @@ void DgpsStationTable::readStationText(std::string_view text)
             continue;
         DgpsStation s;
         s.kHz = static_cast<float>(leadingNumber(fields[0]));
-        s.baud = static_cast<float>(static_cast<int>(leadingNumber(fields[1])));
-        s.ID = static_cast<int32_t>(leadingNumber(fields[2]));
-        s.ref1 = static_cast<int32_t>(leadingNumber(fields[3]));
-        s.ref2 = static_cast<int32_t>(leadingNumber(fields[4]));
+        s.baud = static_cast<float>(leadingInteger(fields[1]));
+        s.ID = leadingInteger(fields[2]);
+        s.ref1 = leadingInteger(fields[3]);
+        s.ref2 = leadingInteger(fields[4]);
         copyText(s.City, fields[5]);
         copyText(s.Country, fields[7]);
         s.Lat = parseCoordinate(fields[8]);
@@ -97,15 +107,13 @@ void DgpsStationTable::readStationText(std::string_view text)
 
 bool DgpsStationTable::readDGPSStationList(const std::string& path, std::string& error)
 {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
+    std::string text;
+    if (!UserFileText::read(path, kMaxListBytes, text, error)) {
         SystemLog("***************** ***************** NewReadDGPSStationList Failed");
-        error = "cannot read station list " + path + ": " + std::strerror(errno);
+        error = "cannot read station list " + path + ": " + error;
         return false;
     }
-    std::ostringstream text;
-    text << file.rdbuf();
-    readStationText(text.str());
+    readStationText(text);
     return true;
 }
 

@@ -16,10 +16,13 @@
 class DgpsStationTable {
 public:
     static constexpr int kCapacity = 1000;
+    // A list is a few hundred kilobytes; anything far larger is no list.
+    static constexpr uint64_t kMaxListBytes = 16u << 20;
 
     // Reads a station list file (one station a line, ten fields separated by
     // ';'; other lines are skipped) into an empty table. False with `error`
-    // set when the file cannot be read.
+    // set when the file cannot be read, is no regular file or is larger than
+    // kMaxListBytes.
     bool readDGPSStationList(const std::string& path, std::string& error);
     // The same from text already in memory.
     void readStationText(std::string_view text);
@@ -29,7 +32,7 @@ public:
     const std::vector<DgpsStation>& stations() const { return m_Stations; }
 
     // "51*30'12N" -> 51.50333; "S" or "W" anywhere negates; a text that is
-    // not degrees '*' minutes '\'' seconds gives -999.
+    // not degrees '*' minutes '\'' seconds, or beyond 180 degrees, gives -999.
     static float parseCoordinate(std::string_view text);
 
     // Distance (km, to the metre) and bearing (degrees 0..360) from one point

@@ -2,6 +2,7 @@
 
 #include "common/CNumberFormat.h"
 #include "recording/IqFileName.h"
+#include "recording/RecordingObject.h"
 #include "recording/SigmfMetadata.h"
 
 #include <cmath>
@@ -38,7 +39,11 @@ void readSigmf(const std::string& path, std::string_view text, ForeignRecording&
     r.dataPath = ForeignRecording::sigmfSibling(path);
     r.format = meta.format;
     r.dataOffset = meta.headerBytes;
-    r.sampleRate = static_cast<int64_t>(std::min(std::round(meta.sampleRate), 1e15));
+    if (std::round(meta.sampleRate) < 1.0 || meta.sampleRate > RecordingObject::kMaxSampleRate) {
+        r.refusal = "sample rate " + formatGeneral(meta.sampleRate) + " S/s";
+        return;
+    }
+    r.sampleRate = static_cast<int64_t>(std::round(meta.sampleRate));
     r.lines.push_back("SigMF recording: " + meta.datatype + " samples");
     if (static_cast<double>(r.sampleRate) != meta.sampleRate)
         r.lines.push_back("sample rate " + formatFixed(meta.sampleRate, 3) + " S/s taken as " +

@@ -364,6 +364,17 @@ void RecordingObject::setRecordingFolder(const std::string& folder) { selectedRe
 
 bool RecordingObject::isValidRecordingFile() const { return theHeader != nullptr; }
 
+bool RecordingObject::readsFile(const std::string& path) const
+{
+    struct stat target {}, read {};
+    if (!theHeader || ::stat(path.c_str(), &target) != 0)
+        return false;
+    const auto same = [&](const struct stat& other) {
+        return other.st_dev == target.st_dev && other.st_ino == target.st_ino;
+    };
+    return (::fstat(openedFile, &read) == 0 && same(read)) || (::stat(filePath.c_str(), &read) == 0 && same(read));
+}
+
 void RecordingObject::closeRecording()
 {
     if (openedFile >= 0)
@@ -410,6 +421,7 @@ void RecordingObject::setRecordingFile(const std::string& name, std::vector<std:
 
     dataSpans_.clear();
     dataBytes_ = 0;
+    missingBytes_ = 0;
     bool headerCountApplies = false;
     if (d.foreignFormat) {
         sampleFormat_ = *d.foreignFormat;
@@ -418,6 +430,13 @@ void RecordingObject::setRecordingFile(const std::string& name, std::vector<std:
         dataBytes_ = std::min(d.foreignLength, file.size - first);
     } else {
         headerCountApplies = takeWaveSamples(file, d, chunks);
+        if (chunks.zeroLengthsRead > 0)
+            debugArray.push_back(std::to_string(chunks.zeroLengthsRead) +
+                                 (chunks.zeroLengthsRead == 1 ? " data chunk states" : " data chunks state") +
+                                 " 0 bytes with samples after it; they are read");
+        if (missingBytes_ > 0)
+            debugArray.push_back("Truncated: " + std::to_string(missingBytes_) +
+                                 " bytes of samples that the header declares are missing; what is there is read");
     }
     const uint32_t stride = sampleFormat_.bytesPerSample();
     const uint64_t heldSeconds = dataBytes_ / stride / static_cast<uint64_t>(d.sampleRate);
@@ -467,10 +486,18 @@ bool RecordingObject::takeWaveSamples(const OpenFile& file, const Derived& d, co
             dataBytes_ += end - chunk.offset;
         }
     } else {
-        const uint64_t dataEnd = std::max(dataOffset, (dataFound && !sizeUnknown) ? dataOffset + dataLength
-                                                                                  : file.size);
+        const uint64_t held = file.size - std::min(dataOffset, file.size);
         dataSpans_.push_back({dataOffset, 0});
-        dataBytes_ = dataEnd - dataOffset;
+        dataBytes_ = (dataFound && !sizeUnknown) ? std::min(dataLength, held) : held;
+    }
+    // The last data chunk stating more than the file holds: a copy cut short.
+    // A length written as unknown (or wrapped, past 4 GiB) says nothing.
+    if (dataFound) {
+        const DataChunk& last = chunks.data.back();
+        const uint64_t held = file.size - std::min(last.offset, file.size);
+        const bool stated = chunks.sizesIn64Bits || (last.length != kUnknownLength && file.size <= uint64_t{UINT32_MAX} + 8);
+        if (stated && last.length > held)
+            missingBytes_ = last.length - held;
     }
     // A "data" chunk that fits the file is the measure: the layouts' formulas
     // use the RIFF length, which a recorder stopped by a crash leaves at 0.
@@ -515,12 +542,28 @@ RecordingObject::SampleChunks RecordingObject::findSampleChunks(uint64_t fileSiz
         }
         if (idIs(chunkHeader, "data") && found.sizesIn64Bits && length == kUnknownLength)
             length = found.dataLength64;
+        if (idIs(chunkHeader, "data") && length == 0 && payload < fileSize) {
+            // Samples after a length of 0: a recorder that never came back to
+            // write it. Such a chunk among others of one length (KiwiSDR)
+            // has theirs when a chunk follows at that distance; otherwise
+            // the samples run to the end of the file.
+            uint8_t after[4] = {}, atPrevious[4] = {};
+            if (bytesAt(payload, after, 4) == 4 && !isChunkId(after)) {
+                const uint64_t previous = found.data.empty() ? 0 : found.data.back().length;
+                const bool previousFits =
+                    previous > 0 && previous < fileSize - payload &&
+                    (payload + previous + 8 > fileSize ||
+                     (bytesAt(payload + previous, atPrevious, 4) == 4 && isChunkId(atPrevious)));
+                length = previousFits ? previous : fileSize - payload;
+                ++found.zeroLengthsRead;
+            }
+        }
         if (idIs(chunkHeader, "data")) {
             if (found.data.size() >= kMaxDataChunks)
                 break;
             found.data.push_back({payload, length});
             // A length that cannot be right ends the walk: the samples run to the end.
-            if ((length == kUnknownLength && !found.sizesIn64Bits) || payload + length > fileSize)
+            if ((length == kUnknownLength && !found.sizesIn64Bits) || length > fileSize - payload)
                 break;
         }
         if (idIs(chunkHeader, "fmt ") && !found.formatFound && found.data.empty() && length >= 16) {
@@ -534,6 +577,10 @@ RecordingObject::SampleChunks RecordingObject::findSampleChunks(uint64_t fileSiz
             found.declaredTag = u16(fmt) == kWaveFormatExtensible ? subFormat : u16(fmt);
             found.declared = SampleFormat::fromWave(u16(fmt), u16(fmt + 2), u16(fmt + 14), subFormat);
         }
+        // A chunk running past the end of the file ends the walk (a 64-bit
+        // length could otherwise wrap the position back to the start).
+        if (length > fileSize - payload)
+            break;
         uint64_t next = payload + length;
         if (length & 1) {
             // Chunks are padded to even lengths, but some writers leave the pad out.

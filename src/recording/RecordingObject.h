@@ -101,6 +101,13 @@ public:
     // known name); mStartTimestamp is 0 then.
     bool startTimeKnown() const { return startTimeKnown_; }
     const std::string& path() const { return filePath; } // resolved full path
+    // True when `path` names (also through a link) a file this recording
+    // reads: the one opened, or for SigMF either file of the pair. Writers
+    // refuse such an output.
+    bool readsFile(const std::string& path) const;
+    // Bytes of samples that the header declares and the file does not hold
+    // (a copy cut short); 0 when it is whole. What is there is read.
+    uint64_t missingBytes() const { return missingBytes_; }
     const SampleFormat& sampleFormat() const { return sampleFormat_; }
 
     // The recording's parameters; the previous recording's while none is valid.
@@ -145,6 +152,7 @@ private:
         bool sizesIn64Bits = false; // RF64: a "ds64" chunk holds the data length
         uint64_t dataLength64 = 0;
         std::vector<DataChunk> data;
+        int zeroLengthsRead = 0; // data chunks stating 0 bytes whose samples were found
     };
     SampleChunks findSampleChunks(uint64_t fileSize) const;
     Recognition readRf64Header(const OpenFile& file, const SampleChunks& chunks, Derived& d,
@@ -173,6 +181,7 @@ private:
     SampleFormat sampleFormat_;
     std::vector<DataSpan> dataSpans_; // ascending dataStart, none empty
     uint64_t dataBytes_ = 0;
+    uint64_t missingBytes_ = 0;
     bool startTimeKnown_ = false;
     std::vector<uint8_t> readBuffer_; // sized once; getData converts through it
     bool quiet_ = false;

@@ -5,6 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -28,6 +29,54 @@ int64_t valueAt(std::string_view text, size_t from, size_t count)
     for (size_t i = from; i < from + count; ++i)
         value = value * 10 + (text[i] - '0');
     return value;
+}
+
+// Deeper than any metadata file needs; the JSON values built from deeper
+// nesting cost stack in every recursive walk over them.
+constexpr int kMaxDepth = 64;
+constexpr size_t kMaxShownChars = 40;
+
+// How deep arrays and objects nest, counted outside strings; stops counting
+// once past `limit`.
+int nestingDepth(std::string_view text, int limit)
+{
+    int depth = 0, deepest = 0;
+    bool inString = false;
+    for (size_t i = 0; i < text.size() && deepest <= limit; ++i) {
+        const char c = text[i];
+        if (inString) {
+            if (c == '\\')
+                ++i;
+            else if (c == '"')
+                inString = false;
+        } else if (c == '"') {
+            inString = true;
+        } else if (c == '[' || c == '{') {
+            deepest = std::max(deepest, ++depth);
+        } else if (c == ']' || c == '}') {
+            --depth;
+        }
+    }
+    return deepest;
+}
+
+// A short form of a value for a message: scalars as written, cut at a few
+// dozen characters; arrays and objects only by kind.
+std::string shown(const Json& value)
+{
+    if (value.is_array())
+        return "an array";
+    if (value.is_object())
+        return "an object";
+    std::string text = value.dump(-1, ' ', false, Json::error_handler_t::replace);
+    if (text.size() > kMaxShownChars)
+        text = text.substr(0, kMaxShownChars) + "...";
+    return text;
+}
+
+std::string shown(const std::string& text)
+{
+    return text.size() > kMaxShownChars ? text.substr(0, kMaxShownChars) + "..." : text;
 }
 
 const Json* member(const Json& object, const char* key)
@@ -72,6 +121,10 @@ std::optional<int64_t> SigmfMetadata::parseDateTime(std::string_view text)
 SigmfMetadata SigmfMetadata::parse(std::string_view text)
 {
     SigmfMetadata meta;
+    if (nestingDepth(text, kMaxDepth) > kMaxDepth) {
+        meta.error = "the SigMF metadata nests arrays or objects more than " + std::to_string(kMaxDepth) + " deep";
+        return meta;
+    }
     // No exceptions: a damaged file gives a discarded value.
     const Json root = Json::parse(text.begin(), text.end(), nullptr, false);
     if (root.is_discarded() || !root.is_object()) {
@@ -92,21 +145,25 @@ SigmfMetadata SigmfMetadata::parse(std::string_view text)
     const std::optional<SampleFormat> format = IqFileName::formatNamed(meta.datatype);
     const bool realValued = !meta.datatype.empty() && (meta.datatype[0] == 'r' || meta.datatype[0] == 'R');
     if (!format || meta.datatype.rfind("cs", 0) == 0 || meta.datatype == "cf32" || meta.datatype == "ci16") {
-        meta.error = "SigMF data type \"" + meta.datatype + "\" " +
+        meta.error = "SigMF data type \"" + shown(meta.datatype) + "\" " +
                      (realValued ? std::string("holds real samples, not I/Q")
                                  : "is not read (ci8, cu8, ci16_le, ci16_be, ci32_le and cf32_le are)");
         return meta;
     }
     meta.format = *format;
     if (const Json* channels = member(*global, "core:num_channels")) {
-        if (!channels->is_number_unsigned() || channels->get<uint64_t>() != 1) {
-            meta.error = "SigMF recordings of several channels are not read (core:num_channels " + channels->dump() + ")";
+        if (!channels->is_number_unsigned() || channels->get<uint64_t>() == 0) {
+            meta.error = "the SigMF core:num_channels is not a channel count (" + shown(*channels) + ")";
+            return meta;
+        }
+        if (channels->get<uint64_t>() != 1) {
+            meta.error = "SigMF recordings of several channels are not read (core:num_channels " + shown(*channels) + ")";
             return meta;
         }
     }
     const Json* rate = member(*global, "core:sample_rate");
     if (!rate || !rate->is_number() || !(rate->get<double>() > 0.0) || !std::isfinite(rate->get<double>())) {
-        meta.error = "the SigMF metadata has no valid core:sample_rate" + (rate ? " (" + rate->dump() + ")" : std::string());
+        meta.error = "the SigMF metadata has no valid core:sample_rate" + (rate ? " (" + shown(*rate) + ")" : std::string());
         return meta;
     }
     meta.sampleRate = rate->get<double>();
@@ -121,7 +178,7 @@ SigmfMetadata SigmfMetadata::parse(std::string_view text)
             meta.start = parseDateTime(datetime->get<std::string>());
         if (const Json* header = member(first, "core:header_bytes")) {
             if (!header->is_number_unsigned()) {
-                meta.error = "the SigMF core:header_bytes is not a byte count (" + header->dump() + ")";
+                meta.error = "the SigMF core:header_bytes is not a byte count (" + shown(*header) + ")";
                 return meta;
             }
             meta.headerBytes = header->get<uint64_t>();

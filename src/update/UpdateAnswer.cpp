@@ -44,6 +44,19 @@ size_t characterLength(std::string_view text, size_t at)
     return length;
 }
 
+// U+2028/U+2029 (line and paragraph separators), the marks and embeddings
+// that change the direction of text (U+200E, U+200F, U+202A-U+202E,
+// U+2066-U+2069), the non-breaking space U+00A0 aside, and U+FEFF.
+bool breaksOrTurnsLine(std::string_view character)
+{
+    if (character.size() != 3)
+        return false;
+    const auto b = [&](size_t i) { return static_cast<unsigned char>(character[i]); };
+    const unsigned code = (b(0) & 0x0Fu) << 12 | (b(1) & 0x3Fu) << 6 | (b(2) & 0x3Fu);
+    return code == 0x200E || code == 0x200F || (code >= 0x2028 && code <= 0x202E) ||
+           (code >= 0x2066 && code <= 0x2069) || code == 0xFEFF;
+}
+
 bool isUtf8(std::string_view text)
 {
     for (size_t at = 0; at < text.size();) {
@@ -64,8 +77,11 @@ std::string shownText(std::string_view body)
     for (size_t at = 0; at < body.size();) {
         const size_t length = characterLength(body, at);
         const unsigned char lead = static_cast<unsigned char>(body[at]);
-        // C0 controls, space, DEL and the C1 controls (U+0080-U+009F).
-        const bool blank = lead <= 0x20 || lead == 0x7F || (lead == 0xC2 && static_cast<unsigned char>(body[at + 1]) < 0xA0);
+        // C0 controls, space, DEL, the C1 controls (U+0080-U+009F), and the
+        // characters that break a line or turn its direction.
+        const bool blank = lead <= 0x20 || lead == 0x7F ||
+                           (lead == 0xC2 && static_cast<unsigned char>(body[at + 1]) < 0xA0) ||
+                           breaksOrTurnsLine(body.substr(at, length));
         if (blank) {
             pendingSpace = !text.empty();
         } else {

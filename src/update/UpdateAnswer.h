@@ -8,7 +8,8 @@
 // 2xx) of at most kMaxBodyBytes of UTF-8 text counts; the token "LATEST"
 // anywhere in it says that this version is the newest. Anything else that
 // counts is the news of a newer version, kept for the message as one line of
-// plain text: control characters and runs of white space become single
+// plain text: control characters, line and paragraph separators, direction
+// marks and overrides and runs of white space become single
 // spaces, and it is cut to kMaxShownCharacters with an ellipsis.
 class UpdateAnswer {
 public:

@@ -18,11 +18,15 @@ public:
     // STATUS with BODY, as "HTTP/1.1 STATUS" with its length and type.
     void answer(int status, const QByteArray& body, const QByteArray& contentType = "text/plain");
     void neverAnswer() { response_.clear(); }
+    // As answer(), but after the headers one byte of the body every
+    // `intervalMs` (a server that keeps a connection alive for ever).
+    void drip(int status, const QByteArray& body, int intervalMs);
     const QList<QByteArray>& targets() const { return targets_; }
 
 private:
     void serve(QTcpSocket* socket);
 
     QByteArray response_;
+    int dripMs_ = 0;
     QList<QByteArray> targets_;
 };

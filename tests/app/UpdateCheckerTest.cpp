@@ -48,12 +48,12 @@ protected:
     }
 
     // Runs a check to its end; the message box it left, if any.
-    QMessageBox* check(bool userAsked)
+    QMessageBox* check(bool userAsked, int waitMs = 10000)
     {
         QSignalSpy finished(&checker, &UpdateChecker::finished);
         userAsked ? checker.checkNow() : checker.checkVersion();
         if (finished.isEmpty()) {
-            EXPECT_TRUE(finished.wait(10000));
+            EXPECT_TRUE(finished.wait(waitMs));
         }
         return checker.messageBox();
     }
@@ -179,6 +179,21 @@ TEST_F(UpdateCheckerTest, SilentServerTimesOutAfterThreeSeconds)
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(box->text(), "Korvel could not check for updates: the version server did not answer within 3 seconds.");
     EXPECT_EQ(server.targets().size(), 1);
+}
+
+// A server sending a byte a second never lets the 3-second time-out fire;
+// the check still ends after 10 seconds in all, and the part of the body that
+// came is not taken for an answer.
+TEST_F(UpdateCheckerTest, SlowDripServerMeetsTheOverallDeadline)
+{
+    server.drip(200, QByteArray(4000, 'v'), 1000);
+    QElapsedTimer clock;
+    clock.start();
+    QMessageBox* box = check(true, 30000);
+    EXPECT_GE(clock.elapsed(), 9000);
+    EXPECT_LT(clock.elapsed(), 25000);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->text(), "Korvel could not check for updates: the version server did not answer within 10 seconds.");
 }
 
 } // namespace

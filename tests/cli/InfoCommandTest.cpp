@@ -67,7 +67,8 @@ TEST(InfoCommand, JsonHasEveryKey)
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.out, "{\"file\": \"" + path + "\", \"layout\": \"SDRSharp\", \"sample_rate\": 1000, \"bandwidth\": 1000, "
                      "\"center_freq\": 7100000, \"bits_per_sample\": 16, \"seconds\": 3, \"start_unix\": 1388631845, "
-                     "\"start_utc\": \"02-Jan-2014 03:04:05\", \"info_lines\": [\"SDRSharp File\"], \"data_offset\": 44}\n");
+                     "\"start_utc\": \"02-Jan-2014 03:04:05\", \"info_lines\": [\"SDRSharp File\"], \"data_offset\": 44, "
+                     "\"truncated\": false, \"missing_bytes\": 0}\n");
 }
 
 TEST(InfoCommand, JsonEscapesHeaderBytes)

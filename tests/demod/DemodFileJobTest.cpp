@@ -126,7 +126,8 @@ TEST(DemodFileJob, AFolderThatDoesNotExistIsReportedAndLeavesNothing)
         DemodFileJob job(am.demod, am.feeder, 0, 2, folder, DemodFileJob::kFixedFileName);
         const DemodFileJob::Result result = job.run();
         EXPECT_FALSE(result.ok);
-        EXPECT_EQ(result.message, "The folder \"" + folder + "\" does not exist.");
+        EXPECT_EQ(result.message, folder == blocker ? "\"" + folder + "\" is a file, not a folder."
+                                                    : "The folder \"" + folder + "\" does not exist.");
     }
     EXPECT_EQ(entriesIn(dir.path), 1u);
 }

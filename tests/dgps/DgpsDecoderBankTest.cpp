@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 using namespace dgpstest;
 
 namespace {
@@ -32,7 +34,10 @@ TEST(DgpsDecoderBank, ChannelGrid)
     };
     for (const Case& c : {Case{50000, 300000, true, 40, 285, 324}, Case{50000, 300000, false, 43, 284, 324.5},
                           Case{10000, 290000, false, 10, 286, 294}, Case{8000, 288000, false, 8, 285, 291},
-                          Case{50000, 100000, false, 0, 0, 0}, Case{2000000, 300000, true, 41, 285, 325}}) {
+                          Case{50000, 100000, false, 0, 0, 0}, Case{2000000, 300000, true, 41, 285, 325},
+                          // Centres from a file name beyond any int or not numbers: no channels.
+                          Case{50000, 3e12, false, 0, 0, 0}, Case{50000, -3e12, false, 0, 0, 0},
+                          Case{50000, std::nan(""), false, 0, 0, 0}, Case{1e300, 300000, true, 41, 285, 325}}) {
         SCOPED_TRACE(c.centre);
         const std::vector<float> channels = DgpsDecoderBank::channels(c.bandwidth, c.centre, &table, c.wholeKhzOnly);
         ASSERT_EQ(channels.size(), c.channels);

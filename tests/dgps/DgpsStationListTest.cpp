@@ -2,12 +2,19 @@
 #include "support/QuietLog.h"
 
 #include "dgps/DgpsAlmanacImport.h"
+#include "dgps/DgpsStationListStore.h"
 #include "dgps/DgpsStationTable.h"
 #include "dgps/DgpsTableModel.h"
 
 #include <gtest/gtest.h>
 
+#include "support/RecordingFixtures.h"
+
 #include <cmath>
+#include <filesystem>
+#include <map>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace dgpstest;
 
@@ -55,6 +62,130 @@ TEST(DgpsAlmanacImport, RefusesTextThatIsNoAlmanac)
     EXPECT_NE(error.find("almanac"), std::string::npos);
 }
 
+// One almanac record; `fields` replace or add to a station that is taken.
+std::string almanacRecord(std::map<std::string, std::string> fields)
+{
+    std::map<std::string, std::string> all = {{"country", "Land"},           {"stationName", "Site"},
+                                              {"transmittingStationID", "143"}, {"referenceStationID", "486"},
+                                              {"WKTpos", "POINT (5.5 50.25)"}, {"signalFrequency", "300.0"},
+                                              {"bitRate", "100"},              {"status", "Operational"},
+                                              {"dateOfLastUpdate", "11/2014"}};
+    for (auto& [tag, value] : fields)
+        all[tag] = value;
+    std::string record = "<DGNSSStation>";
+    for (const auto& [tag, value] : all)
+        record += "<" + tag + ">" + value + "</" + tag + ">";
+    return record + "</DGNSSStation>";
+}
+
+// Hostile records: each is skipped whole or read back as written, never
+// spilling into its neighbours or turning into another number.
+TEST(DgpsAlmanacImport, HostileRecordsAreSkippedOrKeptWhole)
+{
+    QuietLog quiet;
+    const std::string longName(600, 'n'), longCountry(60, 'c');
+    struct Case {
+        const char* what;
+        std::map<std::string, std::string> fields;
+        bool taken;
+        std::string inList; // a text the list line holds when taken
+    };
+    const Case cases[] = {
+        {"name of 600 characters", {{"stationName", longName}}, true, ";" + longName + ";"},
+        {"country of 60 characters", {{"country", longCountry}}, true, ";" + longCountry + ";"},
+        {"latitude 9333", {{"WKTpos", "POINT (5.5 9333)"}}, false, ""},
+        {"longitude -200", {{"WKTpos", "POINT (-200 50)"}}, false, ""},
+        {"latitude nan", {{"WKTpos", "POINT (5.5 nan)"}}, false, ""},
+        {"reference 1e300", {{"referenceStationID", "1e300"}}, false, ""},
+        {"reference nan", {{"referenceStationID", "nan"}}, false, ""},
+        {"reference -1", {{"referenceStationID", "-1"}}, false, ""},
+        {"reference 1024", {{"referenceStationID", "1024"}}, false, ""},
+        {"reference 12.5", {{"referenceStationID", "12.5"}}, false, ""},
+        {"frequency inf", {{"signalFrequency", "inf"}}, false, ""},
+        {"transmitter 1e300", {{"transmittingStationID", "1e300"}}, true, "300.0;100;000;486;486;"},
+        {"transmitter -5", {{"transmittingStationID", "-5"}}, true, "transmitter ID not listed"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string xml = "<DGNSSStationAlmanac>" + almanacRecord({{"stationName", "Before"}}) +
+                                almanacRecord(c.fields) +
+                                almanacRecord({{"stationName", "After"}, {"signalFrequency", "301.0"}}) +
+                                "</DGNSSStationAlmanac>";
+        DgpsAlmanacImport::Result result;
+        std::string error;
+        ASSERT_TRUE(DgpsAlmanacImport::convert(xml, result, error)) << error;
+        EXPECT_EQ(result.stations, c.taken ? 3 : 2);
+        EXPECT_EQ(result.skipped, c.taken ? 0 : 1);
+        DgpsStationTable table;
+        table.readStationText(result.listText);
+        EXPECT_EQ(table.numDgpsStations(), result.stations);
+        if (c.taken) {
+            EXPECT_NE(result.listText.find(c.inList), std::string::npos) << result.listText;
+        }
+    }
+}
+
+// Many records repeating few sites: merged in one pass.
+TEST(DgpsAlmanacImport, RepeatedRecordsMerge)
+{
+    std::string xml = "<DGNSSStationAlmanac>";
+    for (int k = 0; k < 20000; ++k)
+        xml += almanacRecord({{"stationName", "Site" + std::to_string(k % 100)},
+                              {"status", k < 100 ? "Operational" : "Withdrawn"}});
+    xml += "</DGNSSStationAlmanac>";
+    DgpsAlmanacImport::Result result;
+    std::string error;
+    ASSERT_TRUE(DgpsAlmanacImport::convert(xml, result, error)) << error;
+    EXPECT_EQ(result.stations, 100);
+    EXPECT_EQ(result.merged, 19900);
+    EXPECT_EQ(std::count(result.listText.begin(), result.listText.end(), '\n'), 101);
+}
+
+// The list goes through a fresh temporary name: a link planted where a fixed
+// temporary name would be is left alone, and so is its target.
+TEST(DgpsAlmanacImport, ImportFileFollowsNoPlantedLink)
+{
+    QuietLog quiet;
+    fixtures::TempDir dir;
+    const std::string xml = "<DGNSSStationAlmanac>" + almanacRecord({}) + "</DGNSSStationAlmanac>";
+    const std::string xmlPath = dir.write("almanac.xml", std::vector<uint8_t>(xml.begin(), xml.end()));
+    const std::string victim = dir.write("victim", {'k', 'e', 'e', 'p'});
+    const std::string list = dir.path + "/DGPSSTATIONLIST.TXT";
+    ASSERT_EQ(::symlink(victim.c_str(), (dir.path + "/.DGPSSTATIONLIST.TXT.part").c_str()), 0);
+    DgpsAlmanacImport::Result result;
+    std::string error;
+    ASSERT_TRUE(DgpsAlmanacImport::importFile(xmlPath, list, result, error)) << error;
+    EXPECT_EQ(*readFile(victim), (std::vector<uint8_t>{'k', 'e', 'e', 'p'}));
+    DgpsStationTable table;
+    ASSERT_TRUE(table.readDGPSStationList(list, error)) << error;
+    EXPECT_EQ(table.numDgpsStations(), 1);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path), std::filesystem::directory_iterator()), 4);
+}
+
+// Neither reader waits on a pipe or reads a device without end.
+TEST(DgpsStationTable, ReadersRefuseWhatIsNoFile)
+{
+    fixtures::TempDir dir;
+    const std::string fifo = dir.path + "/fifo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& path : {fifo, std::string("/dev/zero")}) {
+        SCOPED_TRACE(path);
+        DgpsStationTable table;
+        std::string error;
+        EXPECT_FALSE(table.readDGPSStationList(path, error));
+        EXPECT_NE(error.find("not a file"), std::string::npos) << error;
+        DgpsStationListStore store;
+        std::string text;
+        error.clear();
+        EXPECT_FALSE(store.text(path, false, text, error));
+        EXPECT_NE(error.find("not a file"), std::string::npos) << error;
+        DgpsAlmanacImport::Result result;
+        error.clear();
+        EXPECT_FALSE(DgpsAlmanacImport::importFile(path, dir.path + "/list", result, error));
+        EXPECT_NE(error.find("not a file"), std::string::npos) << error;
+    }
+}
+
 TEST(DgpsStationTable, ReadsOnlyLinesOfTenFields)
 {
     QuietLog quiet;
@@ -64,8 +195,13 @@ TEST(DgpsStationTable, ReadsOnlyLinesOfTenFields)
                           "300.0;100;1;2;3;Nine;x;Land;1*0'0N\n"
                           "300.0;100;1;2;3;Eleven;x;Land;1*0'0N;1*0'0E;extra\n"
                           ";;;;;Empty;;;;\n"
-                          "287.5;200; 042;7x;8;Ten;note;Land;51*30'12N;0*30'00W\r\n");
-    ASSERT_EQ(table.numDgpsStations(), 2);
+                          "287.5;200; 042;7x;8;Ten;note;Land;51*30'12N;0*30'00W\r\n"
+                          "nan;1e300;1e300;-1e300;nan;Huge;x;Land;1e300*0'0N;nan*0'0E\n");
+    ASSERT_EQ(table.numDgpsStations(), 3);
+    const DgpsStation& huge = table.station(2);
+    EXPECT_EQ(huge.Lat, -999.0f);
+    EXPECT_EQ(DgpsStationTable::parseCoordinate("0*0'" + std::string(47, '1') + "E"), -999.0f);
+    EXPECT_EQ(std::tuple(huge.kHz, huge.baud, huge.ID, huge.ref1, huge.ref2), std::tuple(0.0f, 0.0f, 0, 0, 0));
     EXPECT_EQ(table.station(0).kHz, 0.0f);
     EXPECT_STREQ(table.station(0).City, "Empty");
     EXPECT_EQ(table.station(0).Lat, -999.0f);

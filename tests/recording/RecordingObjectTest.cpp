@@ -364,6 +364,63 @@ TEST(RecordingSizes, LengthsThatCannotDescribeTheDataCountSecondsToTheEndOfTheFi
     }
 }
 
+// A header claiming more samples than the file holds (a copy cut short) or
+// 0 bytes before samples (a crashed recorder): what is there is read, the
+// information says so, and time and memory follow the bytes present.
+TEST(RecordingSizes, TheSamplesPresentAreReadWhateverTheHeaderClaims)
+{
+    // 16-bit at 1000/s, 3.5 s of samples (14000 bytes).
+    const auto rf64 = [](uint64_t dataBytes) {
+        fixtures::Recording file = fixtures::rf64File(format(Encoding::Int16, 1000), 3500);
+        file.bytes.resize(file.dataOffset + 14000); // without its closing chunk
+        fixtures::patchU32(file.bytes, 28, static_cast<uint32_t>(dataBytes));
+        fixtures::patchU32(file.bytes, 32, static_cast<uint32_t>(dataBytes >> 32));
+        return file.bytes;
+    };
+    const auto spectraVue = [](uint32_t dataBytes) {
+        fixtures::Recording file = fixtures::spectraVue(format(Encoding::Int16, 1000), 3500, {});
+        fixtures::patchU32(file.bytes, 114, dataBytes);
+        return file.bytes;
+    };
+    const auto kiwi = [](std::vector<int> zeroed) {
+        // 35 data chunks of 400 bytes, each after a "kiwi" chunk of 10.
+        fixtures::Recording file = fixtures::kiwiFile(format(Encoding::Int16, 1000), 3500, 400);
+        for (int k : zeroed)
+            fixtures::patchU32(file.bytes, file.dataOffset - 4 + static_cast<size_t>(k) * 426, 0);
+        return file.bytes;
+    };
+    struct Case {
+        const char* what;
+        std::vector<uint8_t> bytes;
+        uint64_t missing;
+        std::string line; // an information line saying what was found
+    };
+    const Case cases[] = {
+        {"RF64 whole", rf64(14000), 0, ""},
+        {"RF64 ten times the samples", rf64(140000), 126000, "Truncated: 126000 bytes"},
+        {"RF64 1e12 times the samples", rf64(14000ull << 40), (14000ull << 40) - 14000, "Truncated"},
+        {"RF64 size wrapping the chunk walk", rf64(~0ull - 3), ~0ull - 3 - 14000, "Truncated"},
+        {"RIFF ten times the samples", spectraVue(140000), 126000, "Truncated: 126000 bytes"},
+        {"RIFF length unknown", spectraVue(0xFFFFFFFF), 0, ""},
+        {"RIFF data 0 bytes, samples after", spectraVue(0), 0, "1 data chunk states 0 bytes"},
+        {"KiwiSDR one chunk of 0 bytes", kiwi({2}), 0, "1 data chunk states 0 bytes"},
+        {"KiwiSDR two chunks and the last of 0 bytes", kiwi({2, 34}), 0, "2 data chunks state 0 bytes"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fixtures::TempDir dir;
+        Opened o = openFile(dir, "f.wav", c.bytes);
+        ASSERT_TRUE(o.recording->isValidRecordingFile()) << (o.lines.empty() ? "" : o.lines.back());
+        EXPECT_EQ(o.recording->parameters().mNumSeconds, 3);
+        EXPECT_EQ(o.recording->sampleCount(), 3500);
+        EXPECT_EQ(o.recording->missingBytes(), c.missing);
+        const bool said = std::any_of(o.lines.begin(), o.lines.end(),
+                                      [&](const std::string& l) { return !c.line.empty() && l.find(c.line) == 0; });
+        EXPECT_EQ(said, !c.line.empty());
+        expectSignal(*o.recording, Encoding::Int16, 3.0, 3000, 500);
+    }
+}
+
 // Header numbers that cannot describe a recording are refused with a reason.
 TEST(RecordingRefusals, UnusableHeaderNumbersAreRefusedWithAReason)
 {

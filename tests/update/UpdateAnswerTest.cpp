@@ -55,6 +55,13 @@ TEST(UpdateAnswer, TextBecomesOneShortLine)
     // U+0085, a C1 control, is white space too.
     EXPECT_EQ(UpdateAnswer::read(200, "a\xC2\x85" "b").text(), "a b");
     EXPECT_EQ(UpdateAnswer::read(200, "<b>2.0</b>").text(), "<b>2.0</b>") << "shown as it stands, never as markup";
+    // Line and paragraph separators, direction marks and overrides, BOM.
+    for (const char* special : {"\xE2\x80\xA8", "\xE2\x80\xA9", "\xE2\x80\xAE", "\xE2\x80\x8F", "\xE2\x81\xA6",
+                                "\xEF\xBB\xBF"}) {
+        SCOPED_TRACE(special);
+        EXPECT_EQ(UpdateAnswer::read(200, std::string("2.0") + special + "out").text(), "2.0 out");
+    }
+    EXPECT_EQ(UpdateAnswer::read(200, "2.0 \xE2\x80\xA6 out").text(), "2.0 \xE2\x80\xA6 out"); // U+2026 stays
 
     const std::string shortEnough(UpdateAnswer::kMaxShownCharacters, 'v');
     EXPECT_EQ(UpdateAnswer::read(200, shortEnough + "\n").text(), shortEnough);
