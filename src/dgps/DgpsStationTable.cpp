@@ -2,6 +2,7 @@
 
 #include "common/SystemLog.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -93,6 +94,7 @@ void DgpsStationTable::readStationText(std::string_view text)
               numDgpsStations() - at100);
     const std::lock_guard lock(m_LogLock);
     dgpsStationLogs.assign(m_Stations.size(), {});
+    evidence_.assign(m_Stations.size(), {});
 }
 
 bool DgpsStationTable::readDGPSStationList(const std::string& path, std::string& error)
@@ -149,6 +151,28 @@ void DgpsStationTable::logTime(int index, int32_t unixTime)
         dgpsStationLogs[index].push_back(unixTime);
 }
 
+void DgpsStationTable::logMessage(int index)
+{
+    const std::lock_guard lock(m_LogLock);
+    if (index >= 0 && index < static_cast<int>(evidence_.size()))
+        ++evidence_[index].messages;
+}
+
+void DgpsStationTable::confirmRepeat(int index)
+{
+    const std::lock_guard lock(m_LogLock);
+    if (index >= 0 && index < static_cast<int>(evidence_.size()))
+        evidence_[index].repeated = true;
+}
+
+DgpsStationTable::Evidence DgpsStationTable::evidence(int index) const
+{
+    const std::lock_guard lock(m_LogLock);
+    Evidence e = evidence_.at(index);
+    e.firstWords = dgpsStationLogs.at(index).size();
+    return e;
+}
+
 std::vector<int32_t> DgpsStationTable::times(int index) const
 {
     const std::lock_guard lock(m_LogLock);
@@ -176,4 +200,5 @@ void DgpsStationTable::clear()
     const std::lock_guard lock(m_LogLock);
     for (auto& log : dgpsStationLogs)
         log.clear();
+    std::fill(evidence_.begin(), evidence_.end(), Evidence{});
 }
