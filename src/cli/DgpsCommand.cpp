@@ -55,12 +55,16 @@ int importAlmanac(const std::string& xml)
 }
 
 // One line: a file's object among others of an archive run.
-void printJson(const std::string& file, const DgpsBatchScan& scan, const DgpsStationTable& table, float lat, float lon)
+void printJson(const std::string& file, const DgpsBatchScan& scan, const DgpsStationTable& table, float lat, float lon,
+               bool allWords)
 {
     std::string out = "{\"file\": " + jsonString(file) + ", \"seconds\": " + std::to_string(scan.playBackSec()) +
                       ", \"decoders\": " + std::to_string(scan.numDemodObj()) + ", \"stations\": [";
     bool first = true;
     for (int s : table.heardStations()) {
+        const DgpsStationTable::Evidence evidence = table.evidence(s);
+        if (!allWords && !evidence.confirmed())
+            continue;
         const DgpsStation& st = table.station(s);
         double km = 0, deg = 0;
         DgpsStationTable::stationDistanceBearing(lat, lon, st.Lat, st.Lon, km, deg);
@@ -74,7 +78,9 @@ void printJson(const std::string& file, const DgpsBatchScan& scan, const DgpsSta
                ", \"khz\": " + fixed(st.kHz, 1) + ", \"baud\": " + std::to_string(static_cast<int>(st.baud)) +
                ", \"city\": " + jsonString(st.City) + ", \"country\": " + jsonString(st.Country) +
                ", \"lat\": " + fixed(st.Lat, 5) + ", \"lon\": " + fixed(st.Lon, 5) + ", \"km\": " + fixed(km, 3) +
-               ", \"deg\": " + fixed(deg, 2) + ", \"count\": " + std::to_string(table.count(s)) + ", \"times\": [" +
+               ", \"deg\": " + fixed(deg, 2) + ", \"count\": " + std::to_string(table.count(s)) +
+               ", \"messages\": " + std::to_string(evidence.messages) +
+               ", \"confidence\": " + jsonString(DgpsTableModel::confidence(evidence)) + ", \"times\": [" +
                times + "]}";
     }
     out += "]}\n";
@@ -163,7 +169,7 @@ int runDgpsCommand(const std::vector<std::string>& args, const RawIqSettings& ra
                                                     "--port",     "--rate",   "--center",  "--seconds",
                                                     "--udp-format"};
     std::map<std::string, std::string> options;
-    bool json = false, wholeKhzOnly = false, udp = false;
+    bool json = false, wholeKhzOnly = false, udp = false, allWords = false;
     std::vector<std::string> files;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -177,6 +183,8 @@ int runDgpsCommand(const std::vector<std::string>& args, const RawIqSettings& ra
             udp = true;
         } else if (arg == "--whole-khz-only") {
             wholeKhzOnly = true;
+        } else if (arg == "--all-words") {
+            allWords = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
             return cliFail("dgps: unknown option \"" + arg + "\"" + kUsage);
         } else {
@@ -255,9 +263,10 @@ int runDgpsCommand(const std::vector<std::string>& args, const RawIqSettings& ra
         if (!readError.empty())
             return file + ": " + readError;
         if (json) {
-            printJson(file, scan, table, static_cast<float>(lat), static_cast<float>(lon));
+            printJson(file, scan, table, static_cast<float>(lat), static_cast<float>(lon), allWords);
         } else {
-            const DgpsTableModel model;
+            DgpsTableModel model;
+            model.hideUnconfirmed = !allWords;
             // Several recordings: each table under its file's name.
             const std::string text = (files.size() > 1 ? "# " + file + "\n" : std::string()) +
                                      DgpsTableModel::copyText(model.sortTableEntries(table, static_cast<float>(lat),

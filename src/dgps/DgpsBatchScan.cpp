@@ -63,7 +63,14 @@ std::string DgpsBatchScan::run()
         }
         m_PlayBackSec = std::min(second + kBlockSeconds, m_EndSecond);
     }
-    if (m_PlayBackSec >= m_EndSecond)
+    if (m_PlayBackSec >= m_EndSecond) {
+        // A second of silence lets the decoders read the words that begin in
+        // the recording's last moments, which they judge only with the bits
+        // after them.
+        std::fill(dgpsSampleBuf.begin(), dgpsSampleBuf.end(), ComplexSample{});
+        for (int64_t at = 0; at < m_SampleRate; at += piece)
+            m_Bank.ProcessData(dgpsSampleBuf.data(), static_cast<int>(std::min(piece, m_SampleRate - at)));
         SystemLog("All done playing back");
+    }
     return {};
 }

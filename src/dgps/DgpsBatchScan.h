@@ -31,7 +31,8 @@ public:
 
     // Scans from `playBackSec` (0 at first) to the end, until stopped, or
     // until a read fails. The part of the last block beyond the end of the
-    // recording is zeros. Returns the read error ("read error at byte N: ..."),
+    // recording is zeros, and a second of zeros follows the end so that words
+    // beginning in its last moments are read. Returns the read error ("read error at byte N: ..."),
     // or an empty string.
     std::string run();
     void stop() { m_Stop = true; }

@@ -95,6 +95,10 @@ public:
     // Ends both live threads.
     void stopReceivingUDP();
     LiveStatus liveStatus() const;
+    // The live input's state as the window shows it.
+    std::string liveStatusText() const;
+    // Which station list is in use, or why there is none, as the window shows it.
+    std::string stationListText() const;
 
     const DgpsStationTable& table() const { return *table_; }
     // Sorting: a header click goes to tableModel().didClickTableColumn().

@@ -166,9 +166,31 @@ TEST_F(DgpsTableModelTest, CellsAndCopyText)
     EXPECT_EQ(c[11], "0");
     const std::string text = DgpsTableModel::copyText(rows);
     EXPECT_EQ(text.substr(0, text.find('\n') + 1),
-              "   Count   ID ref1 ref2  kHz Baud                           City              Country      Lat      Lon     km Deg \n");
+              "   Count   ID ref1 ref2  kHz Baud                           City              Country      Lat      Lon     km Deg   Msgs   Conf \n");
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 4);
-    EXPECT_NE(text.find("     Mid                 East    53.00   0.00      333   0 \n"), std::string::npos);
+    EXPECT_NE(text.find("     Mid                 East    53.00   0.00      333   0      0    low \n"), std::string::npos);
+}
+
+// The evidence columns, and hiding what only unconfirmed first words speak for.
+TEST_F(DgpsTableModelTest, EvidenceAndHidingUnconfirmed)
+{
+    table.logMessage(0);
+    table.confirmRepeat(0);
+    table.confirmRepeat(3);
+    model.hideUnconfirmed = true;
+    const std::vector<DgpsTableModel::Row> rows = model.sortTableEntries(table, 50.0f, 0.0f);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].station, 0);
+    EXPECT_EQ(rows[0].cells[12], "1");
+    EXPECT_EQ(rows[0].cells[13], "high");
+    EXPECT_EQ(rows[1].cells[13], "medium");
+    model.hideUnconfirmed = false;
+    EXPECT_EQ(order(), (std::vector<int>{0, 1, 3}));
+    model.didClickTableColumn("Conf");
+    model.didClickTableColumn("Conf");
+    EXPECT_EQ(order(), (std::vector<int>{0, 3, 1}));
+    table.clear();
+    EXPECT_FALSE(table.evidence(0).confirmed());
 }
 
 } // namespace
