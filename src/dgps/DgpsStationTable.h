@@ -32,8 +32,10 @@ public:
     // not degrees '*' minutes '\'' seconds gives -999.
     static float parseCoordinate(std::string_view text);
 
-    // Distance (km, to the metre) and bearing (degrees 0..360) from one point
-    // to another on the WGS-84 ellipsoid, both 0.1 m above it.
+    // Distance (km, to the metre) along the geodesic on the WGS-84 ellipsoid
+    // from one point to another, and the bearing (degrees, 0 up to 360) at
+    // which it leaves the first; both -1 when a position is unreadable (-999)
+    // or out of range.
     static void stationDistanceBearing(double lat1, double lon1, double lat2, double lon2, double& km,
                                        double& bearing);
 

@@ -115,8 +115,8 @@ std::vector<DgpsTableModel::Row> DgpsTableModel::sortTableEntries(const DgpsStat
                      s.Country,
                      format("%-5.2f", s.Lat),
                      format("%-6.2f", s.Lon),
-                     format("%d", static_cast<int>(e.km)),
-                     format("%d", static_cast<int>(e.deg)),
+                     e.km < 0 ? std::string() : format("%d", static_cast<int>(e.km)),
+                     e.km < 0 ? std::string() : format("%d", static_cast<int>(e.deg)),
                      format("%llu", static_cast<unsigned long long>(e.evidence.messages)),
                      confidence(e.evidence)};
         rows.push_back(std::move(row));

@@ -90,9 +90,12 @@ TEST(DgpsStationTable, CoordinatesDistanceAndBearing)
     struct Case {
         double lat1, lon1, lat2, lon2, km, deg;
     };
-    for (const Case& c : {Case{0, 0, 0, 1, 111.319, 90}, Case{0, 0, 1, 0, 111.318, 0}, Case{50, 8, 50, 8, 0, -1},
-                          Case{0, 0, 0, -1, 111.319, 270}}) {
-        // Straight-line distance through the earth, to the metre.
+    // Published WGS-84 geodesic lengths: a degree of the equator (a pi / 180),
+    // the first degree of the meridian, the quarter meridian and a quarter of
+    // the equator; then a point to itself and due west.
+    for (const Case& c : {Case{0, 0, 0, 1, 111.319, 90}, Case{0, 0, 1, 0, 110.574, 0}, Case{0, 0, 90, 0, 10001.966, 0},
+                          Case{0, 0, 0, 90, 10018.754, 90}, Case{50, 8, 50, 8, 0, -1}, Case{0, 0, 0, -1, 111.319, 270},
+                          Case{-999, -999, 50, 8, -1, -1}}) {
         double km = 0, deg = 0;
         DgpsStationTable::stationDistanceBearing(c.lat1, c.lon1, c.lat2, c.lon2, km, deg);
         EXPECT_NEAR(km, c.km, 0.002);
