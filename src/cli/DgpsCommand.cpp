@@ -142,6 +142,8 @@ int runLive(std::map<std::string, std::string>& options, DgpsStationTable& table
         return cliFail("no beacon channel (285 to 325 kHz) lies inside " + fixed((centre - rate / 2) / 1000, 1) +
                        " .. " + fixed((centre + rate / 2) / 1000, 1) + " kHz");
     DgpsUdpReceiver receiver;
+    if (options.count("--from") && !receiver.takeOnlyFrom(options["--from"]))
+        return cliFail("--from needs the sender as ADDR:PORT, a numeric IPv4 address and a port");
     std::string error;
     if (!receiver.start(static_cast<int>(port), format == "u16", error))
         return cliFail(error);
@@ -158,6 +160,10 @@ int runLive(std::map<std::string, std::string>& options, DgpsStationTable& table
                      static_cast<unsigned long long>(receiver.droppedFull()),
                      static_cast<unsigned long long>(receiver.droppedOversize()),
                      DgpsUdpReceiver::kHeaderBytes + DgpsUdpReceiver::kPayloadBytes);
+    if (receiver.droppedOtherSenders())
+        std::fprintf(stderr, "%llu datagrams from senders other than %s ignored\n",
+                     static_cast<unsigned long long>(receiver.droppedOtherSenders()),
+                     receiver.sender().empty() ? "the first" : receiver.sender().c_str());
     return 0;
 }
 
@@ -167,7 +173,7 @@ int runDgpsCommand(const std::vector<std::string>& args, const RawIqSettings& ra
 {
     static const std::vector<std::string> valued = {"--stations", "--lat",    "--lon",     "--import-almanac",
                                                     "--port",     "--rate",   "--center",  "--seconds",
-                                                    "--udp-format"};
+                                                    "--udp-format", "--from"};
     std::map<std::string, std::string> options;
     bool json = false, wholeKhzOnly = false, udp = false, allWords = false;
     std::vector<std::string> files;
@@ -197,11 +203,12 @@ int runDgpsCommand(const std::vector<std::string>& args, const RawIqSettings& ra
         return importAlmanac(options["--import-almanac"]);
     }
     // Without --udp, --rate and --center describe a raw recording (taken out before).
-    const bool liveOptions = options.count("--port") || options.count("--seconds") || options.count("--udp-format");
+    const bool liveOptions = options.count("--port") || options.count("--seconds") || options.count("--udp-format") ||
+                             options.count("--from");
     if (udp && !files.empty())
         return cliFail(std::string("--udp takes no FILE") + kUsage);
     if (!udp && liveOptions)
-        return cliFail(std::string("--port, --seconds and --udp-format go with --udp") + kUsage);
+        return cliFail(std::string("--port, --seconds, --udp-format and --from go with --udp") + kUsage);
     if (!udp && files.empty())
         return cliFail(std::string("dgps needs a FILE") + kUsage);
     double lat = 0, lon = 0;

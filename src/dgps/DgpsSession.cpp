@@ -197,6 +197,7 @@ DgpsSession::LiveStatus DgpsSession::liveStatus() const
     status.samplesDecoded = liveDecoder_ ? liveDecoder_->samples() : 0;
     status.droppedFull = receiver_->droppedFull();
     status.droppedOversize = receiver_->droppedOversize();
+    status.droppedOtherSenders = receiver_->droppedOtherSenders();
     return status;
 }
 
@@ -208,11 +209,12 @@ std::string DgpsSession::liveStatusText() const
     char text[400];
     std::snprintf(text, sizeof text,
                   "%s port %d, %d decoders at %.0f S/s around %.1f kHz: %llu datagrams, %llu dropped while the "
-                  "decoders were behind, %llu too long",
+                  "decoders were behind, %llu too long, %llu from other senders",
                   live.receiving ? "Listening on" : "Stopped;", live.port, live.decoders, live.sampleRate,
                   live.centerFreq / 1000.0, static_cast<unsigned long long>(live.datagrams),
                   static_cast<unsigned long long>(live.droppedFull),
-                  static_cast<unsigned long long>(live.droppedOversize));
+                  static_cast<unsigned long long>(live.droppedOversize),
+                  static_cast<unsigned long long>(live.droppedOtherSenders));
     return text;
 }
 

@@ -37,6 +37,7 @@ public:
         int64_t samplesDecoded = 0;
         uint64_t droppedFull = 0;     // dropped whole while the decoders were behind
         uint64_t droppedOversize = 0; // longer than a datagram may be
+        uint64_t droppedOtherSenders = 0; // not from the one sender taken
     };
 
     // lists: where the station lists come from; must outlive the session.
