@@ -251,6 +251,9 @@ int runDgpsCommand(const std::vector<std::string>& args, const RawIqSettings& ra
             return error;
         if (scan.numDemodObj() == 0)
             return file + ": no DGPS beacon channel (285 to 325 kHz) lies inside the recording's band";
+        for (int s : DgpsDecoderBank::offRaster(scan.bandwidth(), scan.centerFreq(), table))
+            std::fprintf(stderr, "%s: %.1f kHz %s (%s) is off the half-kHz channels and cannot be heard\n",
+                         file.c_str(), table.station(s).kHz, table.station(s).City, table.station(s).Country);
         std::string readError;
         if (isatty(STDERR_FILENO)) {
             std::atomic<bool> done{false};

@@ -19,6 +19,7 @@ bool DgpsBatchScan::setRecordingFile(const std::string& path, DgpsStationTable* 
     m_Path = recording.path();
     m_SampleRate = recording.parameters().mSampleRate;
     m_CenterFreq = recording.parameters().mCenterFreq;
+    m_Bandwidth = recording.parameters().mBandwidth;
     m_EndSecond = recording.parameters().mNumSeconds;
     m_StartTimestamp = recording.UnixTimestampFromOffset(0);
     m_PlayBackSec = 0;

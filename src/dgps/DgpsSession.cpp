@@ -230,5 +230,18 @@ std::string DgpsSession::stationListText() const
                ". A list beside a recording (as in the demo recordings folder) is taken when you load the recording.";
     if (numDgpsStations() == 0)
         return stationListPath_ + " holds no stations (lines of ten fields separated by ';').";
-    return "Station list: " + stationListPath_ + " (" + std::to_string(numDgpsStations()) + " stations)";
+    std::string text = "Station list: " + stationListPath_ + " (" + std::to_string(numDgpsStations()) + " stations)";
+    if (hasRecording()) {
+        std::string unheard;
+        for (int s : DgpsDecoderBank::offRaster(scan_->bandwidth(), scan_->centerFreq(), *table_)) {
+            const DgpsStation& st = table_->station(s);
+            char entry[200];
+            std::snprintf(entry, sizeof entry, "%s%.1f kHz %s (%s)", unheard.empty() ? "" : ", ", st.kHz, st.City,
+                          st.Country);
+            unheard += entry;
+        }
+        if (!unheard.empty())
+            text += ". Off the half-kHz channels, so not heard: " + unheard;
+    }
+    return text;
 }
