@@ -2,7 +2,8 @@
 // bank and for the plain full-rate detector of the tests, at 100 and 200 Bd.
 // The words are those of a real RTCM stream (rtcm2/gpsd_sample.rtcm2 of the
 // shared test data, or the file given as the first argument), MSK-modulated on
-// 302.5 kHz of a 16 kS/s recording centred on 300 kHz, in white noise.
+// 302.5 kHz of a 16 kS/s recording centred on 300 kHz, in white noise; and
+// the first words the product logged under any other ID (every ID is listed).
 // Prints a Markdown table.
 #include "dgps/ReferenceDgpsDetector.h"
 
@@ -28,8 +29,15 @@ constexpr double kCentre = 300000.0;
 constexpr double kSigma = 300.0;
 
 struct Positions : DgpsDecodeObserver {
-    void firstWord(const DgpsFirstWord& w) override { at.push_back(w.inputSample); }
+    void firstWord(const DgpsFirstWord& w) override
+    {
+        if (w.stationId == 268)
+            at.push_back(w.inputSample);
+        else
+            ++wrongId;
+    }
     std::vector<int64_t> at;
+    int wrongId = 0;
 };
 
 // First bits of the type 9 first words of station 268 in the stream.
@@ -76,11 +84,17 @@ int main(int argc, char* argv[])
     const std::vector<uint8_t> bits = RtcmWord::unpackSixOfEight(bytes.data(), bytes.size());
     const std::vector<size_t> words = wordsIn(bits);
     DgpsStationTable table;
-    table.readStationText("302.5;100;1;268;268;A;x;L;1*0'0N;1*0'0E\n302.5;200;1;268;268;A;x;L;1*0'0N;1*0'0E\n");
+    // Every ID listed on the channel, so that a word logged under a wrong ID shows.
+    std::string list;
+    for (int id = 0; id < 1024; ++id)
+        for (const char* rate : {"100", "200"})
+            list += std::string("302.5;") + rate + ";1;" + std::to_string(id) + ";" + std::to_string(id) +
+                    ";A;x;L;1*0'0N;1*0'0E\n";
+    table.readStationText(list);
 
     std::printf("%zu first words per point\n\n", words.size());
-    std::printf("| Eb/N0 dB | 100 Bd product | 100 Bd plain | 200 Bd product | 200 Bd plain |\n");
-    std::printf("|---:|---:|---:|---:|---:|\n");
+    std::printf("| Eb/N0 dB | 100 Bd product | 100 Bd plain | 100 Bd wrong IDs | 200 Bd product | 200 Bd plain | 200 Bd wrong IDs |\n");
+    std::printf("|---:|---:|---:|---:|---:|---:|---:|\n");
     for (int ebN0 = 4; ebN0 <= 14; ++ebN0) {
         std::printf("| %d |", ebN0);
         for (int baud : {100, 200}) {
@@ -111,7 +125,8 @@ int main(int argc, char* argv[])
                 byProduct += near(product.at, start, halfBit);
                 byPlain += near(plainAt, start, halfBit);
             }
-            std::printf(" %5.1f %% | %5.1f %% |", 100.0 * byProduct / words.size(), 100.0 * byPlain / words.size());
+            std::printf(" %5.1f %% | %5.1f %% | %d |", 100.0 * byProduct / words.size(), 100.0 * byPlain / words.size(),
+                        product.wrongId);
             std::fflush(stdout);
         }
         std::printf("\n");

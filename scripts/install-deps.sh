@@ -13,7 +13,7 @@ export DEBIAN_FRONTEND=noninteractive
 BUILD_PKGS=(g++ make cmake ninja-build pkg-config ccache
             qt6-base-dev qt6-multimedia-dev
             desktop-file-utils dpkg-dev file
-            libfftw3-dev libpng-dev nlohmann-json3-dev
+            libfftw3-dev libpng-dev nlohmann-json3-dev libgeographiclib-dev
             libgtest-dev libgmock-dev libbenchmark-dev qt6-qpa-plugins)
 # clang and its runtime for the libFuzzer targets; Xvfb for screenshots; a private
 # PulseAudio with a null sink for the audio tests; sox to measure what was played;

@@ -41,9 +41,6 @@
 
 namespace {
 
-const char* const kColumnIdentifiers[12] = {"Count", "ID",      "refID1", "refID2", "kHz", "Baud",
-                                            "City",  "Country", "Lat",    "Lon",    "km",  "deg"};
-
 const char* const kFrameKey = "dgpsWindowFrame";
 
 QSettings Preferences()
@@ -103,11 +100,11 @@ DGPSWindowController::DGPSWindowController(std::shared_ptr<DgpsStationListStore>
     stationListLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     column->addWidget(stationListLabel_);
 
-    theTableView = new QTableWidget(0, 12);
+    theTableView = new QTableWidget(0, DgpsTableModel::kColumns);
     theTableView->setObjectName("theTableView");
     QStringList titles;
-    for (const char* identifier : kColumnIdentifiers)
-        titles << identifier;
+    for (int c = 0; c < DgpsTableModel::kColumns; ++c)
+        titles << DgpsTableModel::identifier(c);
     theTableView->setHorizontalHeaderLabels(titles);
     theTableView->setSelectionBehavior(QAbstractItemView::SelectRows);
     theTableView->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -270,6 +267,13 @@ void DGPSWindowController::buildMenus()
         Preferences().setValue("dgpsWholeKhzOnly", on);
         showStatus("The channel choice takes effect at the next Load, Re-scan or Start.");
     });
+    hideUnconfirmedMenuItem_ = stations->addAction("&Hide Unconfirmed Stations");
+    hideUnconfirmedMenuItem_->setCheckable(true);
+    hideUnconfirmedMenuItem_->setToolTip("Leave out stations that only single first words, confirmed by nothing, speak for");
+    connect(hideUnconfirmedMenuItem_, &QAction::toggled, this, [this](bool on) {
+        session_->tableModel().hideUnconfirmed = on;
+        Preferences().setValue("dgpsHideUnconfirmed", on);
+    });
 
     QMenu* edit = menuBar()->addMenu("&Edit");
     QAction* copy = edit->addAction("&Copy Table", this, &DGPSWindowController::copyButton);
@@ -290,6 +294,7 @@ void DGPSWindowController::myInit()
     const bool wholeKhzOnly = settings.value("dgpsWholeKhzOnly", false).toBool();
     session_->setWholeKhzOnly(wholeKhzOnly);
     wholeKhzOnlyMenuItem_->setChecked(wholeKhzOnly);
+    hideUnconfirmedMenuItem_->setChecked(settings.value("dgpsHideUnconfirmed", true).toBool());
     chosenList_ = settings.value("dgpsStationList").toString();
     useStationList(chosenList_, false);
     oneSecTimer_->start();
@@ -428,22 +433,7 @@ void DGPSWindowController::updateLiveControls()
         w->setEnabled(!live.receiving);
     for (QWidget* w : std::initializer_list<QWidget*>{liveRateField_, liveCenterField_})
         w->setEnabled(!live.receiving && !session_->hasRecording());
-    if (live.port == 0) {
-        liveStatusLabel_->setText(session_->hasRecording() ? "(with the loaded recording's rate and centre)"
-                                                           : QString());
-        return;
-    }
-    liveStatusLabel_->setText(
-        QString("%1 port %2, %3 decoders at %4 S/s around %5 kHz: %6 datagrams, %7 dropped while the decoders "
-                "were behind, %8 too long")
-            .arg(live.receiving ? "Listening on" : "Stopped;")
-            .arg(live.port)
-            .arg(live.decoders)
-            .arg(live.sampleRate, 0, 'f', 0)
-            .arg(live.centerFreq / 1000.0, 0, 'f', 1)
-            .arg(live.datagrams)
-            .arg(live.droppedFull)
-            .arg(live.droppedOversize));
+    liveStatusLabel_->setText(ShownPath(session_->liveStatusText()));
 }
 
 void DGPSWindowController::chooseStationList()
@@ -502,23 +492,7 @@ void DGPSWindowController::useStationList(const QString& chosen, bool reread)
 
 void DGPSWindowController::showStationList()
 {
-    const std::string& path = session_->stationListPath();
-    if (!session_->stationListProblem().empty()) {
-        stationListLabel_->setText(ShownPath(session_->stationListProblem()) +
-                                   ". Choose another with Stations > Choose Station List….");
-    } else if (path.empty()) {
-        stationListLabel_->setText(
-            QString("No DGPS station list. Make yours from the IALA DGNSS station almanac (an XML file) with "
-                    "Stations > Import IALA Almanac…, or choose a list with Stations > Choose Station List…; "
-                    "it is kept as %1. A list beside a recording (as in the demo recordings folder) is taken "
-                    "when you load the recording.")
-                .arg(ShownPath(DgpsStationListFiles::userListPath())));
-    } else if (session_->numDgpsStations() == 0) {
-        stationListLabel_->setText(ShownPath(path) + " holds no stations (lines of ten fields separated by ';').");
-    } else {
-        stationListLabel_->setText(
-            QString("Station list: %1 (%2 stations)").arg(ShownPath(path)).arg(session_->numDgpsStations()));
-    }
+    stationListLabel_->setText(ShownPath(session_->stationListText()));
 }
 
 void DGPSWindowController::showStatus(const QString& text)
@@ -528,10 +502,10 @@ void DGPSWindowController::showStatus(const QString& text)
 
 void DGPSWindowController::didClickTableColumn(int column)
 {
-    if (column < 0 || column >= 12)
+    if (column < 0 || column >= DgpsTableModel::kColumns)
         return;
     DgpsTableModel& model = session_->tableModel();
-    model.didClickTableColumn(kColumnIdentifiers[column]);
+    model.didClickTableColumn(DgpsTableModel::identifier(column));
     theTableView->horizontalHeader()->setSortIndicator(
         model.sortColumn, model.sortDescending ? Qt::DescendingOrder : Qt::AscendingOrder);
     OneSecTimer();
@@ -597,7 +571,7 @@ void DGPSWindowController::OneSecTimer()
     theTableView->setRowCount(static_cast<int>(rows.size()));
     int selectedRow = -1;
     for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
-        for (int c = 0; c < 12; ++c) {
+        for (int c = 0; c < DgpsTableModel::kColumns; ++c) {
             QTableWidgetItem* item = theTableView->item(r, c);
             if (!item) {
                 item = new QTableWidgetItem;

@@ -116,4 +116,5 @@ private:
     QLabel* lastDecodeLabel = nullptr;
     QLabel* statusField_ = nullptr;
     QAction* wholeKhzOnlyMenuItem_ = nullptr;
+    QAction* hideUnconfirmedMenuItem_ = nullptr;
 };

@@ -55,12 +55,16 @@ int importAlmanac(const std::string& xml)
 }
 
 // One line: a file's object among others of an archive run.
-void printJson(const std::string& file, const DgpsBatchScan& scan, const DgpsStationTable& table, float lat, float lon)
+void printJson(const std::string& file, const DgpsBatchScan& scan, const DgpsStationTable& table, float lat, float lon,
+               bool allWords)
 {
     std::string out = "{\"file\": " + jsonString(file) + ", \"seconds\": " + std::to_string(scan.playBackSec()) +
                       ", \"decoders\": " + std::to_string(scan.numDemodObj()) + ", \"stations\": [";
     bool first = true;
     for (int s : table.heardStations()) {
+        const DgpsStationTable::Evidence evidence = table.evidence(s);
+        if (!allWords && !evidence.confirmed())
+            continue;
         const DgpsStation& st = table.station(s);
         double km = 0, deg = 0;
         DgpsStationTable::stationDistanceBearing(lat, lon, st.Lat, st.Lon, km, deg);
@@ -74,7 +78,9 @@ void printJson(const std::string& file, const DgpsBatchScan& scan, const DgpsSta
                ", \"khz\": " + fixed(st.kHz, 1) + ", \"baud\": " + std::to_string(static_cast<int>(st.baud)) +
                ", \"city\": " + jsonString(st.City) + ", \"country\": " + jsonString(st.Country) +
                ", \"lat\": " + fixed(st.Lat, 5) + ", \"lon\": " + fixed(st.Lon, 5) + ", \"km\": " + fixed(km, 3) +
-               ", \"deg\": " + fixed(deg, 2) + ", \"count\": " + std::to_string(table.count(s)) + ", \"times\": [" +
+               ", \"deg\": " + fixed(deg, 2) + ", \"count\": " + std::to_string(table.count(s)) +
+               ", \"messages\": " + std::to_string(evidence.messages) +
+               ", \"confidence\": " + jsonString(DgpsTableModel::confidence(evidence)) + ", \"times\": [" +
                times + "]}";
     }
     out += "]}\n";
@@ -136,6 +142,8 @@ int runLive(std::map<std::string, std::string>& options, DgpsStationTable& table
         return cliFail("no beacon channel (285 to 325 kHz) lies inside " + fixed((centre - rate / 2) / 1000, 1) +
                        " .. " + fixed((centre + rate / 2) / 1000, 1) + " kHz");
     DgpsUdpReceiver receiver;
+    if (options.count("--from") && !receiver.takeOnlyFrom(options["--from"]))
+        return cliFail("--from needs the sender as ADDR:PORT, a numeric IPv4 address and a port");
     std::string error;
     if (!receiver.start(static_cast<int>(port), format == "u16", error))
         return cliFail(error);
@@ -152,6 +160,10 @@ int runLive(std::map<std::string, std::string>& options, DgpsStationTable& table
                      static_cast<unsigned long long>(receiver.droppedFull()),
                      static_cast<unsigned long long>(receiver.droppedOversize()),
                      DgpsUdpReceiver::kHeaderBytes + DgpsUdpReceiver::kPayloadBytes);
+    if (receiver.droppedOtherSenders())
+        std::fprintf(stderr, "%llu datagrams from senders other than %s ignored\n",
+                     static_cast<unsigned long long>(receiver.droppedOtherSenders()),
+                     receiver.sender().empty() ? "the first" : receiver.sender().c_str());
     return 0;
 }
 
@@ -161,9 +173,9 @@ int runDgpsCommand(const std::vector<std::string>& args, const RawIqSettings& ra
 {
     static const std::vector<std::string> valued = {"--stations", "--lat",    "--lon",     "--import-almanac",
                                                     "--port",     "--rate",   "--center",  "--seconds",
-                                                    "--udp-format"};
+                                                    "--udp-format", "--from"};
     std::map<std::string, std::string> options;
-    bool json = false, wholeKhzOnly = false, udp = false;
+    bool json = false, wholeKhzOnly = false, udp = false, allWords = false;
     std::vector<std::string> files;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -177,6 +189,8 @@ int runDgpsCommand(const std::vector<std::string>& args, const RawIqSettings& ra
             udp = true;
         } else if (arg == "--whole-khz-only") {
             wholeKhzOnly = true;
+        } else if (arg == "--all-words") {
+            allWords = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
             return cliFail("dgps: unknown option \"" + arg + "\"" + kUsage);
         } else {
@@ -189,11 +203,12 @@ int runDgpsCommand(const std::vector<std::string>& args, const RawIqSettings& ra
         return importAlmanac(options["--import-almanac"]);
     }
     // Without --udp, --rate and --center describe a raw recording (taken out before).
-    const bool liveOptions = options.count("--port") || options.count("--seconds") || options.count("--udp-format");
+    const bool liveOptions = options.count("--port") || options.count("--seconds") || options.count("--udp-format") ||
+                             options.count("--from");
     if (udp && !files.empty())
         return cliFail(std::string("--udp takes no FILE") + kUsage);
     if (!udp && liveOptions)
-        return cliFail(std::string("--port, --seconds and --udp-format go with --udp") + kUsage);
+        return cliFail(std::string("--port, --seconds, --udp-format and --from go with --udp") + kUsage);
     if (!udp && files.empty())
         return cliFail(std::string("dgps needs a FILE") + kUsage);
     double lat = 0, lon = 0;
@@ -236,6 +251,9 @@ int runDgpsCommand(const std::vector<std::string>& args, const RawIqSettings& ra
             return error;
         if (scan.numDemodObj() == 0)
             return file + ": no DGPS beacon channel (285 to 325 kHz) lies inside the recording's band";
+        for (int s : DgpsDecoderBank::offRaster(scan.bandwidth(), scan.centerFreq(), table))
+            std::fprintf(stderr, "%s: %.1f kHz %s (%s) is off the half-kHz channels and cannot be heard\n",
+                         file.c_str(), table.station(s).kHz, table.station(s).City, table.station(s).Country);
         std::string readError;
         if (isatty(STDERR_FILENO)) {
             std::atomic<bool> done{false};
@@ -255,9 +273,10 @@ int runDgpsCommand(const std::vector<std::string>& args, const RawIqSettings& ra
         if (!readError.empty())
             return file + ": " + readError;
         if (json) {
-            printJson(file, scan, table, static_cast<float>(lat), static_cast<float>(lon));
+            printJson(file, scan, table, static_cast<float>(lat), static_cast<float>(lon), allWords);
         } else {
-            const DgpsTableModel model;
+            DgpsTableModel model;
+            model.hideUnconfirmed = !allWords;
             // Several recordings: each table under its file's name.
             const std::string text = (files.size() > 1 ? "# " + file + "\n" : std::string()) +
                                      DgpsTableModel::copyText(model.sortTableEntries(table, static_cast<float>(lat),

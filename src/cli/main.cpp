@@ -42,11 +42,13 @@ const CommandUsage kCommands[] = {
                 "                       the selection's I/Q, tuned to its middle and at the pipeline rate,\n"
                 "                       as OUT.sigmf-data with OUT.sigmf-meta (default) or raw cf32 or ci16\n"},
     {"dgps", "  dgps FILE... [--stations LIST.TXT] [--lat DEG --lon DEG] [--json] [--whole-khz-only]\n"
-             "                       the DGPS beacon stations heard in a recording\n"
+             "        [--all-words]\n"
+             "                       the DGPS beacon stations heard in a recording (confirmed ones\n"
+             "                       only, unless --all-words)\n"
              "  dgps --import-almanac ALMANAC.xml\n"
              "                       make the user's DGPS station list from the IALA DGNSS almanac\n"
              "  dgps --udp --rate R --center HZ [--port P] [--seconds N] [--udp-format s16|u16]\n"
-             "        [--stations LIST.TXT] [--json] [--whole-khz-only]\n"
+             "        [--from ADDR:PORT] [--stations LIST.TXT] [--json] [--whole-khz-only]\n"
              "                       decode live I/Q from UDP datagrams on 127.0.0.1, a line per decode\n"},
     {"carrier", "  carrier FILE... -o OUT.bin [--fft-size N] [--half-span HZ]\n"
                 "        [--png OUT.png --channel K [--min-db D] [--max-db D] [--grey]]\n"

@@ -18,6 +18,20 @@ constexpr double kTransitionHz = 100.0;
 // Least certain bits of a word tried both ways.
 constexpr int kMended = 3;
 
+// How far apart, at most, two first words confirming each other may be.
+constexpr double kRepeatSeconds = 60.0;
+
+// The word's data bits as sent: complemented when the previous word ended in 1.
+uint32_t sentData(uint32_t raw30, uint32_t last2)
+{
+    return (raw30 >> 6) ^ ((last2 & 1) ? 0xFFFFFFu : 0u);
+}
+
+bool holds(uint32_t raw30, uint32_t last2)
+{
+    return RtcmWord::parity(sentData(raw30, last2), (last2 >> 1) & 1, last2 & 1) == (raw30 & 63);
+}
+
 } // namespace
 
 DGPSDemodObject::DGPSDemodObject()
@@ -76,7 +90,7 @@ void DGPSDemodObject::tune(const DgpsChannelizer& channelizer)
 
     // A word's check reads from two bits before it to its last bit, and the
     // last decision needs one bit of samples beyond its start.
-    const int64_t history = static_cast<int64_t>(std::ceil(62.0 * m_SamplesPerBit)) + m_CorLen + 8;
+    const int64_t history = static_cast<int64_t>(std::ceil(63.0 * m_SamplesPerBit)) + m_CorLen + 8;
     // Room for as much again, so that the history moves down only now and then.
     m_Capacity = 2 * history + channelizer.samplesPerHop();
     m_MarkSum.assign(m_Capacity + 1, {});
@@ -86,6 +100,10 @@ void DGPSDemodObject::tune(const DgpsChannelizer& channelizer)
     m_Decided = 0;
     m_Base = 0;
     m_Next = static_cast<int64_t>(2.0 * m_SamplesPerBit);
+    m_PhaseStep = std::max<int64_t>(1, static_cast<int64_t>(m_SamplesPerBit / 4.0));
+    m_Frame = {};
+    for (Recent& r : m_Recent)
+        r = {};
     m_MarkPhase = m_SpacePhase = 1.0;
     fftwf_free(m_Scratch);
     fftwf_free(m_ChannelOut);
@@ -121,8 +139,9 @@ void DGPSDemodObject::ProcessSpectrum(const DgpsChannelizer& channelizer)
 
 void DGPSDemodObject::compact()
 {
-    // Keep from two bits before the next candidate on.
-    const int64_t from = std::clamp<int64_t>(m_Next - static_cast<int64_t>(2.0 * m_SamplesPerBit) - 1, 0, m_Decided);
+    // Keep from two bits before the next word or candidate on.
+    const int64_t next = m_Frame.active ? std::min(m_Next, m_Frame.next - 2 * m_PhaseStep) : m_Next;
+    const int64_t from = std::clamp<int64_t>(next - static_cast<int64_t>(2.0 * m_SamplesPerBit) - 1, 0, m_Decided);
     if (from == 0)
         return;
     const std::complex<double> markOrigin = m_MarkSum[from], spaceOrigin = m_SpaceSum[from];
@@ -134,6 +153,8 @@ void DGPSDemodObject::compact()
     m_Fill -= from;
     m_Decided -= from;
     m_Next -= from;
+    m_Frame.next -= from;
+    m_Frame.start -= from;
     m_Base += from;
 }
 
@@ -176,20 +197,75 @@ void DGPSDemodObject::processChannel(const fftwf_complex* in, int n)
 
 void DGPSDemodObject::examine()
 {
-    const int64_t last = m_BitOffset[59];
-    while (m_Next + last < m_Decided) {
-        // 0x66 and 0x99 both begin with two different bits.
-        const bool first = bit(m_Next);
-        bool logged = false;
-        if (bit(m_Next + m_BitOffset[1]) != first) {
-            int byte = first;
-            for (int k = 1; k < 8; ++k)
-                byte = byte << 1 | bit(m_Next + m_BitOffset[k]);
-            if (byte == 0x66 || byte == 0x99)
-                logged = checkWord(m_Next, byte == 0x99);
+    const int64_t oneBit = m_BitOffset[1];
+    for (;;) {
+        if (m_Frame.active) {
+            if (m_Frame.next + m_PhaseStep + m_BitOffset[29] >= m_Decided)
+                return;
+            followWord();
+        } else {
+            if (m_Next + oneBit + m_BitOffset[59] >= m_Decided)
+                return;
+            hunt();
         }
-        m_Next += logged ? m_WordLength + 1 : 1;
     }
+}
+
+int DGPSDemodObject::preambleAt(int64_t i) const
+{
+    // 0x66 and 0x99 both begin with two different bits.
+    const bool first = bit(i);
+    if (bit(i + m_BitOffset[1]) == first)
+        return -1;
+    int byte = first;
+    for (int k = 1; k < 8; ++k)
+        byte = byte << 1 | bit(i + m_BitOffset[k]);
+    return byte == 0x66 ? 0 : byte == 0x99 ? 1 : -1;
+}
+
+int64_t DGPSDemodObject::bestPhase(int64_t from, int64_t to, bool preambleOnly) const
+{
+    int64_t best = from;
+    float bestSum = -1.0f;
+    for (int64_t p = from; p <= to; ++p) {
+        if (preambleOnly && preambleAt(p) < 0)
+            continue;
+        float sum = 0.0f;
+        for (int k = 0; k < 30; ++k)
+            sum += std::abs(m_Decision[p + m_BitOffset[k]]);
+        if (sum > bestSum) {
+            bestSum = sum;
+            best = p;
+        }
+    }
+    return best;
+}
+
+void DGPSDemodObject::hunt()
+{
+    if (preambleAt(m_Next) < 0) {
+        ++m_Next;
+        return;
+    }
+    // Take the word where its bits are surest, not where the preamble first
+    // shows: bits read half a bit early or late mend into wrong words far
+    // more often. Phases within a quarter bit of the best are tried next.
+    const int64_t oneBit = m_BitOffset[1];
+    const int64_t best = bestPhase(m_Next, m_Next + oneBit, true);
+    for (int64_t d = 0; d <= 2 * m_PhaseStep; ++d) {
+        for (const int64_t at : {best + d, best - d}) {
+            if ((d == 0 && at != best) || at < m_Next)
+                continue;
+            const int polarity = preambleAt(at);
+            if (polarity >= 0 && checkWord(at, polarity)) {
+                m_Next = m_Frame.next;
+                return;
+            }
+            if (d == 0)
+                break;
+        }
+    }
+    m_Next += m_PhaseStep + 1;
 }
 
 template <class Accept>
@@ -235,16 +311,19 @@ bool DGPSDemodObject::checkWord(int64_t i, int polarity)
     uint32_t bits = 0;
     for (int64_t p : positions)
         bits = bits << 1 | (bit(p) ^ polarity);
-    // A word that passes as received is taken. One that passes only with
-    // some of its least certain bits
-    // turned must be followed by a second word that passes too (turning at
-    // most two of its bits): without that, noise would pass for a word
-    // several times as often.
+    // Turned by the polarity, D30* must be 0: a 0x66 after a 1 is data sent
+    // complemented, not a preamble. A word that passes as received is taken.
+    // One that passes only with some of its least certain bits turned must be
+    // followed by a second word that passes too (turning at most two of its
+    // bits): without that, noise would pass for a word several times as often.
     constexpr uint32_t preamble = 0xFFu << 22;
     return mend(positions, bits, preamble, kMended, [&](uint32_t first, int turned) {
+        if ((first >> 30) & 1)
+            return false;
         if (turned != 0 && !secondWordHolds(i, first, polarity))
             return false;
-        return logWord(first & 0x3FFFFFFF, i, polarity);
+        startFrame(first, i, polarity);
+        return true;
     });
 }
 
@@ -264,19 +343,104 @@ bool DGPSDemodObject::secondWordHolds(int64_t i, uint32_t first, int polarity) c
     return mend(positions, bits, 3u << 30, 2, [](uint32_t, int) { return true; });
 }
 
-bool DGPSDemodObject::logWord(uint32_t word, int64_t i, int polarity)
+void DGPSDemodObject::startFrame(uint32_t first, int64_t i, int polarity)
 {
-    const uint32_t type = RtcmWord::messageType(word);
-    if (type != 6 && type != 9)
-        return false;
-    const int id = static_cast<int>(RtcmWord::stationId(word));
-    bool matched = false;
+    const uint32_t word = first & 0x3FFFFFFF;
+    const uint32_t raw = polarity ? word ^ 0x3FFFFFFF : word;
+    m_Frame = {};
+    m_Frame.active = true;
+    m_Frame.next = i + m_WordLength;
+    m_Frame.index = 1;
+    m_Frame.last2 = raw & 3;
+    m_Frame.id = static_cast<int>(RtcmWord::stationId(word));
+    m_Frame.type = static_cast<int>(RtcmWord::messageType(word));
+    m_Frame.polarity = polarity;
+    m_Frame.start = i;
+    if (m_Frame.type == 6 || m_Frame.type == 9)
+        logFirstWord(i);
+}
+
+void DGPSDemodObject::followWord()
+{
+    const int64_t expected = m_Frame.next;
+    const int64_t at = bestPhase(expected - m_PhaseStep, expected + m_PhaseStep, false);
+    uint32_t raw = 0;
+    for (int k = 0; k < 30; ++k)
+        raw = raw << 1 | bit(at + m_BitOffset[k]);
+    const bool valid = holds(raw, m_Frame.last2);
+    const uint32_t data = sentData(raw, m_Frame.last2);
+    if (m_Frame.index == 0) {
+        if (!valid || (data >> 16) != RtcmWord::kPreamble) {
+            // Lost: hunt again from just before where the word was due.
+            m_Frame.active = false;
+            m_Next = std::max<int64_t>(0, expected - 2 * m_PhaseStep);
+            return;
+        }
+        // The message before passed whole, and this first word came where its
+        // length said: that message counts.
+        if (m_Frame.logged)
+            logMessage();
+        const int previousId = m_Frame.id;
+        m_Frame.logged = false;
+        m_Frame.length = -1;
+        m_Frame.id = static_cast<int>(data & 0x3FF);
+        m_Frame.type = static_cast<int>((data >> 10) & 63);
+        m_Frame.polarity = static_cast<int>(m_Frame.last2 & 1);
+        m_Frame.start = at;
+        m_Frame.chained = m_Frame.id == previousId;
+        if (m_Frame.type == 6 || m_Frame.type == 9)
+            logFirstWord(at);
+    } else if (m_Frame.index == 1) {
+        if (!valid) {
+            m_Frame.active = false;
+            m_Next = expected + m_WordLength - 2 * m_PhaseStep;
+            return;
+        }
+        m_Frame.length = static_cast<int>((data >> 3) & 31);
+        if (!m_Frame.logged)
+            logFirstWord(m_Frame.start);
+    } else if (!valid) {
+        // A message cut short by a new one, or a word lost to noise: hunt
+        // from here, where the next first word may begin at any bit.
+        m_Frame.active = false;
+        m_Next = std::max<int64_t>(0, expected - 2 * m_PhaseStep);
+        return;
+    }
+    m_Frame.last2 = raw & 3;
+    // Half of the phase error found, so that noise does not walk the clock.
+    m_Frame.next = expected + m_WordLength + (at - expected) / 2;
+    m_Next = m_Frame.next;
+    if (++m_Frame.index == m_Frame.length + 2 && m_Frame.length >= 0)
+        m_Frame.index = 0;
+}
+
+void DGPSDemodObject::logFirstWord(int64_t i)
+{
+    m_Frame.logged = true;
+    const int id = m_Frame.id;
+    const int64_t at = m_Base + i;
+    // Another first word of the same ID a whole number of words before this
+    // one, not too long ago, confirms it.
+    bool repeated = m_Frame.chained;
+    const double wordSamples = 30.0 * m_SamplesPerBit;
+    const double window = kRepeatSeconds * m_Baud * m_SamplesPerBit;
+    for (const Recent& r : m_Recent) {
+        if (r.id != id || r.at < 0 || at - r.at > window || at <= r.at)
+            continue;
+        const double words = static_cast<double>(at - r.at) / wordSamples;
+        if (std::abs(words - std::round(words)) * wordSamples <= m_SamplesPerBit / 3.0)
+            repeated = true;
+    }
+    m_Recent[m_RecentNext] = {at, id};
+    m_RecentNext = (m_RecentNext + 1) % kRecent;
+
     for (int s : m_Stations) {
         const DgpsStation& st = m_Table->station(s);
         if (st.ref1 != id && st.ref2 != id)
             continue;
-        matched = true;
         m_Table->logTime(s, m_DecodeTime);
+        if (repeated)
+            m_Table->confirmRepeat(s);
         ++m_WordsLogged;
         if (m_Observer) {
             DgpsFirstWord w;
@@ -284,12 +448,20 @@ bool DGPSDemodObject::logWord(uint32_t word, int64_t i, int polarity)
             w.baud = m_Baud;
             w.station = s;
             w.stationId = id;
-            w.messageType = static_cast<int>(type);
-            w.polarity = polarity;
+            w.messageType = m_Frame.type;
+            w.polarity = m_Frame.polarity;
             w.inputSample = (m_Base + i) * m_Decimation;
             w.time = m_DecodeTime;
             m_Observer->firstWord(w);
         }
     }
-    return matched;
+}
+
+void DGPSDemodObject::logMessage()
+{
+    for (int s : m_Stations) {
+        const DgpsStation& st = m_Table->station(s);
+        if (st.ref1 == m_Frame.id || st.ref2 == m_Frame.id)
+            m_Table->logMessage(s);
+    }
 }

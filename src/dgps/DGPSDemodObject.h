@@ -14,8 +14,8 @@ class DgpsDecodeObserver;
 class DgpsStationTable;
 
 // Watches one DGPS beacon channel (a frequency and a baud rate of 100 or 200)
-// for RTCM SC-104 first words and logs each one that names a listed station
-// of that channel in the station table.
+// for RTCM SC-104 messages and logs, in the station table, each first word
+// that names a listed station of that channel, with the evidence behind it.
 //
 // The channel is taken out of the full band by a DgpsChannelizer, shared with
 // the other decoders of a bank or owned by this object alone, at a few
@@ -23,12 +23,22 @@ class DgpsStationTable;
 // (space) MSK tone over one bit is measured at every sample as the squared
 // magnitude of the complex correlation with each tone, so the two tones stay
 // apart whatever side of the band centre the channel lies on; the sign of the
-// difference is the bit decision. Every place where the decisions spell the
-// preamble 0x66 or its inverse 0x99 is checked as a first word: header,
-// message type 6 or 9, parity, and the station ID. A word whose parity fails
-// is mended by turning up to three of its least certain bits, but is then
-// only taken when the word after it holds as well, which keeps noise from
-// passing for words more often than the plain check lets it.
+// difference is the bit decision.
+//
+// Hunting, every place where the decisions spell the preamble 0x66 (after a
+// 0) or its complement 0x99 (after a 1) is a candidate; its bits are taken at
+// the sampling phase, within one bit, where the decisions over the word are
+// surest, and checked: header and parity. A word whose parity fails is mended
+// by turning up to three of its least certain bits, but is then only taken
+// when the word after it holds as well. A first word found starts frame
+// synchronisation: the second header word gives the message length, the
+// following words are read where the length puts them, the sampling phase
+// tracked word by word, and the next first word is expected right after the
+// message; sync is lost when a first word or a second header word fails.
+// First words of types 6 and 9 are logged on their own; other types once
+// their second header word holds. A station counts as confirmed by a whole
+// message passing parity with the next first word where its length puts it,
+// or by two first words naming it a whole number of words apart.
 //
 // Input blocks may have any length, different from call to call; every buffer
 // is sized when the channel is tuned, and processing allocates nothing.
@@ -70,8 +80,14 @@ private:
     void processChannel(const fftwf_complex* in, int n);
     void compact();
     void examine();
+    void hunt();
+    void followWord();
+    int64_t bestPhase(int64_t from, int64_t to, bool preambleOnly) const;
+    int preambleAt(int64_t i) const;
     bool checkWord(int64_t i, int polarity);
-    bool logWord(uint32_t word, int64_t i, int polarity);
+    void startFrame(uint32_t first, int64_t i, int polarity);
+    void logFirstWord(int64_t i);
+    void logMessage();
     bool secondWordHolds(int64_t i, uint32_t first, int polarity) const;
     template <class Accept>
     bool mend(const int64_t (&positions)[32], uint32_t bits, uint32_t fixed, int most, Accept&& accept) const;
@@ -90,7 +106,7 @@ private:
     int64_t m_WordLength = 0;
     // Where bit k of a word starts, from the start of its first bit: the
     // exact bit length, truncated once per bit.
-    static constexpr int kBitOffsets = 60;
+    static constexpr int kBitOffsets = 61;
     int64_t m_BitOffset[kBitOffsets] = {};
     std::complex<double> m_MarkStep, m_SpaceStep, m_MarkPhase{1.0}, m_SpacePhase{1.0};
 
@@ -111,4 +127,29 @@ private:
     DgpsDecodeObserver* m_Observer = nullptr;
     int32_t m_DecodeTime = 0;
     int64_t m_WordsLogged = 0;
+
+    // The message being followed.
+    struct Frame {
+        bool active = false;
+        int64_t next = 0;   // expected start of its next word
+        int index = 0;      // of that word in the message; 0: a first word
+        int length = -1;    // data words, from the second header word
+        bool logged = false;
+        bool chained = false; // the first word came where the last message ended
+        uint32_t last2 = 0; // D29*, D30* as received
+        int id = -1;
+        int type = 0;
+        int polarity = 0;
+        int64_t start = 0;  // of its first word
+    } m_Frame;
+    int64_t m_PhaseStep = 1; // tracking range either side, samples
+
+    // Recent first words (channel sample, ID) for confirming a later one.
+    struct Recent {
+        int64_t at = -1;
+        int id = -1;
+    };
+    static constexpr int kRecent = 16;
+    Recent m_Recent[kRecent];
+    int m_RecentNext = 0;
 };

@@ -19,6 +19,7 @@ bool DgpsBatchScan::setRecordingFile(const std::string& path, DgpsStationTable* 
     m_Path = recording.path();
     m_SampleRate = recording.parameters().mSampleRate;
     m_CenterFreq = recording.parameters().mCenterFreq;
+    m_Bandwidth = recording.parameters().mBandwidth;
     m_EndSecond = recording.parameters().mNumSeconds;
     m_StartTimestamp = recording.UnixTimestampFromOffset(0);
     m_PlayBackSec = 0;
@@ -63,7 +64,14 @@ std::string DgpsBatchScan::run()
         }
         m_PlayBackSec = std::min(second + kBlockSeconds, m_EndSecond);
     }
-    if (m_PlayBackSec >= m_EndSecond)
+    if (m_PlayBackSec >= m_EndSecond) {
+        // A second of silence lets the decoders read the words that begin in
+        // the recording's last moments, which they judge only with the bits
+        // after them.
+        std::fill(dgpsSampleBuf.begin(), dgpsSampleBuf.end(), ComplexSample{});
+        for (int64_t at = 0; at < m_SampleRate; at += piece)
+            m_Bank.ProcessData(dgpsSampleBuf.data(), static_cast<int>(std::min(piece, m_SampleRate - at)));
         SystemLog("All done playing back");
+    }
     return {};
 }

@@ -31,7 +31,8 @@ public:
 
     // Scans from `playBackSec` (0 at first) to the end, until stopped, or
     // until a read fails. The part of the last block beyond the end of the
-    // recording is zeros. Returns the read error ("read error at byte N: ..."),
+    // recording is zeros, and a second of zeros follows the end so that words
+    // beginning in its last moments are read. Returns the read error ("read error at byte N: ..."),
     // or an empty string.
     std::string run();
     void stop() { m_Stop = true; }
@@ -45,6 +46,7 @@ public:
     void setRawIqSettings(const RawIqSettings& settings) { rawIqSettings_ = settings; }
     int64_t sampleRate() const { return m_SampleRate; }
     double centerFreq() const { return m_CenterFreq; }
+    double bandwidth() const { return m_Bandwidth; } // Hz
     int32_t endSecond() const { return m_EndSecond; }
     int numDemodObj() const { return m_Bank.numDemodObj(); }
     const DgpsDecoderBank& bank() const { return m_Bank; }
@@ -57,6 +59,7 @@ private:
     std::vector<ComplexSample> dgpsSampleBuf;
     int64_t m_SampleRate = 0;
     double m_CenterFreq = 0.0;
+    double m_Bandwidth = 0.0;
     int32_t m_EndSecond = 0;
     int32_t m_StartTimestamp = 0;
     std::atomic<int32_t> m_PlayBackSec{0};

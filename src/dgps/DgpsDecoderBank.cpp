@@ -68,3 +68,17 @@ void DgpsDecoderBank::ProcessData(const ComplexSample* block, int n)
             d->ProcessSpectrum(*m_Channelizer);
     });
 }
+
+std::vector<int> DgpsDecoderBank::offRaster(double bandwidth, double centerFreq, const DgpsStationTable& table)
+{
+    // The band as channels() takes it.
+    const double lower = std::trunc(centerFreq * 0.001) - std::trunc(std::trunc(bandwidth * 0.001) / 2);
+    const double upper = std::trunc(centerFreq * 0.001) + std::trunc(std::trunc(bandwidth * 0.001) / 2);
+    std::vector<int> stations;
+    for (int s = 0; s < table.numDgpsStations(); ++s) {
+        const float kHz = table.station(s).kHz;
+        if (lower < kHz && kHz < upper && kHz * 2.0f != std::floor(kHz * 2.0f))
+            stations.push_back(s);
+    }
+    return stations;
+}

@@ -28,6 +28,10 @@ public:
     static std::vector<float> channels(double bandwidth, double centerFreq, const DgpsStationTable* table,
                                        bool wholeKhzOnly);
 
+    // Stations of the list strictly inside the band whose frequency is no
+    // whole or half kHz: no decoder is made for them, so they cannot be heard.
+    static std::vector<int> offRaster(double bandwidth, double centerFreq, const DgpsStationTable& table);
+
     // The Unix time logged for first words found from now on.
     void setDecodeTime(int32_t unixTime);
 

@@ -197,5 +197,51 @@ DgpsSession::LiveStatus DgpsSession::liveStatus() const
     status.samplesDecoded = liveDecoder_ ? liveDecoder_->samples() : 0;
     status.droppedFull = receiver_->droppedFull();
     status.droppedOversize = receiver_->droppedOversize();
+    status.droppedOtherSenders = receiver_->droppedOtherSenders();
     return status;
+}
+
+std::string DgpsSession::liveStatusText() const
+{
+    const LiveStatus live = liveStatus();
+    if (live.port == 0)
+        return hasRecording() ? "(with the loaded recording's rate and centre)" : "";
+    char text[400];
+    std::snprintf(text, sizeof text,
+                  "%s port %d, %d decoders at %.0f S/s around %.1f kHz: %llu datagrams, %llu dropped while the "
+                  "decoders were behind, %llu too long, %llu from other senders",
+                  live.receiving ? "Listening on" : "Stopped;", live.port, live.decoders, live.sampleRate,
+                  live.centerFreq / 1000.0, static_cast<unsigned long long>(live.datagrams),
+                  static_cast<unsigned long long>(live.droppedFull),
+                  static_cast<unsigned long long>(live.droppedOversize),
+                  static_cast<unsigned long long>(live.droppedOtherSenders));
+    return text;
+}
+
+std::string DgpsSession::stationListText() const
+{
+    if (!stationListProblem_.empty())
+        return stationListProblem_ + ". Choose another with Stations > Choose Station List….";
+    if (stationListPath_.empty())
+        return "No DGPS station list. Make yours from the IALA DGNSS station almanac (an XML file) with "
+               "Stations > Import IALA Almanac…, or choose a list with Stations > Choose Station List…; "
+               "it is kept as " +
+               DgpsStationListFiles::userListPath() +
+               ". A list beside a recording (as in the demo recordings folder) is taken when you load the recording.";
+    if (numDgpsStations() == 0)
+        return stationListPath_ + " holds no stations (lines of ten fields separated by ';').";
+    std::string text = "Station list: " + stationListPath_ + " (" + std::to_string(numDgpsStations()) + " stations)";
+    if (hasRecording()) {
+        std::string unheard;
+        for (int s : DgpsDecoderBank::offRaster(scan_->bandwidth(), scan_->centerFreq(), *table_)) {
+            const DgpsStation& st = table_->station(s);
+            char entry[200];
+            std::snprintf(entry, sizeof entry, "%s%.1f kHz %s (%s)", unheard.empty() ? "" : ", ", st.kHz, st.City,
+                          st.Country);
+            unheard += entry;
+        }
+        if (!unheard.empty())
+            text += ". Off the half-kHz channels, so not heard: " + unheard;
+    }
+    return text;
 }

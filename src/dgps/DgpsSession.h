@@ -37,6 +37,7 @@ public:
         int64_t samplesDecoded = 0;
         uint64_t droppedFull = 0;     // dropped whole while the decoders were behind
         uint64_t droppedOversize = 0; // longer than a datagram may be
+        uint64_t droppedOtherSenders = 0; // not from the one sender taken
     };
 
     // lists: where the station lists come from; must outlive the session.
@@ -95,6 +96,10 @@ public:
     // Ends both live threads.
     void stopReceivingUDP();
     LiveStatus liveStatus() const;
+    // The live input's state as the window shows it.
+    std::string liveStatusText() const;
+    // Which station list is in use, or why there is none, as the window shows it.
+    std::string stationListText() const;
 
     const DgpsStationTable& table() const { return *table_; }
     // Sorting: a header click goes to tableModel().didClickTableColumn().

@@ -3,11 +3,17 @@
 #include "common/SystemLog.h"
 #include "common/UserFileText.h"
 
+#include <GeographicLib/Geodesic.hpp>
+
+#include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <numbers>
+#include <sstream>
 
 namespace {
 
@@ -103,6 +109,7 @@ void DgpsStationTable::readStationText(std::string_view text)
               numDgpsStations() - at100);
     const std::lock_guard lock(m_LogLock);
     dgpsStationLogs.assign(m_Stations.size(), {});
+    evidence_.assign(m_Stations.size(), {});
 }
 
 bool DgpsStationTable::readDGPSStationList(const std::string& path, std::string& error)
@@ -120,34 +127,15 @@ bool DgpsStationTable::readDGPSStationList(const std::string& path, std::string&
 void DgpsStationTable::stationDistanceBearing(double lat1, double lon1, double lat2, double lon2, double& km,
                                               double& bearing)
 {
-    constexpr double a = 6378137.0, b = 6356752.3;
-    constexpr double a2 = 40680631590769.0, b2 = 40408299803555.29;
-    constexpr double height = 0.1;
-    const auto radius = [&](double phi) {
-        const double c = std::cos(phi), s = std::sin(phi);
-        return std::sqrt((std::pow(a2 * c, 2) + std::pow(b2 * s, 2)) / (std::pow(a * c, 2) + std::pow(b * s, 2))) +
-               height;
-    };
-    const double phi1 = lat1 * std::numbers::pi / 180.0, lambda1 = lon1 * std::numbers::pi / 180.0;
-    const double phi2 = lat2 * std::numbers::pi / 180.0, lambda2 = lon2 * std::numbers::pi / 180.0;
-    const double r1 = radius(phi1), r2 = radius(phi2);
-    const double x1 = r1 * std::cos(phi1) * std::cos(lambda1), y1 = r1 * std::cos(phi1) * std::sin(lambda1),
-                 z1 = r1 * std::sin(phi1);
-    const double x2 = r2 * std::cos(phi2) * std::cos(lambda2), y2 = r2 * std::cos(phi2) * std::sin(lambda2),
-                 z2 = r2 * std::sin(phi2);
-    km = std::round(std::sqrt((x2 - x1) * (x2 - x1) + (y2 - y1) * (y2 - y1) + (z2 - z1) * (z2 - z1))) * 0.001;
-
-    const double dLambda = lambda2 - lambda1;
-    const double xr = r2 * std::cos(phi2) * std::cos(dLambda);
-    const double east = r2 * std::cos(phi2) * std::sin(dLambda);
-    const double zr = r2 * std::sin(phi2);
-    const double north = zr * std::cos(phi1) - xr * std::sin(phi1);
-    float deg = static_cast<float>(90.0 - std::atan2(north, east) * 180.0 / std::numbers::pi);
-    if (deg < 0)
-        deg += 360.0f;
-    if (deg > 360)
-        deg -= 360.0f;
-    bearing = deg;
+    const auto valid = [](double lat, double lon) { return std::abs(lat) <= 90.0 && std::abs(lon) <= 360.0; };
+    if (!valid(lat1, lon1) || !valid(lat2, lon2)) {
+        km = bearing = -1.0;
+        return;
+    }
+    double metres = 0.0, azimuth1 = 0.0, azimuth2 = 0.0;
+    GeographicLib::Geodesic::WGS84().Inverse(lat1, lon1, lat2, lon2, metres, azimuth1, azimuth2);
+    km = std::round(metres) * 0.001;
+    bearing = azimuth1 < 0.0 ? azimuth1 + 360.0 : azimuth1;
 }
 
 void DgpsStationTable::logTime(int index, int32_t unixTime)
@@ -155,6 +143,28 @@ void DgpsStationTable::logTime(int index, int32_t unixTime)
     const std::lock_guard lock(m_LogLock);
     if (index >= 0 && index < static_cast<int>(dgpsStationLogs.size()))
         dgpsStationLogs[index].push_back(unixTime);
+}
+
+void DgpsStationTable::logMessage(int index)
+{
+    const std::lock_guard lock(m_LogLock);
+    if (index >= 0 && index < static_cast<int>(evidence_.size()))
+        ++evidence_[index].messages;
+}
+
+void DgpsStationTable::confirmRepeat(int index)
+{
+    const std::lock_guard lock(m_LogLock);
+    if (index >= 0 && index < static_cast<int>(evidence_.size()))
+        evidence_[index].repeated = true;
+}
+
+DgpsStationTable::Evidence DgpsStationTable::evidence(int index) const
+{
+    const std::lock_guard lock(m_LogLock);
+    Evidence e = evidence_.at(index);
+    e.firstWords = dgpsStationLogs.at(index).size();
+    return e;
 }
 
 std::vector<int32_t> DgpsStationTable::times(int index) const
@@ -184,4 +194,5 @@ void DgpsStationTable::clear()
     const std::lock_guard lock(m_LogLock);
     for (auto& log : dgpsStationLogs)
         log.clear();
+    std::fill(evidence_.begin(), evidence_.end(), Evidence{});
 }

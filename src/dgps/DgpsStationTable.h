@@ -35,21 +35,38 @@ public:
     // not degrees '*' minutes '\'' seconds, or beyond 180 degrees, gives -999.
     static float parseCoordinate(std::string_view text);
 
-    // Distance (km, to the metre) and bearing (degrees 0..360) from one point
-    // to another on the WGS-84 ellipsoid, both 0.1 m above it.
+    // Distance (km, to the metre) along the geodesic on the WGS-84 ellipsoid
+    // from one point to another, and the bearing (degrees, 0 up to 360) at
+    // which it leaves the first; both -1 when a position is unreadable (-999)
+    // or out of range.
     static void stationDistanceBearing(double lat1, double lon1, double lat2, double lon2, double& km,
                                        double& bearing);
 
+    // What speaks for a station having been heard rather than made up by
+    // noise: its first words (one time each), its whole messages (every word
+    // passing parity), and whether a first word was confirmed by another one
+    // in the same frame timing or by a whole message.
+    struct Evidence {
+        size_t firstWords = 0;
+        uint64_t messages = 0;
+        bool repeated = false;
+        bool confirmed() const { return messages > 0 || repeated; }
+    };
+
     void logTime(int index, int32_t unixTime);
+    void logMessage(int index);
+    void confirmRepeat(int index);
     std::vector<int32_t> times(int index) const;
     size_t count(int index) const;
+    Evidence evidence(int index) const;
     // Indexes, in list order, of the stations with at least one time.
     std::vector<int> heardStations() const;
-    // Empties every station's time list.
+    // Empties every station's time list and evidence.
     void clear();
 
 private:
     std::vector<DgpsStation> m_Stations;
     mutable std::mutex m_LogLock;
     std::vector<std::vector<int32_t>> dgpsStationLogs;
+    std::vector<Evidence> evidence_;
 };

@@ -9,8 +9,8 @@
 
 namespace {
 
-constexpr const char* kIdentifiers[12] = {"Count", "ID",      "refID1", "refID2", "kHz", "Baud",
-                                          "City",  "Country", "Lat",    "Lon",    "km",  "deg"};
+constexpr const char* kIdentifiers[DgpsTableModel::kColumns] = {
+    "Count", "ID", "refID1", "refID2", "kHz", "Baud", "City", "Country", "Lat", "Lon", "km", "deg", "Msgs", "Conf"};
 
 std::string format(const char* pattern, auto... values)
 {
@@ -19,20 +19,25 @@ std::string format(const char* pattern, auto... values)
     return text;
 }
 
-std::string line(const std::array<std::string, 12>& c)
+std::string line(const std::array<std::string, DgpsTableModel::kColumns>& c)
 {
     char text[512];
-    std::snprintf(text, sizeof text, "%8s %4s %4s %4s %4s %4s %30s %20s %8s %8s %6s %3s \n", c[0].c_str(),
+    std::snprintf(text, sizeof text, "%8s %4s %4s %4s %4s %4s %30s %20s %8s %8s %6s %3s %6s %6s \n", c[0].c_str(),
                   c[1].c_str(), c[2].c_str(), c[3].c_str(), c[4].c_str(), c[5].c_str(), c[6].c_str(), c[7].c_str(),
-                  c[8].c_str(), c[9].c_str(), c[10].c_str(), c[11].c_str());
+                  c[8].c_str(), c[9].c_str(), c[10].c_str(), c[11].c_str(), c[12].c_str(), c[13].c_str());
     return text;
 }
 
 } // namespace
 
+const char* DgpsTableModel::identifier(int column)
+{
+    return column >= 0 && column < kColumns ? kIdentifiers[column] : "";
+}
+
 int DgpsTableModel::columnOf(const std::string& identifier)
 {
-    for (int c = 0; c < 12; ++c)
+    for (int c = 0; c < kColumns; ++c)
         if (identifier == kIdentifiers[c])
             return c;
     return -1;
@@ -54,10 +59,13 @@ std::vector<DgpsTableModel::Row> DgpsTableModel::sortTableEntries(const DgpsStat
         int station;
         size_t count;
         double km, deg;
+        DgpsStationTable::Evidence evidence;
     };
     std::vector<Entry> entries;
     for (int s : table.heardStations()) {
-        Entry e{s, table.count(s), 0, 0};
+        Entry e{s, table.count(s), 0, 0, table.evidence(s)};
+        if (hideUnconfirmed && !e.evidence.confirmed())
+            continue;
         const DgpsStation& st = table.station(s);
         DgpsStationTable::stationDistanceBearing(myLat, myLong, st.Lat, st.Lon, e.km, e.deg);
         entries.push_back(e);
@@ -75,6 +83,8 @@ std::vector<DgpsTableModel::Row> DgpsTableModel::sortTableEntries(const DgpsStat
         case 9: return s.Lon;
         case 10: return e.km;
         case 11: return e.deg;
+        case 12: return static_cast<double>(e.evidence.messages);
+        case 13: return (e.evidence.messages > 0) + static_cast<double>(e.evidence.repeated);
         default: return 0.0;
         }
     };
@@ -105,8 +115,10 @@ std::vector<DgpsTableModel::Row> DgpsTableModel::sortTableEntries(const DgpsStat
                      s.Country,
                      format("%-5.2f", s.Lat),
                      format("%-6.2f", s.Lon),
-                     format("%d", static_cast<int>(e.km)),
-                     format("%d", static_cast<int>(e.deg))};
+                     e.km < 0 ? std::string() : format("%d", static_cast<int>(e.km)),
+                     e.km < 0 ? std::string() : format("%d", static_cast<int>(e.deg)),
+                     format("%llu", static_cast<unsigned long long>(e.evidence.messages)),
+                     confidence(e.evidence)};
         rows.push_back(std::move(row));
     }
     return rows;
@@ -114,7 +126,8 @@ std::vector<DgpsTableModel::Row> DgpsTableModel::sortTableEntries(const DgpsStat
 
 std::string DgpsTableModel::copyText(const std::vector<Row>& rows)
 {
-    std::string text = line({"Count", "ID", "ref1", "ref2", "kHz", "Baud", "City", "Country", "Lat", "Lon", "km", "Deg"});
+    std::string text = line(
+        {"Count", "ID", "ref1", "ref2", "kHz", "Baud", "City", "Country", "Lat", "Lon", "km", "Deg", "Msgs", "Conf"});
     for (const Row& r : rows)
         text += line(r.cells);
     return text;
@@ -131,4 +144,11 @@ std::string DgpsTableModel::stationLine(const DgpsStation& s, double km, double 
 {
     return format("%-5d %-6d %-6d %-5.1f kHz %-6.1f %30s %20s     %10g %10g   %10g km   %10g deg", s.ID, s.ref1,
                   s.ref2, s.kHz, s.baud, s.City, s.Country, s.Lat, s.Lon, km, deg);
+}
+
+const char* DgpsTableModel::confidence(const DgpsStationTable::Evidence& evidence)
+{
+    if (evidence.messages > 0 && evidence.repeated)
+        return "high";
+    return evidence.confirmed() ? "medium" : "low";
 }

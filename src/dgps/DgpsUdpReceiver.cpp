@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <netinet/in.h>
 #include <poll.h>
@@ -71,10 +72,19 @@ void DgpsUdpReceiver::receive()
     while (!m_Stop) {
         if (::poll(&waiting, 1, 100) <= 0)
             continue;
-        const ssize_t got = ::recv(m_Socket, datagram, sizeof datagram, MSG_TRUNC);
+        sockaddr_in from{};
+        socklen_t fromLength = sizeof from;
+        const ssize_t got = ::recvfrom(m_Socket, datagram, sizeof datagram, MSG_TRUNC,
+                                       reinterpret_cast<sockaddr*>(&from), &fromLength);
         if (got < 0) {
             if (errno != EINTR && errno != EAGAIN)
                 SystemLog("%s", std::strerror(errno));
+            continue;
+        }
+        const uint64_t sender = uint64_t{from.sin_addr.s_addr} << 16 | from.sin_port;
+        uint64_t taken = 0;
+        if (!m_Sender.compare_exchange_strong(taken, sender) && taken != sender) {
+            ++m_DroppedOtherSenders;
             continue;
         }
         ++m_Datagrams;
@@ -95,6 +105,35 @@ void DgpsUdpReceiver::receive()
         std::memcpy(udpRing.data(), datagram + kHeaderBytes + first, bytes - first);
         udpWritePos.store(write + bytes, std::memory_order_release);
     }
+}
+
+bool DgpsUdpReceiver::takeOnlyFrom(const std::string& addressAndPort)
+{
+    const size_t colon = addressAndPort.rfind(':');
+    if (colon == std::string::npos)
+        return false;
+    in_addr address{};
+    if (::inet_pton(AF_INET, addressAndPort.substr(0, colon).c_str(), &address) != 1)
+        return false;
+    const std::string portText = addressAndPort.substr(colon + 1);
+    char* end = nullptr;
+    const long port = std::strtol(portText.c_str(), &end, 10);
+    if (portText.empty() || *end != '\0' || port < 1 || port > 65535)
+        return false;
+    m_Sender = uint64_t{address.s_addr} << 16 | htons(static_cast<uint16_t>(port));
+    return true;
+}
+
+std::string DgpsUdpReceiver::sender() const
+{
+    const uint64_t taken = m_Sender.load();
+    if (taken == 0)
+        return {};
+    in_addr address{};
+    address.s_addr = static_cast<uint32_t>(taken >> 16);
+    char text[INET_ADDRSTRLEN] = {};
+    ::inet_ntop(AF_INET, &address, text, sizeof text);
+    return std::string(text) + ":" + std::to_string(ntohs(static_cast<uint16_t>(taken & 0xFFFF)));
 }
 
 int DgpsUdpReceiver::read(ComplexSample* out, int most)

@@ -15,7 +15,10 @@
 // reader empties with read(). A datagram that finds the ring too full is
 // dropped whole and counted, never written over unread samples; a shorter
 // datagram gives the whole samples it holds; a longer one is dropped and
-// counted with a log line.
+// counted with a log line. Samples come from one sender: the one named with
+// takeOnlyFrom(), else the first whose datagram arrives; datagrams of any
+// other sender are counted and dropped, as two interleaved streams would
+// decode as neither.
 class DgpsUdpReceiver {
 public:
     static constexpr int kHeaderBytes = 4;
@@ -34,6 +37,11 @@ public:
     // Ends the receiver thread and closes the socket; also done at destruction.
     void stop();
     int port() const { return m_Port; }
+    // Before start(): the only sender taken, "ADDR:PORT" with a numeric IPv4
+    // address. False when the text is no such address.
+    bool takeOnlyFrom(const std::string& addressAndPort);
+    // "ADDR:PORT" of the sender taken, "" before the first datagram.
+    std::string sender() const;
 
     // Takes up to `most` (>= 0) samples from the ring into `out`; returns how
     // many. One reader thread at a time; allocates nothing.
@@ -42,6 +50,7 @@ public:
     uint64_t datagrams() const { return m_Datagrams.load(); }
     uint64_t droppedFull() const { return m_DroppedFull.load(); }
     uint64_t droppedOversize() const { return m_DroppedOversize.load(); }
+    uint64_t droppedOtherSenders() const { return m_DroppedOtherSenders.load(); }
 
 private:
     void receive();
@@ -57,4 +66,8 @@ private:
     std::atomic<uint64_t> m_Datagrams{0};
     std::atomic<uint64_t> m_DroppedFull{0};
     std::atomic<uint64_t> m_DroppedOversize{0};
+    std::atomic<uint64_t> m_DroppedOtherSenders{0};
+    // The sender taken: IPv4 address and port in network order, packed;
+    // 0 while none is.
+    std::atomic<uint64_t> m_Sender{0};
 };

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 using namespace dgpstest;
@@ -149,6 +150,23 @@ TEST(DGPSDemodObject, CentreChannelKeepsMarkAndSpaceApart)
         // The first message has no bits before it.
         EXPECT_EQ(table.count(0), 39u);
     }
+}
+
+} // namespace
+
+namespace {
+
+// A listed frequency off the half-kHz raster gets no decoder, and is named.
+TEST(DgpsDecoderBankOffRaster, StationsThatCannotBeHeardAreNamed)
+{
+    QuietLog quiet;
+    DgpsStationTable table;
+    table.readStationText("285.6;100;1;2;2;Odd;x;L;1*0'0N;1*0'0E\n300.0;100;3;4;4;Even;x;L;1*0'0N;1*0'0E\n"
+                          "340.3;100;5;6;6;Far;x;L;1*0'0N;1*0'0E\n");
+    EXPECT_EQ(DgpsDecoderBank::offRaster(50000.0, 300000.0, table), std::vector<int>{0});
+    EXPECT_TRUE(DgpsDecoderBank::offRaster(20000.0, 300000.0, table).empty());
+    const std::vector<float> channels = DgpsDecoderBank::channels(50000.0, 300000.0, &table, false);
+    EXPECT_EQ(std::count(channels.begin(), channels.end(), 285.6f), 0);
 }
 
 } // namespace

@@ -226,9 +226,12 @@ TEST(DgpsStationTable, CoordinatesDistanceAndBearing)
     struct Case {
         double lat1, lon1, lat2, lon2, km, deg;
     };
-    for (const Case& c : {Case{0, 0, 0, 1, 111.319, 90}, Case{0, 0, 1, 0, 111.318, 0}, Case{50, 8, 50, 8, 0, -1},
-                          Case{0, 0, 0, -1, 111.319, 270}}) {
-        // Straight-line distance through the earth, to the metre.
+    // Published WGS-84 geodesic lengths: a degree of the equator (a pi / 180),
+    // the first degree of the meridian, the quarter meridian and a quarter of
+    // the equator; then a point to itself and due west.
+    for (const Case& c : {Case{0, 0, 0, 1, 111.319, 90}, Case{0, 0, 1, 0, 110.574, 0}, Case{0, 0, 90, 0, 10001.966, 0},
+                          Case{0, 0, 0, 90, 10018.754, 90}, Case{50, 8, 50, 8, 0, -1}, Case{0, 0, 0, -1, 111.319, 270},
+                          Case{-999, -999, 50, 8, -1, -1}}) {
         double km = 0, deg = 0;
         DgpsStationTable::stationDistanceBearing(c.lat1, c.lon1, c.lat2, c.lon2, km, deg);
         EXPECT_NEAR(km, c.km, 0.002);
@@ -302,9 +305,31 @@ TEST_F(DgpsTableModelTest, CellsAndCopyText)
     EXPECT_EQ(c[11], "0");
     const std::string text = DgpsTableModel::copyText(rows);
     EXPECT_EQ(text.substr(0, text.find('\n') + 1),
-              "   Count   ID ref1 ref2  kHz Baud                           City              Country      Lat      Lon     km Deg \n");
+              "   Count   ID ref1 ref2  kHz Baud                           City              Country      Lat      Lon     km Deg   Msgs   Conf \n");
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 4);
-    EXPECT_NE(text.find("     Mid                 East    53.00   0.00      333   0 \n"), std::string::npos);
+    EXPECT_NE(text.find("     Mid                 East    53.00   0.00      333   0      0    low \n"), std::string::npos);
+}
+
+// The evidence columns, and hiding what only unconfirmed first words speak for.
+TEST_F(DgpsTableModelTest, EvidenceAndHidingUnconfirmed)
+{
+    table.logMessage(0);
+    table.confirmRepeat(0);
+    table.confirmRepeat(3);
+    model.hideUnconfirmed = true;
+    const std::vector<DgpsTableModel::Row> rows = model.sortTableEntries(table, 50.0f, 0.0f);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].station, 0);
+    EXPECT_EQ(rows[0].cells[12], "1");
+    EXPECT_EQ(rows[0].cells[13], "high");
+    EXPECT_EQ(rows[1].cells[13], "medium");
+    model.hideUnconfirmed = false;
+    EXPECT_EQ(order(), (std::vector<int>{0, 1, 3}));
+    model.didClickTableColumn("Conf");
+    model.didClickTableColumn("Conf");
+    EXPECT_EQ(order(), (std::vector<int>{0, 3, 1}));
+    table.clear();
+    EXPECT_FALSE(table.evidence(0).confirmed());
 }
 
 } // namespace

@@ -47,6 +47,7 @@ struct SentWord {
     int stationId;
     int type;
     int polarity;
+    bool headerHolds; // so does the second word of the message
 };
 
 // Every place where a first word of any type starts: preamble either way up,
@@ -64,9 +65,20 @@ inline std::vector<SentWord> firstWordsIn(const std::vector<uint8_t>& bits)
         const uint32_t word = polarity ? raw ^ 0x3FFFFFFF : raw;
         if (!RtcmWord::parityHolds(word, bits[i - 2] ^ polarity, bits[i - 1] ^ polarity))
             continue;
-        found.push_back({i, static_cast<int>(RtcmWord::stationId(word)), static_cast<int>(RtcmWord::messageType(word)),
-                         polarity});
-        i += 29;
+        bool second = false;
+        if (i + 60 <= bits.size()) {
+            uint32_t next = 0;
+            for (int k = 30; k < 60; ++k)
+                next = next << 1 | bits[i + k];
+            const int d29 = bits[i + 28], d30 = bits[i + 29];
+            second = RtcmWord::parityHolds(d30 ? next ^ 0x3FFFFFC0 : next, d29, d30);
+        }
+        const int type = static_cast<int>(RtcmWord::messageType(word));
+        found.push_back({i, static_cast<int>(RtcmWord::stationId(word)), type, polarity, second});
+        // A word of another type whose message does not go on is a chance
+        // pattern across two words: the real first word may begin within it.
+        if (second || type == 6 || type == 9)
+            i += 29;
     }
     return found;
 }

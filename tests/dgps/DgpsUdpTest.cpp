@@ -48,6 +48,15 @@ public:
                   static_cast<ssize_t>(datagram.size()));
     }
 
+    // "127.0.0.1:PORT" of this sender, once it has sent.
+    std::string address() const
+    {
+        sockaddr_in self{};
+        socklen_t length = sizeof self;
+        ::getsockname(m_Socket, reinterpret_cast<sockaddr*>(&self), &length);
+        return "127.0.0.1:" + std::to_string(ntohs(self.sin_port));
+    }
+
 private:
     int m_Socket;
     sockaddr_in m_To{};
@@ -206,3 +215,49 @@ TEST(DgpsUdpStop, StopBeforeRunEndsTheRun)
     decoder.run(receiver);
     SUCCEED();
 }
+
+namespace {
+
+// Samples come from one sender: the first, or the one named; the others'
+// datagrams are counted and dropped.
+TEST(DgpsUdp, OneSenderIsTakenOthersAreCounted)
+{
+    QuietLog quiet;
+    const std::vector<ComplexSample> samples(256, ComplexSample{100.0, -100.0});
+    for (bool named : {false, true}) {
+        SCOPED_TRACE(named);
+        DgpsUdpReceiver receiver;
+        std::string error;
+        ASSERT_TRUE(receiver.start(0, false, error)) << error;
+        Sender a(receiver.port()), b(receiver.port());
+        b.send(datagram(samples.data(), 1));
+        ASSERT_TRUE(waitFor([&] { return receiver.datagrams() + receiver.droppedOtherSenders() == 1; }));
+        if (named) {
+            // Named before any datagram of its own: a fresh receiver.
+            receiver.stop();
+            DgpsUdpReceiver chosen;
+            ASSERT_FALSE(chosen.takeOnlyFrom("127.0.0.1"));
+            ASSERT_FALSE(chosen.takeOnlyFrom("localhost:5"));
+            ASSERT_TRUE(chosen.takeOnlyFrom(b.address()));
+            ASSERT_TRUE(chosen.start(0, false, error)) << error;
+            Sender c(chosen.port());
+            for (int k = 0; k < 3; ++k)
+                c.send(datagram(samples.data(), 256));
+            EXPECT_TRUE(waitFor([&] { return chosen.droppedOtherSenders() == 3; }));
+            EXPECT_EQ(chosen.datagrams(), 0u);
+            continue;
+        }
+        for (int k = 0; k < 4; ++k) {
+            a.send(datagram(samples.data(), 256));
+            b.send(datagram(samples.data(), 256));
+        }
+        EXPECT_TRUE(waitFor([&] { return receiver.datagrams() + receiver.droppedOtherSenders() == 9; }));
+        EXPECT_EQ(receiver.datagrams(), 5u);
+        EXPECT_EQ(receiver.droppedOtherSenders(), 4u);
+        EXPECT_EQ(receiver.sender(), b.address());
+        std::vector<ComplexSample> out(2000);
+        EXPECT_EQ(receiver.read(out.data(), 2000), 1 + 4 * 256);
+    }
+}
+
+} // namespace
