@@ -130,6 +130,13 @@ int DemodFileJob::measureLead(const DemodulatorObject& configured)
     for (const double side : {1.0, -1.0}) {
         DemodulatorObject demod;
         demod.setShowsReadings(false);
+        // A fixed gain: the AGC's look-ahead is held back like the rest and
+        // must not lift the band-pass's pre-echo of the probe's edge.
+        ReceiverControls controls = configured.controls();
+        controls.agc = AgcChoice::Off;
+        controls.manualGainDb = 0.0;
+        controls.squelchDb.reset();
+        demod.setControls(controls);
         demod.SetInputSampleRate(rate, 4000.0);
         demod.SetNCO(configured.getNCO());
         demod.SetInputSampleRate(rate, 4000.0);

@@ -153,8 +153,15 @@ void DemodulatorObject::SetInputSampleRate(double rate, double bandwidth)
     SystemLog("mainBandpassFilter m_InBufLimit %d", m_InBufLimit);
     sizeBuffers();
 
-    agcObject.SetParameters(true, false, -100, 30, 0, 200, m_OutputRate);
+    agcObject.SetParameters(agcSettingsFor(controls_, demodulationMode), m_OutputRate);
     SystemLog("carrierFftObject rate %d", static_cast<int>(m_OutputRate));
+}
+
+void DemodulatorObject::setControls(const ReceiverControls& controls)
+{
+    controls_ = controls;
+    if (m_OutputRate > 0.0)
+        agcObject.SetParameters(agcSettingsFor(controls_, demodulationMode), m_OutputRate);
 }
 
 void DemodulatorObject::sizeBuffers()

@@ -4,6 +4,7 @@
 #include "common/CarrierLog.h"
 #include "common/ComplexSample.h"
 #include "demod/DemodulatorStatus.h"
+#include "demod/ReceiverControls.h"
 #include "dsp/AGCObject.h"
 #include "dsp/DownconverterObject.h"
 #include "dsp/FastFirObject.h"
@@ -77,6 +78,11 @@ public:
     // (it must lie strictly inside +-half the pipeline rate, with low < high):
     // the pipeline then stays silent until a band is accepted.
     bool SetDemodMode(int mode, double filter, double pbt, double bandwidth);
+
+    // The listening controls (AGC, squelch, de-emphasis); they take effect at
+    // once, survive set-ups and apply to each mode as ReceiverControls says.
+    void setControls(const ReceiverControls& controls);
+    const ReceiverControls& controls() const { return controls_; }
 
     // Forgets every sample seen so far (filter histories, AGC, demodulator
     // states, the partial block): the next ProcessData() starts a new stream, as
@@ -164,6 +170,7 @@ private:
     AudioOutput* soundOutput_ = nullptr;
     int demodulationMode = kDemodAM;
     AGCObject agcObject;
+    ReceiverControls controls_;
     FastFirObject mainBandpassFilter;
     FirObject m_Fir;
     double m_lowCutoff = 0.0;
