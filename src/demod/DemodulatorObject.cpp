@@ -43,6 +43,13 @@ FmLoop fmLoopFor(double rate)
     return {w, 94247.7796076938 * w, alpha, 22217.769827367705 * w * alpha, 0.5305164769729845 * rate};
 }
 
+// 1 / 32767^2: power in units of a full-scale sample's.
+constexpr double kInverseFullScalePower = 9.313794206365304e-10;
+// What the S-meter adds to its readings.
+constexpr double kSMeterOffsetDb = 5.0;
+constexpr double kSquelchHysteresisDb = 3.0;
+constexpr double kSquelchFadeSeconds = 0.005;
+
 // Band-pass output comes in whole transform blocks.
 constexpr int kBandpassBlock = 1024;
 
@@ -242,6 +249,9 @@ void DemodulatorObject::ResetStream()
     bandpassFillLeft_ = FastFirObject::kTaps - 1;
     agcFillLeft_ = demodulationMode == kDemodWFM ? 0 : agcObject.DelaySamples();
     demodPrimed_ = false;
+    squelchPower_ = -1.0;
+    squelchOpen_ = !controls_.squelchDb;
+    squelchGain_ = squelchOpen_ ? 1.0 : 0.0;
     amZ_ = 0.0;
     samPhase_ = samFreq_ = samZ_ = 0.0;
     fmPhase_ = fmFreq_ = 0.0;
@@ -279,6 +289,8 @@ DemodulatorStatus DemodulatorObject::status() const
     s.sMeterAve = sMeterAve;
     s.sMeterPeak = sMeterPeak;
     s.carrierFreqKHz = carrierFreqKHz;
+    s.squelchLevel = controls_.squelchDb ? squelchLevelDbm() : 0.0;
+    s.squelchOpen = squelchOpen_ || !controls_.squelchDb;
     if (carrierMeasured_)
         s.carrierPower = carrierPower;
     s.carrierPeakPower = carrierPeakPower;
@@ -330,6 +342,8 @@ int DemodulatorObject::ProcessData(const ComplexSample* input, int length, int16
             }
             findCarrierFreq(demodBandBuf.data(), m, m_OutputRate, sMeterAve, sMeterPeak);
         }
+        if (controls_.squelchDb && m > 0)
+            judgeSquelch(demodBandBuf.data(), m);
         if (demodulationMode != kDemodWFM) {
             agcObject.ProcessComplexData(m, demodBandBuf.data(), demodBandBuf.data());
             m = dropFront(demodBandBuf.data(), m, agcFillLeft_);
@@ -364,6 +378,9 @@ int DemodulatorObject::demodIQData(ComplexSample* samples, int count, int16_t* o
     default: amDemod(samples, count, audio); break;
     }
 
+    if (controls_.squelchDb || squelchGain_ < 1.0)
+        fadeSquelch(audio, audioCount, audioRate);
+
     if (output) {
         const int n = wavResampler->ResampleShortLength(audioCount, audioRate * AudioOutput::kOutputPeriod, audio,
                                                          output + currentOutputLen, 1.0);
@@ -372,6 +389,45 @@ int DemodulatorObject::demodIQData(ComplexSample* samples, int count, int16_t* o
     if (soundOutput_)
         soundOutput_->addSoundData(audio, audioCount, audioRate);
     return currentOutputLen;
+}
+
+void DemodulatorObject::judgeSquelch(const ComplexSample* samples, int count)
+{
+    double sum = 0.0;
+    for (int i = 0; i < count; ++i)
+        sum += samples[i].re * samples[i].re + samples[i].im * samples[i].im;
+    const double power = sum / count * kInverseFullScalePower;
+    // 20 ms of average, whatever the block; the stream's first block stands alone.
+    const double alpha = squelchPower_ < 0.0 ? 1.0 : 1.0 - std::exp(-count / (0.02 * m_OutputRate));
+    squelchPower_ = squelchPower_ < 0.0 ? power : squelchPower_ + alpha * (power - squelchPower_);
+    const double level = squelchLevelDbm();
+    if (level >= *controls_.squelchDb)
+        squelchOpen_ = true;
+    else if (level < *controls_.squelchDb - kSquelchHysteresisDb)
+        squelchOpen_ = false;
+}
+
+void DemodulatorObject::fadeSquelch(double* audio, int count, double rate)
+{
+    const bool open = squelchOpen_ || !controls_.squelchDb;
+    const double target = open ? 1.0 : 0.0;
+    if (squelchGain_ == target) {
+        if (!open)
+            std::fill(audio, audio + count, 0.0);
+        return;
+    }
+    const double step = 1.0 / (kSquelchFadeSeconds * rate);
+    double gain = squelchGain_;
+    for (int i = 0; i < count; ++i) {
+        gain = open ? std::min(gain + step, 1.0) : std::max(gain - step, 0.0);
+        audio[i] *= gain;
+    }
+    squelchGain_ = gain;
+}
+
+double DemodulatorObject::squelchLevelDbm() const
+{
+    return 10.0 * std::log10(std::max(squelchPower_, 1e-30)) + kSMeterOffsetDb;
 }
 
 void DemodulatorObject::findCarrierFreq(const ComplexSample* samples, int count, double rate, double average,

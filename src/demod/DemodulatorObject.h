@@ -159,6 +159,11 @@ private:
     void primeDemod(const ComplexSample* x, int count);
 
     void sizeBuffers();
+    // The squelch's decision on a block of band-passed samples, and its fade
+    // over the audio made from them.
+    void judgeSquelch(const ComplexSample* samples, int count);
+    void fadeSquelch(double* audio, int count, double rate);
+    double squelchLevelDbm() const;
 
     int32_t m_InputRate = 0;
     double m_OutputRate = 0.0;
@@ -220,6 +225,12 @@ private:
     int bandpassFillLeft_ = 0;
     int agcFillLeft_ = 0;
     bool demodPrimed_ = true;
+
+    // Squelch: the band's average power (in units of full-scale power; below
+    // zero until the stream's first block), open or not, and the audio's gain.
+    double squelchPower_ = -1.0;
+    bool squelchOpen_ = true;
+    double squelchGain_ = 1.0;
 
     // Demodulator states: they persist across blocks, seconds and mode changes.
     double amZ_ = 0.0;

@@ -24,8 +24,10 @@ struct ReceiverControls {
     double manualGainDb = 0.0;
     // dB: the most gain the AGC gives, so that an empty band stays quiet.
     double maxGainDb = kDefaultMaxGainDb;
-    // dBFS of the band-passed signal's power (0 = a full-scale carrier); audio
-    // is muted while the level stays below it. Empty: no squelch.
+    // Squelch level in the S-meter's dBm (the band-passed signal's power, 5 dB
+    // above full-scale power): audio fades out within 5 ms while the level,
+    // averaged over 20 ms, stays 3 dB below it, and back in once it reaches it.
+    // Empty: no squelch.
     std::optional<double> squelchDb;
     Deemphasis wfmDeemphasis = Deemphasis::Us50;
     // Narrow FM: 750 us de-emphasis (off by default: most speech channels are sent flat).

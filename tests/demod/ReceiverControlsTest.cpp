@@ -153,3 +153,54 @@ TEST(ReceiverControls, SidebandSpeechKeepsItsShape)
 }
 
 } // namespace
+
+namespace {
+
+// Uniform noise of +-`amplitude` in each member, the same for every run.
+Signal noise(double amplitude)
+{
+    return [=](int64_t k, double) {
+        auto mix = [](uint64_t z) {
+            z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ull;
+            z = (z ^ (z >> 27)) * 0x94d049bb133111ebull;
+            return static_cast<double>((z ^ (z >> 31)) >> 11) * 0x1.0p-53 * 2.0 - 1.0;
+        };
+        const uint64_t u = static_cast<uint64_t>(k) * 2 + 0x9e3779b97f4a7c15ull;
+        return ComplexSample{amplitude * mix(u), amplitude * mix(u + 1)};
+    };
+}
+
+// The band's noise alone keeps the squelch shut; a carrier 10 dB over its
+// level opens it within 50 ms, with the audio then as it is without squelch.
+TEST(ReceiverControls, SquelchOpensOnACarrierAndStaysShutOnNoise)
+{
+    const double carrierDbm = 20.0 * std::log10(1000.0 / 32767.0) + 5.0; // in-band noise about 13 dB under
+    const Signal keyed = [](int64_t k, double rate) {
+        return k >= static_cast<int64_t>(rate) ? carrier(1000.0, 1000.0)(k, rate) : ComplexSample{};
+    };
+    const Signal signal = sum({noise(350.0), keyed});
+    ReceiverControls open;
+    ReceiverControls squelched;
+    squelched.squelchDb = carrierDbm - 10.0;
+    DemodulatorObject demod;
+    const auto plain = demodulateToAudio(signal, 48000, 2, kDemodUSB, 7100.0, 7103.0, nullptr, open);
+    const auto gated = demodulateToAudio(signal, 48000, 2, kDemodUSB, 7100.0, 7103.0, &demod, squelched);
+    ASSERT_EQ(plain.size(), gated.size());
+    EXPECT_TRUE(demod.status().squelchOpen);
+    EXPECT_NEAR(demod.status().squelchLevel, carrierDbm, 0.5);
+
+    // Where the tone starts in the audio: the first of it without noise.
+    const auto clean = demodulateToAudio(keyed, 48000, 2, kDemodUSB, 7100.0, 7103.0, nullptr, open);
+    const size_t onset = static_cast<size_t>(
+        std::find_if(clean.begin(), clean.end(), [](int16_t v) { return std::abs(v) > 100; }) - clean.begin());
+    ASSERT_LT(onset, clean.size());
+    const size_t opened = static_cast<size_t>(
+        std::find_if(gated.begin(), gated.end(), [](int16_t v) { return v != 0; }) - gated.begin());
+    EXPECT_GE(opened + 441, onset);
+    EXPECT_LT(static_cast<double>(opened - onset) / 44100.0, 0.05);
+    // After the 5 ms fade (and the resampler's few taps) the audio is what it is without squelch.
+    for (size_t i = opened + 331; i < gated.size(); ++i)
+        ASSERT_NEAR(gated[i], plain[i], 1) << i;
+}
+
+} // namespace
