@@ -50,6 +50,9 @@ constexpr double kSMeterOffsetDb = 5.0;
 constexpr double kSquelchHysteresisDb = 3.0;
 constexpr double kSquelchFadeSeconds = 0.005;
 
+// The discriminator's output per radian of phase step and Hz of pipeline rate.
+constexpr double kWfmScalePerRate = 8000.0 / 250000.0;
+
 // Band-pass output comes in whole transform blocks.
 constexpr int kBandpassBlock = 1024;
 
@@ -160,15 +163,34 @@ void DemodulatorObject::SetInputSampleRate(double rate, double bandwidth)
     SystemLog("mainBandpassFilter m_InBufLimit %d", m_InBufLimit);
     sizeBuffers();
 
-    agcObject.SetParameters(agcSettingsFor(controls_, demodulationMode), m_OutputRate);
+    applyControls();
     SystemLog("carrierFftObject rate %d", static_cast<int>(m_OutputRate));
 }
 
 void DemodulatorObject::setControls(const ReceiverControls& controls)
 {
     controls_ = controls;
-    if (m_OutputRate > 0.0)
-        agcObject.SetParameters(agcSettingsFor(controls_, demodulationMode), m_OutputRate);
+    applyControls();
+}
+
+void DemodulatorObject::applyControls()
+{
+    if (m_OutputRate <= 0.0)
+        return;
+    agcObject.SetParameters(agcSettingsFor(controls_, demodulationMode), m_OutputRate);
+    double tau = 0.0, rate = m_OutputRate;
+    if (demodulationMode == kDemodWFM) {
+        tau = controls_.wfmDeemphasis == Deemphasis::Us50 ? 50e-6 : controls_.wfmDeemphasis == Deemphasis::Us75 ? 75e-6 : 0.0;
+        rate = m_wfmOutputRate;
+    } else if (demodulationMode == kDemodFM && controls_.fmDeemphasis) {
+        tau = 750e-6;
+    }
+    // A new curve starts from rest; the same one keeps its state.
+    if (tau != deemphasisTau_ || rate != deemphasisRate_) {
+        deemphasis_.setUp(tau, rate);
+        deemphasisTau_ = tau;
+        deemphasisRate_ = rate;
+    }
 }
 
 void DemodulatorObject::sizeBuffers()
@@ -241,6 +263,7 @@ void DemodulatorObject::ResetStream()
     mainBandpassFilter.Clear();
     mainBandpassFilter.SetupParametersFLoCut(m_lowCutoff, m_highCutoff, 0.0, m_OutputRate);
     agcObject.Reset();
+    deemphasis_.reset();
     if (wavResampler)
         wavResampler->Reset();
     // The band-pass's first filter length of output is a partial convolution
@@ -596,6 +619,9 @@ int DemodulatorObject::wfmDemod(const ComplexSample* in, int count, double* out)
     double dot[kChunk];
     double pa = wfmPrevIm_, pb = wfmPrevRe_;
     int pos = mpxRingPos;
+    // The phase step times the rate is the frequency: a deviation gives the
+    // same level at every rate (75 kHz: 15079.6, as 8000 per radian at 250 kS/s).
+    const double scale = kWfmScalePerRate * m_OutputRate;
     for (int start = 0; start < count; start += kChunk) {
         const int length = std::min(kChunk, count - start);
         double* cross = out + start;
@@ -608,7 +634,7 @@ int DemodulatorObject::wfmDemod(const ComplexSample* in, int count, double* out)
         }
         Atan2Block(length, cross, dot, cross);
         for (int i = 0; i < length; ++i)
-            cross[i] *= 8000.0;
+            cross[i] *= scale;
         for (int i = 0; i < length && !mpxRing.empty();) {
             const int run = std::min(length - i, kMpxRingSize - pos);
             std::memcpy(mpxRing.data() + pos, cross + i, sizeof(double) * static_cast<size_t>(run));
@@ -634,6 +660,7 @@ int DemodulatorObject::wfmDemod(const ComplexSample* in, int count, double* out)
         mpxLoggedRate_ = mpxRate;
     }
     m_Fir.ProcessFilterReal(n, out, out);
+    deemphasis_.process(n, out, out);
     return n;
 }
 

@@ -6,6 +6,7 @@
 #include "demod/DemodulatorStatus.h"
 #include "demod/ReceiverControls.h"
 #include "dsp/AGCObject.h"
+#include "dsp/DeemphasisFilter.h"
 #include "dsp/DownconverterObject.h"
 #include "dsp/FastFirObject.h"
 #include "dsp/FilterObject.h"
@@ -159,6 +160,8 @@ private:
     void primeDemod(const ComplexSample* x, int count);
 
     void sizeBuffers();
+    // The AGC and the de-emphasis as the controls and the mode ask.
+    void applyControls();
     // The squelch's decision on a block of band-passed samples, and its fade
     // over the audio made from them.
     void judgeSquelch(const ComplexSample* samples, int count);
@@ -176,6 +179,9 @@ private:
     int demodulationMode = kDemodAM;
     AGCObject agcObject;
     ReceiverControls controls_;
+    DeemphasisFilter deemphasis_;
+    double deemphasisTau_ = 0.0;
+    double deemphasisRate_ = 0.0;
     FastFirObject mainBandpassFilter;
     FirObject m_Fir;
     double m_lowCutoff = 0.0;

@@ -204,3 +204,48 @@ TEST(ReceiverControls, SquelchOpensOnACarrierAndStaysShutOnNoise)
 }
 
 } // namespace
+
+namespace {
+
+// The amplitude of the f Hz component of 44100 Hz audio over [from, from + n).
+double toneAmplitude(const std::vector<int16_t>& audio, double f, size_t from, size_t n)
+{
+    double re = 0.0, im = 0.0;
+    for (size_t i = 0; i < n; ++i) {
+        const double phase = kTwoPi * std::fmod(f * static_cast<double>(i) / 44100.0, 1.0);
+        re += audio.at(from + i) * std::cos(phase);
+        im += audio.at(from + i) * std::sin(phase);
+    }
+    return 2.0 * std::hypot(re, im) / static_cast<double>(n);
+}
+
+double wfmToneDb(int32_t rate, double toneHz, double deviationHz, Deemphasis deemphasis)
+{
+    ReceiverControls controls;
+    controls.wfmDeemphasis = deemphasis;
+    const auto audio = demodulateToAudio(fmStation(0, 4000, toneHz, deviationHz), rate, 2, kDemodWFM, 7000, 7200,
+                                         nullptr, controls);
+    return 20.0 * std::log10(toneAmplitude(audio, toneHz, 44100, 22050) / 32767.0);
+}
+
+// Broadcast FM: the level is the deviation's at any rate, and de-emphasis
+// follows the 50 and 75 us curves from 100 Hz to 12 kHz.
+TEST(ReceiverControls, WfmLevelAndDeemphasis)
+{
+    const double at250k = wfmToneDb(250000, 1000.0, 75000.0, Deemphasis::Off);
+    EXPECT_NEAR(at250k, 20.0 * std::log10(8000.0 * kTwoPi * 75000.0 / 250000.0 / 32767.0), 0.3);
+    for (int32_t rate : {2000000, 10000000}) {
+        SCOPED_TRACE(rate);
+        EXPECT_NEAR(wfmToneDb(rate, 1000.0, 75000.0, Deemphasis::Off), at250k, 0.5);
+    }
+    for (const auto [deemphasis, tau] : {std::pair{Deemphasis::Us50, 50e-6}, std::pair{Deemphasis::Us75, 75e-6}}) {
+        for (double f : {100.0, 1000.0, 4000.0, 12000.0}) {
+            SCOPED_TRACE(testing::Message() << tau * 1e6 << " us, " << f << " Hz");
+            const double curve = -10.0 * std::log10(1.0 + std::pow(kTwoPi * f * tau, 2.0));
+            const double flat = wfmToneDb(250000, f, 15000.0, Deemphasis::Off);
+            EXPECT_NEAR(wfmToneDb(250000, f, 15000.0, deemphasis) - flat, curve, 0.5);
+        }
+    }
+}
+
+} // namespace
