@@ -53,6 +53,12 @@ constexpr double kSquelchFadeSeconds = 0.005;
 // The discriminator's output per radian of phase step and Hz of pipeline rate.
 constexpr double kWfmScalePerRate = 8000.0 / 250000.0;
 
+// Narrow FM's audio: the voice band, below it sub-audible tones.
+constexpr double kFmVoiceLowHz = 300.0;
+constexpr double kFmVoiceHighHz = 3000.0;
+// Its 750 us de-emphasis leaves a 1 kHz tone at its level.
+constexpr double kFmDeemphasisGain = 4.817323935802019;
+
 // Band-pass output comes in whole transform blocks.
 constexpr int kBandpassBlock = 1024;
 
@@ -242,6 +248,7 @@ bool DemodulatorObject::SetDemodMode(int mode, double filter, double pbt, double
         m_Fir.InitLPFilterScale(1.0, 50.0, bandwidth, stopFactor * bandwidth, m_OutputRate);
     }
     if (mode == kDemodFM) {
+        fmVoiceBand_.setUp(kFmVoiceLowHz, kFmVoiceHighHz, m_OutputRate);
         const FmLoop loop = fmLoopFor(m_OutputRate);
         SystemLog(" coeff %g %g %g %g %g %g %g %g", m_OutputRate, kTwoPi * loop.w, -loop.limit, loop.limit, loop.alpha,
                   loop.beta, loop.gain, 1.0 - std::exp(-1000.0 * loop.w));
@@ -264,6 +271,7 @@ void DemodulatorObject::ResetStream()
     mainBandpassFilter.SetupParametersFLoCut(m_lowCutoff, m_highCutoff, 0.0, m_OutputRate);
     agcObject.Reset();
     deemphasis_.reset();
+    fmVoiceBand_.reset();
     if (wavResampler)
         wavResampler->Reset();
     // The band-pass's first filter length of output is a partial convolution
@@ -609,6 +617,12 @@ void DemodulatorObject::fmDemod(const ComplexSample* in, int count, double* out)
     }
     fmPhase_ = phase;
     fmFreq_ = frequency;
+    fmVoiceBand_.process(count, out, out);
+    if (deemphasis_.active()) {
+        deemphasis_.process(count, out, out);
+        for (int i = 0; i < count; ++i)
+            out[i] *= kFmDeemphasisGain;
+    }
 }
 
 int DemodulatorObject::wfmDemod(const ComplexSample* in, int count, double* out)

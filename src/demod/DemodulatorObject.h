@@ -6,6 +6,7 @@
 #include "demod/DemodulatorStatus.h"
 #include "demod/ReceiverControls.h"
 #include "dsp/AGCObject.h"
+#include "dsp/AudioBandPass.h"
 #include "dsp/DeemphasisFilter.h"
 #include "dsp/DownconverterObject.h"
 #include "dsp/FastFirObject.h"
@@ -180,6 +181,7 @@ private:
     AGCObject agcObject;
     ReceiverControls controls_;
     DeemphasisFilter deemphasis_;
+    AudioBandPass fmVoiceBand_;
     double deemphasisTau_ = 0.0;
     double deemphasisRate_ = 0.0;
     FastFirObject mainBandpassFilter;

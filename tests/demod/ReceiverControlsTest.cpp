@@ -249,3 +249,33 @@ TEST(ReceiverControls, WfmLevelAndDeemphasis)
 }
 
 } // namespace
+
+namespace {
+
+double fmToneDb(int32_t rate, double toneHz, bool deemphasis)
+{
+    ReceiverControls controls;
+    controls.fmDeemphasis = deemphasis;
+    const auto audio = demodulateToAudio(fmStation(0, 4000, toneHz, 2000.0), rate, 2, kDemodFM, 7094, 7106,
+                                         nullptr, controls);
+    return 20.0 * std::log10(toneAmplitude(audio, toneHz, 44100, 22050) / 32767.0);
+}
+
+// Narrow FM: the voice band only (a sub-audible tone 30 dB down), the same
+// level at any rate, and the 750 us curve, 1 kHz keeping its level.
+TEST(ReceiverControls, NarrowFmVoiceBandAndDeemphasis)
+{
+    const double voice = fmToneDb(48000, 1000.0, false);
+    EXPECT_NEAR(voice, 20.0 * std::log10(2000.0 * 50000.0 / 15000.0 / 32767.0), 0.5);
+    EXPECT_NEAR(fmToneDb(250000, 1000.0, false), voice, 0.3);
+    EXPECT_LT(fmToneDb(48000, 110.0, false), voice - 30.0);
+    EXPECT_LT(fmToneDb(48000, 6000.0, false), voice - 30.0);
+    for (double f : {400.0, 1000.0, 2000.0, 2800.0}) {
+        SCOPED_TRACE(f);
+        const double curve = 10.0 * std::log10((1.0 + std::pow(kTwoPi * 1000.0 * 750e-6, 2.0)) /
+                                               (1.0 + std::pow(kTwoPi * f * 750e-6, 2.0)));
+        EXPECT_NEAR(fmToneDb(48000, f, true) - fmToneDb(48000, f, false), curve, 0.5);
+    }
+}
+
+} // namespace
