@@ -291,12 +291,23 @@ DemodFileJob::Result DemodFileJob::run()
         // The second after the selection pushes out what the pipeline still
         // holds of it; the file ends where the selection does.
         capBytes = 2ull * kAudioRate * static_cast<uint64_t>(secondsFed);
-        const int n = feeder_.feedSecond(demod_, position_, audio.data());
+        const int32_t after = position_;
+        int n = feeder_.feedSecond(demod_, after, audio.data());
+        // A selection that ends at the recording's last whole second takes in
+        // the part second the recording ends with; one more second pushes that out.
+        const int64_t tail = feeder_.lastFilled();
+        const bool partSecond = tail > 0 && tail < feeder_.sampleRate();
+        if (partSecond && feeder_.readError().empty()) {
+            capBytes += 2ull * static_cast<uint64_t>(std::llround(static_cast<double>(tail) * kAudioRate /
+                                                                  feeder_.sampleRate()));
+            writing = writeAudio(audio.data(), n);
+            n = writing ? feeder_.feedSecond(demod_, after + 1, audio.data()) : 0;
+        }
         if (!feeder_.readError().empty()) {
             result.message = feeder_.readError();
             return result;
         }
-        writing = writeAudio(audio.data(), n);
+        writing = writing && writeAudio(audio.data(), n);
         if (writing && dataBytes < capBytes)
             writing = writeSilence(static_cast<int64_t>((capBytes - dataBytes) / 2));
     }
