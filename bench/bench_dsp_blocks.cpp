@@ -107,7 +107,7 @@ void Agc(benchmark::State& state)
 {
     const Signal signal(static_cast<int>(state.range(0)));
     auto agc = std::make_unique<AGCObject>();
-    agc->SetParameters(true, false, -100, 30, 0, 200, signal.rate);
+    agc->SetParameters(AgcSettings{}, signal.rate);
     std::vector<ComplexSample> out(signal.block);
     for (auto _ : state)
         signal.ForEachBlock([&](int n, const ComplexSample* in) {
@@ -123,7 +123,7 @@ void AgcSteady(benchmark::State& state)
     const int rate = static_cast<int>(state.range(0));
     const std::vector<ComplexSample> steady(rate, ComplexSample{0.0, 8000.0});
     auto agc = std::make_unique<AGCObject>();
-    agc->SetParameters(true, false, -100, 30, 0, 200, rate);
+    agc->SetParameters(AgcSettings{}, rate);
     std::vector<ComplexSample> out(steady.size());
     for (auto _ : state) {
         agc->ProcessComplexData(rate, steady.data(), out.data());

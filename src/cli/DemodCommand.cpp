@@ -2,6 +2,7 @@
 
 #include "cli/CliCommon.h"
 #include "cli/InfoCommand.h"
+#include "common/CNumberFormat.h"
 #include "demod/DemodFileJob.h"
 #include "demod/DemodPipeline.h"
 #include "recording/RecordingObject.h"
@@ -9,6 +10,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <string>
 #include <strings.h>
 #include <unistd.h>
@@ -17,7 +19,8 @@
 namespace {
 
 const char* const kUsage = "usage: korvel-cli demod FILE... --mode MODE --start S --end E --lo KHZ --hi KHZ "
-                           "[--pbt KHZ] (-o OUT.wav|DIR | --timestamped DIR) [--json]";
+                           "[--pbt KHZ] [--agc auto|off|fast|medium|slow|long] [--gain DB] [--max-gain DB] [--squelch DB] "
+                           "[--deemphasis 50|75|off] [--fm-deemphasis] (-o OUT.wav|DIR | --timestamped DIR) [--json]";
 
 int modeIndex(const std::string& name)
 {
@@ -28,16 +31,66 @@ int modeIndex(const std::string& name)
     return -1;
 }
 
+// A finite number in [lo, hi], else an empty result.
+std::optional<double> numberIn(const std::string& text, double lo, double hi)
+{
+    const std::optional<double> value = parseSelectionNumber(text);
+    if (!value || *value < lo || *value > hi)
+        return std::nullopt;
+    return value;
+}
+
+// The listening options into `controls`; an empty string, or what is wrong.
+std::string readControls(std::map<std::string, std::string>& options, ReceiverControls& controls)
+{
+    if (options.count("--agc")) {
+        const std::optional<AgcChoice> choice = agcChoiceFromName(options["--agc"]);
+        if (!choice)
+            return "unknown AGC \"" + options["--agc"] + "\" (auto, off, fast, medium, slow or long)";
+        controls.agc = *choice;
+    }
+    double squelch = 0.0;
+    struct Level {
+        const char* option;
+        double lo, hi;
+        double* value;
+    };
+    for (const Level level : {Level{"--gain", -60.0, 120.0, &controls.manualGainDb},
+                              Level{"--max-gain", 0.0, 120.0, &controls.maxGainDb},
+                              Level{"--squelch", -160.0, 0.0, &squelch}}) {
+        if (!options.count(level.option))
+            continue;
+        const std::optional<double> value = numberIn(options[level.option], level.lo, level.hi);
+        if (!value) {
+            return std::string(level.option) + " \"" + options[level.option] + "\" is not a number of dB from " +
+                   formatGeneral(level.lo) + " to " + formatGeneral(level.hi);
+        }
+        *level.value = *value;
+    }
+    if (options.count("--squelch"))
+        controls.squelchDb = squelch;
+    if (options.count("--deemphasis")) {
+        const std::optional<Deemphasis> deemphasis = deemphasisFromName(options["--deemphasis"]);
+        if (!deemphasis)
+            return "--deemphasis \"" + options["--deemphasis"] + "\" is none of 50, 75 and off";
+        controls.wfmDeemphasis = *deemphasis;
+    }
+    return std::string();
+}
+
 } // namespace
 
 int runDemodCommand(const std::vector<std::string>& args, const RawIqSettings& raw)
 {
     const int argc = static_cast<int>(args.size());
-    static const std::vector<std::string> valued = {"--mode", "--start", "--end", "--lo",
-                                                    "--hi",   "--pbt",   "-o",    "--timestamped"};
+    static const std::vector<std::string> valued = {"--mode", "--start",    "--end",     "--lo",
+                                                    "--hi",   "--pbt",      "-o",        "--timestamped",
+                                                    "--agc",  "--gain",     "--max-gain", "--squelch",
+                                                    "--deemphasis"};
     std::map<std::string, std::string> options;
     std::vector<std::string> files;
     bool json = false;
+    ReceiverControls controls;
     for (int i = 0; i < argc; ++i) {
         const std::string& arg = args[i];
         bool isOption = false;
@@ -49,6 +102,8 @@ int runDemodCommand(const std::vector<std::string>& args, const RawIqSettings& r
             options[arg] = args[++i];
         } else if (arg == "--json") {
             json = true;
+        } else if (arg == "--fm-deemphasis") {
+            controls.fmDeemphasis = true;
         } else if (arg.size() > 1 && arg[0] == '-') {
             return cliFail("unknown option \"" + arg + "\"; " + kUsage);
         } else {
@@ -66,6 +121,9 @@ int runDemodCommand(const std::vector<std::string>& args, const RawIqSettings& r
     const int mode = modeIndex(options["--mode"]);
     if (mode < 0)
         return cliFail("unknown mode \"" + options["--mode"] + "\" (AM, SAM, FM, WFM, USB, LSB, CWU or CWL)");
+
+    if (const std::string wrong = readControls(options, controls); !wrong.empty())
+        return cliFail(wrong);
 
     std::error_code ec;
     const bool toFolder = options.count("-o") && std::filesystem::is_directory(options["-o"], ec);
@@ -90,6 +148,7 @@ int runDemodCommand(const std::vector<std::string>& args, const RawIqSettings& r
         if (setup.fields().pbt != fields.pbt)
             std::fprintf(stderr, "korvel-cli: pass-band shift limited to %s kHz\n", setup.fields().pbt.c_str());
 
+        setup.setControls(controls);
         if (!pipeline.configure(setup, false, {}))
             return path + ": " + setup.bandMessage();
 

@@ -34,6 +34,8 @@ const CommandUsage kCommands[] = {
                   "                       levels measured from the recording unless --min-db/--max-db\n"},
     {"make-demo", "  make-demo DIR        write a folder of demo recordings, one per file layout\n"},
     {"demod", "  demod FILE... --mode MODE --start S --end E --lo KHZ --hi KHZ [--pbt KHZ]\n"
+              "        [--agc auto|off|fast|medium|slow|long] [--gain DB] [--max-gain DB]\n"
+              "        [--squelch DB] [--deemphasis 50|75|off] [--fm-deemphasis]\n"
               "        (-o OUT.wav|DIR | --timestamped DIR) [--json]\n"
               "                       demodulate a selection to a 44100 Hz WAV file;\n"
               "                       MODE: AM SAM FM WFM USB LSB CWU CWL\n"},

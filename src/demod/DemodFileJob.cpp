@@ -130,6 +130,13 @@ int DemodFileJob::measureLead(const DemodulatorObject& configured)
     for (const double side : {1.0, -1.0}) {
         DemodulatorObject demod;
         demod.setShowsReadings(false);
+        // A fixed gain: the AGC's look-ahead is held back like the rest and
+        // must not lift the band-pass's pre-echo of the probe's edge.
+        ReceiverControls controls = configured.controls();
+        controls.agc = AgcChoice::Off;
+        controls.manualGainDb = 0.0;
+        controls.squelchDb.reset();
+        demod.setControls(controls);
         demod.SetInputSampleRate(rate, 4000.0);
         demod.SetNCO(configured.getNCO());
         demod.SetInputSampleRate(rate, 4000.0);
@@ -286,12 +293,23 @@ DemodFileJob::Result DemodFileJob::run()
         // The second after the selection pushes out what the pipeline still
         // holds of it; the file ends where the selection does.
         capBytes = 2ull * kAudioRate * static_cast<uint64_t>(secondsFed);
-        const int n = feeder_.feedSecond(demod_, position_, audio.data());
+        const int32_t after = position_;
+        int n = feeder_.feedSecond(demod_, after, audio.data());
+        // A selection that ends at the recording's last whole second takes in
+        // the part second the recording ends with; one more second pushes that out.
+        const int64_t tail = feeder_.lastFilled();
+        const bool partSecond = tail > 0 && tail < feeder_.sampleRate();
+        if (partSecond && feeder_.readError().empty()) {
+            capBytes += 2ull * static_cast<uint64_t>(std::llround(static_cast<double>(tail) * kAudioRate /
+                                                                  feeder_.sampleRate()));
+            writing = writeAudio(audio.data(), n);
+            n = writing ? feeder_.feedSecond(demod_, after + 1, audio.data()) : 0;
+        }
         if (!feeder_.readError().empty()) {
             result.message = feeder_.readError();
             return result;
         }
-        writing = writeAudio(audio.data(), n);
+        writing = writing && writeAudio(audio.data(), n);
         if (writing && dataBytes < capBytes)
             writing = writeSilence(static_cast<int64_t>((capBytes - dataBytes) / 2));
     }

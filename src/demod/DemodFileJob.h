@@ -13,7 +13,9 @@ class DemodSecondFeeder;
 // Demodulates a selection into a WAV file (44100 Hz, mono, 16-bit PCM): the
 // seconds [start, end) one at a time, at least one, through a demodulator that
 // DemodSetup has configured. The file holds exactly the selection, 44100
-// samples a second, in step with it: the second before the selection (where
+// samples a second, in step with it (a selection that ends at the recording's
+// last whole second takes in the part second after it, where the recording
+// ends): the second before the selection (where
 // there is one) fills the pipeline, the second after it flushes the pipeline,
 // and the audio is trimmed by the pipeline's delay. A selection without a
 // sample of the recording is refused. The audio goes to a temporary file in the target

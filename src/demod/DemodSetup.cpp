@@ -145,6 +145,7 @@ bool DemodSetup::configure(DemodulatorObject& demod)
     SystemLog("bw: %g   nco: %g", filterHz_, ncoHz_);
     demod.setCenterFrequency(recording_.mCenterFreq);
     demod.setRecordingStartTimestamp(recording_.mStartTimestamp);
+    demod.setControls(controls_);
     demod.SetInputSampleRate(recording_.mSampleRate, 4000.0);
     demod.SetNCO(ncoHz_);
     demod.SetInputSampleRate(recording_.mSampleRate, 4000.0);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "demod/ReceiverControls.h"
 #include "demod/Selection.h"
 #include "recording/RecordingParameters.h"
 
@@ -42,6 +43,11 @@ public:
     double filterHz() const { return filterHz_; } // filter width, also the audio bandwidth
     double pbtHz() const { return pbtHz_; }
 
+    // The listening controls configure() hands the demodulator (the defaults
+    // unless set).
+    void setControls(const ReceiverControls& controls) { controls_ = controls; }
+    const ReceiverControls& controls() const { return controls_; }
+
     // Performs the set-up calls in their order on `demod` (which also learns the
     // centre frequency and start time for the carrier measurement) and starts a
     // new stream on it (DemodulatorObject::ResetStream). Returns false, with
@@ -63,6 +69,7 @@ private:
     std::string error_;
     std::string bandMessage_;
     RecordingParameters recording_;
+    ReceiverControls controls_;
     int mode_ = 0;
     int32_t startSecond_ = 0;
     int32_t endSecond_ = 0;

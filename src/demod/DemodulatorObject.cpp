@@ -43,6 +43,22 @@ FmLoop fmLoopFor(double rate)
     return {w, 94247.7796076938 * w, alpha, 22217.769827367705 * w * alpha, 0.5305164769729845 * rate};
 }
 
+// 1 / 32767^2: power in units of a full-scale sample's.
+constexpr double kInverseFullScalePower = 9.313794206365304e-10;
+// What the S-meter adds to its readings.
+constexpr double kSMeterOffsetDb = 5.0;
+constexpr double kSquelchHysteresisDb = 3.0;
+constexpr double kSquelchFadeSeconds = 0.005;
+
+// The discriminator's output per radian of phase step and Hz of pipeline rate.
+constexpr double kWfmScalePerRate = 8000.0 / 250000.0;
+
+// Narrow FM's audio: the voice band, below it sub-audible tones.
+constexpr double kFmVoiceLowHz = 300.0;
+constexpr double kFmVoiceHighHz = 3000.0;
+// Its 750 us de-emphasis leaves a 1 kHz tone at its level.
+constexpr double kFmDeemphasisGain = 4.817323935802019;
+
 // Band-pass output comes in whole transform blocks.
 constexpr int kBandpassBlock = 1024;
 
@@ -153,8 +169,34 @@ void DemodulatorObject::SetInputSampleRate(double rate, double bandwidth)
     SystemLog("mainBandpassFilter m_InBufLimit %d", m_InBufLimit);
     sizeBuffers();
 
-    agcObject.SetParameters(true, false, -100, 30, 0, 200, m_OutputRate);
+    applyControls();
     SystemLog("carrierFftObject rate %d", static_cast<int>(m_OutputRate));
+}
+
+void DemodulatorObject::setControls(const ReceiverControls& controls)
+{
+    controls_ = controls;
+    applyControls();
+}
+
+void DemodulatorObject::applyControls()
+{
+    if (m_OutputRate <= 0.0)
+        return;
+    agcObject.SetParameters(agcSettingsFor(controls_, demodulationMode), m_OutputRate);
+    double tau = 0.0, rate = m_OutputRate;
+    if (demodulationMode == kDemodWFM) {
+        tau = controls_.wfmDeemphasis == Deemphasis::Us50 ? 50e-6 : controls_.wfmDeemphasis == Deemphasis::Us75 ? 75e-6 : 0.0;
+        rate = m_wfmOutputRate;
+    } else if (demodulationMode == kDemodFM && controls_.fmDeemphasis) {
+        tau = 750e-6;
+    }
+    // A new curve starts from rest; the same one keeps its state.
+    if (tau != deemphasisTau_ || rate != deemphasisRate_) {
+        deemphasis_.setUp(tau, rate);
+        deemphasisTau_ = tau;
+        deemphasisRate_ = rate;
+    }
 }
 
 void DemodulatorObject::sizeBuffers()
@@ -206,6 +248,7 @@ bool DemodulatorObject::SetDemodMode(int mode, double filter, double pbt, double
         m_Fir.InitLPFilterScale(1.0, 50.0, bandwidth, stopFactor * bandwidth, m_OutputRate);
     }
     if (mode == kDemodFM) {
+        fmVoiceBand_.setUp(kFmVoiceLowHz, kFmVoiceHighHz, m_OutputRate);
         const FmLoop loop = fmLoopFor(m_OutputRate);
         SystemLog(" coeff %g %g %g %g %g %g %g %g", m_OutputRate, kTwoPi * loop.w, -loop.limit, loop.limit, loop.alpha,
                   loop.beta, loop.gain, 1.0 - std::exp(-1000.0 * loop.w));
@@ -227,6 +270,8 @@ void DemodulatorObject::ResetStream()
     mainBandpassFilter.Clear();
     mainBandpassFilter.SetupParametersFLoCut(m_lowCutoff, m_highCutoff, 0.0, m_OutputRate);
     agcObject.Reset();
+    deemphasis_.reset();
+    fmVoiceBand_.reset();
     if (wavResampler)
         wavResampler->Reset();
     // The band-pass's first filter length of output is a partial convolution
@@ -235,6 +280,9 @@ void DemodulatorObject::ResetStream()
     bandpassFillLeft_ = FastFirObject::kTaps - 1;
     agcFillLeft_ = demodulationMode == kDemodWFM ? 0 : agcObject.DelaySamples();
     demodPrimed_ = false;
+    squelchPower_ = -1.0;
+    squelchOpen_ = !controls_.squelchDb;
+    squelchGain_ = squelchOpen_ ? 1.0 : 0.0;
     amZ_ = 0.0;
     samPhase_ = samFreq_ = samZ_ = 0.0;
     fmPhase_ = fmFreq_ = 0.0;
@@ -272,6 +320,8 @@ DemodulatorStatus DemodulatorObject::status() const
     s.sMeterAve = sMeterAve;
     s.sMeterPeak = sMeterPeak;
     s.carrierFreqKHz = carrierFreqKHz;
+    s.squelchLevel = controls_.squelchDb ? squelchLevelDbm() : 0.0;
+    s.squelchOpen = squelchOpen_ || !controls_.squelchDb;
     if (carrierMeasured_)
         s.carrierPower = carrierPower;
     s.carrierPeakPower = carrierPeakPower;
@@ -323,6 +373,8 @@ int DemodulatorObject::ProcessData(const ComplexSample* input, int length, int16
             }
             findCarrierFreq(demodBandBuf.data(), m, m_OutputRate, sMeterAve, sMeterPeak);
         }
+        if (controls_.squelchDb && m > 0)
+            judgeSquelch(demodBandBuf.data(), m);
         if (demodulationMode != kDemodWFM) {
             agcObject.ProcessComplexData(m, demodBandBuf.data(), demodBandBuf.data());
             m = dropFront(demodBandBuf.data(), m, agcFillLeft_);
@@ -357,6 +409,9 @@ int DemodulatorObject::demodIQData(ComplexSample* samples, int count, int16_t* o
     default: amDemod(samples, count, audio); break;
     }
 
+    if (controls_.squelchDb || squelchGain_ < 1.0)
+        fadeSquelch(audio, audioCount, audioRate);
+
     if (output) {
         const int n = wavResampler->ResampleShortLength(audioCount, audioRate * AudioOutput::kOutputPeriod, audio,
                                                          output + currentOutputLen, 1.0);
@@ -365,6 +420,45 @@ int DemodulatorObject::demodIQData(ComplexSample* samples, int count, int16_t* o
     if (soundOutput_)
         soundOutput_->addSoundData(audio, audioCount, audioRate);
     return currentOutputLen;
+}
+
+void DemodulatorObject::judgeSquelch(const ComplexSample* samples, int count)
+{
+    double sum = 0.0;
+    for (int i = 0; i < count; ++i)
+        sum += samples[i].re * samples[i].re + samples[i].im * samples[i].im;
+    const double power = sum / count * kInverseFullScalePower;
+    // 20 ms of average, whatever the block; the stream's first block stands alone.
+    const double alpha = squelchPower_ < 0.0 ? 1.0 : 1.0 - std::exp(-count / (0.02 * m_OutputRate));
+    squelchPower_ = squelchPower_ < 0.0 ? power : squelchPower_ + alpha * (power - squelchPower_);
+    const double level = squelchLevelDbm();
+    if (level >= *controls_.squelchDb)
+        squelchOpen_ = true;
+    else if (level < *controls_.squelchDb - kSquelchHysteresisDb)
+        squelchOpen_ = false;
+}
+
+void DemodulatorObject::fadeSquelch(double* audio, int count, double rate)
+{
+    const bool open = squelchOpen_ || !controls_.squelchDb;
+    const double target = open ? 1.0 : 0.0;
+    if (squelchGain_ == target) {
+        if (!open)
+            std::fill(audio, audio + count, 0.0);
+        return;
+    }
+    const double step = 1.0 / (kSquelchFadeSeconds * rate);
+    double gain = squelchGain_;
+    for (int i = 0; i < count; ++i) {
+        gain = open ? std::min(gain + step, 1.0) : std::max(gain - step, 0.0);
+        audio[i] *= gain;
+    }
+    squelchGain_ = gain;
+}
+
+double DemodulatorObject::squelchLevelDbm() const
+{
+    return 10.0 * std::log10(std::max(squelchPower_, 1e-30)) + kSMeterOffsetDb;
 }
 
 void DemodulatorObject::findCarrierFreq(const ComplexSample* samples, int count, double rate, double average,
@@ -523,6 +617,12 @@ void DemodulatorObject::fmDemod(const ComplexSample* in, int count, double* out)
     }
     fmPhase_ = phase;
     fmFreq_ = frequency;
+    fmVoiceBand_.process(count, out, out);
+    if (deemphasis_.active()) {
+        deemphasis_.process(count, out, out);
+        for (int i = 0; i < count; ++i)
+            out[i] *= kFmDeemphasisGain;
+    }
 }
 
 int DemodulatorObject::wfmDemod(const ComplexSample* in, int count, double* out)
@@ -533,6 +633,9 @@ int DemodulatorObject::wfmDemod(const ComplexSample* in, int count, double* out)
     double dot[kChunk];
     double pa = wfmPrevIm_, pb = wfmPrevRe_;
     int pos = mpxRingPos;
+    // The phase step times the rate is the frequency: a deviation gives the
+    // same level at every rate (75 kHz: 15079.6, as 8000 per radian at 250 kS/s).
+    const double scale = kWfmScalePerRate * m_OutputRate;
     for (int start = 0; start < count; start += kChunk) {
         const int length = std::min(kChunk, count - start);
         double* cross = out + start;
@@ -545,7 +648,7 @@ int DemodulatorObject::wfmDemod(const ComplexSample* in, int count, double* out)
         }
         Atan2Block(length, cross, dot, cross);
         for (int i = 0; i < length; ++i)
-            cross[i] *= 8000.0;
+            cross[i] *= scale;
         for (int i = 0; i < length && !mpxRing.empty();) {
             const int run = std::min(length - i, kMpxRingSize - pos);
             std::memcpy(mpxRing.data() + pos, cross + i, sizeof(double) * static_cast<size_t>(run));
@@ -571,6 +674,7 @@ int DemodulatorObject::wfmDemod(const ComplexSample* in, int count, double* out)
         mpxLoggedRate_ = mpxRate;
     }
     m_Fir.ProcessFilterReal(n, out, out);
+    deemphasis_.process(n, out, out);
     return n;
 }
 

@@ -4,7 +4,10 @@
 #include "common/CarrierLog.h"
 #include "common/ComplexSample.h"
 #include "demod/DemodulatorStatus.h"
+#include "demod/ReceiverControls.h"
 #include "dsp/AGCObject.h"
+#include "dsp/AudioBandPass.h"
+#include "dsp/DeemphasisFilter.h"
 #include "dsp/DownconverterObject.h"
 #include "dsp/FastFirObject.h"
 #include "dsp/FilterObject.h"
@@ -77,6 +80,11 @@ public:
     // (it must lie strictly inside +-half the pipeline rate, with low < high):
     // the pipeline then stays silent until a band is accepted.
     bool SetDemodMode(int mode, double filter, double pbt, double bandwidth);
+
+    // The listening controls (AGC, squelch, de-emphasis); they take effect at
+    // once, survive set-ups and apply to each mode as ReceiverControls says.
+    void setControls(const ReceiverControls& controls);
+    const ReceiverControls& controls() const { return controls_; }
 
     // Forgets every sample seen so far (filter histories, AGC, demodulator
     // states, the partial block): the next ProcessData() starts a new stream, as
@@ -153,6 +161,13 @@ private:
     void primeDemod(const ComplexSample* x, int count);
 
     void sizeBuffers();
+    // The AGC and the de-emphasis as the controls and the mode ask.
+    void applyControls();
+    // The squelch's decision on a block of band-passed samples, and its fade
+    // over the audio made from them.
+    void judgeSquelch(const ComplexSample* samples, int count);
+    void fadeSquelch(double* audio, int count, double rate);
+    double squelchLevelDbm() const;
 
     int32_t m_InputRate = 0;
     double m_OutputRate = 0.0;
@@ -164,6 +179,11 @@ private:
     AudioOutput* soundOutput_ = nullptr;
     int demodulationMode = kDemodAM;
     AGCObject agcObject;
+    ReceiverControls controls_;
+    DeemphasisFilter deemphasis_;
+    AudioBandPass fmVoiceBand_;
+    double deemphasisTau_ = 0.0;
+    double deemphasisRate_ = 0.0;
     FastFirObject mainBandpassFilter;
     FirObject m_Fir;
     double m_lowCutoff = 0.0;
@@ -213,6 +233,12 @@ private:
     int bandpassFillLeft_ = 0;
     int agcFillLeft_ = 0;
     bool demodPrimed_ = true;
+
+    // Squelch: the band's average power (in units of full-scale power; below
+    // zero until the stream's first block), open or not, and the audio's gain.
+    double squelchPower_ = -1.0;
+    bool squelchOpen_ = true;
+    double squelchGain_ = 1.0;
 
     // Demodulator states: they persist across blocks, seconds and mode changes.
     double amZ_ = 0.0;

@@ -10,6 +10,10 @@ struct DemodulatorStatus {
     double sMeterAve = 0.0;      // dBm
     double sMeterPeak = 0.0;     // dBm, peak of the last block
     double carrierFreqKHz = 0.0; // last measured carrier, kHz
+    // With a squelch set: the level it compares (dBm, as the S-meter) and
+    // whether it lets the audio through; without: open.
+    double squelchLevel = 0.0;
+    bool squelchOpen = true;
     // Power per bin of the last carrier transform (kCarrierFftSize entries,
     // empty before the first measurement); bin k up to 16384 lies
     // k * carrierRate / 32768 Hz below the tuned frequency, bin k beyond

@@ -14,8 +14,17 @@ namespace {
 // 10^x as e^(x ln 10): a fraction of pow's cost, agreeing with it to about 1e-15.
 constexpr double kLn10 = 2.302585092994046;
 
-// Added to each level, so silence has a logarithm: 0.00032767 of a unit.
+// Added to each magnitude, so silence has a logarithm (-8): 0.00032767 of a unit.
 constexpr double kLevelFloor = 0.00032767;
+constexpr double kFloorPower = kLevelFloor * kLevelFloor;
+// log10 of full scale, 32767.
+constexpr double kLog10FullScale = 4.515436681141699;
+// ln 0.7: the level the gain brings the signal to.
+constexpr double kLnTarget = -0.35667494393873245;
+
+// The peak is level with the average within this (log10 units, 2e-8 dB): a
+// steady signal's last-place wobble then neither moves the average nor ends the hang.
+constexpr double kRiseMargin = 1e-9;
 
 // trunc(v) limited to [lo, hi]; NaN gives lo.
 int TruncLimited(double v, int lo, int hi)
@@ -25,33 +34,29 @@ int TruncLimited(double v, int lo, int hi)
     return v >= hi ? hi : static_cast<int>(v);
 }
 
-
-// level[i] = max(|re|, |im|) of sample i, plus the floor.
+// level[i] = |sample i|^2 plus the floor's square: the envelope of an analytic
+// signal, free of the ripple that a larger-member measure has at low offsets.
 template <bool Wide>
-[[gnu::always_inline]] inline void PeakLevels(int n, const ComplexSample* in, double* level)
+[[gnu::always_inline]] inline void PowerLevels(int n, const ComplexSample* in, double* level)
 {
     int i = 0;
     if constexpr (Wide) {
-        using Bits4 = std::int64_t __attribute__((vector_size(32)));
-        const Bits4 noSign = Bits4{} + 0x7FFFFFFFFFFFFFFFLL;
         for (; i + 4 <= n; i += 4) {
             Double4 first, second;
             std::memcpy(&first, in + i, sizeof first);
             std::memcpy(&second, in + i + 2, sizeof second);
-            first = reinterpret_cast<Double4>(reinterpret_cast<Bits4>(first) & noSign);
-            second = reinterpret_cast<Double4>(reinterpret_cast<Bits4>(second) & noSign);
             const Double4 im = __builtin_shufflevector(first, second, 0, 2, 4, 6);
             const Double4 re = __builtin_shufflevector(first, second, 1, 3, 5, 7);
-            const Double4 larger = (re < im ? im : re) + kLevelFloor;
-            std::memcpy(level + i, &larger, sizeof larger);
+            const Double4 power = re * re + im * im + kFloorPower;
+            std::memcpy(level + i, &power, sizeof power);
         }
     }
     for (; i < n; ++i)
-        level[i] = std::max(std::fabs(in[i].re), std::fabs(in[i].im)) + kLevelFloor;
+        level[i] = in[i].re * in[i].re + in[i].im * in[i].im + kFloorPower;
 }
 
 // Each sample trades places with the one waiting at pos in the delay line,
-// which leaves scaled by 0.7 times its gain; returns the next position.
+// which leaves scaled by its gain; returns the next position.
 template <bool Wide>
 [[gnu::always_inline]] inline int DelayAndScale(int n, const ComplexSample* in, ComplexSample* out,
                                                 const double* gains, ComplexSample* line, int pos, int delay)
@@ -65,7 +70,7 @@ template <bool Wide>
                 std::memcpy(&x, in + i + k, sizeof x);
                 std::memcpy(&d, line + pos + k, sizeof d);
                 std::memcpy(static_cast<void*>(line + pos + k), &x, sizeof x);
-                const Double4 gain = 0.7 * Double4{gains[i + k], gains[i + k], gains[i + k + 1], gains[i + k + 1]};
+                const Double4 gain = Double4{gains[i + k], gains[i + k], gains[i + k + 1], gains[i + k + 1]};
                 const Double4 y = d * gain;
                 std::memcpy(static_cast<void*>(out + i + k), &y, sizeof y);
             }
@@ -74,7 +79,7 @@ template <bool Wide>
             const ComplexSample x = in[i + k];
             const ComplexSample d = line[pos + k];
             line[pos + k] = x;
-            const double gain = 0.7 * gains[i + k];
+            const double gain = gains[i + k];
             out[i + k] = {d.im * gain, d.re * gain};
         }
         i += run;
@@ -85,9 +90,9 @@ template <bool Wide>
     return pos;
 }
 
-KORVEL_WIDE_TARGET void PeakLevelsWide(int n, const ComplexSample* in, double* level)
+KORVEL_WIDE_TARGET void PowerLevelsWide(int n, const ComplexSample* in, double* level)
 {
-    PeakLevels<true>(n, in, level);
+    PowerLevels<true>(n, in, level);
 }
 
 KORVEL_WIDE_TARGET int DelayAndScaleWide(int n, const ComplexSample* in, ComplexSample* out, const double* gains,
@@ -98,37 +103,26 @@ KORVEL_WIDE_TARGET int DelayAndScaleWide(int n, const ComplexSample* in, Complex
 
 } // namespace
 
-void AGCObject::SetParameters(bool agcOn, bool useHang, int threshold, int manualGain, int slopeFactor, int decay,
-                              double sampleRate)
+void AGCObject::SetParameters(const AgcSettings& settings, double sampleRate)
 {
-    if (agcOn == m_AgcOn && useHang == m_UseHang && threshold == m_Threshold && manualGain == m_ManualGain &&
-        static_cast<double>(slopeFactor) == m_SlopeFactor && decay == m_Decay && sampleRate == m_SampleRate)
+    if (settings == settings_ && sampleRate == m_SampleRate)
         return;
-    m_AgcOn = agcOn;
-    m_UseHang = useHang;
-    m_Threshold = threshold;
-    m_ManualGain = manualGain;
-    m_SlopeFactor = slopeFactor;
-    m_Decay = decay;
+    settings_ = settings;
     if (sampleRate != m_SampleRate) {
         m_SampleRate = sampleRate;
         Reset();
     }
-
-    m_ManualAgcGain = 32767.0 * std::pow(10.0, -(100 - manualGain) * 0.05);
-    m_Knee = threshold * 0.05;
-    m_GainSlope = m_SlopeFactor * 0.01;
-
     const double r = m_SampleRate;
-    m_AttackRiseAlpha = 1.0 - std::exp(-500.0 / r);
-    m_AttackFallAlpha = 1.0 - std::exp(-200.0 / r);
-    m_DecayRiseAlpha = 1.0 - std::exp(-3333.3333333333335 / (r * decay));
-    m_HangTime = TruncLimited(decay * 0.001 * r, 0, INT_MAX);
-    m_DecayFallAlpha = useHang ? 1.0 - std::exp(-20.0 / r) : 1.0 - std::exp(-1000.0 / (r * decay));
-    // The rings must hold at least one sample: at rates below 67 Hz the 15 ms delay
-    // would round to none and the ring positions would never wrap.
-    m_DelaySamples = TruncLimited(0.015 * r, 1, kRingSize - 1);
-    m_WindowSamples = TruncLimited(0.018 * r, 1, kRingSize);
+    m_ManualAgcGain = std::pow(10.0, settings.manualGainDb / 20.0);
+    m_Knee = std::log10(0.7) - settings.maxGainDb / 20.0;
+    // The look-ahead holds the attack; the window spans it and the sample leaving.
+    m_DelaySamples = TruncLimited(std::lround(std::clamp(settings.attackMs, 0.1, 100.0) * 0.001 * r), 1,
+                                  kRingSize - 1);
+    m_WindowSamples = m_DelaySamples + 1;
+    // Five time constants within the look-ahead: 0.7 % of the step left at the onset.
+    m_AttackAlpha = 1.0 - std::exp(-5.0 / m_DelaySamples);
+    m_HangTime = TruncLimited(std::max(settings.hangMs, 0.0) * 0.001 * r, 0, INT_MAX);
+    m_DecayAlpha = 1.0 - std::exp(-1000.0 / (r * std::max(settings.decayMs, 1.0)));
 }
 
 void AGCObject::Reset()
@@ -138,8 +132,7 @@ void AGCObject::Reset()
     m_SigDelayPtr = 0;
     m_HangTimer = 0;
     m_Peak = -16.0;
-    m_DecayAve = -5.0;
-    m_AttackAve = -5.0;
+    m_Average = -8.0;
     m_MagBufPos = 0;
     serial_ = 0;
     peakSerial_ = kNoPeakSample;
@@ -181,9 +174,10 @@ void AGCObject::RescanPeak()
 
 void AGCObject::ProcessComplexData(int n, const ComplexSample* in, ComplexSample* out)
 {
-    if (!m_AgcOn) {
+    if (!settings_.on) {
         for (int i = 0; i < n; ++i)
             out[i] = {in[i].im * m_ManualAgcGain, in[i].re * m_ManualAgcGain};
+        lastGainDb_ = settings_.manualGainDb;
         return;
     }
     // Per chunk: the log magnitudes at once, the detector sample by sample, the
@@ -197,11 +191,12 @@ void AGCObject::ProcessComplexData(int n, const ComplexSample* in, ComplexSample
         const ComplexSample* chunkIn = in + start;
         ComplexSample* chunkOut = out + start;
         if (wide)
-            PeakLevelsWide(count, chunkIn, level);
+            PowerLevelsWide(count, chunkIn, level);
         else
-            PeakLevels<false>(count, chunkIn, level);
+            PowerLevels<false>(count, chunkIn, level);
         Log10Block(count, level, level);
         Detect(count, level);
+        lastGainDb_ = level[count - 1] * (20.0 / kLn10);
         ExpBlock(count, level, level);
         ComplexSample* line = m_SigDelayBuf.data();
         m_SigDelayPtr = wide ? DelayAndScaleWide(count, chunkIn, chunkOut, level, line, m_SigDelayPtr, m_DelaySamples)
@@ -216,18 +211,16 @@ template <bool Wide>
     // The state lives in locals through the loop; only a rescan of the window
     // needs it back in the members.
     const int window = m_WindowSamples;
-    const double gainExponent = kLn10 * (m_GainSlope - 1.0);
-    const double attackRise = m_AttackRiseAlpha, attackFall = m_AttackFallAlpha;
-    const double keepAttackRise = 1.0 - attackRise, keepAttackFall = 1.0 - attackFall;
-    const double decayRise = m_DecayRiseAlpha, decayFall = m_DecayFallAlpha;
-    const double keepDecayRise = 1.0 - decayRise, keepDecayFall = 1.0 - decayFall;
-    double peak = m_Peak, attack = m_AttackAve, decay = m_DecayAve;
+    const double attack = m_AttackAlpha, decay = m_DecayAlpha;
+    const double knee = m_Knee;
+    const int hangTime = m_HangTime;
+    double peak = m_Peak, average = m_Average;
     int64_t serial = serial_, peakSerial = peakSerial_;
     int pos = m_MagBufPos;
     int hangTimer = m_HangTimer;
     double* mags = m_MagBuf.data();
     for (int i = 0; i < count; ++i) {
-        const double mag = level[i] - 4.515436681141699;
+        const double mag = 0.5 * level[i] - kLog10FullScale;
         const double old = mags[pos];
         mags[pos] = mag;
         if (++pos >= window)
@@ -250,30 +243,21 @@ template <bool Wide>
             }
         }
 
-        if (peak > attack)
-            attack = keepAttackRise * attack + attackRise * peak;
-        else
-            attack = keepAttackFall * attack + attackFall * peak;
-        if (m_UseHang) {
-            if (peak > decay) {
-                decay = keepDecayRise * decay + decayRise * peak;
-                hangTimer = 0;
-            } else if (hangTimer < m_HangTime) {
-                ++hangTimer;
-            } else {
-                decay = keepDecayFall * decay + decayFall * peak;
-            }
-        } else if (peak > decay) {
-            decay = keepDecayRise * decay + decayRise * peak;
+        if (peak > average + kRiseMargin) {
+            average += attack * (peak - average);
+            hangTimer = 0;
+        } else if (peak >= average - kRiseMargin) {
+            hangTimer = 0;
+        } else if (hangTimer < hangTime) {
+            ++hangTimer;
         } else {
-            decay = keepDecayFall * decay + decayFall * peak;
+            average += decay * (peak - average);
         }
-        // Below the knee the gain is the knee's.
-        level[i] = gainExponent * std::max(std::max(attack, decay), m_Knee);
+        // Below the knee the gain is the largest allowed.
+        level[i] = kLnTarget - kLn10 * std::max(average, knee);
     }
     m_Peak = peak;
-    m_AttackAve = attack;
-    m_DecayAve = decay;
+    m_Average = average;
     serial_ = serial;
     peakSerial_ = peakSerial;
     m_MagBufPos = pos;

@@ -1,68 +1,59 @@
 #pragma once
 
 #include "common/ComplexSample.h"
+#include "dsp/AgcSettings.h"
 
 #include <array>
 #include <cstdint>
 
-// Look-ahead peak AGC for the band-passed complex signal: the signal is delayed 15 ms
-// while a log-magnitude peak over an 18 ms window drives a fast attack and a slower
-// decay average; the gain follows the larger one in the log domain. Off, it applies a
-// fixed manual gain. Starts with every field zero (off, rate 0), as the pipeline uses it.
+// Look-ahead peak AGC for the band-passed complex signal. The signal is delayed by
+// the attack time while the peak of its envelope (log magnitude) over the delayed
+// stretch drives one level average: it rises onto a higher peak within the delay,
+// holds for the hang time once the peak falls, then returns with the decay time
+// constant. The gain brings the average to 0.7 of full scale (32767), at most the
+// maximum gain. Off, it applies the manual gain with no delay.
 class AGCObject {
 public:
     static constexpr int kRingSize = 2048;
 
-    // agcOn: level automatically, else apply the manual gain. useHang: hold the decay
-    // average for the decay time before it falls. threshold: knee in dB relative to
-    // full scale (-100 in the pipeline). manualGain: dB, 100 = full (32767 times).
-    // slopeFactor: percent of the input level change kept above the knee (0 = flat).
-    // decay: ms (> 0). sampleRate: Hz (> 0). Nothing happens when all seven are
-    // unchanged; a new rate clears the rings and averages, other changes keep them.
-    // The delay is at most 2047 samples and the window at most 2048 (rates above
-    // about 113.8 kHz shorten them), and both at least 1.
-    void SetParameters(bool agcOn, bool useHang, int threshold, int manualGain, int slopeFactor, int decay,
-                       double sampleRate);
+    // settings: see AgcSettings; sampleRate: Hz (> 0). Nothing happens when both
+    // are unchanged; a new rate clears the rings and the average, other changes
+    // keep them. The delay is attackMs of samples within 1..2047.
+    void SetParameters(const AgcSettings& settings, double sampleRate);
 
-    // Forgets the signal: empty rings and averages, as a new rate gives; the next
+    // Forgets the signal: empty rings and average, as a new rate gives; the next
     // DelaySamples() outputs are zeros.
     void Reset();
 
     // Levels n samples; out may be in.
     void ProcessComplexData(int n, const ComplexSample* in, ComplexSample* out);
 
-    int DelaySamples() const { return m_DelaySamples; }
+    // Samples by which the output lags the input (0 when off).
+    int DelaySamples() const { return settings_.on ? m_DelaySamples : 0; }
     int WindowSamples() const { return m_WindowSamples; }
     int HangTime() const { return m_HangTime; }
-    double AttackRiseAlpha() const { return m_AttackRiseAlpha; }
+    // The gain, dB, applied to the sample that the last call output last.
+    double lastGainDb() const { return lastGainDb_; }
 
 private:
     // The window's largest level, at least -8, and the number of its latest sample.
     void RescanPeak();
-    // Takes count samples' log10 levels into the peak window and the averages,
+    // Takes count samples' log10 power levels into the peak window and the average,
     // and leaves in their place the gains' natural logarithms.
     void Detect(int count, double* level);
     template <bool Wide>
     void DetectRun(int count, double* level);
     void DetectWide(int count, double* level);
 
-    bool m_AgcOn = false;
-    bool m_UseHang = false;
-    int m_Threshold = 0;
-    int m_ManualGain = 0;
-    int m_Decay = 0;
+    AgcSettings settings_;
     double m_SampleRate = 0.0;
-    double m_SlopeFactor = 0.0;
-    double m_ManualAgcGain = 0.0;
-    double m_DecayAve = 0.0;
-    double m_AttackAve = 0.0;
-    double m_AttackRiseAlpha = 0.0;
-    double m_AttackFallAlpha = 0.0;
-    double m_DecayRiseAlpha = 0.0;
-    double m_DecayFallAlpha = 0.0;
+    double m_ManualAgcGain = 1.0;
+    double m_Average = 0.0;
+    double m_AttackAlpha = 0.0;
+    double m_DecayAlpha = 0.0;
     double m_Knee = 0.0;
-    double m_GainSlope = 0.0;
     double m_Peak = 0.0;
+    double lastGainDb_ = 0.0;
     int m_SigDelayPtr = 0;
     int m_MagBufPos = 0;
     int m_DelaySamples = 0;

@@ -232,7 +232,8 @@ void PlaybackEngine::openRecording(Command& command)
 bool PlaybackEngine::useSetup(DemodSetup& setup, bool force)
 {
     const DemodulatorObject& demod = pipeline_.demodulator();
-    const bool same = configured_ && setup.mode() == demod.getDemodMode() && setup.ncoHz() == demod.getNCO() &&
+    const bool same = configured_ && setup.controls() == setup_.controls() && setup.mode() == demod.getDemodMode() &&
+                      setup.ncoHz() == demod.getNCO() &&
                       setup.filterHz() == demod.getFilter() && setup.pbtHz() == demod.getPBT() &&
                       static_cast<int32_t>(pipeline_.parameters().mSampleRate) == demod.getInputRate();
     setup_ = setup;

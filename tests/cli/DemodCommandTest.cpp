@@ -126,3 +126,38 @@ TEST(CliDemod, RefusesBadInvocationsWithOneLineAndStatusTwo)
     EXPECT_FALSE(fs::exists(out));
     EXPECT_FALSE(fs::exists(dir.path + "/missing"));
 }
+
+// The receiver options reach the demodulator: with the AGC off at -20 dB the
+// tone comes out 20 dB under the recording's 3000; wrong values are refused.
+TEST(CliDemod, ReceiverOptions)
+{
+    fixtures::TempDir dir;
+    const std::string recording = writeUsbRecording(dir);
+    const fs::path out = fs::path(dir.path) / "quiet.wav";
+    CliResult r = runCli({"demod", recording, "--mode", "usb", "--start", "0", "--end", "2", "--lo", "7074",
+                          "--hi", "7077", "--agc", "off", "--gain", "-20", "-o", out.string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::ifstream in(out, std::ios::binary);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    int peak = 0;
+    for (size_t i = 44 + 2 * 22050; i + 1 < bytes.size() - 2 * 22050; i += 2)
+        peak = std::max(peak, std::abs(static_cast<int>(static_cast<int16_t>(
+                                  static_cast<uint8_t>(bytes[i]) | static_cast<uint8_t>(bytes[i + 1]) << 8))));
+    EXPECT_NEAR(peak, 300, 12); // within 0.35 dB
+
+    struct Case {
+        std::vector<std::string> options;
+        const char* message;
+    };
+    for (const Case& c : {Case{{"--agc", "slowest"}, "unknown AGC \"slowest\""},
+                          Case{{"--max-gain", "-3"}, "--max-gain \"-3\" is not a number of dB from 0 to 120"},
+                          Case{{"--squelch", "x"}, "--squelch \"x\" is not a number"},
+                          Case{{"--deemphasis", "60"}, "--deemphasis \"60\" is none of 50, 75 and off"}}) {
+        std::vector<std::string> args = {"demod", recording, "--mode", "usb", "--start", "0", "--end", "2",
+                                         "--lo",  "7074",    "--hi",   "7077", "-o", out.string()};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        const CliResult bad = runCli(args);
+        EXPECT_NE(bad.status, 0);
+        EXPECT_NE(bad.err.find(c.message), std::string::npos) << bad.err;
+    }
+}

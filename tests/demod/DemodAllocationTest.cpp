@@ -44,7 +44,8 @@ std::vector<ComplexSample> render(const Signal& signal, int32_t rate, int32_t se
 
 // From the first call after set-up on, whole ProcessData calls allocate
 // nothing: file output and playback, with a carrier measurement and its log
-// line among them, in blocks split unevenly between calls.
+// line among them, the squelch and de-emphasis at work, in blocks split
+// unevenly between calls.
 TEST_P(DemodAllocation, ProcessDataAllocatesNothingFromTheFirstCallOn)
 {
     const AllocationCase& c = GetParam();
@@ -54,6 +55,10 @@ TEST_P(DemodAllocation, ProcessDataAllocatesNothingFromTheFirstCallOn)
     demod.setCarrierLog(&outputs);
     DemodSetup setup =
         DemodSetup::fromFields(selection(0, 3, c.lowKHz, c.highKHz), c.mode, recordingAt(c.rate, 3));
+    ReceiverControls controls;
+    controls.squelchDb = -60.0;
+    controls.fmDeemphasis = true;
+    setup.setControls(controls);
     ASSERT_TRUE(setup.configure(demod));
     const std::vector<ComplexSample> input = render(c.signal, c.rate, 3);
     const int split = c.rate + 777;

@@ -251,6 +251,42 @@ TEST(DemodFileJob, SecondsBeyondTheRecordingAreSilent)
     EXPECT_LT(rms(audio, 3 * 44100, 22050), 1.0);
 }
 
+// A recording of 2.48 s: a selection to its last whole second takes in the
+// 0.48 s after it, with the audio running to the recording's end.
+TEST(DemodFileJob, TheRecordingsLastPartSecondIsKept)
+{
+    constexpr int32_t kRate = 48000;
+    const int64_t total = kRate * 248 / 100;
+    const Signal station = amStation(10000, 4000, 1000, 0.5);
+    DemodSecondFeeder feeder(
+        [&](ComplexSample* block, double atSecond, int64_t samples) -> int64_t {
+            const int64_t first = static_cast<int64_t>(atSecond * kRate);
+            const int64_t n = std::clamp<int64_t>(total - first, 0, samples);
+            for (int64_t i = 0; i < n; ++i)
+                block[i] = station(first + i, kRate);
+            return n;
+        },
+        kRate);
+    for (int32_t start : {0, 1}) {
+        SCOPED_TRACE(start);
+        DemodSetup setup = DemodSetup::fromFields(selection(start, 2, 7105, 7115), kDemodAM, recordingAt(kRate, 2));
+        DemodulatorObject demod;
+        setup.configure(demod);
+        fixtures::TempDir dir;
+        DemodFileJob job(demod, feeder, start, 2, dir.path, "out.wav");
+        const DemodFileJob::Result result = job.run();
+        ASSERT_TRUE(result.ok) << result.message;
+        EXPECT_EQ(result.audioSamples, (2 - start) * 44100 + 21168);
+        const std::vector<uint8_t> wav = readFile(result.path);
+        std::vector<int16_t> audio;
+        for (size_t i = 44; i + 1 < wav.size(); i += 2)
+            audio.push_back(static_cast<int16_t>(u16At(wav, i)));
+        ASSERT_EQ(static_cast<int64_t>(audio.size()), result.audioSamples);
+        const double steady = rms(audio, (1 - start) * 44100 + 4410, 4410);
+        EXPECT_GT(rms(audio, audio.size() - 2205, 1764), 0.5 * steady);
+    }
+}
+
 // One second of such a recording is more than the fixed blocks held; no
 // block of the run, its measurement of the lead included, follows the rate.
 TEST(DemodFileJob, RecordingsFasterThanFiveMegasamplesPerSecondWork)
@@ -302,7 +338,7 @@ TEST(DemodFileJob, TheFileHoldsTheSelectionInStep)
     const std::vector<Case> cases = {
         {"USB at 48 kS/s from 0", kDemodUSB, 48000, 0, 4, 7100.0, 7102.5},
         {"USB at 12001 S/s from 1", kDemodUSB, 12001, 1, 4, 7100.0, 7102.5},
-        {"CWU at 250 kS/s from 1", kDemodCWU, 250000, 1, 3, 7100.5, 7101.5},
+        {"CWU at 250 kS/s from 1", kDemodCWU, 250000, 1, 3, 7100.5, 7102.5},
         {"LSB at 96 kS/s from 0", kDemodLSB, 96000, 0, 3, 7098.0, 7100.0},
         {"FM at 48 kS/s from 1", kDemodFM, 48000, 1, 4, 7095.0, 7105.0},
         {"WFM at 250 kS/s from 0", kDemodWFM, 250000, 0, 3, 7000.0, 7200.0},
@@ -348,8 +384,13 @@ TEST(DemodFileJob, TheFileHoldsTheSelectionInStep)
             smooth[i] = std::accumulate(envelope.begin() + i, envelope.begin() + i + w, 0.0) / w;
         const double keyedLevel = smooth[static_cast<size_t>((2.0 - c.start) * 44100)];
         ASSERT_GT(keyedLevel, 1000.0);
-        const auto on = std::find_if(smooth.begin(), smooth.end(), [&](double v) { return v > keyedLevel / 2; });
-        const auto off = std::find_if(on, smooth.end(), [&](double v) { return v < keyedLevel / 2; });
+        // The steady tone's edges, found from its middle: the AGC levels the
+        // band-pass's faint pre-echo of a hard-keyed onset out of digital silence.
+        const auto middle = smooth.begin() + static_cast<std::ptrdiff_t>((2.0 - c.start) * 44100);
+        const auto on = std::find_if(std::make_reverse_iterator(middle), smooth.rend(),
+                                     [&](double v) { return v <= keyedLevel / 2; })
+                            .base();
+        const auto off = std::find_if(middle, smooth.end(), [&](double v) { return v < keyedLevel / 2; });
         const double onAt = static_cast<double>(on - smooth.begin() + w / 2) / 44100.0 + c.start;
         const double offAt = static_cast<double>(off - smooth.begin() + w / 2) / 44100.0 + c.start;
         EXPECT_NEAR(onAt, 1.5, 0.002);

@@ -140,12 +140,14 @@ inline RecordingParameters recordingAt(int32_t rate, int32_t seconds, int64_t st
 // Demodulates seconds [0, seconds) of `signal` in `mode` with the selection
 // lowKHz..highKHz (absolute, centre kCenterHz) to 44100 Hz audio.
 inline std::vector<int16_t> demodulateToAudio(const Signal& signal, int32_t rate, int32_t seconds, int mode,
-                                              double lowKHz, double highKHz, DemodulatorObject* demodIn = nullptr)
+                                              double lowKHz, double highKHz, DemodulatorObject* demodIn = nullptr,
+                                              const ReceiverControls& controls = ReceiverControls{})
 {
     DemodulatorObject local;
     DemodulatorObject& demod = demodIn ? *demodIn : local;
     DemodSetup setup = DemodSetup::fromFields(selection(0, seconds, lowKHz, highKHz), mode,
                                               recordingAt(rate, seconds));
+    setup.setControls(controls);
     setup.configure(demod);
     DemodSecondFeeder feeder(source(signal, rate, seconds), rate);
     std::vector<int16_t> audio;

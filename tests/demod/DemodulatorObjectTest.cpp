@@ -364,8 +364,9 @@ TEST(DemodulatorObject, WfmFillsTheMultiplexRingAtThePipelineRate)
     double peak = 0.0;
     for (int i = status.mpxRingPos / 2; i < status.mpxRingPos; ++i)
         peak = std::max(peak, std::abs(status.mpxRing[i]));
-    // 50 kHz of deviation is a phase step of 2 pi 50000 / 192000 per sample, times 8000.
-    EXPECT_NEAR(peak, 8000.0 * 2.0 * std::numbers::pi * 50000.0 / 192000.0, 300.0);
+    // 50 kHz of deviation reads as at 250 kS/s, whatever the rate: a phase step
+    // of 2 pi 50000 / 250000 per sample, times 8000.
+    EXPECT_NEAR(peak, 8000.0 * 2.0 * std::numbers::pi * 50000.0 / 250000.0, 300.0);
 }
 
 namespace {

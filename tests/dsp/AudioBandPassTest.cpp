@@ -1,0 +1,63 @@
+#include "dsp/AudioBandPass.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <complex>
+#include <numbers>
+#include <vector>
+
+namespace {
+
+double gainDb(double f, double rate)
+{
+    AudioBandPass filter;
+    filter.setUp(300.0, 3000.0, rate);
+    const int n = static_cast<int>(rate);
+    std::vector<double> x(n);
+    for (int i = 0; i < n; ++i)
+        x[i] = std::sin(2.0 * std::numbers::pi * f * i / rate);
+    filter.process(n, x.data(), x.data());
+    std::complex<double> sum;
+    for (int i = n / 2; i < n; ++i)
+        sum += x[i] * std::polar(1.0, -2.0 * std::numbers::pi * f * i / rate);
+    return 20.0 * std::log10(2.0 * std::abs(sum) / (n - n / 2));
+}
+
+TEST(AudioBandPass, ButterworthEdgesAndSkirts)
+{
+    struct Case {
+        double hz, db, tolerance;
+    };
+    for (double rate : {48000.0, 62500.0}) {
+        for (const Case c : {Case{300, -3.01, 0.1}, Case{3000, -3.01, 0.1}, Case{1000, 0, 0.05}}) {
+            SCOPED_TRACE(testing::Message() << c.hz << " Hz at " << rate);
+            EXPECT_NEAR(gainDb(c.hz, rate), c.db, c.tolerance);
+        }
+        // An octave outside, at least 35.5 dB down (the warped upper skirt more).
+        EXPECT_LT(gainDb(150.0, rate), -35.5);
+        EXPECT_LT(gainDb(6000.0, rate), -35.5);
+    }
+}
+
+TEST(AudioBandPass, PiecesFilterAsOneBlock)
+{
+    std::vector<double> x(6000);
+    for (size_t i = 0; i < x.size(); ++i)
+        x[i] = std::sin(0.011 * i * i) * 1000.0;
+    AudioBandPass whole, split;
+    whole.setUp(300.0, 3000.0, 48000.0);
+    split.setUp(300.0, 3000.0, 48000.0);
+    std::vector<double> expected(x.size()), y(x.size());
+    whole.process(static_cast<int>(x.size()), x.data(), expected.data());
+    const int pieces[] = {1, 255, 2, 1024, 77};
+    for (int at = 0, k = 0; at < static_cast<int>(x.size()); ++k) {
+        const int count = std::min(pieces[k % 5], static_cast<int>(x.size()) - at);
+        split.process(count, x.data() + at, y.data() + at);
+        at += count;
+    }
+    EXPECT_EQ(y, expected);
+}
+
+} // namespace

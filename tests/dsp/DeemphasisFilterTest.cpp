@@ -1,0 +1,68 @@
+#include "dsp/DeemphasisFilter.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <complex>
+#include <numbers>
+#include <vector>
+
+namespace {
+
+// The filter's gain at f Hz, from its response to a long tone.
+double measuredGainDb(double tau, double rate, double f)
+{
+    DeemphasisFilter filter;
+    filter.setUp(tau, rate);
+    const int n = static_cast<int>(rate);
+    std::vector<double> x(n);
+    for (int i = 0; i < n; ++i)
+        x[i] = std::sin(2.0 * std::numbers::pi * f * i / rate);
+    filter.process(n, x.data(), x.data());
+    std::complex<double> sum;
+    for (int i = n / 2; i < n; ++i)
+        sum += x[i] * std::polar(1.0, -2.0 * std::numbers::pi * f * i / rate);
+    return 20.0 * std::log10(2.0 * std::abs(sum) / (n - n / 2));
+}
+
+TEST(DeemphasisFilter, FollowsTheAnalogCurve)
+{
+    for (double rate : {62500.0, 78125.0, 100000.0}) {
+        for (double tau : {50e-6, 75e-6, 750e-6}) {
+            for (double f : {100.0, 1000.0, 3000.0, 6300.0, 12000.0}) {
+                SCOPED_TRACE(testing::Message() << tau * 1e6 << " us at " << rate << " S/s, " << f << " Hz");
+                const double analog = -10.0 * std::log10(1.0 + std::pow(2.0 * std::numbers::pi * f * tau, 2.0));
+                EXPECT_NEAR(measuredGainDb(tau, rate, f), analog, 0.4);
+            }
+        }
+    }
+}
+
+TEST(DeemphasisFilter, PiecesFilterAsOneBlockAndOffPassesUnchanged)
+{
+    std::vector<double> x(5000);
+    for (size_t i = 0; i < x.size(); ++i)
+        x[i] = std::sin(0.013 * i * i) * 1000.0;
+    DeemphasisFilter whole;
+    whole.setUp(50e-6, 62500.0);
+    std::vector<double> expected(x.size());
+    whole.process(static_cast<int>(x.size()), x.data(), expected.data());
+    DeemphasisFilter split;
+    split.setUp(50e-6, 62500.0);
+    std::vector<double> y(x.size());
+    const int pieces[] = {1, 7, 256, 999, 3};
+    for (int at = 0, k = 0; at < static_cast<int>(x.size()); ++k) {
+        const int count = std::min(pieces[k % 5], static_cast<int>(x.size()) - at);
+        split.process(count, x.data() + at, y.data() + at);
+        at += count;
+    }
+    EXPECT_EQ(y, expected);
+
+    DeemphasisFilter off;
+    off.setUp(0.0, 62500.0);
+    EXPECT_FALSE(off.active());
+    off.process(static_cast<int>(x.size()), x.data(), y.data());
+    EXPECT_EQ(y, x);
+}
+
+} // namespace
