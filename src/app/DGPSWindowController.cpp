@@ -2,7 +2,6 @@
 
 #include "app/ElidedLabel.h"
 #include "app/FormRows.h"
-
 #include "app/TimestampsWindowController.h"
 #include "app/WindowGeometry.h"
 #include "dgps/DgpsAlmanacImport.h"
@@ -64,16 +63,6 @@ bool ReadNumber(const QLineEdit* field, double low, double high, double& value)
     bool ok = false;
     value = QLocale::c().toDouble(field->text().trimmed(), &ok);
     return ok && value >= low && value <= high;
-}
-
-QLineEdit* MakeField(const char* name, int width, const QString& tip)
-{
-    auto* field = new QLineEdit;
-    field->setObjectName(name);
-    field->setAlignment(Qt::AlignRight);
-    field->setFixedWidth(width);
-    field->setToolTip(tip);
-    return field;
 }
 
 } // namespace
@@ -204,8 +193,8 @@ QWidget* DGPSWindowController::buildControls()
     // A long file name must not widen the window.
     recordingLabel_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     place->addWidget(recordingLabel_, 1);
-    latitudeField = MakeField("latitudeField", 90, "Your latitude in degrees, north positive");
-    longitudeField = MakeField("longitudeField", 90, "Your longitude in degrees, east positive");
+    latitudeField = FormRows::makeField(nullptr, "latitudeField", 90, "Your latitude in degrees, north positive");
+    longitudeField = FormRows::makeField(nullptr, "longitudeField", 90, "Your longitude in degrees, east positive");
     place->addWidget(new QLabel("Your location: latitude"));
     place->addWidget(latitudeField);
     place->addWidget(new QLabel("longitude"));
@@ -225,10 +214,10 @@ QWidget* DGPSWindowController::buildLiveInput()
     liveButton_->setCheckable(true);
     connect(liveButton_, &QPushButton::clicked, this, &DGPSWindowController::startReceivingUDP);
     row->addWidget(liveButton_);
-    portField_ = MakeField("portField", 60, "The UDP port to listen on");
-    liveRateField_ = MakeField("liveRateField", 90, "Samples per second sent; used when no recording is loaded "
+    portField_ = FormRows::makeField(nullptr, "portField", 60, "The UDP port to listen on");
+    liveRateField_ = FormRows::makeField(nullptr, "liveRateField", 90, "Samples per second sent; used when no recording is loaded "
                                                     "(else the recording's)");
-    liveCenterField_ = MakeField("liveCenterField", 80, "The frequency the samples are centred on; used when no "
+    liveCenterField_ = FormRows::makeField(nullptr, "liveCenterField", 80, "The frequency the samples are centred on; used when no "
                                                         "recording is loaded (else the recording's)");
     row->addWidget(new QLabel("port"));
     row->addWidget(portField_);
