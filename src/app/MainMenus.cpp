@@ -1,5 +1,6 @@
 #include "app/MainMenus.h"
 
+#include "app/ReceiverMenu.h"
 #include "app/RecentRecordingsMenu.h"
 
 #include <QAction>
@@ -106,6 +107,8 @@ MainMenus::MainMenus(QMainWindow* window, QMenu* outputDevices)
     carrierTxtlMenuItem_ = addNamedAction(audioMenu, "Write Carrier Measurements to carrier.&txt", "carrierTxtlMenuItem");
     carrierTxtlMenuItem_->setCheckable(true);
     connect(carrierTxtlMenuItem_, &QAction::toggled, this, &MainMenus::writeCarrierTxtChanged);
+    audioMenu->addSeparator();
+    receiver_ = new ReceiverMenu(audioMenu, this);
 
     toolsMenu_ = bar->addMenu("&Tools");
     connect(addNamedAction(toolsMenu_, "&DGPS Beacons…", "openDGPSAction"), &QAction::triggered, this,
@@ -138,6 +141,7 @@ void MainMenus::readPreferences(QSettings& settings)
         carrierTxtlMenuItem_->setChecked(carrierTxt);
     }
     // Said once each, changed or not, so the window starts from the stored values.
+    receiver_->readPreferences(settings);
     emit drawInColorChanged(color);
     emit writeCarrierTxtChanged(carrierTxt);
     emit wholeSecondChanged(wholeSecond);
@@ -148,4 +152,5 @@ void MainMenus::savePreferences(QSettings& settings) const
     settings.setValue("drawInColor", drawsInColor());
     settings.setValue("writeCarriertxt", writesCarrierTxt());
     settings.setValue("wholeSecondPeakHold", drawsWholeSecond());
+    receiver_->savePreferences(settings);
 }

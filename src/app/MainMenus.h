@@ -6,6 +6,7 @@ class QAction;
 class QMainWindow;
 class QMenu;
 class QSettings;
+class ReceiverMenu;
 class RecentRecordingsMenu;
 
 // The main window's menu bar: File, View, Playback, Audio, Tools and Help;
@@ -24,6 +25,8 @@ public:
     QMenu* playbackMenu() const { return playbackMenu_; }
     QMenu* toolsMenu() const { return toolsMenu_; }
     RecentRecordingsMenu* recentRecordings() const { return recentRecordings_; }
+    // Audio > AGC and the de-emphasis choices.
+    ReceiverMenu* receiver() const { return receiver_; }
 
     bool drawsInColor() const;
     bool drawsWholeSecond() const;
@@ -63,6 +66,7 @@ private:
     QMenu* playbackMenu_;
     QMenu* toolsMenu_;
     RecentRecordingsMenu* recentRecordings_;
+    ReceiverMenu* receiver_;
     QAction* colorWaterFallMenuItem_;
     QAction* wholeSecondMenuItem_;
     QAction* carrierTxtlMenuItem_;

@@ -37,6 +37,7 @@ void PlaybackController::showSelection()
 std::optional<DemodSetup> PlaybackController::setupDemodStuff()
 {
     DemodSetup setup = parts_.session->setupDemodStuff(parts_.selection->typedFields(), parts_.selection->mode());
+    setup.setControls(parts_.receiverControls());
     if (!setup.ok()) {
         emit statusMessage(QString::fromStdString(setup.error()));
         return std::nullopt;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "demod/ReceiverControls.h"
+
 #include <QObject>
 #include <QString>
 
@@ -31,6 +33,8 @@ public:
         FileRunPanel* fileRun;
         // Where "carrier.txt" goes when it is written, else empty.
         std::function<QString()> carrierLogFolder;
+        // The listening controls chosen (AGC, de-emphasis).
+        std::function<ReceiverControls()> receiverControls;
     };
     PlaybackController(Parts parts, QObject* parent);
 
@@ -44,8 +48,8 @@ public:
     void doSkip(int seconds);
     void goToSelectionStart();
     void goToSelectionEnd();
-    // The session's selection or the mode changed: placed on the waterfall,
-    // and heard at once while playing.
+    // The session's selection, the mode or a listening control changed:
+    // placed on the waterfall, and heard at once while playing.
     void selectionChanged();
     void updateControls();
     // The window's 0.2 s and 1 s timers.

@@ -1,7 +1,6 @@
 #include "app/WindowControl.h"
 
 #include "app/AboutDialog.h"
-#include "app/AudioSpectrumView.h"
 #include "app/CarrierWindowController.h"
 #include "app/DgpsWindows.h"
 #include "app/ElidedLabel.h"
@@ -13,6 +12,7 @@
 #include "app/MainSidePanel.h"
 #include "app/PlaybackControls.h"
 #include "app/RawIqDialog.h"
+#include "app/ReceiverMenu.h"
 #include "app/RecentRecordingsMenu.h"
 #include "app/RecordingDropFilter.h"
 #include "app/RecordingsPanel.h"
@@ -20,14 +20,12 @@
 #include "app/SoundDeviceMenu.h"
 #include "app/PlaybackController.h"
 #include "app/SoundOutputThread.h"
-#include "app/SpectrumView.h"
 #include "app/WaterfallScrollArea.h"
 #include "app/WaterfallArea.h"
 #include "app/UpdateChecker.h"
 #include "app/WaterfallSettingsPanel.h"
 #include "app/WindowGeometry.h"
 #include "audio/SoundOutputObject.h"
-#include "demod/CarrierSpectrum.h"
 #include "playback/PlaybackSession.h"
 #include "recording/ForeignRecording.h"
 #include "recording/RecordingObject.h"
@@ -53,8 +51,6 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QVBoxLayout>
-
-#include <algorithm>
 
 namespace {
 
@@ -153,7 +149,8 @@ WindowControl::WindowControl(QWidget* parent, PlaybackEngine::Threading playback
             &WaterfallScrollArea::fitBand);
     connect(fftView, &FFTView::readoutChanged, readoutField, &QLabel::setText);
     playback = new PlaybackController({session.get(), playbackControls, selectionPanel, fftView, sidePanel, fileRunPanel,
-                                       [this] { return carrierLogFolder(); }},
+                                       [this] { return carrierLogFolder(); },
+                                       [this] { return menus->receiver()->controls(); }},
                                       this);
     connect(playback, &PlaybackController::statusMessage, this, &WindowControl::showStatus);
 
@@ -275,6 +272,7 @@ void WindowControl::buildMenus()
                                                                  : session->selection().endSecond);
     });
     connect(menus, &MainMenus::loopRequested, playbackControls, &PlaybackControls::toggleLoop);
+    connect(menus->receiver(), &ReceiverMenu::controlsChanged, playback, &PlaybackController::selectionChanged);
     connect(menus, &MainMenus::writeCarrierTxtChanged, this,
             [this] { session->setCarrierLogFolder(QFile::encodeName(carrierLogFolder()).toStdString()); });
     connect(menus, &MainMenus::dgpsRequested, this, [this] { DgpsWindows::of(this)->openDGPS(recordingFolder()); });

@@ -8,6 +8,7 @@
 #include "demod/DemodSecondFeeder.h"
 #include "demod/DemodSetup.h"
 #include "demod/DemodulatorObject.h"
+#include "demod/ReceiverControls.h"
 #include "recording/RecordingObject.h"
 
 #include "IqRecordingWriter.h"
@@ -254,12 +255,14 @@ TEST_F(PlaybackTest, ASelectionOutsideTheRecordingsBandIsClearedOnLoadAndRefused
 }
 
 // What the core job writes for the same selection, read back.
-QByteArray coreWav(const QString& recordingPath, const SelectionFields& fields, int mode, const QString& folder)
+QByteArray coreWav(const QString& recordingPath, const SelectionFields& fields, int mode, const QString& folder,
+                   const ReceiverControls& controls = {})
 {
     RecordingObject recording;
     std::vector<std::string> lines;
     recording.setRecordingFile(QFile::encodeName(recordingPath).toStdString(), lines);
     DemodSetup setup = DemodSetup::fromFields(fields, mode, recording.parameters());
+    setup.setControls(controls);
     DemodulatorObject demod;
     setup.configure(demod);
     DemodSecondFeeder feeder(recording, recording.parameters().mSampleRate);
@@ -329,6 +332,33 @@ TEST_F(PlaybackTest, FileRunWritesTheSelectionAndRefusesEverythingElseMeanwhile)
     EXPECT_TRUE(wav == coreWav(pathOf(kAmRecordingName), {"1", "29", "7105", "7115", ""}, kDemodAM,
                                coreFolder.path()))
         << "the window's file differs from the core job's";
+}
+
+// Audio > AGC reaches every set-up: the WAV file is written with the AGC
+// chosen, and the choice is kept for the next start.
+TEST_F(PlaybackTest, TheAgcChosenInTheAudioMenuIsWhatTheFileIsWrittenWith)
+{
+    auto* off = window->findChild<QAction*>("agcOffAction");
+    ASSERT_NE(off, nullptr);
+    off->trigger();
+    select("1", "3", "7105", "7115");
+    QSignalSpy finished(window.get(), &WindowControl::demodFileFinished);
+    button("demodFileButton")->click();
+    ASSERT_TRUE(finished.wait(30000));
+    QFile file(QDir(home.path()).filePath("Documents/DemodOutput.wav"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray wav = file.readAll();
+    QTemporaryDir coreFolder;
+    ReceiverControls agcOff;
+    agcOff.agc = AgcChoice::Off;
+    EXPECT_TRUE(wav == coreWav(pathOf(kAmRecordingName), {"1", "3", "7105", "7115", ""}, kDemodAM, coreFolder.path(),
+                               agcOff));
+    EXPECT_FALSE(wav == coreWav(pathOf(kAmRecordingName), {"1", "3", "7105", "7115", ""}, kDemodAM,
+                                coreFolder.path()))
+        << "the AGC's choice made no difference";
+
+    window->savePreferences();
+    EXPECT_EQ(QSettings("Korvel", "Korvel").value("receiverAgc").toString(), "off");
 }
 
 TEST_F(PlaybackTest, TimestampedFileIsNamedAfterFrequencyModeAndStart)
