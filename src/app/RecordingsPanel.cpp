@@ -15,6 +15,9 @@
 #include <QSettings>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <iterator>
+
 namespace {
 
 const char* const kFolderKey = "PREF_REC_FOLDER";
@@ -59,6 +62,15 @@ RecordingsPanel::RecordingsPanel(QWidget* parent)
     fileBrowser->viewport()->installEventFilter(this);
     fileBrowser->installEventFilter(this);
     connect(fileBrowser, &QListWidget::itemClicked, this, &RecordingsPanel::doClick);
+    keyMoveRest_.setSingleShot(true);
+    keyMoveRest_.setInterval(350);
+    connect(&keyMoveRest_, &QTimer::timeout, this, [this] {
+        QListWidgetItem* item = fileBrowser->currentItem();
+        if (item && item->text() != lastOpened_) {
+            fileClickModifiers = Qt::NoModifier;
+            doClick(item);
+        }
+    });
     connect(fileBrowser, &QListWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         if (QListWidgetItem* item = fileBrowser->itemAt(pos)) {
             QMenu* menu = createFileContextMenu(item->text());
@@ -162,12 +174,18 @@ bool RecordingsPanel::eventFilter(QObject* watched, QEvent* event)
             doClick(fileBrowser->currentItem());
             return true;
         }
+        // Moving through the list with the keys draws the recording arrived at,
+        // once the keys rest: passing over a file does not load it.
+        static const int kMoves[] = {Qt::Key_Up, Qt::Key_Down, Qt::Key_PageUp, Qt::Key_PageDown, Qt::Key_Home, Qt::Key_End};
+        if (std::find(std::begin(kMoves), std::end(kMoves), key->key()) != std::end(kMoves))
+            keyMoveRest_.start();
     }
     return QGroupBox::eventFilter(watched, event);
 }
 
 void RecordingsPanel::doClick(QListWidgetItem* item)
 {
+    lastOpened_ = item->text();
     if (fileClickModifiers & Qt::AltModifier)
         emit openAsWaterfallRequested(item->text());
     else

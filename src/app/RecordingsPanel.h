@@ -2,6 +2,7 @@
 
 #include <QGroupBox>
 #include <QStringList>
+#include <QTimer>
 
 class QLabel;
 class QListWidget;
@@ -61,4 +62,7 @@ private:
     QListWidget* fileBrowser;
     // The folder the list shows.
     QString listedFolder_;
+    // The recording last asked for; the keys' rest loads another one only.
+    QString lastOpened_;
+    QTimer keyMoveRest_;
 };

@@ -90,6 +90,19 @@ TEST_F(OpenRecordingFileTest, PathListsItsFolderSelectsAndLoadsIt)
     EXPECT_EQ(recent(), QStringList({pathOf("first.wav"), pathOf("second.wav")}));
 }
 
+// The arrow keys in the list draw the recording they rest on: the file
+// highlighted and the file shown do not part.
+TEST_F(OpenRecordingFileTest, TheKeysDrawTheRecordingTheyRestOn)
+{
+    window->openRecordingFile(pathOf("first.wav"));
+    ASSERT_EQ(window->windowTitle(), "first.wav");
+    auto* list = window->findChild<QListWidget*>("fileBrowser");
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Down);
+    EXPECT_EQ(selectedFile(), "second.wav");
+    EXPECT_TRUE(QTest::qWaitFor([this] { return window->windowTitle() == "second.wav"; }, 5000));
+}
+
 TEST_F(OpenRecordingFileTest, WhatCannotBeOpenedIsSaid)
 {
     const struct {
