@@ -10,6 +10,7 @@
 #include "dgps/DgpsStationListFiles.h"
 #include "dgps/DgpsStationTable.h"
 #include "dgps/DgpsTableModel.h"
+#include "recording/IqFileName.h"
 
 #include <algorithm>
 #include <atomic>
@@ -122,11 +123,16 @@ private:
 
 int runLive(std::map<std::string, std::string>& options, DgpsStationTable& table, bool json, bool wholeKhzOnly)
 {
-    double rate = 0, centre = 0, port = 50000, seconds = 0;
-    if (!options.count("--rate") || !parseNumber(options["--rate"], 1000, 100000000, rate))
-        return cliFail("--udp needs --rate R, the samples per second sent (1000 to 100000000)");
-    if (!options.count("--center") || !parseNumber(options["--center"], 0, 1e12, centre))
-        return cliFail("--udp needs --center HZ, the frequency the samples are centred on");
+    double port = 50000, seconds = 0;
+    // Units as everywhere else a rate or frequency is given: 250k, 2.048M, 300kHz.
+    const std::optional<double> rate =
+        options.count("--rate") ? IqFileName::valueWithUnit(options["--rate"]) : std::nullopt;
+    if (!rate || *rate < 1000 || *rate > 100000000)
+        return cliFail("--udp needs --rate R, the samples per second sent (1000 to 100000000, such as 250k or 2M)");
+    const std::optional<double> centre =
+        options.count("--center") ? IqFileName::valueWithUnit(options["--center"]) : std::nullopt;
+    if (!centre || *centre > 1e12)
+        return cliFail("--udp needs --center HZ, the frequency the samples are centred on (such as 300k)");
     if (options.count("--port") && (!parseNumber(options["--port"], 1, 65535, port) || port != std::floor(port)))
         return cliFail("--port needs a port number from 1 to 65535");
     if (options.count("--seconds") && !parseNumber(options["--seconds"], 0, 1e9, seconds))
@@ -137,10 +143,10 @@ int runLive(std::map<std::string, std::string>& options, DgpsStationTable& table
 
     DecodePrinter printer(table, json);
     DgpsLiveDecoder decoder;
-    decoder.setDemodObjects(rate, centre, &table, wholeKhzOnly, &printer);
+    decoder.setDemodObjects(*rate, *centre, &table, wholeKhzOnly, &printer);
     if (decoder.numDemodObj() == 0)
-        return cliFail("no beacon channel (285 to 325 kHz) lies inside " + fixed((centre - rate / 2) / 1000, 1) +
-                       " .. " + fixed((centre + rate / 2) / 1000, 1) + " kHz");
+        return cliFail("no beacon channel (285 to 325 kHz) lies inside " + fixed((*centre - *rate / 2) / 1000, 1) +
+                       " .. " + fixed((*centre + *rate / 2) / 1000, 1) + " kHz");
     DgpsUdpReceiver receiver;
     if (options.count("--from") && !receiver.takeOnlyFrom(options["--from"]))
         return cliFail("--from needs the sender as ADDR:PORT, a numeric IPv4 address and a port");

@@ -107,7 +107,10 @@ std::string openRecordingArgument(RecordingObject& recording, const std::string&
     recording.setRecordingFile(resolveRecordingArgument(file), lines);
     if (recording.isValidRecordingFile())
         return {};
-    return recording.path() + ": " + (lines.empty() ? std::string("not a recording") : lines.back());
+    std::string why = recording.path() + ": " + (lines.empty() ? std::string("not a recording") : lines.back());
+    if (recording.needsRawIqSettings())
+        why += " (with --rate S/s --format F [--center HZ])";
+    return why;
 }
 
 int runInfoCommand(const std::vector<std::string>& args, const RawIqSettings& raw)

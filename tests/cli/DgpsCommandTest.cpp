@@ -125,6 +125,8 @@ TEST_F(DgpsCommand, BadInputGetsOneLineAndStatusTwo)
              {{"dgps"}, "needs a FILE"},
              {{"dgps", "--udp", "--rate", "16000", "--stations", list}, "--center"},
              {{"dgps", "--udp", "--rate", "16000", "--center", "100000", "--stations", list}, "no beacon channel"},
+             // Rates and frequencies take units here as everywhere.
+             {{"dgps", "--udp", "--rate", "16k", "--center", "100k", "--stations", list}, "no beacon channel"},
              {{"dgps", "--udp", "--rate", "16000", "--center", "300000", "--udp-format", "f32", "--stations", list}, "u16"},
              {{"dgps", recording, "--port", "16000", "--stations", list}, "go with --udp"},
              {{"dgps", shortWave, "--stations", list}, "no DGPS beacon channel"},
