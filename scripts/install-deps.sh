@@ -19,7 +19,7 @@ BUILD_PKGS=(g++ make cmake ninja-build pkg-config ccache
 # PulseAudio with a null sink for the audio tests; sox to measure what was played;
 # GNU parallel for the test of runs over a folder.
 TEST_PKGS=(clang libclang-rt-14-dev
-           xvfb xauth pulseaudio pulseaudio-utils sox imagemagick parallel)
+           xvfb xauth pulseaudio pulseaudio-utils sox imagemagick parallel man-db)
 
 want=("${BUILD_PKGS[@]}")
 case "${1:-}" in

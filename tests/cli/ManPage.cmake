@@ -1,0 +1,26 @@
+cmake_minimum_required(VERSION 3.25)
+# Renders a man page with man -l and checks that every option keeps its
+# argument a space apart, as the synopsis means it.
+#   cmake -DPAGE=resources/korvel-cli.1 -P ManPage.cmake
+find_program(MAN man)
+if(NOT MAN)
+    message("MAN PAGE TEST SKIPPED: man is missing (scripts/install-deps.sh installs it)")
+    return()
+endif()
+set(ENV{MANWIDTH} 250)
+execute_process(COMMAND ${MAN} -l ${PAGE} RESULT_VARIABLE status OUTPUT_VARIABLE text ERROR_VARIABLE err)
+if(NOT status EQUAL 0)
+    message(FATAL_ERROR "man -l ${PAGE} failed: ${err}")
+endif()
+string(REGEX REPLACE "\n[ ]+" " " flat "${text}")
+foreach(expected "[--stations LIST.TXT]" "[--lat DEG --lon DEG]" "[--center HZ]" "--rate S/s --format F"
+        "[--fft-size N]" "--mode MODE" "--channel K")
+    string(FIND "${flat}" "${expected}" at)
+    if(at EQUAL -1)
+        message(FATAL_ERROR "the rendered page lacks \"${expected}\":\n${text}")
+    endif()
+endforeach()
+string(REGEX MATCH "\\]\\[|--[a-z-]+[A-Z][A-Z]" joined "${flat}")
+if(joined)
+    message(FATAL_ERROR "an option runs into its neighbour (\"${joined}\"):\n${text}")
+endif()
