@@ -5,12 +5,28 @@
 #include "waterfall/WaterfallRowPlan.h"
 
 #include <algorithm>
+#include <sched.h>
+
+namespace {
+
+// The CPUs this process may run on: a batch job given one core, or a run
+// pinned with taskset, must not start a thread for every core of the machine.
+int UsableCpus()
+{
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (sched_getaffinity(0, sizeof set, &set) == 0)
+        return std::max(1, CPU_COUNT(&set));
+    return static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+}
+
+} // namespace
 
 WaterfallPeakHold::WaterfallPeakHold(RecordingObject& recording, int fftSize, int threads)
     : recording_(recording)
 {
     if (threads <= 0)
-        threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+        threads = UsableCpus();
     const double rate = static_cast<double>(recording.parameters().mSampleRate);
     workers_.push_back(std::make_unique<Worker>());
     workers_.front()->fft.SetFFTParamsSize(fftSize, false, 0.0, rate);

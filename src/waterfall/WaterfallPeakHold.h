@@ -37,7 +37,8 @@ public:
 
     // `recording` must stay open and is read only through computeRows(), by
     // one computeRows() at a time. fftSize as the display transform clamps it.
-    // threads: threads in all, the caller's included; 0 takes the hardware's;
+    // threads: threads in all, the caller's included; 0 takes one per CPU the
+    // process may run on (its affinity: a batch job's share, not the machine);
     // fewer where kMemoryBudget would not hold them.
     WaterfallPeakHold(RecordingObject& recording, int fftSize, int threads = 0);
     ~WaterfallPeakHold();

@@ -1,6 +1,7 @@
 #include "recording/RecordingObject.h"
 #include "waterfall/WaterfallColumnMap.h"
 #include "waterfall/WaterfallGenerator.h"
+#include "waterfall/WaterfallPeakHold.h"
 #include "waterfall/WaterfallPicture.h"
 #include "waterfall/WaterfallRowPlan.h"
 
@@ -13,6 +14,7 @@
 #include <cmath>
 #include <cstring>
 #include <numbers>
+#include <sched.h>
 #include <vector>
 
 namespace {
@@ -111,6 +113,32 @@ TEST(WaterfallPeakHold, ASteadyToneKeepsThePlainLevel)
         EXPECT_GT(plain.levelAt(row, kSteadyHz), -30.0);
         EXPECT_NEAR(peak.levelAt(row, kSteadyHz), plain.levelAt(row, kSteadyHz), 0.05) << "row " << row;
     }
+}
+
+// Left to choose, the pool takes the CPUs the process may use, not the
+// machine's: a job pinned to one CPU draws on one thread.
+TEST(WaterfallPeakHold, ThreadsFollowTheCpusTheProcessMayUse)
+{
+    fixtures::TempDir dir;
+    RecordingObject recording;
+    std::vector<std::string> lines;
+    recording.setRecordingFile(writeRecording(dir, 2, -1), lines);
+    ASSERT_TRUE(recording.isValidRecordingFile());
+    cpu_set_t all;
+    ASSERT_EQ(sched_getaffinity(0, sizeof all, &all), 0);
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
+        if (CPU_ISSET(cpu, &all)) {
+            CPU_SET(cpu, &one);
+            break;
+        }
+    }
+    ASSERT_EQ(sched_setaffinity(0, sizeof one, &one), 0);
+    const int pinned = WaterfallPeakHold(recording, 4096).threads();
+    ASSERT_EQ(sched_setaffinity(0, sizeof all, &all), 0);
+    EXPECT_EQ(pinned, 1);
+    EXPECT_EQ(WaterfallPeakHold(recording, 4096).threads(), CPU_COUNT(&all));
 }
 
 TEST(WaterfallPeakHold, RowsDoNotDependOnThreadsOrBatches)
