@@ -2,6 +2,7 @@
 
 #include "common/ByteFields.h"
 #include "common/SystemLog.h"
+#include "common/UserFileText.h"
 #include "common/UtcCalendar.h"
 #include "recording/ForeignRecording.h"
 #include "recording/IqFileName.h"
@@ -43,15 +44,7 @@ std::string whyNotOpened(const std::string& path, int fd, const struct stat& inf
             return "it is a link to a missing file";
         return std::strerror(error);
     }
-    if (S_ISDIR(info.st_mode))
-        return "it is a folder";
-    if (S_ISFIFO(info.st_mode))
-        return "it is a pipe (FIFO), not a file";
-    if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode))
-        return "it is a device, not a file";
-    if (S_ISSOCK(info.st_mode))
-        return "it is a socket, not a file";
-    return "it is not a regular file";
+    return UserFileText::notRegular(fd, info);
 }
 
 const char* formatTagName(uint16_t tag)
