@@ -9,12 +9,14 @@ function(korvel_glob out)
     set(${out} ${files} PARENT_SCOPE)
 endfunction()
 
-# korvel_layer(NAME [USES LAYER...] [LINKS TARGET...])
-# One core library, korvel_NAME, from src/NAME. It may use the layers named
-# after USES (each defined before it) and what they use in turn; a test checks
-# that its files include nothing else of the core, and nothing of Qt.
+# korvel_layer(NAME [USES LAYER...] [LINKS TARGET...] [PRIVATE_LINKS TARGET...])
+# One core library, korvel_NAME, from src/NAME (its headers in
+# src/NAME/include/NAME). It may use the layers named after USES (each defined
+# before it) and what they use in turn; the compiler finds no other layer's
+# headers, and a test checks that its files include nothing else of the core,
+# and nothing of Qt. PRIVATE_LINKS are libraries its headers do not expose.
 function(korvel_layer name)
-    cmake_parse_arguments(LAYER "" "" "USES;LINKS" ${ARGN})
+    cmake_parse_arguments(LAYER "" "" "USES;LINKS;PRIVATE_LINKS" ${ARGN})
     set(target korvel_${name})
     korvel_glob(sources src/${name})
     if(sources)
@@ -24,7 +26,11 @@ function(korvel_layer name)
         add_library(${target} INTERFACE)
         set(scope INTERFACE)
     endif()
-    target_include_directories(${target} ${scope} ${PROJECT_SOURCE_DIR}/src)
+    # Only this layer's public folder and, through the links below, those of
+    # the layers it uses: a header of any other layer is not found.
+    target_include_directories(${target} ${scope}
+        $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/src/${name}/include>
+        $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}/korvel>)
     set(reachable ${name})
     foreach(used IN LISTS LAYER_USES)
         target_link_libraries(${target} ${scope} korvel_${used})
@@ -32,6 +38,9 @@ function(korvel_layer name)
         list(APPEND reachable ${below})
     endforeach()
     target_link_libraries(${target} ${scope} ${LAYER_LINKS})
+    if(LAYER_PRIVATE_LINKS)
+        target_link_libraries(${target} PRIVATE ${LAYER_PRIVATE_LINKS})
+    endif()
     list(REMOVE_DUPLICATES reachable)
     set_property(GLOBAL PROPERTY KORVEL_LAYER_REACHES_${name} ${reachable})
     set_property(GLOBAL APPEND PROPERTY KORVEL_LAYERS ${name})
