@@ -76,11 +76,12 @@ TEST(InterruptedRun, SignalsRemoveTheUnfinishedFileAndKeepTheOldOutput)
         if (std::string(c.command) == "demod")
             args.insert(args.end(), {"--mode", "AM", "--start", "0", "--end", "7200", "--lo", "295", "--hi", "305"});
         else
-            args.insert(args.end(), {"--fft-size", "65536"});
+            // Levels given: no first pass over the rows, so writing starts at once.
+            args.insert(args.end(), {"--fft-size", "65536", "--min-db", "-120", "--max-db", "-60"});
 
         CliProcess process = startCli(args);
         ASSERT_GT(process.pid, 0);
-        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(120);
         while (!hasHiddenFile(dir.path) && std::chrono::steady_clock::now() < giveUp)
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         ASSERT_TRUE(hasHiddenFile(dir.path)) << "the run never started writing";
