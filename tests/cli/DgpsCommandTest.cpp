@@ -175,9 +175,18 @@ TEST_F(DgpsCommand, LiveInputPrintsALinePerDecode)
     const MskModulator beacon(1000.0, 200, 16000, 2000.0, bits, 0);
     std::vector<ComplexSample> signal(static_cast<size_t>(beacon.endSample() + 16000));
     beacon.add(0, static_cast<int>(signal.size()), signal.data());
-    std::this_thread::sleep_for(std::chrono::milliseconds(700));
-    const int out = ::socket(AF_INET, SOCK_DGRAM, 0);
+    // Datagrams sent before the command has bound its port are lost: wait
+    // until the port is taken (binding it here fails), however slow the start.
     address.sin_port = htons(static_cast<uint16_t>(port));
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    for (bool taken = false; !taken && std::chrono::steady_clock::now() < giveUp;) {
+        const int check = ::socket(AF_INET, SOCK_DGRAM, 0);
+        taken = ::bind(check, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0;
+        ::close(check);
+        if (!taken)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    const int out = ::socket(AF_INET, SOCK_DGRAM, 0);
     for (size_t at = 0; at < signal.size(); at += 256) {
         std::vector<uint8_t> datagram(4, 0);
         for (size_t k = at; k < std::min(at + 256, signal.size()); ++k)
