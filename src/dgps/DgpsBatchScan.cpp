@@ -55,11 +55,11 @@ std::string DgpsBatchScan::run()
         const int64_t first = static_cast<int64_t>(second) * m_SampleRate;
         for (int64_t at = 0; at < blockLength; at += piece) {
             const int64_t n = std::min(piece, blockLength - at);
-            const int64_t got = recording.getData(dgpsSampleBuf.data(), (static_cast<double>(first + at) + 0.5) / m_SampleRate, n);
+            const Result<int64_t> got = recording.read(first + at, n, dgpsSampleBuf.data());
             // Decoding zeros in place of what could not be read would pass for silence.
-            if (!recording.readError().empty())
-                return recording.readError();
-            std::fill(dgpsSampleBuf.begin() + std::max<int64_t>(got, 0), dgpsSampleBuf.begin() + n, ComplexSample{});
+            if (!got)
+                return got.error().message();
+            std::fill(dgpsSampleBuf.begin() + *got, dgpsSampleBuf.begin() + n, ComplexSample{});
             m_Bank.ProcessData(dgpsSampleBuf.data(), static_cast<int>(n));
         }
         m_PlayBackSec = std::min(second + kBlockSeconds, m_EndSecond);

@@ -215,7 +215,21 @@ int64_t RecordingObject::getData(ComplexSample* block, double atSecond, int64_t 
     const double firstIndex = static_cast<double>(parameters_.mSampleRate) * atSecond;
     if (!(firstIndex >= 0.0) || firstIndex >= 0x1p62)
         return 0;
-    const uint64_t index = static_cast<uint64_t>(firstIndex);
+    return fill(static_cast<uint64_t>(firstIndex), samples, block);
+}
+
+Result<int64_t> RecordingObject::read(int64_t start, int64_t count, ComplexSample* into)
+{
+    if (!theHeader)
+        return Error(ErrorKind::InvalidArgument, "no recording is open");
+    const int64_t filled = start >= 0 && count > 0 ? fill(static_cast<uint64_t>(start), count, into) : 0;
+    if (!readError().empty())
+        return Error(ErrorKind::Io, readError());
+    return filled;
+}
+
+int64_t RecordingObject::fill(uint64_t index, int64_t samples, ComplexSample* block)
+{
     const uint64_t stride = sampleFormat_.bytesPerSample();
     const uint64_t available = dataSpans_.bytes() / stride;
     if (index >= available)

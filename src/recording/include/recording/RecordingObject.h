@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/ComplexSample.h"
+#include "common/Result.h"
 #include "recording/RawIqSettings.h"
 #include "recording/RecordingFile.h"
 #include "recording/RecordingHeader.h"
@@ -66,12 +67,18 @@ public:
     // samples once their rate and format are given.
     bool needsRawIqSettings() const { return rawSettingsNeeded_; }
 
-    // Fills up to `samples` (>= 0) complex samples, starting `atSecond`
-    // seconds (>= 0) into the recording, into `block`, in 16-bit units (full
-    // scale about +-32768); `im` holds the file's I value, `re` its Q. Returns
-    // how many were filled: fewer at the end of the data, 0 with no valid
-    // recording. Entries beyond those keep what they held. Safe to call from
-    // several threads on different objects; allocates nothing.
+    // Fills up to `count` complex samples, from the one of index `start`
+    // (0 is the first of the recording), into `into`, in 16-bit units (full
+    // scale about +-32768); `im` holds the file's I value, `re` its Q.
+    // Returns how many were filled: fewer at the end of the data, 0 for a
+    // negative start or count. Entries beyond those keep what they held. An
+    // error (Io, with readError()'s text) once a read of the file has failed,
+    // and with no valid recording. Safe to call from several threads on
+    // different objects; allocates nothing unless it fails.
+    Result<int64_t> read(int64_t start, int64_t count, ComplexSample* into);
+    // The same from a time: the sample at `atSecond` seconds (>= 0) into the
+    // recording, rounded down, and `samples` (>= 0) of them. Returns how many
+    // were filled, also those before a failed read; 0 with no valid recording.
     int64_t getData(ComplexSample* block, double atSecond, int64_t samples);
     // Why a read of this file failed, "read error at byte N: <reason>" (an
     // I/O error, or a file that has become shorter than when it was opened);
@@ -127,6 +134,8 @@ private:
     bool openAndRecognise(const std::string& path, Opening& opening, std::vector<std::string>& lines);
 
     void closeRecording();
+    // Fills up to `samples` (> 0) complex samples from the one of `index`.
+    int64_t fill(uint64_t index, int64_t samples, ComplexSample* block);
 
     RecordingParameters parameters_;
     std::string selectedRecordingFolder;
