@@ -5,12 +5,13 @@
 #include "recording/SigmfMetadata.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-bool openForeignRecording(const std::string& path, RecordingFile& opened, LayoutSource& file,
+Status openForeignRecording(const std::string& path, RecordingFile& opened, LayoutSource& file,
                           const RawIqSettings& settings, bool& needsRawSettings, LayoutParameters& d,
                           std::vector<std::string>& lines)
 {
@@ -18,9 +19,8 @@ bool openForeignRecording(const std::string& path, RecordingFile& opened, Layout
     std::string head;
     if (ForeignRecording::isSigmfMeta(file.fileName)) {
         if (file.size > SigmfMetadata::kMaxTextBytes) {
-            lines.push_back("Unsupported recording: the SigMF metadata is larger than " +
-                            std::to_string(SigmfMetadata::kMaxTextBytes >> 20) + " MiB");
-            return false;
+            return Error(ErrorKind::Unsupported, "Unsupported recording: the SigMF metadata is larger than " +
+                                                     std::to_string(SigmfMetadata::kMaxTextBytes >> 20) + " MiB");
         }
         head.resize(static_cast<size_t>(file.size));
     } else {
@@ -28,8 +28,7 @@ bool openForeignRecording(const std::string& path, RecordingFile& opened, Layout
     }
     head.resize(opened.readAt(0, reinterpret_cast<uint8_t*>(head.data()), head.size()));
     if (!opened.readError().empty()) {
-        lines.push_back("Can't read file: " + opened.readError());
-        return false;
+        return Error(ErrorKind::Io, "Can't read file: " + opened.readError());
     }
     ForeignRecording foreign = ForeignRecording::recognise(path, file.fileName, head, file.size, settings);
     needsRawSettings = foreign.needsRawSettings;
@@ -39,11 +38,12 @@ bool openForeignRecording(const std::string& path, RecordingFile& opened, Layout
         struct stat info {};
         if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
             const size_t slash = foreign.dataPath.find_last_of('/');
-            lines.push_back("Can't open file: " + foreign.dataPath.substr(slash + 1) + ": " +
-                            RecordingFile::whyNotOpened(foreign.dataPath, fd, info));
+            const ErrorKind kind = fd < 0 && errno == ENOENT ? ErrorKind::NotFound : ErrorKind::Io;
+            Error error(kind, "Can't open file: " + foreign.dataPath.substr(slash + 1) + ": " +
+                                  RecordingFile::whyNotOpened(foreign.dataPath, fd, info));
             if (fd >= 0)
                 ::close(fd);
-            return false;
+            return error;
         }
         opened.adopt(fd);
         file.size = static_cast<uint64_t>(info.st_size);
@@ -51,8 +51,7 @@ bool openForeignRecording(const std::string& path, RecordingFile& opened, Layout
     if (foreign.refusal.empty() && !d.takeSampleRate(foreign.sampleRate))
         foreign.refusal = d.refusal;
     if (!foreign.refusal.empty()) {
-        lines.push_back("Unsupported recording: " + foreign.refusal);
-        return false;
+        return Error(ErrorKind::Unsupported, "Unsupported recording: " + foreign.refusal);
     }
     lines.insert(lines.end(), foreign.lines.begin(), foreign.lines.end());
     d.layout = foreign.layout;
@@ -70,5 +69,5 @@ bool openForeignRecording(const std::string& path, RecordingFile& opened, Layout
     d.foreignFormat = foreign.format;
     d.foreignOffset = foreign.dataOffset;
     d.foreignLength = foreign.dataLength;
-    return true;
+    return {};
 }

@@ -10,6 +10,7 @@
 #include "recording/ForeignRecording.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -49,10 +50,10 @@ bool RecordingObject::isRecordingFile(const std::string& path)
     RecordingObject probe{ProbeOnly{}};
     Opening opening{{probe.openedFile, 0, {}, true}, {}, {}};
     std::vector<std::string> lines;
-    return probe.openAndRecognise(path, opening, lines);
+    return probe.openAndRecognise(path, opening, lines).has_value();
 }
 
-bool RecordingObject::openAndRecognise(const std::string& named, Opening& opening, std::vector<std::string>& lines)
+Status RecordingObject::openAndRecognise(const std::string& named, Opening& opening, std::vector<std::string>& lines)
 {
     LayoutSource& file = opening.file;
     LayoutParameters& d = opening.d;
@@ -63,10 +64,11 @@ bool RecordingObject::openAndRecognise(const std::string& named, Opening& openin
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     struct stat info {};
     if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        lines.push_back("Can't open file: " + RecordingFile::whyNotOpened(path, fd, info));
+        const ErrorKind kind = fd < 0 && errno == ENOENT ? ErrorKind::NotFound : ErrorKind::Io;
+        Error error(kind, "Can't open file: " + RecordingFile::whyNotOpened(path, fd, info));
         if (fd >= 0)
             ::close(fd);
-        return false;
+        return error;
     }
     openedFile.adopt(fd);
 
@@ -79,8 +81,7 @@ bool RecordingObject::openAndRecognise(const std::string& named, Opening& openin
     if (openedFile.readError().empty() && isWave(container))
         chunks = WaveChunks::find(openedFile, file.size);
     if (!openedFile.readError().empty()) {
-        lines.push_back("Can't read file: " + openedFile.readError());
-        return false;
+        return Error(ErrorKind::Io, "Can't read file: " + openedFile.readError());
     }
     // A file named .wav that is not one is refused as a damaged WAV file.
     if (file.size > 0 && !isRiffLike(container) && !hasWavExtension(file.fileName))
@@ -103,14 +104,12 @@ bool RecordingObject::openAndRecognise(const std::string& named, Opening& openin
         if (chunks.formatFound && !chunks.declared)
             d.refusal = unsupportedSampleFormat(chunks.declaredTag, chunks.declaredBits);
         if (d.refusal.empty())
-            return true;
+            return {};
     }
     // A header that could not be read would be taken for another layout.
     if (!openedFile.readError().empty())
-        lines.push_back("Can't read file: " + openedFile.readError());
-    else
-        lines.push_back("Unsupported recording: " + d.refusal);
-    return false;
+        return Error(ErrorKind::Io, "Can't read file: " + openedFile.readError());
+    return Error(ErrorKind::Unsupported, "Unsupported recording: " + d.refusal);
 }
 
 RecordingObject::~RecordingObject() { closeRecording(); }
@@ -151,6 +150,11 @@ void RecordingObject::closeRecording()
 
 void RecordingObject::setRecordingFile(const std::string& name, std::vector<std::string>& debugArray)
 {
+    (void)open(name, debugArray);
+}
+
+Status RecordingObject::open(const std::string& name, std::vector<std::string>& debugArray)
+{
     debugArray.clear();
     const std::string folder =
         selectedRecordingFolder.empty() ? defaultRecordingFolder() : selectedRecordingFolder;
@@ -159,9 +163,10 @@ void RecordingObject::setRecordingFile(const std::string& name, std::vector<std:
     rawSettingsNeeded_ = false;
 
     Opening opening{{openedFile, 0, {}, quiet_}, {}, {}};
-    if (!openAndRecognise(filePath, opening, debugArray)) {
+    if (Status opened = openAndRecognise(filePath, opening, debugArray); !opened) {
+        debugArray.push_back(opened.error().message());
         closeRecording();
-        return;
+        return opened;
     }
     const LayoutSource& file = opening.file;
     const LayoutParameters& d = opening.d;
@@ -201,6 +206,7 @@ void RecordingObject::setRecordingFile(const std::string& name, std::vector<std:
     endUnixTimetamp = d.endFollowsSeconds ? d.start + parameters_.mNumSeconds : d.end;
     layoutName_ = d.layout;
     theHeader = std::make_unique<RecordingHeader>(d.header);
+    return {};
 }
 
 int64_t RecordingObject::sampleCount() const

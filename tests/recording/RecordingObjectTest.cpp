@@ -635,6 +635,43 @@ TEST(RecordingOpening, AFileThatCannotBeOpenedKeepsThePreviousParametersButNoRec
     }
 }
 
+// open() gives the failure as an error of the kind a caller acts on, with
+// the line the user reads.
+TEST(RecordingOpening, OpenReturnsTheFailureAsItsError)
+{
+    fixtures::TempDir dir;
+    dir.write("mono.wav", fixtures::kiwiFile(format(Encoding::Int16, 1000, 1), 2000, 1 << 20).bytes);
+    dir.write("good.wav", fixtures::kiwiFile(format(Encoding::Int16, 1000), 2000, 1 << 20).bytes);
+    struct Case {
+        const char* name;
+        std::optional<ErrorKind> kind;
+        const char* line;
+    };
+    const Case cases[] = {
+        {"missing.wav", ErrorKind::NotFound, "Can't open file: No such file or directory"},
+        {"", ErrorKind::Io, "Can't open file: it is a folder"},
+        {"mono.wav", ErrorKind::Unsupported, "Unsupported recording: not an I/Q recording (1 channel)"},
+        {"good.wav", std::nullopt, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RecordingObject r;
+        r.setRecordingFolder(dir.path);
+        std::vector<std::string> lines;
+        const Status opened = r.open(c.name, lines);
+        EXPECT_EQ(opened.has_value(), r.isValidRecordingFile());
+        if (!c.kind) {
+            EXPECT_TRUE(opened);
+            continue;
+        }
+        ASSERT_FALSE(opened);
+        EXPECT_EQ(opened.error().kind(), *c.kind);
+        EXPECT_EQ(opened.error().message(), c.line);
+        ASSERT_FALSE(lines.empty());
+        EXPECT_EQ(lines.back(), c.line);
+    }
+}
+
 TEST(RecordingOpening, ASecondOpenReplacesEveryParameter)
 {
     fixtures::TempDir dir;

@@ -52,6 +52,10 @@ public:
     // that cannot be opened or is refused leaves no valid recording and the
     // parameters of the previous one.
     void setRecordingFile(const std::string& name, std::vector<std::string>& debugArray);
+    // The same, with the failure also as the error: NotFound or Io for a
+    // file that cannot be opened or read, Unsupported for one refused; its
+    // message is the last of the information lines.
+    Status open(const std::string& name, std::vector<std::string>& debugArray);
     bool isValidRecordingFile() const;
 
     // Whether setRecordingFile() would take the file at `path`, judged from
@@ -129,9 +133,9 @@ private:
     explicit RecordingObject(ProbeOnly);
 
     // Opens `path` and recognises its layout (the RIFF/WAVE layouts, else
-    // SigMF, .au or raw I/Q); false with the reason appended to `lines` when
-    // the file cannot be opened or is refused.
-    bool openAndRecognise(const std::string& path, Opening& opening, std::vector<std::string>& lines);
+    // SigMF, .au or raw I/Q), appending information lines to `lines`; the
+    // error when the file cannot be opened or is refused.
+    Status openAndRecognise(const std::string& path, Opening& opening, std::vector<std::string>& lines);
 
     void closeRecording();
     // Fills up to `samples` (> 0) complex samples from the one of `index`.
