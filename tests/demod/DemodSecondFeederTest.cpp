@@ -52,7 +52,7 @@ TEST(DemodSecondFeeder, ReadsASecondInPiecesThatTileItAndGiveTheSameAudio)
         }
         EXPECT_EQ(next, int64_t(s + 1) * rate);
 
-        whole(second.data(), s, rate);
+        whole(second.data(), int64_t(s) * rate, rate);
         inOneBlock.setPlayBackSec(s + 1);
         const int m = inOneBlock.ProcessData(second.data(), rate, fromOneBlock.data());
         ASSERT_EQ(n, m);
