@@ -28,8 +28,8 @@ DemodSecondFeeder::DemodSecondFeeder(SampleSource source, int32_t sampleRate)
 
 DemodSecondFeeder::DemodSecondFeeder(RecordingObject& recording, int32_t sampleRate)
     : DemodSecondFeeder(
-          [&recording](ComplexSample* block, double atSecond, int64_t samples) {
-              return recording.getData(block, atSecond, samples);
+          [&recording](ComplexSample* block, int64_t first, int64_t samples) {
+              return recording.read(first, samples, block).value_or(0);
           },
           sampleRate)
 {
@@ -67,9 +67,7 @@ int DemodSecondFeeder::feed(DemodulatorObject& demod, int64_t first, int32_t cou
         }
         int64_t filled = 0;
         if (!ended) {
-            // Half a sample in, so that the time maps back to exactly this sample.
-            const double atSecond = (static_cast<double>(first + at) + 0.5) / sampleRate_;
-            filled = std::clamp<int64_t>(source_(block_.data(), atSecond, n), 0, n);
+            filled = std::clamp<int64_t>(source_(block_.data(), first + at, n), 0, n);
             lastFilled_ += filled;
             ended = filled < n;
         }

@@ -125,9 +125,9 @@ IqExtractJob::Result IqExtractJob::run()
             return result;
         }
         const int64_t n = std::min<int64_t>(kPiece, last - at);
-        const int64_t got = recording_.getData(block.data(), (static_cast<double>(at) + 0.5) / rate, n);
-        if (!recording_.readError().empty() || got != n) {
-            result.message = recording_.readError().empty() ? "the recording ended early" : recording_.readError();
+        const ::Result<int64_t> got = recording_.read(at, n, block.data());
+        if (!got || *got != n) {
+            result.message = got ? "the recording ended early" : got.error().message();
             return result;
         }
         const int m = downconverter.ProcessDataLength(static_cast<int>(n), block.data(), block.data());

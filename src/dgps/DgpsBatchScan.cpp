@@ -8,7 +8,8 @@
 bool DgpsBatchScan::setRecordingFile(const std::string& path, DgpsStationTable* table, bool wholeKhzOnly,
                                      DgpsDecodeObserver* observer, std::string& error)
 {
-    RecordingObject recording;
+    auto opened = std::make_unique<RecordingObject>();
+    RecordingObject& recording = *opened;
     std::vector<std::string> lines;
     recording.setRawIqSettings(rawIqSettings_);
     recording.setRecordingFile(path, lines);
@@ -16,6 +17,7 @@ bool DgpsBatchScan::setRecordingFile(const std::string& path, DgpsStationTable* 
         error = recording.path() + ": " + (lines.empty() ? std::string("not a recording") : lines.back());
         return false;
     }
+    recording_ = std::move(opened);
     m_Path = recording.path();
     m_SampleRate = recording.parameters().mSampleRate;
     m_CenterFreq = recording.parameters().mCenterFreq;
@@ -41,12 +43,9 @@ void DgpsBatchScan::rewind()
 
 std::string DgpsBatchScan::run()
 {
-    RecordingObject recording;
-    std::vector<std::string> lines;
-    recording.setRawIqSettings(rawIqSettings_);
-    recording.setRecordingFile(m_Path, lines);
-    if (!recording.isValidRecordingFile())
-        return lines.empty() ? std::string("the recording cannot be opened any more") : lines.back();
+    if (!recording_)
+        return "no recording is set up";
+    RecordingObject& recording = *recording_;
     const int64_t blockLength = m_SampleRate * kBlockSeconds;
     const int64_t piece = static_cast<int64_t>(dgpsSampleBuf.size());
     while (!m_Stop && m_PlayBackSec < m_EndSecond) {
@@ -55,11 +54,11 @@ std::string DgpsBatchScan::run()
         const int64_t first = static_cast<int64_t>(second) * m_SampleRate;
         for (int64_t at = 0; at < blockLength; at += piece) {
             const int64_t n = std::min(piece, blockLength - at);
-            const int64_t got = recording.getData(dgpsSampleBuf.data(), (static_cast<double>(first + at) + 0.5) / m_SampleRate, n);
+            const Result<int64_t> got = recording.read(first + at, n, dgpsSampleBuf.data());
             // Decoding zeros in place of what could not be read would pass for silence.
-            if (!recording.readError().empty())
-                return recording.readError();
-            std::fill(dgpsSampleBuf.begin() + std::max<int64_t>(got, 0), dgpsSampleBuf.begin() + n, ComplexSample{});
+            if (!got)
+                return got.error().message();
+            std::fill(dgpsSampleBuf.begin() + *got, dgpsSampleBuf.begin() + n, ComplexSample{});
             m_Bank.ProcessData(dgpsSampleBuf.data(), static_cast<int>(n));
         }
         m_PlayBackSec = std::min(second + kBlockSeconds, m_EndSecond);

@@ -259,8 +259,7 @@ TEST(DemodFileJob, TheRecordingsLastPartSecondIsKept)
     const int64_t total = kRate * 248 / 100;
     const Signal station = amStation(10000, 4000, 1000, 0.5);
     DemodSecondFeeder feeder(
-        [&](ComplexSample* block, double atSecond, int64_t samples) -> int64_t {
-            const int64_t first = static_cast<int64_t>(atSecond * kRate);
+        [&](ComplexSample* block, int64_t first, int64_t samples) -> int64_t {
             const int64_t n = std::clamp<int64_t>(total - first, 0, samples);
             for (int64_t i = 0; i < n; ++i)
                 block[i] = station(first + i, kRate);

@@ -29,9 +29,9 @@ TEST(DemodSecondFeeder, ReadsASecondInPiecesThatTileItAndGiveTheSameAudio)
 
     std::vector<std::pair<int64_t, int64_t>> reads;
     DemodSecondFeeder feeder(
-        [&](ComplexSample* block, double atSecond, int64_t samples) {
-            reads.emplace_back(static_cast<int64_t>(atSecond * rate), samples);
-            return whole(block, atSecond, samples);
+        [&](ComplexSample* block, int64_t first, int64_t samples) {
+            reads.emplace_back(first, samples);
+            return whole(block, first, samples);
         },
         rate);
     std::vector<ComplexSample> second(rate);
@@ -52,7 +52,7 @@ TEST(DemodSecondFeeder, ReadsASecondInPiecesThatTileItAndGiveTheSameAudio)
         }
         EXPECT_EQ(next, int64_t(s + 1) * rate);
 
-        whole(second.data(), s, rate);
+        whole(second.data(), int64_t(s) * rate, rate);
         inOneBlock.setPlayBackSec(s + 1);
         const int m = inOneBlock.ProcessData(second.data(), rate, fromOneBlock.data());
         ASSERT_EQ(n, m);

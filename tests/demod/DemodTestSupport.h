@@ -85,8 +85,7 @@ inline Signal sum(std::vector<Signal> parts)
 // `numSeconds` seconds and returns nothing beyond.
 inline DemodSecondFeeder::SampleSource source(Signal signal, int32_t rate, int32_t numSeconds)
 {
-    return [=](ComplexSample* block, double atSecond, int64_t samples) -> int64_t {
-        const int64_t first = static_cast<int64_t>(atSecond * rate);
+    return [=](ComplexSample* block, int64_t first, int64_t samples) -> int64_t {
         const int64_t available = std::max<int64_t>(0, int64_t(numSeconds) * rate - first);
         const int64_t n = std::min(samples, available);
         for (int64_t i = 0; i < n; ++i)

@@ -59,6 +59,24 @@ TEST_F(DgpsBatchScanTest, DemoRecordingShowsEveryDemoStation)
     }
 }
 
+// The scan reads the recording it opened when set up: it opens it once, so a
+// file removed in between is still read whole.
+TEST_F(DgpsBatchScanTest, RunReadsTheRecordingOpenedWhenSetUp)
+{
+    std::string error;
+    ASSERT_TRUE(DgpsDemoRecording::write(folder.string(), error)) << error;
+    DgpsStationTable table;
+    ASSERT_TRUE(table.readDGPSStationList((folder / DgpsDemoRecording::kStationListName).string(), error)) << error;
+    const fs::path recording = folder / DgpsDemoRecording::entry().fileName;
+    DgpsBatchScan scan;
+    ASSERT_TRUE(scan.setRecordingFile(recording.string(), &table, false, nullptr, error)) << error;
+    fs::remove(recording);
+    EXPECT_EQ(scan.run(), "");
+    EXPECT_EQ(scan.playBackSec(), 30);
+    for (int s = 0; s < table.numDgpsStations(); ++s)
+        EXPECT_GT(table.times(s).size(), 10u) << table.station(s).City;
+}
+
 // The last block of a 7-second recording holds two seconds of it and zeros:
 // words of the first block are not decoded a second time from stale samples.
 TEST_F(DgpsBatchScanTest, LastBlockBeyondTheEndIsSilent)

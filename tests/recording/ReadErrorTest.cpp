@@ -50,6 +50,10 @@ TEST(RecordingReadErrors, AFailedReadIsReportedWithItsPositionAndReason)
         EXPECT_EQ(recording.readError(), c.error);
         EXPECT_EQ(recording.getData(block.data(), 3.0, 1000), 1000);
         EXPECT_EQ(recording.readError(), c.error);
+        const Result<int64_t> byIndex = recording.read(3000, 1000, block.data());
+        ASSERT_FALSE(byIndex);
+        EXPECT_EQ(byIndex.error().kind(), ErrorKind::Io);
+        EXPECT_EQ(byIndex.error().message(), c.error);
 
         recording.setRecordingFile(path, lines);
         EXPECT_EQ(recording.readError(), "");

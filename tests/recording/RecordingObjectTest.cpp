@@ -635,6 +635,43 @@ TEST(RecordingOpening, AFileThatCannotBeOpenedKeepsThePreviousParametersButNoRec
     }
 }
 
+// open() gives the failure as an error of the kind a caller acts on, with
+// the line the user reads.
+TEST(RecordingOpening, OpenReturnsTheFailureAsItsError)
+{
+    fixtures::TempDir dir;
+    dir.write("mono.wav", fixtures::kiwiFile(format(Encoding::Int16, 1000, 1), 2000, 1 << 20).bytes);
+    dir.write("good.wav", fixtures::kiwiFile(format(Encoding::Int16, 1000), 2000, 1 << 20).bytes);
+    struct Case {
+        const char* name;
+        std::optional<ErrorKind> kind;
+        const char* line;
+    };
+    const Case cases[] = {
+        {"missing.wav", ErrorKind::NotFound, "Can't open file: No such file or directory"},
+        {"", ErrorKind::Io, "Can't open file: it is a folder"},
+        {"mono.wav", ErrorKind::Unsupported, "Unsupported recording: not an I/Q recording (1 channel)"},
+        {"good.wav", std::nullopt, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RecordingObject r;
+        r.setRecordingFolder(dir.path);
+        std::vector<std::string> lines;
+        const Status opened = r.open(c.name, lines);
+        EXPECT_EQ(opened.has_value(), r.isValidRecordingFile());
+        if (!c.kind) {
+            EXPECT_TRUE(opened);
+            continue;
+        }
+        ASSERT_FALSE(opened);
+        EXPECT_EQ(opened.error().kind(), *c.kind);
+        EXPECT_EQ(opened.error().message(), c.line);
+        ASSERT_FALSE(lines.empty());
+        EXPECT_EQ(lines.back(), c.line);
+    }
+}
+
 TEST(RecordingOpening, ASecondOpenReplacesEveryParameter)
 {
     fixtures::TempDir dir;
@@ -816,6 +853,59 @@ TEST(RecordingChunks, EveryDataChunkIsReadInOrderAndOtherChunksAreSkipped)
     ASSERT_TRUE(o.recording->isValidRecordingFile());
     EXPECT_EQ(o.recording->sampleCount(), 3000 - 250);
     expectSignal(*o.recording, Encoding::Int16, 0.0, 0, 2750);
+}
+
+// Reading by sample index gives exactly the samples from that index, also
+// where it falls inside a second, inside a data chunk or across one's end.
+TEST(RecordingSamples, ReadingByIndexStartsAtExactlyThatSample)
+{
+    struct Case {
+        const char* what;
+        fixtures::Recording file;
+        Encoding encoding;
+        int64_t start;
+        int64_t count;
+        int64_t filled;
+    };
+    const WaveFormat kiwi = format(Encoding::Int16, 12001);
+    const std::vector<Case> cases = {
+        {"KiwiSDR, mid-second and across a chunk's end", fixtures::kiwiFile(kiwi, 36500, 2048), Encoding::Int16,
+         12001 + 6000 + 511, 700, 700},
+        {"KiwiSDR, the last samples", fixtures::kiwiFile(kiwi, 36500, 2048), Encoding::Int16, 36497, 10, 3},
+        {"Perseus, 24-bit, one sample before a second", fixtures::perseus(format(Encoding::Int24, 125000), 260000, {}),
+         Encoding::Int24, 124999, 5, 5},
+        {"plain WAV, a rate whose seconds are inexact", fixtures::kiwiFile(format(Encoding::Int16, 44100), 50000, 1 << 20),
+         Encoding::Int16, 44099, 3, 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fixtures::TempDir dir;
+        Opened o = openFile(dir, "k.wav", c.file.bytes);
+        RecordingObject& r = *o.recording;
+        ASSERT_TRUE(r.isValidRecordingFile());
+        std::vector<ComplexSample> block(static_cast<size_t>(c.count));
+        const AllocationCounter allocations;
+        const Result<int64_t> got = r.read(c.start, c.count, block.data());
+        EXPECT_EQ(allocations.Count(), 0u);
+        ASSERT_TRUE(got);
+        ASSERT_EQ(*got, c.filled);
+        for (int64_t k = 0; k < c.filled; ++k) {
+            const ComplexSample want = fixtures::expectedSample(c.encoding, c.start + k);
+            ASSERT_EQ(block[k].im, want.im) << "I of sample " << c.start + k;
+            ASSERT_EQ(block[k].re, want.re) << "Q of sample " << c.start + k;
+        }
+        for (int64_t start : {int64_t{-1}, r.sampleCount(), INT64_MAX}) {
+            const Result<int64_t> none = r.read(start, c.count, block.data());
+            ASSERT_TRUE(none);
+            EXPECT_EQ(*none, 0);
+        }
+    }
+
+    RecordingObject closed;
+    ComplexSample one{};
+    const Result<int64_t> got = closed.read(0, 1, &one);
+    ASSERT_FALSE(got);
+    EXPECT_EQ(got.error().kind(), ErrorKind::InvalidArgument);
 }
 
 // Only RIFF/WAVE files are recordings; anything else is named, not read as

@@ -16,9 +16,9 @@ class RecordingObject;
 // memory is one piece, whatever the sample rate.
 class DemodSecondFeeder {
 public:
-    // Fills up to `samples` samples from `atSecond` seconds into `block` and
-    // returns how many it filled (fewer at the end of the recording).
-    using SampleSource = std::function<int64_t(ComplexSample* block, double atSecond, int64_t samples)>;
+    // Fills up to `samples` samples from the one of index `first` into
+    // `block` and returns how many it filled (fewer at the end of the recording).
+    using SampleSource = std::function<int64_t(ComplexSample* block, int64_t first, int64_t samples)>;
 
     // sampleRate: S/s of the recording (> 0).
     DemodSecondFeeder(SampleSource source, int32_t sampleRate);

@@ -3,15 +3,16 @@
 #include "dgps/DgpsDecoderBank.h"
 #include "common/ComplexSample.h"
 #include "recording/RawIqSettings.h"
+#include "recording/RecordingObject.h"
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 class DgpsDecodeObserver;
 class DgpsStationTable;
-class RecordingObject;
 
 // A scan of a whole recording for DGPS first words: five seconds at a time,
 // every block given to every decoder of the bank, first words logged in the
@@ -23,8 +24,9 @@ public:
     // Samples read at a time; a block is read and decoded in pieces of this.
     static constexpr int64_t kPiece = 1 << 20;
 
-    // Opens its own reading of `path` and builds the decoder bank for its
-    // band (not while run() runs). False with `error` set when the file is no recording.
+    // Opens its own reading of `path`, which run() reads, and builds the
+    // decoder bank for its band (not while run() runs). False with `error`
+    // set when the file is no recording; the recording set up before stays.
     // table must outlive the scan; observer may be null.
     bool setRecordingFile(const std::string& path, DgpsStationTable* table, bool wholeKhzOnly,
                           DgpsDecodeObserver* observer, std::string& error);
@@ -54,6 +56,7 @@ public:
 
 private:
     std::string m_Path;
+    std::unique_ptr<RecordingObject> recording_;
     RawIqSettings rawIqSettings_;
     DgpsDecoderBank m_Bank;
     std::vector<ComplexSample> dgpsSampleBuf;

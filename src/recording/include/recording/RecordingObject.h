@@ -1,14 +1,16 @@
 #pragma once
 
 #include "common/ComplexSample.h"
-#include "recording/RecordingHeader.h"
+#include "common/Result.h"
 #include "recording/RawIqSettings.h"
+#include "recording/RecordingFile.h"
+#include "recording/RecordingHeader.h"
 #include "recording/RecordingParameters.h"
 #include "recording/SampleFormat.h"
+#include "recording/SampleSpans.h"
 
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -50,6 +52,10 @@ public:
     // that cannot be opened or is refused leaves no valid recording and the
     // parameters of the previous one.
     void setRecordingFile(const std::string& name, std::vector<std::string>& debugArray);
+    // The same, with the failure also as the error: NotFound or Io for a
+    // file that cannot be opened or read, Unsupported for one refused; its
+    // message is the last of the information lines.
+    Status open(const std::string& name, std::vector<std::string>& debugArray);
     bool isValidRecordingFile() const;
 
     // Whether setRecordingFile() would take the file at `path`, judged from
@@ -65,19 +71,25 @@ public:
     // samples once their rate and format are given.
     bool needsRawIqSettings() const { return rawSettingsNeeded_; }
 
-    // Fills up to `samples` (>= 0) complex samples, starting `atSecond`
-    // seconds (>= 0) into the recording, into `block`, in 16-bit units (full
-    // scale about +-32768); `im` holds the file's I value, `re` its Q. Returns
-    // how many were filled: fewer at the end of the data, 0 with no valid
-    // recording. Entries beyond those keep what they held. Safe to call from
-    // several threads on different objects; allocates nothing.
+    // Fills up to `count` complex samples, from the one of index `start`
+    // (0 is the first of the recording), into `into`, in 16-bit units (full
+    // scale about +-32768); `im` holds the file's I value, `re` its Q.
+    // Returns how many were filled: fewer at the end of the data, 0 for a
+    // negative start or count. Entries beyond those keep what they held. An
+    // error (Io, with readError()'s text) once a read of the file has failed,
+    // and with no valid recording. Safe to call from several threads on
+    // different objects; allocates nothing unless it fails.
+    Result<int64_t> read(int64_t start, int64_t count, ComplexSample* into);
+    // The same from a time: the sample at `atSecond` seconds (>= 0) into the
+    // recording, rounded down, and `samples` (>= 0) of them. Returns how many
+    // were filled, also those before a failed read; 0 with no valid recording.
     int64_t getData(ComplexSample* block, double atSecond, int64_t samples);
     // Why a read of this file failed, "read error at byte N: <reason>" (an
     // I/O error, or a file that has become shorter than when it was opened);
     // empty while every read succeeded. Kept until the next open: after a
     // failure getData's counts are short, and a run must stop, not go on with
     // silence or stale samples.
-    const std::string& readError() const { return readError_; }
+    const std::string& readError() const { return openedFile.readError(); }
 
     // UTC time of the first sample plus `seconds`: "%d-%b-%Y %H:%M:%S" with
     // English month names ("05-Dec-2026 16:39:35"); "" with no valid recording.
@@ -94,7 +106,7 @@ public:
     // "SpectraVue", "WAV", "KiwiSDR WAV" (and those of ForeignRecording); ""
     // with no valid recording.
     const std::string& layoutName() const { return layoutName_; }
-    uint64_t dataOffset() const { return dataSpans_.empty() ? 0 : dataSpans_.front().fileOffset; } // byte of the first sample
+    uint64_t dataOffset() const { return dataSpans_.firstOffset(); } // byte of the first sample
     // Complex samples in the file (whole ones), also those of a last part second.
     int64_t sampleCount() const;
     // False when the header gives no start time (a plain WAVE file without a
@@ -114,78 +126,36 @@ public:
     const RecordingParameters& parameters() const { return parameters_; }
 
 private:
-    struct Derived;
-    struct OpenFile;
-    enum class Recognition { Rejected, Accepted, Refused };
+    struct Opening;
     struct ProbeOnly {};
 
     // A model that only recognises headers: no read buffer, no log lines.
     explicit RecordingObject(ProbeOnly);
-    void logRejection(const char* line) const;
 
-    Recognition tryToSdrRadioHeader(const OpenFile& file, Derived& d, std::vector<std::string>& lines);
-    Recognition tryToSdrSharpHeader(const OpenFile& file, Derived& d, std::vector<std::string>& lines);
-    Recognition tryToSdrSdrStudio1(const OpenFile& file, Derived& d);
-    Recognition tryToSdrSdrStudio2(const OpenFile& file, Derived& d);
-    Recognition tryToReadPerseusHeader(const OpenFile& file, Derived& d, std::vector<std::string>& lines);
-    Recognition readRfspaceHeader(const OpenFile& file, Derived& d, std::vector<std::string>& lines);
-    Recognition recognise(const OpenFile& file, Derived& d, std::vector<std::string>& lines);
-
-    // The payload of one "data" chunk and where it starts in the samples' bytes.
-    struct DataSpan {
-        uint64_t fileOffset = 0;
-        uint64_t dataStart = 0;
-    };
-    struct DataChunk {
-        uint64_t offset = 0;
-        uint64_t length = 0;
-    };
-    // The RIFF chunks that locate the samples: the format a "fmt " chunk
-    // declares and the "data" chunks in file order.
-    struct SampleChunks {
-        std::optional<SampleFormat> declared;
-        bool formatFound = false;
-        uint16_t declaredTag = 0; // the sub-format's tag for WAVE_FORMAT_EXTENSIBLE
-        uint16_t declaredBits = 0;
-        uint16_t declaredChannels = 0;
-        uint32_t declaredRate = 0;
-        bool sizesIn64Bits = false; // RF64: a "ds64" chunk holds the data length
-        uint64_t dataLength64 = 0;
-        std::vector<DataChunk> data;
-        int zeroLengthsRead = 0; // data chunks stating 0 bytes whose samples were found
-    };
-    SampleChunks findSampleChunks(uint64_t fileSize) const;
-    Recognition readRf64Header(const OpenFile& file, const SampleChunks& chunks, Derived& d,
-                               std::vector<std::string>& lines);
-    // SigMF, .au and raw I/Q files.
-    bool openForeign(const std::string& path, OpenFile& file, Derived& d, std::vector<std::string>& lines);
-    // Where a RIFF/WAVE file's samples are; whether the layout's own count of seconds applies.
-    bool takeWaveSamples(const OpenFile& file, const Derived& d, const SampleChunks& chunks);
-    // Opens `path` and recognises its layout; false with the reason appended
-    // to `lines` when the file cannot be opened or is refused.
-    bool openAndRecognise(const std::string& path, OpenFile& file, Derived& d, SampleChunks& chunks,
-                          std::vector<std::string>& lines);
+    // Opens `path` and recognises its layout (the RIFF/WAVE layouts, else
+    // SigMF, .au or raw I/Q), appending information lines to `lines`; the
+    // error when the file cannot be opened or is refused.
+    Status openAndRecognise(const std::string& path, Opening& opening, std::vector<std::string>& lines);
 
     void closeRecording();
-    size_t readAt(uint64_t position, uint8_t* into, size_t bytes) const;
+    // Fills up to `samples` (> 0) complex samples from the one of `index`.
+    int64_t fill(uint64_t index, int64_t samples, ComplexSample* block);
 
     RecordingParameters parameters_;
     std::string selectedRecordingFolder;
     std::string filePath;
-    int openedFile = -1;
+    RecordingFile openedFile;
     std::unique_ptr<RecordingHeader> theHeader;
     int64_t startUnixTimetamp = 0;
     int64_t endUnixTimetamp = 0;
 
     std::string layoutName_;
     SampleFormat sampleFormat_;
-    std::vector<DataSpan> dataSpans_; // ascending dataStart, none empty
-    uint64_t dataBytes_ = 0;
+    SampleSpans dataSpans_;
     uint64_t missingBytes_ = 0;
     bool startTimeKnown_ = false;
     std::vector<uint8_t> readBuffer_; // sized once; getData converts through it
     bool quiet_ = false;
-    mutable std::string readError_;
     RawIqSettings rawSettings_;
     bool rawSettingsNeeded_ = false;
 };
