@@ -5,7 +5,7 @@ cmake_minimum_required(VERSION 3.25)
 #   cmake -DLAYER=demod -DREACHES=demod,dsp,common -DLAYERS=... -DSOURCE_DIR=src -P CheckLayer.cmake
 string(REPLACE "," ";" reaches "${REACHES}")
 string(REPLACE "," ";" layers "${LAYERS}")
-file(GLOB files ${SOURCE_DIR}/${LAYER}/include/${LAYER}/*.h ${SOURCE_DIR}/${LAYER}/*.cpp)
+file(GLOB files ${SOURCE_DIR}/${LAYER}/include/${LAYER}/*.h ${SOURCE_DIR}/${LAYER}/*.h ${SOURCE_DIR}/${LAYER}/*.cpp)
 set(problems "")
 foreach(file IN LISTS files)
     file(STRINGS ${file} includes REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"]")
