@@ -44,13 +44,13 @@ void RunStage(benchmark::State& state, FilterObject& stage, int blockLength)
 
 void BM_Cic_2MSps(benchmark::State& state)
 {
-    FilterObject stage(3);
+    FilterObject stage(FilterKind::Cic3);
     RunStage(state, stage, kPipelineBlock);
 }
 
 void BM_HalfBand11Tap_2MSps(benchmark::State& state)
 {
-    FilterObject stage(2);
+    FilterObject stage(FilterKind::HalfBand11Tap);
     RunStage(state, stage, kPipelineBlock);
 }
 
@@ -60,13 +60,13 @@ void BM_HalfBand(benchmark::State& state)
 {
     const int taps = static_cast<int>(state.range(0));
     const int blockLength = static_cast<int>(state.range(1));
-    FilterObject stage(1, taps, HalfBandCoefficients::TapsOfLength(taps));
+    FilterObject stage(FilterKind::HalfBand, taps, HalfBandCoefficients::TapsOfLength(taps));
     RunStage(state, stage, blockLength);
 }
 
 void BM_HalfBandReal_2MSps(benchmark::State& state)
 {
-    FilterObject stage(1, 47, HalfBandCoefficients::Taps47.data());
+    FilterObject stage(FilterKind::HalfBand, 47, HalfBandCoefficients::Taps47.data());
     std::vector<double> source(kPipelineBlock);
     for (int i = 0; i < kPipelineBlock; ++i)
         source[i] = std::sin(0.01 * i) * 1000.0;
@@ -93,7 +93,7 @@ void BM_Fir_31250Sps(benchmark::State& state)
         benchmark::ClobberMemory();
     }
     state.SetItemsProcessed(state.iterations() * block);
-    state.counters["taps"] = fir.NumTaps();
+    state.counters["taps"] = fir.numTaps();
 }
 
 // One second of a 2 MS/s recording in pipeline blocks: through the 10 kHz chain, the

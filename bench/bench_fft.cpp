@@ -79,7 +79,7 @@ void DisplayTransform(benchmark::State& state)
     const auto input = Noise(n);
     for (auto _ : state) {
         fft.PutInDisplayFFT(n, input.data());
-        benchmark::DoNotOptimize(fft.FFTAveBuf());
+        benchmark::DoNotOptimize(fft.fftAveBuf());
     }
     state.SetItemsProcessed(state.iterations() * n);
 }

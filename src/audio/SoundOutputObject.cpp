@@ -107,13 +107,13 @@ void SoundOutputObject::setNoOutput(bool noOutput)
 void SoundOutputObject::flush()
 {
     // What follows is a new stream: the resampler must not carry the old one into it.
-    fracResampler.Reset();
+    fracResampler.reset();
     flushTo_.store(writeTotal_.load(std::memory_order_relaxed), std::memory_order_release);
 }
 
 int64_t SoundOutputObject::cut()
 {
-    fracResampler.Reset();
+    fracResampler.reset();
     const int64_t at = writeTotal_.load(std::memory_order_relaxed);
     cutTo_.store(at, std::memory_order_release);
     return at;

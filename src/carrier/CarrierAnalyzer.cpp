@@ -17,7 +17,7 @@ CarrierAnalyzer::CarrierAnalyzer(int fftSize, double sampleRate, double centerFr
 
     // Entry m of the display levels is frequency (m + 1 - N/2) * Fs / N from the centre.
     constexpr int levels = CarrierAnalysis::kLevels;
-    const int n = fft_.FFTSize();
+    const int n = fft_.fftSize();
     const double binsPerHz = n / sampleRate;
     const double entryOfZero = n / 2 - 1;
     const double columnHz = 2.0 * halfSpan / levels;
@@ -44,7 +44,7 @@ CarrierAnalyzer::CarrierAnalyzer(int fftSize, double sampleRate, double centerFr
 int CarrierAnalyzer::process(int count, const ComplexSample* block, float* row)
 {
     fft_.PutInDisplayFFT(count, block);
-    const double* bels = fft_.FFTAveBuf();
+    const double* bels = fft_.fftAveBuf();
     const size_t total = channelsKHz_.size() * CarrierAnalysis::kLevels;
     for (size_t at = 0; at < total; ++at) {
         double strongest = bels[firstBin_[at]];

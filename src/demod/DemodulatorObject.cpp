@@ -123,7 +123,7 @@ void DemodulatorObject::SetInputSampleRate(double rate, double bandwidth)
     SystemLog("***SetInputSampleRate %g  bandwidth:%g  outputRate:%g", rate, bandwidth, m_OutputRate);
 
     // The band-pass starts over as a new one would: empty history, no design.
-    mainBandpassFilter.Clear();
+    mainBandpassFilter.clear();
     double lo = -5000.0, hi = 5000.0;
     switch (demodulationMode) {
     case kDemodFM: lo = -7000.0; hi = 7000.0; break;
@@ -142,7 +142,7 @@ void DemodulatorObject::SetInputSampleRate(double rate, double bandwidth)
         wfmFilter2.reset();
         wfmFilter3.reset();
         m_wfmOutputRate = m_OutputRate;
-        auto makeStage = [] { return std::make_unique<FilterObject>(1, 47, HalfBandCoefficients::Taps47.data()); };
+        auto makeStage = [] { return std::make_unique<FilterObject>(FilterKind::HalfBand, 47, HalfBandCoefficients::Taps47.data()); };
         if (m_wfmOutputRate > 400000.0) {
             m_wfmOutputRate /= 2.0;
             wfmFilter1 = makeStage();
@@ -193,7 +193,8 @@ void DemodulatorObject::applyControls()
     }
     // A new curve starts from rest; the same one keeps its state.
     if (tau != deemphasisTau_ || rate != deemphasisRate_) {
-        deemphasis_.setUp(tau, rate);
+        // Refused only before the set-up (rate 0), which leaves the audio unchanged.
+        static_cast<void>(deemphasis_.configure(tau, rate));
         deemphasisTau_ = tau;
         deemphasisRate_ = rate;
     }
@@ -248,7 +249,8 @@ bool DemodulatorObject::SetDemodMode(int mode, double filter, double pbt, double
         m_Fir.InitLPFilterScale(1.0, 50.0, bandwidth, stopFactor * bandwidth, m_OutputRate);
     }
     if (mode == kDemodFM) {
-        fmVoiceBand_.setUp(kFmVoiceLowHz, kFmVoiceHighHz, m_OutputRate);
+        // Refused only for a rate below twice the band, where the voice passes unchanged.
+        static_cast<void>(fmVoiceBand_.configure(kFmVoiceLowHz, kFmVoiceHighHz, m_OutputRate));
         const FmLoop loop = fmLoopFor(m_OutputRate);
         SystemLog(" coeff %g %g %g %g %g %g %g %g", m_OutputRate, kTwoPi * loop.w, -loop.limit, loop.limit, loop.alpha,
                   loop.beta, loop.gain, 1.0 - std::exp(-1000.0 * loop.w));
@@ -257,28 +259,27 @@ bool DemodulatorObject::SetDemodMode(int mode, double filter, double pbt, double
     if (mainBandpassFilter.SetupParametersFLoCut(m_lowCutoff, m_highCutoff, 0.0, m_OutputRate))
         return true;
     // Silence rather than the provisional band.
-    mainBandpassFilter.Clear();
+    mainBandpassFilter.clear();
     return false;
 }
 
 void DemodulatorObject::ResetStream()
 {
     demodInCount = 0;
-    downconverterObject.ClearHistory();
-    downconverterObject.SetFrequency(theNCOFreq);
+    downconverterObject.reset();
     // A refused band leaves a filter that passes nothing.
-    mainBandpassFilter.Clear();
+    mainBandpassFilter.clear();
     mainBandpassFilter.SetupParametersFLoCut(m_lowCutoff, m_highCutoff, 0.0, m_OutputRate);
-    agcObject.Reset();
+    agcObject.reset();
     deemphasis_.reset();
     fmVoiceBand_.reset();
     if (wavResampler)
-        wavResampler->Reset();
+        wavResampler->reset();
     // The band-pass's first filter length of output is a partial convolution
     // over the empty history: a faint ramp that the AGC would level into a loud
     // burst. The AGC's own delay starts as zeros. Both are held back.
     bandpassFillLeft_ = FastFirObject::kTaps - 1;
-    agcFillLeft_ = demodulationMode == kDemodWFM ? 0 : agcObject.DelaySamples();
+    agcFillLeft_ = demodulationMode == kDemodWFM ? 0 : agcObject.delaySamples();
     demodPrimed_ = false;
     squelchPower_ = -1.0;
     squelchOpen_ = !controls_.squelchDb;
@@ -617,9 +618,9 @@ void DemodulatorObject::fmDemod(const ComplexSample* in, int count, double* out)
     }
     fmPhase_ = phase;
     fmFreq_ = frequency;
-    fmVoiceBand_.process(count, out, out);
+    fmVoiceBand_.process({out, static_cast<size_t>(count)}, {out, static_cast<size_t>(count)});
     if (deemphasis_.active()) {
-        deemphasis_.process(count, out, out);
+        deemphasis_.process({out, static_cast<size_t>(count)}, {out, static_cast<size_t>(count)});
         for (int i = 0; i < count; ++i)
             out[i] *= kFmDeemphasisGain;
     }
@@ -674,7 +675,7 @@ int DemodulatorObject::wfmDemod(const ComplexSample* in, int count, double* out)
         mpxLoggedRate_ = mpxRate;
     }
     m_Fir.ProcessFilterReal(n, out, out);
-    deemphasis_.process(n, out, out);
+    deemphasis_.process({out, static_cast<size_t>(n)}, {out, static_cast<size_t>(n)});
     return n;
 }
 

@@ -1,5 +1,6 @@
 #include "dsp/AGCObject.h"
 
+#include "common/CNumberFormat.h"
 #include "dsp/SampleVector.h"
 #include "dsp/VectorMath.h"
 
@@ -8,6 +9,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -103,6 +105,32 @@ KORVEL_WIDE_TARGET int DelayAndScaleWide(int n, const ComplexSample* in, Complex
 
 } // namespace
 
+Status AGCObject::configure(const AgcSettings& settings, double sampleRate)
+{
+    auto refuse = [](const char* what, double value, const char* range) {
+        return Error(ErrorKind::InvalidArgument,
+                     std::string("AGC ") + what + " " + formatGeneral(value) + " is outside " + range + ".");
+    };
+    if (!(std::isfinite(sampleRate) && sampleRate > 0.0))
+        return refuse("sample rate", sampleRate, "above 0 Hz");
+    if (!(settings.attackMs >= 0.1 && settings.attackMs <= 100.0))
+        return refuse("attack", settings.attackMs, "0.1 to 100 ms");
+    if (!(settings.hangMs >= 0.0 && std::isfinite(settings.hangMs)))
+        return refuse("hang", settings.hangMs, "0 ms and more");
+    if (!(settings.decayMs > 0.0 && std::isfinite(settings.decayMs)))
+        return refuse("decay", settings.decayMs, "above 0 ms");
+    if (!std::isfinite(settings.maxGainDb))
+        return refuse("maximum gain", settings.maxGainDb, "the finite numbers");
+    if (!std::isfinite(settings.manualGainDb))
+        return refuse("manual gain", settings.manualGainDb, "the finite numbers");
+    settings_ = settings;
+    m_SampleRate = sampleRate;
+    lastGainDb_ = 0.0;
+    reset();
+    applySettings();
+    return {};
+}
+
 void AGCObject::SetParameters(const AgcSettings& settings, double sampleRate)
 {
     if (settings == settings_ && sampleRate == m_SampleRate)
@@ -110,8 +138,14 @@ void AGCObject::SetParameters(const AgcSettings& settings, double sampleRate)
     settings_ = settings;
     if (sampleRate != m_SampleRate) {
         m_SampleRate = sampleRate;
-        Reset();
+        reset();
     }
+    applySettings();
+}
+
+void AGCObject::applySettings()
+{
+    const AgcSettings& settings = settings_;
     const double r = m_SampleRate;
     m_ManualAgcGain = std::pow(10.0, settings.manualGainDb / 20.0);
     m_Knee = std::log10(0.7) - settings.maxGainDb / 20.0;
@@ -125,7 +159,7 @@ void AGCObject::SetParameters(const AgcSettings& settings, double sampleRate)
     m_DecayAlpha = 1.0 - std::exp(-1000.0 / (r * std::max(settings.decayMs, 1.0)));
 }
 
-void AGCObject::Reset()
+void AGCObject::reset()
 {
     m_SigDelayBuf.fill(ComplexSample{});
     m_MagBuf.fill(-16.0);
@@ -174,11 +208,21 @@ void AGCObject::RescanPeak()
 
 void AGCObject::ProcessComplexData(int n, const ComplexSample* in, ComplexSample* out)
 {
+    const size_t count = n > 0 ? static_cast<size_t>(n) : 0;
+    process({in, count}, {out, count});
+}
+
+size_t AGCObject::process(std::span<const ComplexSample> input, std::span<ComplexSample> output)
+{
+    const size_t total = std::min(input.size(), output.size());
+    const ComplexSample* in = input.data();
+    ComplexSample* out = output.data();
+    const int n = static_cast<int>(total);
     if (!settings_.on) {
         for (int i = 0; i < n; ++i)
             out[i] = {in[i].im * m_ManualAgcGain, in[i].re * m_ManualAgcGain};
         lastGainDb_ = settings_.manualGainDb;
-        return;
+        return total;
     }
     // Per chunk: the log magnitudes at once, the detector sample by sample, the
     // gains at once, then the delay line. out may be in: each pass reads a
@@ -203,6 +247,7 @@ void AGCObject::ProcessComplexData(int n, const ComplexSample* in, ComplexSample
                              : DelayAndScale<false>(count, chunkIn, chunkOut, level, line, m_SigDelayPtr,
                                                     m_DelaySamples);
     }
+    return total;
 }
 
 template <bool Wide>

@@ -1,5 +1,8 @@
 #include "dsp/AudioBandPass.h"
 
+#include "common/CNumberFormat.h"
+
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -10,12 +13,15 @@ constexpr double kQ[3] = {0.5176380902050415, 0.7071067811865476, 1.931851652578
 
 } // namespace
 
-void AudioBandPass::setUp(double lowHz, double highHz, double sampleRate)
+Status AudioBandPass::configure(double lowHz, double highHz, double sampleRate)
 {
-    active_ = lowHz > 0.0 && highHz > lowHz && 2.0 * highHz < sampleRate;
+    // Written so that NaN fails every test.
+    active_ = lowHz > 0.0 && highHz > lowHz && 2.0 * highHz < sampleRate && std::isfinite(sampleRate);
     reset();
     if (!active_)
-        return;
+        return Error(ErrorKind::InvalidArgument, "Audio band " + formatGeneral(lowHz) + " to " + formatGeneral(highHz)
+                                                     + " Hz does not lie inside 0 to half of " + formatGeneral(sampleRate)
+                                                     + " Hz.");
     for (int k = 0; k < kSections; ++k) {
         const bool highPass = k < 3;
         const double w0 = 2.0 * std::numbers::pi * (highPass ? lowHz : highHz) / sampleRate;
@@ -30,6 +36,7 @@ void AudioBandPass::setUp(double lowHz, double highHz, double sampleRate)
         s.a1 = -2.0 * cosine / a0;
         s.a2 = (1.0 - alpha) / a0;
     }
+    return {};
 }
 
 void AudioBandPass::reset()
@@ -38,14 +45,15 @@ void AudioBandPass::reset()
         s.s1 = s.s2 = 0.0;
 }
 
-void AudioBandPass::process(int n, const double* in, double* out)
+size_t AudioBandPass::process(std::span<const double> in, std::span<double> out)
 {
+    const size_t n = std::min(in.size(), out.size());
     if (!active_) {
-        for (int i = 0; i < n && out != in; ++i)
-            out[i] = in[i];
-        return;
+        if (out.data() != in.data())
+            std::copy_n(in.data(), n, out.data());
+        return n;
     }
-    for (int i = 0; i < n; ++i) {
+    for (size_t i = 0; i < n; ++i) {
         double x = in[i];
         for (Section& s : sections_) {
             const double y = s.b0 * x + s.s1;
@@ -55,4 +63,5 @@ void AudioBandPass::process(int n, const double* in, double* out)
         }
         out[i] = x;
     }
+    return n;
 }

@@ -1,5 +1,6 @@
 #include "dsp/DownconverterObject.h"
 
+#include "common/CNumberFormat.h"
 #include "dsp/HalfBandCoefficients.h"
 #include "dsp/SampleVector.h"
 
@@ -32,13 +33,13 @@ std::unique_ptr<FilterObject> StageForRate(double rate, double bandwidth)
     for (const StageChoice& choice : kStageChoices) {
         if (rate >= choice.minRateFactor * bandwidth) {
             if (choice.taps == 0)
-                return std::make_unique<FilterObject>(3);
+                return std::make_unique<FilterObject>(FilterKind::Cic3);
             if (choice.taps == 11)
-                return std::make_unique<FilterObject>(2);
-            return std::make_unique<FilterObject>(1, choice.taps, HalfBandCoefficients::TapsOfLength(choice.taps));
+                return std::make_unique<FilterObject>(FilterKind::HalfBand11Tap);
+            return std::make_unique<FilterObject>(FilterKind::HalfBand, choice.taps, HalfBandCoefficients::TapsOfLength(choice.taps));
         }
     }
-    return std::make_unique<FilterObject>(1, 51, HalfBandCoefficients::Taps51.data());
+    return std::make_unique<FilterObject>(FilterKind::HalfBand, 51, HalfBandCoefficients::Taps51.data());
 }
 
 ComplexSample Multiply(const ComplexSample& a, const ComplexSample& b)
@@ -150,21 +151,56 @@ DownconverterObject::DownconverterObject(int) : DownconverterObject()
     m_Osc1.re = 1.0;
 }
 
+Status DownconverterObject::configure(double inRate, double bandwidth, double offsetHz)
+{
+    if (!(std::isfinite(inRate) && inRate > 0.0))
+        return Error(ErrorKind::InvalidArgument,
+                     "Downconverter input rate must be above 0 Hz, not " + formatGeneral(inRate) + ".");
+    if (!(std::isfinite(bandwidth) && bandwidth >= 0.0))
+        return Error(ErrorKind::InvalidArgument,
+                     "Downconverter bandwidth must be 0 Hz or more, not " + formatGeneral(bandwidth) + ".");
+    if (!(std::abs(offsetHz) <= inRate / 2.0))
+        return Error(ErrorKind::InvalidArgument, "Downconverter offset " + formatGeneral(offsetHz)
+                                                     + " Hz lies outside the input rate of " + formatGeneral(inRate)
+                                                     + " Hz.");
+    m_InRate = inRate;
+    m_MaxBW = bandwidth;
+    m_CW_Offset = 0.0;
+    buildChain();
+    SetFrequency(offsetHz);
+    return {};
+}
+
+void DownconverterObject::reset()
+{
+    if (chainBuilt_)
+        buildChain();
+    SetFrequency(m_NcoFreq - m_CW_Offset);
+}
+
 double DownconverterObject::setDataRate(double inRate, double desiredMaxOutputBandwidth)
 {
     if (chainBuilt_ && inRate == m_InRate && desiredMaxOutputBandwidth == m_MaxBW)
         return m_OutputRate;
+    const bool retune = inRate != m_InRate;
     m_InRate = inRate;
     m_MaxBW = desiredMaxOutputBandwidth;
+    buildChain();
+    if (retune)
+        SetFrequency(m_NcoFreq - m_CW_Offset);
+    return m_OutputRate;
+}
+
+void DownconverterObject::buildChain()
+{
     DeleteFilters();
-    double rate = inRate;
-    while (rate > kLowestChainRate && rate > kFinalRateFactor * desiredMaxOutputBandwidth && numStages_ < kMaxStages) {
-        chain_[numStages_++] = StageForRate(rate, desiredMaxOutputBandwidth);
+    double rate = m_InRate;
+    while (rate > kLowestChainRate && rate > kFinalRateFactor * m_MaxBW && numStages_ < kMaxStages) {
+        chain_[numStages_++] = StageForRate(rate, m_MaxBW);
         rate /= 2.0;
     }
     m_OutputRate = rate;
     chainBuilt_ = true;
-    return rate;
 }
 
 void DownconverterObject::SetFrequency(double hz)
@@ -195,6 +231,14 @@ int DownconverterObject::ProcessDataLength(int n, const ComplexSample* in, Compl
 {
     if (n <= 0)
         return 0;
+    return static_cast<int>(process({in, static_cast<size_t>(n)}, {out, static_cast<size_t>(n)}));
+}
+
+size_t DownconverterObject::process(std::span<const ComplexSample> input, std::span<ComplexSample> output)
+{
+    const ComplexSample* in = input.data();
+    ComplexSample* out = output.data();
+    const int n = static_cast<int>(std::min(input.size(), output.size()));
     ComplexSample* piece = piece_.data();
     int produced = 0;
     for (int pos = 0; pos < n;) {
@@ -209,7 +253,7 @@ int DownconverterObject::ProcessDataLength(int n, const ComplexSample* in, Compl
         produced += m;
         pos += length;
     }
-    return produced;
+    return static_cast<size_t>(produced);
 }
 
 void DownconverterObject::MixPiece(int n, const ComplexSample* in, ComplexSample* out)
@@ -240,14 +284,6 @@ void DownconverterObject::MixPiece(int n, const ComplexSample* in, ComplexSample
     const double gain = 1.95 - (lastRe * lastRe + lastIm * lastIm);
     m_Osc1.re = gain * lastRe;
     m_Osc1.im = gain * lastIm;
-}
-
-void DownconverterObject::ClearHistory()
-{
-    if (!chainBuilt_)
-        return;
-    chainBuilt_ = false;
-    setDataRate(m_InRate, m_MaxBW);
 }
 
 void DownconverterObject::DeleteFilters()

@@ -1,5 +1,6 @@
 #include "dsp/FastFirObject.h"
 
+#include "common/CNumberFormat.h"
 #include "common/SystemLog.h"
 #include "dsp/FftwPlannerMutex.h"
 #include "dsp/SampleVector.h"
@@ -130,6 +131,20 @@ void FastFirObject::ReleaseTransforms()
     forward_ = backward_ = nullptr;
 }
 
+Status FastFirObject::configure(double fLoCut, double fHiCut, double offset, double sampleRate)
+{
+    const double lo = offset + fLoCut;
+    const double hi = offset + fHiCut;
+    if (!(std::isfinite(sampleRate) && sampleRate > 0.0 && std::isfinite(lo) && std::isfinite(hi)
+          && -sampleRate / 2 < lo && lo < hi && hi < sampleRate / 2))
+        return Error(ErrorKind::InvalidArgument, "Band " + formatGeneral(lo) + " to " + formatGeneral(hi)
+                                                     + " Hz does not lie inside the rate of "
+                                                     + formatGeneral(sampleRate) + " Hz.");
+    clear();
+    SetupParametersFLoCut(fLoCut, fHiCut, offset, sampleRate);
+    return {};
+}
+
 bool FastFirObject::SetupParametersFLoCut(double fLoCut, double fHiCut, double offset, double sampleRate)
 {
     const bool unchanged =
@@ -166,7 +181,7 @@ bool FastFirObject::SetupParametersFLoCut(double fLoCut, double fHiCut, double o
     return true;
 }
 
-void FastFirObject::Reset()
+void FastFirObject::reset()
 {
     for (auto& value : m_pFFTBuf)
         value[0] = value[1] = 0.0f;
@@ -174,7 +189,7 @@ void FastFirObject::Reset()
     pendingAt_ = -1;
 }
 
-void FastFirObject::Clear()
+void FastFirObject::clear()
 {
     m_FLoCut = kInitialLoCut;
     m_FHiCut = kInitialHiCut;
@@ -182,7 +197,7 @@ void FastFirObject::Clear()
     m_SampleRate = kInitialSampleRate;
     for (auto& value : m_pFilterCoef)
         value[0] = value[1] = 0.0f;
-    Reset();
+    reset();
 }
 
 void FastFirObject::FilterBlock()
@@ -199,6 +214,20 @@ void FastFirObject::FilterBlock()
 
 int FastFirObject::ProcessDataInLength(int n, const ComplexSample* in, ComplexSample* out)
 {
+    if (n <= 0)
+        return 0;
+    const size_t room = (static_cast<size_t>(n) + kBlock - 1) / kBlock * kBlock;
+    return static_cast<int>(process({in, static_cast<size_t>(n)}, {out, room}));
+}
+
+size_t FastFirObject::process(std::span<const ComplexSample> input, std::span<ComplexSample> output)
+{
+    const ComplexSample* in = input.data();
+    ComplexSample* out = output.data();
+    // Inputs whose completed blocks fit in out: the buffered ones count too.
+    const size_t buffered = static_cast<size_t>(m_InBufInPos - kBlock);
+    const size_t fits = (output.size() / kBlock + 1) * kBlock - 1 - buffered;
+    const int n = static_cast<int>(std::min(input.size(), fits));
     int count = 0;
     for (int i = 0; i < n;) {
         const int take = std::min(n - i, 2 * kBlock - m_InBufInPos);
@@ -222,7 +251,7 @@ int FastFirObject::ProcessDataInLength(int n, const ComplexSample* in, ComplexSa
     if (pendingAt_ >= 0)
         WriteBlock(out + pendingAt_);
     pendingAt_ = -1;
-    return count;
+    return static_cast<size_t>(count);
 }
 
 void FastFirObject::WriteBlock(ComplexSample* out) const

@@ -1,5 +1,6 @@
 #include "dsp/FftObject.h"
 
+#include "common/CNumberFormat.h"
 #include "common/SystemLog.h"
 #include "dsp/ComplexFft.h"
 #include "dsp/FftwPlannerMutex.h"
@@ -11,6 +12,7 @@
 #include <cstdint>
 #include <cstring>
 #include <numbers>
+#include <string>
 #include <utility>
 
 namespace {
@@ -52,28 +54,29 @@ KORVEL_WIDE_TARGET void WindowSamplesWide(int count, const ComplexSample* in, co
 
 } // namespace
 
-double FftObject::windowWeight(int type, int k, int n)
+double FftObject::windowWeight(FftWindow window, int k, int n)
 {
     if (n < 2)
         return 1.0;
     const double t = static_cast<double>(k) / (n - 1);
     auto c = [t](int m) { return std::cos(2.0 * std::numbers::pi * m * t); };
-    switch (type) {
-    case 1:
-        return 1.0 - c(1);
-    case 2:
-        return 1.00008 - 0.85192 * c(1);
-    case 3:
-        return 2.8 * (0.3635819 - 0.4891775 * c(1) + 0.1365995 * c(2) - 0.0106411 * c(3));
-    case 4:
-        return 2.82 * (0.35875 - 0.48829 * c(1) + 0.14128 * c(2) - 0.01168 * c(3));
-    case 5:
-        return 2.8 * (0.355768 - 0.487396 * c(1) + 0.144232 * c(2) - 0.012604 * c(3));
-    case 6:
-        return 1.0 - 1.942604 * c(1) + 1.340318 * c(2) - 0.440811 * c(3) + 0.043097 * c(4);
-    default:
+    switch (window) {
+    case FftWindow::Rectangular:
         return 1.0;
+    case FftWindow::Hann:
+        return 1.0 - c(1);
+    case FftWindow::Hamming:
+        return 1.00008 - 0.85192 * c(1);
+    case FftWindow::BlackmanNuttall:
+        return 2.8 * (0.3635819 - 0.4891775 * c(1) + 0.1365995 * c(2) - 0.0106411 * c(3));
+    case FftWindow::BlackmanHarris:
+        return 2.82 * (0.35875 - 0.48829 * c(1) + 0.14128 * c(2) - 0.01168 * c(3));
+    case FftWindow::Nuttall:
+        return 2.8 * (0.355768 - 0.487396 * c(1) + 0.144232 * c(2) - 0.012604 * c(3));
+    case FftWindow::FlatTop:
+        return 1.0 - 1.942604 * c(1) + 1.340318 * c(2) - 0.440811 * c(3) + 0.043097 * c(4);
     }
+    return 1.0;
 }
 
 FftObject::FftObject()
@@ -82,6 +85,30 @@ FftObject::FftObject()
 }
 
 FftObject::~FftObject() { FreeDisplayScratch(); }
+
+Status FftObject::configure(int size, FftWindow window, bool invert, double dBCompensation, double sampleFreq)
+{
+    if (size < 512 || size > 16777216 || (size & (size - 1)) != 0)
+        return Error(ErrorKind::InvalidArgument,
+                     "Transform size " + std::to_string(size) + " is not a power of two from 512 to 16777216.");
+    if (!(std::isfinite(sampleFreq) && sampleFreq > 0.0))
+        return Error(ErrorKind::InvalidArgument,
+                     "Transform sample rate must be above 0 Hz, not " + formatGeneral(sampleFreq) + ".");
+    if (!std::isfinite(dBCompensation))
+        return Error(ErrorKind::InvalidArgument, "Transform level correction must be a finite number.");
+    windowType = window;
+    // Rebuilt whatever was built before, so that the window applies now.
+    m_LastFFTSize = 0;
+    SetFFTParamsSize(size, invert, dBCompensation, sampleFreq);
+    return {};
+}
+
+size_t FftObject::process(std::span<const ComplexSample> in)
+{
+    const size_t used = std::min(in.size(), static_cast<size_t>(m_FFTSize));
+    PutInDisplayFFT(static_cast<int>(used), in.data());
+    return used;
+}
 
 void FftObject::SetFFTParamsSize(int size, bool invert, double dBCompensation, double sampleFreq)
 {
@@ -102,7 +129,7 @@ void FftObject::SetFFTParamsSize(int size, bool invert, double dBCompensation, d
     ResetFFT();
 }
 
-void FftObject::setWidowType(int type) { windowType = type; }
+void FftObject::setWindowType(FftWindow window) { windowType = window; }
 
 void FftObject::ResetFFT()
 {
@@ -125,7 +152,7 @@ const float* FftObject::floatLevels() const
     return floatLevels_.data();
 }
 
-const double* FftObject::FFTAveBuf() const
+const double* FftObject::fftAveBuf() const
 {
     if (levelsStale_) {
         const float* levels = floatLevels();
@@ -314,7 +341,7 @@ void FftObject::GetScreenIntegerFFTDataMaxHeight(int maxHeight, int maxWidth, do
         }
         return;
     }
-    const double* levels = FFTAveBuf();
+    const double* levels = fftAveBuf();
     auto levelOf = [&](int bin) { return m_Invert ? levels[bin == 0 ? 0 : n - bin] : levels[bin]; };
     if (!wide) {
         for (int x = 0; x < maxWidth; ++x) {

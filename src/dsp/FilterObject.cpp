@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
+#include <string>
 #include <type_traits>
 
 namespace {
@@ -321,42 +323,95 @@ KORVEL_WIDE_TARGET int Tap11OutputsWide(const Tap11Taps& h, int first, int n, co
 
 } // namespace
 
-FilterObject::FilterObject(int type)
-    : filterType(type),
-      H0(0.006043102983737415),
+FilterObject::FilterObject()
+    : H0(0.006043102983737415),
       H2(-0.04937251545876149),
       H4(0.2933294495205284),
       H5(0.5)
 {
 }
 
-FilterObject::FilterObject(int type, int length, const double* coeff) : FilterObject(type)
+FilterObject::FilterObject(FilterKind kind) : FilterObject()
 {
-    bool usable = coeff != nullptr && length >= 3 && length % 4 == 3;
-    for (int i = 0; usable && i < length; i += 2)
-        usable = coeff[i] == coeff[length - 1 - i];
-    if (!usable) {
-        SystemLog("FilterObject: unusable half-band set of %d taps", length);
-        return;
+    filterType = kind;
+}
+
+FilterObject::FilterObject(FilterKind kind, int length, const double* coeff) : FilterObject(kind)
+{
+    const Status status = configure(kind, coeff != nullptr && length > 0
+                                              ? std::span<const double>(coeff, static_cast<size_t>(length))
+                                              : std::span<const double>());
+    if (!status)
+        SystemLog("FilterObject: %s", status.error().message().c_str());
+}
+
+Status FilterObject::configure(FilterKind kind, std::span<const double> taps)
+{
+    filterType = kind;
+    m_FirLength = 0;
+    lineLength_ = 0;
+    evenHalfTaps_.clear();
+    centreTap_ = 0.0;
+    m_pHBFirBuf.reset();
+    m_pHBFirRBuf.reset();
+    usable_ = false;
+    reset();
+    if (kind != FilterKind::HalfBand && kind != FilterKind::HalfBand11Tap && kind != FilterKind::Cic3)
+        return Error(ErrorKind::InvalidArgument, "Unknown decimation stage kind.");
+    if (kind != FilterKind::HalfBand) {
+        if (!taps.empty())
+            return Error(ErrorKind::InvalidArgument, "Only a half-band stage takes a tap set.");
+        usable_ = true;
+        return {};
     }
-    m_FirLength = length;
-    for (int i = 0; i < (length - 1) / 2; i += 2)
-        evenHalfTaps_.push_back(coeff[i]);
-    centreTap_ = coeff[(length - 1) / 2];
+    const size_t length = taps.size();
+    bool usable = length >= 3 && length % 4 == 3;
+    for (size_t i = 0; usable && i < length; i += 2)
+        usable = taps[i] == taps[length - 1 - i];
+    if (!usable)
+        return Error(ErrorKind::InvalidArgument,
+                     "Unusable half-band set of " + std::to_string(length) + " taps.");
+    m_FirLength = static_cast<int>(length);
+    for (size_t i = 0; i < (length - 1) / 2; i += 2)
+        evenHalfTaps_.push_back(taps[i]);
+    centreTap_ = taps[(length - 1) / 2];
     // The history, then the scratch of HalfBandStream.
-    const int lineLength = 6 * (length - 1) + 2;
-    m_pHBFirBuf = std::make_unique<ComplexSample[]>(lineLength);
-    m_pHBFirRBuf = std::make_unique<double[]>(lineLength);
+    lineLength_ = 6 * (m_FirLength - 1) + 2;
+    m_pHBFirBuf = std::make_unique<ComplexSample[]>(static_cast<size_t>(lineLength_));
+    m_pHBFirRBuf = std::make_unique<double[]>(static_cast<size_t>(lineLength_));
+    usable_ = true;
+    return {};
+}
+
+void FilterObject::reset()
+{
+    if (m_pHBFirBuf)
+        std::fill_n(m_pHBFirBuf.get(), lineLength_, ComplexSample{});
+    if (m_pHBFirRBuf)
+        std::fill_n(m_pHBFirRBuf.get(), lineLength_, 0.0);
+    std::fill(std::begin(d), std::end(d), ComplexSample{});
+    m_Xodd = m_Xeven = cicHeldSample_ = ComplexSample{};
+    complexNextIsOdd_ = realNextIsOdd_ = tap11NextIsOdd_ = cicHoldsSample_ = false;
+}
+
+size_t FilterObject::process(std::span<const ComplexSample> in, std::span<ComplexSample> out)
+{
+    // n inputs give at most (n + 1) / 2 outputs.
+    const size_t fits = 2 * out.size();
+    const size_t n = std::min(in.size(), fits);
+    return static_cast<size_t>(ApplyFilterLength(static_cast<int>(n), in.data(), out.data()));
 }
 
 int FilterObject::ApplyFilterLength(int n, const ComplexSample* in, ComplexSample* out)
 {
+    if (!usable_)
+        return 0;
     switch (filterType) {
-    case 1: return CHalfBandDecimateBy2Length(n, in, out);
-    case 2: return CHalfBand11TapDecimateBy2Length(n, in, out);
-    case 3: return CCicN3DecimateBy2Length(n, in, out);
-    default: return 0;
+    case FilterKind::HalfBand: return CHalfBandDecimateBy2Length(n, in, out);
+    case FilterKind::HalfBand11Tap: return CHalfBand11TapDecimateBy2Length(n, in, out);
+    case FilterKind::Cic3: return CCicN3DecimateBy2Length(n, in, out);
     }
+    return 0;
 }
 
 int FilterObject::CHalfBandDecimateBy2Length(int n, const ComplexSample* in, ComplexSample* out)

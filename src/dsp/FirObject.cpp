@@ -1,5 +1,6 @@
 #include "dsp/FirObject.h"
 
+#include "common/CNumberFormat.h"
 #include "dsp/SampleVector.h"
 
 #include <algorithm>
@@ -69,7 +70,7 @@ KORVEL_WIDE_TARGET void FilterWide(int taps, const double* reversed, const doubl
 
 } // namespace
 
-double FirObject::KaiserBeta(double astop)
+double FirObject::kaiserBeta(double astop)
 {
     if (astop < 20.96)
         return 0.0;
@@ -78,9 +79,29 @@ double FirObject::KaiserBeta(double astop)
     return 0.5842 * std::pow(astop - 20.96, 0.4) + 0.07886 * (astop - 20.96);
 }
 
+Status FirObject::configure(double scale, double astop, double fpass, double fstop, double sampleRate)
+{
+    if (!(std::isfinite(scale) && std::isfinite(astop)))
+        return Error(ErrorKind::InvalidArgument, "Low-pass gain and attenuation must be finite numbers.");
+    if (!(std::isfinite(sampleRate) && sampleRate > 0.0))
+        return Error(ErrorKind::InvalidArgument,
+                     "Low-pass sample rate must be above 0 Hz, not " + formatGeneral(sampleRate) + ".");
+    if (!(fpass >= 0.0 && fpass < fstop && fstop <= sampleRate / 2.0))
+        return Error(ErrorKind::InvalidArgument, "Low-pass edges " + formatGeneral(fpass) + " and "
+                                                     + formatGeneral(fstop) + " Hz must rise within 0 to half of "
+                                                     + formatGeneral(sampleRate) + " Hz.");
+    design(scale, astop, fpass, fstop, sampleRate);
+    return {};
+}
+
 int FirObject::InitLPFilterScale(double scale, double astop, double fpass, double fstop, double sampleRate)
 {
-    const double beta = KaiserBeta(astop);
+    return design(scale, astop, fpass, fstop, sampleRate);
+}
+
+int FirObject::design(double scale, double astop, double fpass, double fstop, double sampleRate)
+{
+    const double beta = kaiserBeta(astop);
     const double fc = (fpass + fstop) / sampleRate;
     // Limited to [3, kMaxTaps] before the conversion: a zero or negative transition
     // width gives an infinite, huge negative or undefined count (an attenuation
@@ -102,12 +123,27 @@ int FirObject::InitLPFilterScale(double scale, double astop, double fpass, doubl
     for (int i = 0; i < taps; ++i)
         m_Reversed[i] = m_Taps[taps - 1 - i];
     m_NumTaps = taps;
-    std::fill(std::begin(m_Line), std::end(m_Line), 0.0);
+    reset();
     return taps;
+}
+
+void FirObject::reset()
+{
+    std::fill(std::begin(m_Line), std::end(m_Line), 0.0);
 }
 
 void FirObject::ProcessFilterReal(int n, const double* in, double* out)
 {
+    if (n > 0)
+        process({in, static_cast<size_t>(n)}, {out, static_cast<size_t>(n)});
+}
+
+size_t FirObject::process(std::span<const double> input, std::span<double> output)
+{
+    const size_t total = std::min(input.size(), output.size());
+    const double* in = input.data();
+    double* out = output.data();
+    const int n = static_cast<int>(total);
     const int history = m_NumTaps - 1;
     const bool wide = WideVectorsAvailable();
     for (int done = 0; done < n;) {
@@ -121,4 +157,5 @@ void FirObject::ProcessFilterReal(int n, const double* in, double* out)
         std::memmove(m_Line, m_Line + length, history * sizeof(double));
         done += length;
     }
+    return total;
 }

@@ -1,11 +1,13 @@
 #include "dsp/FractionalResamplerObject.h"
 
+#include "common/CNumberFormat.h"
 #include "dsp/SampleVector.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <numbers>
+#include <string>
 
 namespace {
 
@@ -225,7 +227,7 @@ KORVEL_WIDE_TARGET int PassWide(const double* table, const double* buffer, int b
 
 } // namespace
 
-double FractionalResamplerObject::Kernel(double x)
+double FractionalResamplerObject::kernel(double x)
 {
     // In the units of a table of 10000 points per input sample, centred at 140000.
     const double i = x * 10000.0;
@@ -244,7 +246,7 @@ FractionalResamplerObject::FractionalResamplerObject(int maxInputLength)
     m_Cycle.offsets.resize(kMaxCycle + 3);
 
     // Output at fraction f uses tap j (input i + 1 + j) at kernel position j + 1 - f.
-    auto tap = [](int phase, int j) { return Kernel(j + 1 - static_cast<double>(phase) / kPhases); };
+    auto tap = [](int phase, int j) { return kernel(j + 1 - static_cast<double>(phase) / kPhases); };
     for (int p = 0; p < kPhases; ++p) {
         double* row = m_pSinc.data() + static_cast<size_t>(p) * kRowLength;
         for (int j = 0; j < kTaps; ++j) {
@@ -265,7 +267,49 @@ int FractionalResamplerObject::ResampleLength(int n, double rate, const double* 
     return Resample(n, rate, inBuf, DoubleStore{outBuf});
 }
 
-void FractionalResamplerObject::Reset()
+Status FractionalResamplerObject::configure(int maxInputLength, double rate, double gain)
+{
+    if (maxInputLength < 1)
+        return Error(ErrorKind::InvalidArgument,
+                     "Resampler pass length must be 1 or more, not " + std::to_string(maxInputLength) + ".");
+    if (!(std::isfinite(rate) && rate > 0.0))
+        return Error(ErrorKind::InvalidArgument,
+                     "Resampling ratio must be above 0, not " + formatGeneral(rate) + ".");
+    if (!std::isfinite(gain))
+        return Error(ErrorKind::InvalidArgument, "Resampler gain must be a finite number.");
+    m_pInputBuf.assign(static_cast<size_t>(maxInputLength) + kTaps, 0.0);
+    rate_ = rate;
+    gain_ = gain;
+    reset();
+    m_CheckedRate = rate;
+    if (!FindCycle(rate, m_CheckedInputs, m_CheckedLength))
+        m_CheckedLength = 0;
+    if (m_CheckedLength > 0 && (m_Cycle.rate != rate || m_Cycle.fraction != 0.0))
+        BuildCycle(rate, m_CheckedInputs, m_CheckedLength, 0.0);
+    return {};
+}
+
+int FractionalResamplerObject::inputsFitting(size_t inputs, size_t outRoom) const
+{
+    if (outRoom == 0)
+        return 0;
+    const double fit = std::floor(static_cast<double>(outRoom - 1) * rate_);
+    return static_cast<int>(std::min(static_cast<double>(inputs), std::min(fit, 2147483647.0)));
+}
+
+size_t FractionalResamplerObject::process(std::span<const double> in, std::span<int16_t> out)
+{
+    const int n = inputsFitting(in.size(), out.size());
+    return static_cast<size_t>(ResampleShortLength(n, rate_, in.data(), out.data(), gain_));
+}
+
+size_t FractionalResamplerObject::process(std::span<const double> in, std::span<double> out)
+{
+    const int n = inputsFitting(in.size(), out.size());
+    return static_cast<size_t>(ResampleLength(n, rate_, in.data(), out.data()));
+}
+
+void FractionalResamplerObject::reset()
 {
     m_FloatTime = 0.0;
     m_InCycle = false;
@@ -285,7 +329,7 @@ void FractionalResamplerObject::BuildCycle(double rate, int inputs, int length, 
         m_Cycle.offsets[s] = offset;
         double row[kTaps];
         for (int j = 0; j < kTaps; ++j)
-            row[j] = Kernel(j + 1 - f);
+            row[j] = kernel(j + 1 - f);
         std::memcpy(static_cast<void*>(m_Cycle.rows.data() + static_cast<size_t>(s) * kTaps / 4), row, sizeof row);
     }
     m_Cycle.rate = rate;

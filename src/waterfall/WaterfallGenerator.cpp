@@ -25,7 +25,7 @@ WaterfallGenerator::WaterfallGenerator(RecordingObject& recording, int fftSize, 
     , centiDbRow_(kColumns)
 {
     fft_.SetFFTParamsSize(fftSize, false, 0.0, static_cast<double>(recording_.parameters().mSampleRate));
-    size_ = fft_.FFTSize();
+    size_ = fft_.fftSize();
     block_.resize(static_cast<size_t>(size_));
 }
 

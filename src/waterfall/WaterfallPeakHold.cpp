@@ -30,7 +30,7 @@ WaterfallPeakHold::WaterfallPeakHold(RecordingObject& recording, int fftSize, in
     const double rate = static_cast<double>(recording.parameters().mSampleRate);
     workers_.push_back(std::make_unique<Worker>());
     workers_.front()->fft.SetFFTParamsSize(fftSize, false, 0.0, rate);
-    size_ = workers_.front()->fft.FFTSize();
+    size_ = workers_.front()->fft.fftSize();
     hop_ = size_ / 2;
     samplesPerSecond_ = recording.parameters().mSampleRate;
     // Blocks from the start of the second on, the last one ending where the second

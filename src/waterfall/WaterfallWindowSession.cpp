@@ -9,7 +9,7 @@
 namespace {
 
 constexpr int kRowHeight = WaterfallColorTable::kNumLevels - 1;
-constexpr int kWindowType = 6; // flat top: levels of tones read true wherever they fall between bins
+constexpr FftWindow kWindowType = FftWindow::FlatTop; // flat top: levels of tones read true wherever they fall between bins
 
 } // namespace
 
@@ -18,11 +18,9 @@ WaterfallWindowSession::WaterfallWindowSession()
     // A line is usually shorter than the transform: the flat-top window is
     // applied here over the samples read, and the transform's own window is
     // rectangular, so that the zeros padding the line are not weighted as if
-    // they were samples. The window type takes effect when the tables are
-    // next built, which a change of the level correction forces.
-    displayFftObject_.setWidowType(0);
-    displayFftObject_.SetFFTParamsSize(displayFftObject_.FFTSize(), false, 1.0, 1000.0);
-    displayFftObject_.SetFFTParamsSize(displayFftObject_.FFTSize(), false, 0.0, 1000.0);
+    // they were samples. The size is the engine's own, which configure takes.
+    static_cast<void>(
+        displayFftObject_.configure(displayFftObject_.fftSize(), FftWindow::Rectangular, false, 0.0, 1000.0));
 }
 
 WaterfallWindowSession::~WaterfallWindowSession() { abandonDrawing(); }

@@ -97,7 +97,7 @@ TEST(AGCObjectTest, StepsFollowTheAttackHangAndDecayOfEachSetting)
         std::vector<ComplexSample> y(n);
         agc->ProcessComplexData(n, x.data(), y.data());
 
-        const int delay = agc->DelaySamples();
+        const int delay = agc->delaySamples();
         const double attackSamples = settings.attackMs * 0.001 * kRate;
         EXPECT_NEAR(delay, attackSamples, 1.0);
         // Output t carries input t - delay.
@@ -161,7 +161,7 @@ TEST(AGCObjectTest, ManualGainWhenOffWithoutDelay)
         s.on = false;
         s.manualGainDb = manual;
         agc->SetParameters(s, kRate);
-        EXPECT_EQ(agc->DelaySamples(), 0);
+        EXPECT_EQ(agc->delaySamples(), 0);
         ComplexSample v{0.5, -0.25};
         agc->ProcessComplexData(1, &v, &v);
         const double gain = std::pow(10.0, manual / 20.0);

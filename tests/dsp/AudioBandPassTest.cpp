@@ -6,6 +6,7 @@
 #include <cmath>
 #include <complex>
 #include <numbers>
+#include <span>
 #include <vector>
 
 namespace {
@@ -13,12 +14,12 @@ namespace {
 double gainDb(double f, double rate)
 {
     AudioBandPass filter;
-    filter.setUp(300.0, 3000.0, rate);
+    EXPECT_TRUE(filter.configure(300.0, 3000.0, rate));
     const int n = static_cast<int>(rate);
     std::vector<double> x(n);
     for (int i = 0; i < n; ++i)
         x[i] = std::sin(2.0 * std::numbers::pi * f * i / rate);
-    filter.process(n, x.data(), x.data());
+    filter.process(x, x);
     std::complex<double> sum;
     for (int i = n / 2; i < n; ++i)
         sum += x[i] * std::polar(1.0, -2.0 * std::numbers::pi * f * i / rate);
@@ -47,14 +48,14 @@ TEST(AudioBandPass, PiecesFilterAsOneBlock)
     for (size_t i = 0; i < x.size(); ++i)
         x[i] = std::sin(0.011 * i * i) * 1000.0;
     AudioBandPass whole, split;
-    whole.setUp(300.0, 3000.0, 48000.0);
-    split.setUp(300.0, 3000.0, 48000.0);
+    ASSERT_TRUE(whole.configure(300.0, 3000.0, 48000.0));
+    ASSERT_TRUE(split.configure(300.0, 3000.0, 48000.0));
     std::vector<double> expected(x.size()), y(x.size());
-    whole.process(static_cast<int>(x.size()), x.data(), expected.data());
+    whole.process(x, expected);
     const int pieces[] = {1, 255, 2, 1024, 77};
     for (int at = 0, k = 0; at < static_cast<int>(x.size()); ++k) {
         const int count = std::min(pieces[k % 5], static_cast<int>(x.size()) - at);
-        split.process(count, x.data() + at, y.data() + at);
+        split.process(std::span(x).subspan(at, count), std::span(y).subspan(at, count));
         at += count;
     }
     EXPECT_EQ(y, expected);

@@ -81,7 +81,7 @@ TEST(ComplexFft, SizesAreClampedToPowersOfTwoInRange)
         int expected;
     };
     for (const Case c : {Case{100, 512}, Case{-5, 512}, Case{0, 512}, Case{3000, 2048}, Case{8192, 8192}})
-        EXPECT_EQ(ComplexFft(c.request).FFTSize(), c.expected) << c.request;
+        EXPECT_EQ(ComplexFft(c.request).fftSize(), c.expected) << c.request;
 }
 
 TEST(ComplexFft, TransformsDoNotAllocate)

@@ -29,9 +29,9 @@ TEST(DecimationAllocation, ProcessingCallsAllocateNothing)
     DownconverterObject downconverter;
     downconverter.setDataRate(2000000.0, 10000.0);
     downconverter.SetFrequency(12345.0);
-    FilterObject cic(3);
-    FilterObject tap11(2);
-    FilterObject halfBand(1, 51, HalfBandCoefficients::Taps51.data());
+    FilterObject cic(FilterKind::Cic3);
+    FilterObject tap11(FilterKind::HalfBand11Tap);
+    FilterObject halfBand(FilterKind::HalfBand, 51, HalfBandCoefficients::Taps51.data());
     FirObject fir;
     fir.InitLPFilterScale(1.0, 50.0, 15000.0, 21000.0, 100000.0);
 

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <complex>
 #include <numbers>
+#include <span>
 #include <vector>
 
 namespace {
@@ -13,12 +14,12 @@ namespace {
 double measuredGainDb(double tau, double rate, double f)
 {
     DeemphasisFilter filter;
-    filter.setUp(tau, rate);
+    EXPECT_TRUE(filter.configure(tau, rate));
     const int n = static_cast<int>(rate);
     std::vector<double> x(n);
     for (int i = 0; i < n; ++i)
         x[i] = std::sin(2.0 * std::numbers::pi * f * i / rate);
-    filter.process(n, x.data(), x.data());
+    filter.process(x, x);
     std::complex<double> sum;
     for (int i = n / 2; i < n; ++i)
         sum += x[i] * std::polar(1.0, -2.0 * std::numbers::pi * f * i / rate);
@@ -44,24 +45,24 @@ TEST(DeemphasisFilter, PiecesFilterAsOneBlockAndOffPassesUnchanged)
     for (size_t i = 0; i < x.size(); ++i)
         x[i] = std::sin(0.013 * i * i) * 1000.0;
     DeemphasisFilter whole;
-    whole.setUp(50e-6, 62500.0);
+    ASSERT_TRUE(whole.configure(50e-6, 62500.0));
     std::vector<double> expected(x.size());
-    whole.process(static_cast<int>(x.size()), x.data(), expected.data());
+    whole.process(x, expected);
     DeemphasisFilter split;
-    split.setUp(50e-6, 62500.0);
+    ASSERT_TRUE(split.configure(50e-6, 62500.0));
     std::vector<double> y(x.size());
     const int pieces[] = {1, 7, 256, 999, 3};
     for (int at = 0, k = 0; at < static_cast<int>(x.size()); ++k) {
         const int count = std::min(pieces[k % 5], static_cast<int>(x.size()) - at);
-        split.process(count, x.data() + at, y.data() + at);
+        split.process(std::span(x).subspan(at, count), std::span(y).subspan(at, count));
         at += count;
     }
     EXPECT_EQ(y, expected);
 
     DeemphasisFilter off;
-    off.setUp(0.0, 62500.0);
+    ASSERT_TRUE(off.configure(0.0, 62500.0));
     EXPECT_FALSE(off.active());
-    off.process(static_cast<int>(x.size()), x.data(), y.data());
+    off.process(x, y);
     EXPECT_EQ(y, x);
 }
 

@@ -14,9 +14,9 @@ namespace {
 std::vector<int> ChainTaps(const DownconverterObject& downconverter)
 {
     std::vector<int> taps;
-    for (int s = 0; s < downconverter.NumStages(); ++s) {
-        const FilterObject& stage = downconverter.Stage(s);
-        taps.push_back(stage.FilterType() == 3 ? 0 : stage.FilterType() == 2 ? 11 : stage.FirLength());
+    for (int s = 0; s < downconverter.numStages(); ++s) {
+        const FilterObject& stage = downconverter.stage(s);
+        taps.push_back(stage.kind() == FilterKind::Cic3 ? 0 : stage.kind() == FilterKind::HalfBand11Tap ? 11 : stage.firLength());
     }
     return taps;
 }
@@ -44,7 +44,7 @@ TEST(DownconverterObject, ChainForEachRateAndBandwidth)
         DownconverterObject downconverter;
         EXPECT_EQ(downconverter.setDataRate(c.inRate, c.bandwidth), c.outRate) << c.inRate << " " << c.bandwidth;
         if (c.inRate == 1e12) {
-            EXPECT_EQ(downconverter.NumStages(), DownconverterObject::kMaxStages);
+            EXPECT_EQ(downconverter.numStages(), DownconverterObject::kMaxStages);
             continue;
         }
         EXPECT_EQ(ChainTaps(downconverter), c.taps) << c.inRate << " " << c.bandwidth;
@@ -60,9 +60,9 @@ TEST(DownconverterObject, FirstRateCallBuildsWhicheverInitialiserMadeIt)
     EXPECT_EQ(ChainTaps(withDefaults), std::vector<int>{27});
 
     DownconverterObject zeroed;
-    EXPECT_EQ(zeroed.OutputRate(), 0.0);
+    EXPECT_EQ(zeroed.outputRate(), 0.0);
     EXPECT_EQ(zeroed.setDataRate(0.0, 0.0), 0.0);
-    EXPECT_EQ(zeroed.NumStages(), 0);
+    EXPECT_EQ(zeroed.numStages(), 0);
 }
 
 TEST(DownconverterObject, PipelineBlockGives312Samples)
@@ -141,16 +141,16 @@ TEST(DownconverterObject, MatchesThePlainRecursionAndDecimators)
             }
 
             std::vector<ComplexSample> expected = mixed;
-            for (int s = 0; s < downconverter.NumStages(); ++s) {
-                const FilterObject& stage = downconverter.Stage(s);
-                const int taps = stage.FilterType() == 3 ? 0 : stage.FilterType() == 2 ? 11 : stage.FirLength();
+            for (int s = 0; s < downconverter.numStages(); ++s) {
+                const FilterObject& stage = downconverter.stage(s);
+                const int taps = stage.kind() == FilterKind::Cic3 ? 0 : stage.kind() == FilterKind::HalfBand11Tap ? 11 : stage.firLength();
                 const double* set = taps == 11 ? reference::Tap11Set() : HalfBandCoefficients::TapsOfLength(taps);
                 expected = reference::Decimate(expected, taps, set);
             }
             ASSERT_EQ(output.size(), expected.size()) << c.rate;
             EXPECT_LT(reference::RelativeError(output, expected), 1e-9) << c.rate << " " << c.hz << " wide " << wide;
             // The first samples after tuning, each on its own.
-            for (int k = 0; k < 8 && downconverter.NumStages() == 0; ++k) {
+            for (int k = 0; k < 8 && downconverter.numStages() == 0; ++k) {
                 EXPECT_NEAR(output[k].re, expected[k].re, 1e-9 * 30000) << k;
                 EXPECT_NEAR(output[k].im, expected[k].im, 1e-9 * 30000) << k;
             }

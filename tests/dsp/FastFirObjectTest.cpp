@@ -187,15 +187,15 @@ TEST_F(FastFirObjectTest, ResetAndClearStartOverAsANewFilter)
 
     ASSERT_TRUE(fir->SetupParametersFLoCut(-2000, 500, 100, 31250));
     Filter(*fir, before);
-    fir->Reset();
+    fir->reset();
     const auto afterReset = Filter(*fir, x);
 
     fir->SetupParametersFLoCut(-1000, 1000, 0, 31250);
     Filter(*fir, before);
-    fir->Clear();
+    fir->clear();
     const auto cleared = Filter(*fir, x);
     EXPECT_TRUE(std::all_of(cleared.begin(), cleared.end(), [](const ComplexSample& s) { return s.re == 0.0 && s.im == 0.0; }));
-    fir->Clear();
+    fir->clear();
     ASSERT_TRUE(fir->SetupParametersFLoCut(-2000, 500, 100, 31250));
     const auto redesigned = Filter(*fir, x);
 

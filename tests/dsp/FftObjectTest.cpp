@@ -45,7 +45,7 @@ protected:
     // A display engine as the waterfall owners set it up: Fs = N Hz, so one bin is 1 Hz.
     static void SetUpDisplay(FftObject& fft, int n, int windowType)
     {
-        fft.setWidowType(windowType);
+        fft.setWindowType(static_cast<FftWindow>(windowType));
         // A window type applies at a table rebuild; a change of compensation forces one.
         fft.SetFFTParamsSize(n, false, 1.0, n);
         fft.SetFFTParamsSize(n, false, 0.0, n);
@@ -62,7 +62,7 @@ TEST_F(FftObjectTest, SizesAreClampedToPowersOfTwoInRange)
         FftObject fft;
         fft.SetFFTParamsSize(4096, false, 0.0, 1.0);
         fft.SetFFTParamsSize(c.request, false, 0.0, 1.0);
-        EXPECT_EQ(fft.FFTSize(), c.expected) << c.request;
+        EXPECT_EQ(fft.fftSize(), c.expected) << c.request;
     }
 }
 
@@ -76,7 +76,7 @@ TEST_F(FftObjectTest, DisplayLevelsAreInBelsRelativeToFullScaleTone)
         std::vector<ComplexSample> block(n);
         AddTone(block, k, 16383.5);
         fft.PutInDisplayFFT(n, block.data());
-        const double* levels = fft.FFTAveBuf();
+        const double* levels = fft.fftAveBuf();
         const int entry = k + n / 2 - 1;
         EXPECT_NEAR(10.0 * levels[entry], 0.0, 1e-3);
         double strongestOther = -1000.0;
@@ -94,12 +94,12 @@ TEST_F(FftObjectTest, SilenceReadsTheFloorAndCompensationShiftsLevels)
     std::vector<ComplexSample> block(4096);
     fft.PutInDisplayFFT(4096, block.data());
     for (int m = 0; m < 4096; ++m)
-        ASSERT_NEAR(10.0 * fft.FFTAveBuf()[m], -220.0, 1e-3) << m;
+        ASSERT_NEAR(10.0 * fft.fftAveBuf()[m], -220.0, 1e-3) << m;
 
     fft.SetFFTParamsSize(4096, false, 6.0, 4096.0);
     AddTone(block, 10, 16383.5);
     fft.PutInDisplayFFT(4096, block.data());
-    EXPECT_NEAR(10.0 * fft.FFTAveBuf()[10 + 2048 - 1], 6.0, 1e-2);
+    EXPECT_NEAR(10.0 * fft.fftAveBuf()[10 + 2048 - 1], 6.0, 1e-2);
 }
 
 TEST_F(FftObjectTest, ShortBlockIsPaddedWithZerosNotStaleSamples)
@@ -111,7 +111,7 @@ TEST_F(FftObjectTest, ShortBlockIsPaddedWithZerosNotStaleSamples)
     fft.PutInDisplayFFT(1024, loud.data());
     const std::vector<ComplexSample> quiet(512);
     fft.PutInDisplayFFT(512, quiet.data());
-    EXPECT_NEAR(10.0 * fft.FFTAveBuf()[50 + 511], -220.0, 1e-3);
+    EXPECT_NEAR(10.0 * fft.fftAveBuf()[50 + 511], -220.0, 1e-3);
 }
 
 TEST_F(FftObjectTest, WindowTypeTakesEffectAtTheNextRebuild)
@@ -121,14 +121,14 @@ TEST_F(FftObjectTest, WindowTypeTakesEffectAtTheNextRebuild)
     FftObject fft;
     SetUpDisplay(fft, 2048, 1);
     auto neighbourDb = [&] {
-        const int size = fft.FFTSize();
+        const int size = fft.fftSize();
         std::vector<ComplexSample> resized(size);
         AddTone(resized, 40, 16383.5);
         fft.PutInDisplayFFT(size, resized.data());
-        return 10.0 * fft.FFTAveBuf()[41 + size / 2 - 1];
+        return 10.0 * fft.fftAveBuf()[41 + size / 2 - 1];
     };
     EXPECT_NEAR(neighbourDb(), -6.02, 0.05);
-    fft.setWidowType(0);
+    fft.setWindowType(FftWindow::Rectangular);
     fft.SetFFTParamsSize(2048, false, 0.0, 2048.0);
     EXPECT_NEAR(neighbourDb(), -6.02, 0.05);
     fft.SetFFTParamsSize(4096, false, 0.0, 4096.0);
@@ -221,7 +221,7 @@ TEST(FftObjectLines, ColumnsFromTheStrongestBinMatchColumnsFromEveryLevel)
                     fft->SetFFTParamsSize(8192, invert, 0.0, 2000000.0);
                     fft->PutInDisplayFFT(8192, block.data());
                 }
-                fromLevels.FFTAveBuf();
+                fromLevels.fftAveBuf();
                 direct.GetScreenIntegerFFTDataMaxHeight(scale.height, width, scale.maxdB, scale.mindB, -1000000,
                                                         1000000, outDirect.data(), dBDirect.data());
                 fromLevels.GetScreenIntegerFFTDataMaxHeight(scale.height, width, scale.maxdB, scale.mindB, -1000000,
@@ -293,7 +293,7 @@ TEST_F(FftObjectTest, HeldPeakLevelsAreTheBlocksLevels)
     auto block = RandomBlock(4096, 5);
     AddTone(block, 300, 12000.0);
     fft.PutInDisplayFFT(4096, block.data());
-    const std::vector<double> levels(fft.FFTAveBuf(), fft.FFTAveBuf() + 4096);
+    const std::vector<double> levels(fft.fftAveBuf(), fft.fftAveBuf() + 4096);
     const std::vector<float> single(fft.floatLevels(), fft.floatLevels() + 4096);
     for (size_t m = 0; m < levels.size(); ++m)
         ASSERT_EQ(levels[m], single[m]) << m;
@@ -303,7 +303,7 @@ TEST_F(FftObjectTest, HeldPeakLevelsAreTheBlocksLevels)
     std::vector<double> held(4096);
     fft.levelsOfPeakPower(peak.data(), held.data());
     EXPECT_EQ(held, levels);
-    EXPECT_EQ(std::vector<double>(fft.FFTAveBuf(), fft.FFTAveBuf() + 4096), levels);
+    EXPECT_EQ(std::vector<double>(fft.fftAveBuf(), fft.fftAveBuf() + 4096), levels);
     EXPECT_EQ(std::vector<float>(fft.floatLevels(), fft.floatLevels() + 4096), single);
 }
 
@@ -335,7 +335,7 @@ TEST_F(FftObjectTest, EnginesRunOnSeveralThreadsAtOnce)
             transform.FwdFFT(copy.data());
             block[line].im = copy[line].re / n;
         }
-        return std::vector<double>(fft.FFTAveBuf(), fft.FFTAveBuf() + n);
+        return std::vector<double>(fft.fftAveBuf(), fft.fftAveBuf() + n);
     };
     const auto expectedA = levelsOf(4096);
     const auto expectedB = levelsOf(8192);

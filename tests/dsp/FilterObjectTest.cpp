@@ -25,10 +25,10 @@ std::string KindName(const testing::TestParamInfo<StageKind>& info)
 std::unique_ptr<FilterObject> MakeStage(int taps)
 {
     if (taps == 0)
-        return std::make_unique<FilterObject>(3);
+        return std::make_unique<FilterObject>(FilterKind::Cic3);
     if (taps == 11)
-        return std::make_unique<FilterObject>(2);
-    return std::make_unique<FilterObject>(1, taps, HalfBandCoefficients::TapsOfLength(taps));
+        return std::make_unique<FilterObject>(FilterKind::HalfBand11Tap);
+    return std::make_unique<FilterObject>(FilterKind::HalfBand, taps, HalfBandCoefficients::TapsOfLength(taps));
 }
 
 const double* ReferenceTaps(int taps)
@@ -121,7 +121,7 @@ TEST(FilterObject, HalfBandCountsAndFirstOutputs)
     const std::vector<ComplexSample> signal = reference::RandomSignal(40, 3);
 
     // A block shorter than the stage still returns n/2, and now the outputs are real.
-    FilterObject halfBand(1, 15, HalfBandCoefficients::Taps15.data());
+    FilterObject halfBand(FilterKind::HalfBand, 15, HalfBandCoefficients::Taps15.data());
     std::vector<ComplexSample> block(signal.begin(), signal.begin() + 14);
     EXPECT_EQ(halfBand.ApplyFilterLength(14, block.data(), block.data()), 7);
     const auto expected15 = reference::Decimate({signal.begin(), signal.begin() + 14}, 15,
@@ -129,14 +129,14 @@ TEST(FilterObject, HalfBandCountsAndFirstOutputs)
     EXPECT_LT(reference::RelativeError({block.begin(), block.begin() + 7}, expected15), 1e-15);
 
     // The 11-tap stage at its smallest in-place block fills outputs 0 ... 8.
-    FilterObject tap11(2);
+    FilterObject tap11(FilterKind::HalfBand11Tap);
     block.assign(signal.begin(), signal.begin() + 18);
     EXPECT_EQ(tap11.ApplyFilterLength(18, block.data(), block.data()), 9);
     const auto expected11 = reference::Decimate({signal.begin(), signal.begin() + 18}, 11, reference::Tap11Set());
     EXPECT_LT(reference::RelativeError({block.begin(), block.begin() + 9}, expected11), 1e-15);
 
     // The CIC's first output of a fresh stage is (3 in[0] + in[1]) / 8.
-    FilterObject cic(3);
+    FilterObject cic(FilterKind::Cic3);
     block.assign(signal.begin(), signal.begin() + 4);
     EXPECT_EQ(cic.ApplyFilterLength(4, block.data(), block.data()), 2);
     EXPECT_DOUBLE_EQ(block[0].re, (3 * signal[0].re + signal[1].re) / 8);
@@ -149,10 +149,10 @@ TEST(FilterObject, OddBlocksCarryTheirPhase)
     // the next starts on an odd position. The CIC holds the unpaired sample over.
     const std::vector<ComplexSample> signal = reference::RandomSignal(8, 5);
     std::vector<ComplexSample> out(8);
-    FilterObject halfBand(1, 19, HalfBandCoefficients::Taps19.data());
+    FilterObject halfBand(FilterKind::HalfBand, 19, HalfBandCoefficients::Taps19.data());
     EXPECT_EQ(halfBand.ApplyFilterLength(5, signal.data(), out.data()), 3);
     EXPECT_EQ(halfBand.ApplyFilterLength(3, signal.data() + 5, out.data()), 1);
-    FilterObject cic(3);
+    FilterObject cic(FilterKind::Cic3);
     EXPECT_EQ(cic.ApplyFilterLength(5, signal.data(), out.data()), 2);
     EXPECT_EQ(cic.ApplyFilterLength(3, signal.data() + 5, out.data()), 2);
 }
@@ -173,7 +173,7 @@ TEST(FilterObject, RealHalfBandMatchesTheComplexOne)
             SCOPED_TRACE(testing::Message() << taps << " taps, wide " << wide);
             const double* set = taps == 59 ? longSet.data() : HalfBandCoefficients::TapsOfLength(taps);
             const auto expected = reference::Decimate(signal, taps, set);
-            FilterObject stage(1, taps, set);
+            FilterObject stage(FilterKind::HalfBand, taps, set);
             std::vector<double> real(signal.size());
             for (std::size_t i = 0; i < signal.size(); ++i)
                 real[i] = signal[i].re;
@@ -197,14 +197,14 @@ TEST(FilterObject, StagesThatCannotRunReturnZero)
 {
     QuietLog quiet;
     std::vector<ComplexSample> block(64);
-    FilterObject unknown(7);
+    FilterObject unknown(static_cast<FilterKind>(7));
     EXPECT_EQ(unknown.ApplyFilterLength(64, block.data(), block.data()), 0);
-    FilterObject noTaps(1);
+    FilterObject noTaps(FilterKind::HalfBand);
     EXPECT_EQ(noTaps.ApplyFilterLength(64, block.data(), block.data()), 0);
     const double evenLength[4] = {0.25, 0.25, 0.25, 0.25};
-    FilterObject badSet(1, 4, evenLength);
+    FilterObject badSet(FilterKind::HalfBand, 4, evenLength);
     EXPECT_EQ(badSet.ApplyFilterLength(64, block.data(), block.data()), 0);
-    FilterObject halfBand(1, 15, HalfBandCoefficients::Taps15.data());
+    FilterObject halfBand(FilterKind::HalfBand, 15, HalfBandCoefficients::Taps15.data());
     EXPECT_EQ(halfBand.ApplyFilterLength(0, block.data(), block.data()), 0);
     EXPECT_EQ(halfBand.ApplyFilterLength(-4, block.data(), block.data()), 0);
 }

@@ -13,10 +13,10 @@ namespace {
 TEST(FirObject, KaiserDesignOfTheWideFmLowPass)
 {
     FirObject fir;
-    EXPECT_NEAR(FirObject::KaiserBeta(50.0), 4.550158, 1e-9);
+    EXPECT_NEAR(FirObject::kaiserBeta(50.0), 4.550158, 1e-9);
     EXPECT_EQ(fir.InitLPFilterScale(1.0, 50.0, 15000.0, 21000.0, 100000.0), 49);
-    EXPECT_EQ(fir.NumTaps(), 49);
-    const double* taps = fir.Taps();
+    EXPECT_EQ(fir.numTaps(), 49);
+    const double* taps = fir.taps();
     EXPECT_NEAR(std::accumulate(taps, taps + 49, 0.0), 1.0, 0.01);
     for (int i = 0; i < 49; ++i)
         EXPECT_DOUBLE_EQ(taps[i], taps[48 - i]);
@@ -24,10 +24,10 @@ TEST(FirObject, KaiserDesignOfTheWideFmLowPass)
 
 TEST(FirObject, BetaBreakPoints)
 {
-    EXPECT_EQ(FirObject::KaiserBeta(20.0), 0.0);
-    EXPECT_EQ(FirObject::KaiserBeta(20.95), 0.0);
-    EXPECT_NEAR(FirObject::KaiserBeta(30.0), 0.5842 * std::pow(9.04, 0.4) + 0.07886 * 9.04, 1e-12);
-    EXPECT_NEAR(FirObject::KaiserBeta(60.0), 0.1102 * 51.29, 1e-12);
+    EXPECT_EQ(FirObject::kaiserBeta(20.0), 0.0);
+    EXPECT_EQ(FirObject::kaiserBeta(20.95), 0.0);
+    EXPECT_NEAR(FirObject::kaiserBeta(30.0), 0.5842 * std::pow(9.04, 0.4) + 0.07886 * 9.04, 1e-12);
+    EXPECT_NEAR(FirObject::kaiserBeta(60.0), 0.1102 * 51.29, 1e-12);
 }
 
 struct TapCountCase {
@@ -62,7 +62,7 @@ TEST(FirObject, RectangularWindowAtLowAttenuation)
     for (int i = 0; i < n; ++i) {
         const double m = i - (n - 1) / 2.0;
         const double ideal = m == 0 ? fc : std::sin(M_PI * fc * m) / (M_PI * m);
-        EXPECT_NEAR(fir.Taps()[i], 2.0 * ideal, 1e-15) << i;
+        EXPECT_NEAR(fir.taps()[i], 2.0 * ideal, 1e-15) << i;
     }
 }
 
@@ -74,7 +74,7 @@ TEST(FirObject, ImpulseResponseIsTheTapsThenZeros)
     block[0] = 1.0;
     fir.ProcessFilterReal(static_cast<int>(block.size()), block.data(), block.data());
     for (int i = 0; i < n; ++i)
-        EXPECT_DOUBLE_EQ(block[i], fir.Taps()[i]) << i;
+        EXPECT_DOUBLE_EQ(block[i], fir.taps()[i]) << i;
     for (int i = n; i < n + 10; ++i)
         EXPECT_EQ(block[i], 0.0) << i;
 }
@@ -107,7 +107,7 @@ TEST(FirObject, PiecesGiveTheOutputOfOneLongCall)
             for (int t = 0; t < static_cast<int>(signal.size()); ++t) {
                 double y = 0.0;
                 for (int k = 0; k < taps && k <= t; ++k)
-                    y += whole.Taps()[k] * signal[t - k];
+                    y += whole.taps()[k] * signal[t - k];
                 ASSERT_NEAR(expected[t], y, 1e-14) << "at " << t;
             }
 

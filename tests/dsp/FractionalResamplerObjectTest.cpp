@@ -81,7 +81,7 @@ std::vector<double> KernelReference(const std::vector<double>& x, const std::vec
             double sum = 0.0;
             for (int k = i + 1; k <= i + taps; ++k) {
                 if (start + k - taps >= 0)
-                    sum += FractionalResamplerObject::Kernel(k - t) * x[start + k - taps];
+                    sum += FractionalResamplerObject::kernel(k - t) * x[start + k - taps];
             }
             y.push_back(sum);
         }
@@ -243,7 +243,7 @@ TEST(FractionalResamplerObjectTest, ResetStartsANewStream)
             FractionalResamplerObject used(1000);
             Resample(used, part, 333, rate);
             Resample(used, part, 333, before);
-            used.Reset();
+            used.reset();
             EXPECT_EQ(Resample(used, x, 700, rate), expected) << before;
         }
     }

@@ -18,8 +18,8 @@ TEST(SMeterTest, CoefficientsFollowTheRate)
     SMeter meter;
     const ComplexSample s{};
     meter.ProcessDataLength(1, &s, 20000);
-    EXPECT_DOUBLE_EQ(meter.AttackAlpha(), 1.0 - std::exp(-0.005));
-    EXPECT_DOUBLE_EQ(meter.DecayAlpha(), 1.0 - std::exp(-0.0001));
+    EXPECT_DOUBLE_EQ(meter.attackAlpha(), 1.0 - std::exp(-0.005));
+    EXPECT_DOUBLE_EQ(meter.decayAlpha(), 1.0 - std::exp(-0.0001));
 }
 
 TEST(SMeterTest, PeakIsTheStrongestSampleSinceTheLastRead)

@@ -1,10 +1,13 @@
 #pragma once
 
 #include "common/ComplexSample.h"
+#include "common/Result.h"
 #include "dsp/AgcSettings.h"
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <span>
 
 // Look-ahead peak AGC for the band-passed complex signal. The signal is delayed by
 // the attack time while the peak of its envelope (log magnitude) over the delayed
@@ -16,26 +19,36 @@ class AGCObject {
 public:
     static constexpr int kRingSize = 2048;
 
-    // settings: see AgcSettings; sampleRate: Hz (> 0). Nothing happens when both
-    // are unchanged; a new rate clears the rings and the average, other changes
-    // keep them. The delay is attackMs of samples within 1..2047.
+    // settings: see AgcSettings, each figure within its range there (gains
+    // finite); sampleRate: Hz (finite, > 0). Clears the rings and the average.
+    // The delay is attackMs of samples within 1..2047. An error leaves the AGC
+    // as it was.
+    Status configure(const AgcSettings& settings, double sampleRate);
+    // The same, for settings changed while the signal runs: nothing happens when
+    // both are unchanged; a new rate clears the rings and the average, other
+    // changes keep them. Figures out of range are limited, not refused.
     void SetParameters(const AgcSettings& settings, double sampleRate);
 
     // Forgets the signal: empty rings and average, as a new rate gives; the next
-    // DelaySamples() outputs are zeros.
-    void Reset();
+    // delaySamples() outputs are zeros.
+    void reset();
 
-    // Levels n samples; out may be in.
+    // Levels min(in.size(), out.size()) samples and returns that count; out may
+    // be in (the same samples, levelled in place).
+    size_t process(std::span<const ComplexSample> in, std::span<ComplexSample> out);
+    // n samples; out may be in.
     void ProcessComplexData(int n, const ComplexSample* in, ComplexSample* out);
 
     // Samples by which the output lags the input (0 when off).
-    int DelaySamples() const { return settings_.on ? m_DelaySamples : 0; }
-    int WindowSamples() const { return m_WindowSamples; }
-    int HangTime() const { return m_HangTime; }
+    int delaySamples() const { return settings_.on ? m_DelaySamples : 0; }
+    int windowSamples() const { return m_WindowSamples; }
+    int hangTime() const { return m_HangTime; }
     // The gain, dB, applied to the sample that the last call output last.
     double lastGainDb() const { return lastGainDb_; }
 
 private:
+    // The figures that follow from settings_ and m_SampleRate.
+    void applySettings();
     // The window's largest level, at least -8, and the number of its latest sample.
     void RescanPeak();
     // Takes count samples' log10 power levels into the peak window and the average,

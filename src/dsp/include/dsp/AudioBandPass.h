@@ -1,6 +1,10 @@
 #pragma once
 
+#include "common/Result.h"
+
 #include <array>
+#include <cstddef>
+#include <span>
 
 // A sixth-order Butterworth high-pass and a sixth-order Butterworth low-pass in
 // cascade (six biquads, bilinear transform with prewarped edges): the speech band
@@ -8,13 +12,16 @@
 // noise above the voice. Each edge is 3 dB down; an octave outside, 36 dB.
 class AudioBandPass {
 public:
-    // lowHz < highHz < sampleRate / 2, all > 0; clears the state. Until set up
-    // the filter passes its input unchanged.
-    void setUp(double lowHz, double highHz, double sampleRate);
+    // Edges in Hz and the rate in Hz: 0 < lowHz < highHz < sampleRate / 2. Clears
+    // the state. Until configured, and after an error, the filter passes its input
+    // unchanged.
+    Status configure(double lowHz, double highHz, double sampleRate);
+    // Forgets the signal.
     void reset();
 
-    // Filters n samples (n <= 0 does nothing); out may equal in.
-    void process(int n, const double* in, double* out);
+    // Filters min(in.size(), out.size()) samples and returns that count; out may
+    // be in (the same samples, filtered in place).
+    size_t process(std::span<const double> in, std::span<double> out);
 
 private:
     static constexpr int kSections = 6;

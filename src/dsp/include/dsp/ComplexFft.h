@@ -20,7 +20,7 @@ public:
     void FwdFFT(ComplexSample* data);
     void RevFFT(ComplexSample* data);
 
-    int FFTSize() const { return m_FFTSize; }
+    int fftSize() const { return m_FFTSize; }
 
     // The transform length used for `size`: clamped to [512, 16777216] and
     // rounded down to a power of two (so it stays inside an N-sample array).

@@ -1,10 +1,13 @@
 #pragma once
 
 #include "common/ComplexSample.h"
+#include "common/Result.h"
 
 #include <fftw3.h>
 
 #include <array>
+#include <cstddef>
+#include <span>
 
 // Complex band-pass of 1025 taps applied by overlap-save with 2048-point transforms.
 // It passes [offset + fLoCut, offset + fHiCut] of the signal re + j*im and rejects the
@@ -22,22 +25,31 @@ public:
     FastFirObject& operator=(const FastFirObject&) = delete;
 
     // fLoCut, fHiCut: band edges in Hz relative to offset; offset: band offset in Hz;
-    // sampleRate: Hz. Valid when -sampleRate/2 < offset + fLoCut < offset + fHiCut
-    // < sampleRate/2. Returns whether the stored band is valid: an invalid one is stored
-    // too (so repeating it logs nothing), logged, and leaves the previous design in use.
-    // Only between processing calls; the new design applies from the next block.
+    // sampleRate: Hz (> 0). All finite; valid when -sampleRate/2 < offset + fLoCut
+    // < offset + fHiCut < sampleRate/2. Designs the band and empties the history,
+    // as a new filter with that band starts. An error leaves the filter as it was.
+    Status configure(double fLoCut, double fHiCut, double offset, double sampleRate);
+
+    // The same band while the signal runs: the history stays. Returns whether the
+    // stored band is valid: an invalid one is stored too (so repeating it logs
+    // nothing), logged, and leaves the previous design in use. Only between
+    // processing calls; the new design applies from the next block.
     bool SetupParametersFLoCut(double fLoCut, double fHiCut, double offset, double sampleRate);
 
     // Forgets the samples seen so far: the next block starts from an empty
     // history, as a new filter's does. The design stays.
-    void Reset();
+    void reset();
 
     // Forgets the design as well: the filter passes nothing until a valid band
     // is designed, as a new one does.
-    void Clear();
+    void clear();
 
-    // Filters n (>= 0) samples. out needs room for n rounded up to a multiple of 1024;
-    // it may be `in` itself. Returns the number of samples written, a multiple of 1024.
+    // Filters the samples of `in` and returns the number written to out, a multiple
+    // of 1024. out needs room for in.size() rounded up to a multiple of 1024; with
+    // less, only the inputs whose outputs fit are taken. out may begin at in (the
+    // filter then works in place).
+    size_t process(std::span<const ComplexSample> in, std::span<ComplexSample> out);
+    // n (>= 0) samples; out needs room for n rounded up to a multiple of 1024.
     int ProcessDataInLength(int n, const ComplexSample* in, ComplexSample* out);
 
 private:

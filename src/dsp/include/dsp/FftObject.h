@@ -1,10 +1,24 @@
 #pragma once
 
 #include "common/ComplexSample.h"
+#include "common/Result.h"
 
 #include <fftw3.h>
 
+#include <cstddef>
+#include <span>
 #include <vector>
+
+// The display transform's window functions, all scaled to a mean weight near 1.
+enum class FftWindow {
+    Rectangular = 0,
+    Hann = 1,
+    Hamming = 2,
+    BlackmanNuttall = 3,
+    BlackmanHarris = 4,
+    Nuttall = 5,
+    FlatTop = 6,
+};
 
 // The display transform: PutInDisplayFFT() windows and transforms one block
 // (single precision) and keeps one power per bin; GetScreenIntegerFFTDataMaxHeight()
@@ -14,12 +28,21 @@
 // different threads at once; one engine is used by one thread at a time.
 class FftObject {
 public:
-    // Size 2048, Hann window (type 1), sample rate 1000 Hz.
+    // Size 2048, Hann window, sample rate 1000 Hz.
     FftObject();
     ~FftObject();
     FftObject(const FftObject&) = delete;
     FftObject& operator=(const FftObject&) = delete;
 
+    // size: transform length in complex points, a power of two in [512, 16777216];
+    // window: the window function; invert, dBCompensation and sampleFreq as
+    // SetFFTParamsSize takes them (dBCompensation finite, sampleFreq finite and
+    // > 0). Builds the tables, the display plan and its scratch, and zeroes the
+    // levels and the screen mapping, as a new engine set up this way. An error
+    // leaves the engine as it was.
+    Status configure(int size, FftWindow window, bool invert, double dBCompensation, double sampleFreq);
+
+    // The same while the engine runs: nothing is refused.
     // size: transform length in complex points, clamped to [512, 16777216]; a power of two.
     //       0 changes nothing at all.
     // invert: read bins mirrored in the screen mapping.
@@ -29,21 +52,26 @@ public:
     // always clears the cached screen mapping and the levels.
     void SetFFTParamsSize(int size, bool invert, double dBCompensation, double sampleFreq);
 
-    // type: window function 0..6 (rectangular, Hann, Hamming, Blackman-Nuttall,
-    // Blackman-Harris, Nuttall, flat top; all scaled to a mean weight near 1). Any other
-    // value gives the rectangular window. Takes effect at the next table rebuild.
-    void setWidowType(int type);
+    // The window for the next table rebuild (a new size or dBCompensation in
+    // SetFFTParamsSize, or configure). A value outside FftWindow gives the
+    // rectangular window.
+    void setWindowType(FftWindow window);
 
-    // Weight of sample k (0 <= k < n) under window `type` over n samples, as
-    // the display transform applies it; 1 for n < 2.
-    static double windowWeight(int type, int k, int n);
+    // Weight of sample k (0 <= k < n) under `window` over n samples, as the
+    // display transform applies it; 1 for n < 2.
+    static double windowWeight(FftWindow window, int k, int n);
 
     // Zeroes the display levels.
+    void reset() { ResetFFT(); }
     void ResetFFT();
+
+    // The display transform of in (its first N samples; fewer are padded with
+    // zeros), as PutInDisplayFFT; returns the number of samples used.
+    size_t process(std::span<const ComplexSample> in);
 
     // Display transform of one block: inLength samples (normally exactly N; a shorter
     // block is padded with zeros, a longer one is cut to N). Afterwards entry m of
-    // FFTAveBuf() holds the level in bels (dB/10) of frequency (m + 1 - N/2) * Fs / N of
+    // fftAveBuf() holds the level in bels (dB/10) of frequency (m + 1 - N/2) * Fs / N of
     // the signal im + j*re: a tone of amplitude 16383.5 reads 0 dB, silence -220 dB.
     void PutInDisplayFFT(int inLength, const ComplexSample* inBuf);
 
@@ -68,10 +96,10 @@ public:
     // exactly as PutInDisplayFFT() gives them for the block of that power.
     void levelsOfPeakPower(const float* peak, double* levels) const;
 
-    int FFTSize() const { return m_FFTSize; }
+    int fftSize() const { return m_FFTSize; }
     // N display levels in bels, see PutInDisplayFFT().
-    const double* FFTAveBuf() const;
-    // The same levels in single precision, as they are worked out: FFTAveBuf()
+    const double* fftAveBuf() const;
+    // The same levels in single precision, as they are worked out: fftAveBuf()
     // holds these widened.
     const float* floatLevels() const;
 
@@ -93,7 +121,7 @@ private:
     int m_BinMin = 0;
     int m_BinMax = 0;
     int m_PlotWidth = 0;
-    int windowType = 1;
+    FftWindow windowType = FftWindow::Hann;
     double m_K_C = 0.0;
     double m_K_B = 0.0;
     double m_dBCompensation = 0.0;

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "common/Result.h"
 #include "dsp/SampleVector.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 // Changes the sample rate of a real stream by any ratio with windowed-sinc
@@ -28,6 +31,19 @@ public:
     // processed in passes of this length with the same result.
     explicit FractionalResamplerObject(int maxInputLength);
 
+    // maxInputLength as above (>= 1); rate: input rate / output rate (finite, > 0);
+    // gain: linear (finite), applied by the 16-bit process(). Sizes the pass,
+    // evaluates the rows of the ratio and starts a new stream, as a new object
+    // would at its first call. An error leaves the object as it was.
+    Status configure(int maxInputLength, double rate, double gain);
+
+    // Resamples `in` at the configured ratio and returns the number of outputs;
+    // out needs room for in.size() / rate + 1 samples (with less, only the inputs
+    // whose outputs fit are taken). Outputs as ResampleShortLength gives them.
+    size_t process(std::span<const double> in, std::span<int16_t> out);
+    // The same without gain, limit or rounding.
+    size_t process(std::span<const double> in, std::span<double> out);
+
     // n: input samples (<= 0 does nothing); rate: input rate / output rate (> 0 and
     // finite, otherwise nothing happens; the first call at a new ratio of small
     // integers evaluates its rows, up to about 4 ms); gain: linear. outBuf
@@ -38,11 +54,11 @@ public:
     int ResampleLength(int n, double rate, const double* inBuf, double* outBuf);
 
     // Forgets the history: the next input starts a new stream.
-    void Reset();
+    void reset();
 
     // The kernel's value x input samples after the start of its span (0 <= x <= 28;
     // the centre, 1.0, at 14).
-    static double Kernel(double x);
+    static double kernel(double x);
 
 private:
     // The outputs of p input samples, q outputs, from a cycle's start B: output s of
@@ -64,6 +80,11 @@ private:
     int ResampleInterpolated(int n, double rate, const double* inBuf, Store store);
     void BuildCycle(double rate, int inputs, int length, double fraction);
 
+    // Inputs of `in` whose outputs fit in outRoom at the configured ratio.
+    int inputsFitting(size_t inputs, size_t outRoom) const;
+
+    double rate_ = 1.0;
+    double gain_ = 1.0;
     // Position of the next output in input samples from the start of the history
     // window of the next call.
     double m_FloatTime = 0.0;
