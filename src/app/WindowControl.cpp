@@ -4,6 +4,7 @@
 #include "app/CarrierWindowController.h"
 #include "app/DgpsWindows.h"
 #include "app/ElidedLabel.h"
+#include "app/Preferences.h"
 #include "app/WaterfallWindowController.h"
 #include "app/FFTView.h"
 #include "app/FileRunPanel.h"
@@ -56,11 +57,6 @@ namespace {
 
 const char* const kFrameKey = "WindowControlAutoSaveName";
 const char* const kSplitterKey = "WindowControlSplitters";
-
-QSettings Preferences()
-{
-    return QSettings("Korvel", "Korvel");
-}
 
 } // namespace
 

@@ -1,6 +1,7 @@
 #include "cli/InfoCommand.h"
 
 #include "cli/CliCommon.h"
+#include "common/Settings.h"
 #include "common/SettingsFile.h"
 #include "recording/RecordingObject.h"
 
@@ -17,7 +18,7 @@ std::string recordingsFolder()
 {
     // An unreadable settings file counts as none, as it does in the app.
     const Result<SettingsFile> settings = SettingsFile::load(SettingsFile::userPath());
-    const std::string folder = settings ? settings->text("PREF_REC_FOLDER").value_or("") : "";
+    const std::string folder = settings ? settings->text(std::string(Settings::kRecordingsFolder)).value_or("") : "";
     return folder.empty() ? RecordingObject::defaultRecordingFolder() : folder;
 }
 
