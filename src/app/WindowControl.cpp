@@ -133,7 +133,7 @@ WindowControl::WindowControl(QWidget* parent, PlaybackEngine::Threading playback
         if (!followMeasuredLevels_)
             return;
         waterfallSettings->setDbRange(minDb, maxDb);
-        waterfall->setLevels(maxDb, minDb);
+        waterfall->setLevels(minDb, maxDb);
     });
     connect(waterfallSettings, &WaterfallSettingsPanel::levelsEdited, this, &WindowControl::applyTypedLevels);
     connect(waterfallSettings, &WaterfallSettingsPanel::fftSizeChanged, this, &WindowControl::redrawWaterfall);
@@ -416,7 +416,7 @@ void WindowControl::applyAutoLevels()
         return;
     }
     waterfallSettings->setDbRange(levels->first, levels->second);
-    waterfall->setLevels(levels->second, levels->first);
+    waterfall->setLevels(levels->first, levels->second);
     showStatus(QString("Levels from %1 to %2 dB").arg(levels->first).arg(levels->second));
 }
 
@@ -430,7 +430,7 @@ void WindowControl::applyTypedLevels()
         return;
     }
     followMeasuredLevels_ = false;
-    waterfall->setLevels(maxDb, minDb);
+    waterfall->setLevels(minDb, maxDb);
 }
 
 void WindowControl::redrawWaterfall()
