@@ -1,6 +1,8 @@
 #include "app/CarrierWindowController.h"
 
 #include "app/FormRows.h"
+#include "app/Preferences.h"
+#include "common/Settings.h"
 
 #include "app/CarrierView.h"
 #include "app/RecordingFileFilter.h"
@@ -39,11 +41,6 @@ constexpr int kDefaultHalfSpanIndex = 3;  // 100 Hz
 constexpr int kLowestSliderDb = -200;
 constexpr int kHighestSliderDb = 0;
 const char* const kFrameKey = "carrierWindowFrame";
-
-QSettings Preferences()
-{
-    return QSettings("Korvel", "Korvel");
-}
 
 std::string LocalPath(const QString& path)
 {
@@ -128,9 +125,9 @@ QWidget* CarrierWindowController::buildControls()
         halfWidthPopup->addItem(QString::number(hz));
     QSettings settings = Preferences();
     fftSizePopup->setCurrentIndex(
-        std::clamp(settings.value("carrierFftSizeIndex", kDefaultFftSizeIndex).toInt(), 0, fftSizePopup->count() - 1));
+        std::clamp(settings.value(Settings::kCarrierFftSizeIndex, kDefaultFftSizeIndex).toInt(), 0, fftSizePopup->count() - 1));
     halfWidthPopup->setCurrentIndex(
-        std::clamp(settings.value("carrierHalfSpanIndex", kDefaultHalfSpanIndex).toInt(), 0, halfWidthPopup->count() - 1));
+        std::clamp(settings.value(Settings::kCarrierHalfSpanIndex, kDefaultHalfSpanIndex).toInt(), 0, halfWidthPopup->count() - 1));
     progressBar_ = new QProgressBar;
     progressBar_->setObjectName("progressBar");
     progressBar_->setRange(0, 1);
@@ -205,7 +202,7 @@ QWidget* CarrierWindowController::buildControls()
 void CarrierWindowController::processPushButton()
 {
     QSettings settings = Preferences();
-    const QString folder = settings.value("carrierFolder", recordingsFolder_).toString();
+    const QString folder = settings.value(Settings::kCarrierFolder, recordingsFolder_).toString();
     const QString output = QFileDialog::getSaveFileName(this, "Analysis File", folder + "/output.bin",
                                                         "Analysis files (*.bin);;All files (*)");
     if (output.isEmpty())
@@ -214,15 +211,15 @@ void CarrierWindowController::processPushButton()
                                                                  recordingFileFilter());
     if (recordings.isEmpty())
         return;
-    settings.setValue("carrierFolder", QFileInfo(output).absolutePath());
+    settings.setValue(Settings::kCarrierFolder, QFileInfo(output).absolutePath());
     analyseRecordings(recordings, output);
 }
 
 void CarrierWindowController::analyseRecordings(const QStringList& recordings, const QString& outputPath)
 {
     QSettings settings = Preferences();
-    settings.setValue("carrierFftSizeIndex", fftSizePopup->currentIndex());
-    settings.setValue("carrierHalfSpanIndex", halfWidthPopup->currentIndex());
+    settings.setValue(Settings::kCarrierFftSizeIndex, fftSizePopup->currentIndex());
+    settings.setValue(Settings::kCarrierHalfSpanIndex, halfWidthPopup->currentIndex());
     std::vector<std::string> paths;
     for (const QString& path : recordings)
         paths.push_back(LocalPath(path));
@@ -292,11 +289,11 @@ void CarrierWindowController::loadPushButton()
 {
     QSettings settings = Preferences();
     const QString path = QFileDialog::getOpenFileName(this, "Choose Directory",
-                                                      settings.value("carrierFolder", recordingsFolder_).toString(),
+                                                      settings.value(Settings::kCarrierFolder, recordingsFolder_).toString(),
                                                       "Analysis files (*.bin);;All files (*)");
     if (path.isEmpty())
         return;
-    settings.setValue("carrierFolder", QFileInfo(path).absolutePath());
+    settings.setValue(Settings::kCarrierFolder, QFileInfo(path).absolutePath());
     loadAnalysis(path);
 }
 

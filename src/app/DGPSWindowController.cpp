@@ -2,6 +2,7 @@
 
 #include "app/ElidedLabel.h"
 #include "app/FormRows.h"
+#include "app/Preferences.h"
 #include "app/TimestampsWindowController.h"
 #include "app/WindowGeometry.h"
 #include "dgps/DgpsAlmanacImport.h"
@@ -25,7 +26,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
@@ -42,11 +42,6 @@ namespace {
 
 const char* const kFrameKey = "dgpsWindowFrame";
 
-QSettings Preferences()
-{
-    return QSettings("Korvel", "Korvel");
-}
-
 std::string LocalPath(const QString& path)
 {
     return QFile::encodeName(path).toStdString();
@@ -57,12 +52,12 @@ QString ShownPath(const std::string& path)
     return QFile::decodeName(QByteArray::fromStdString(path));
 }
 
-// A number typed in a field, C conventions, within [low, high].
-bool ReadNumber(const QLineEdit* field, double low, double high, double& value)
+// A number typed in a field, checked as korvel-cli checks the same input.
+bool ReadNumber(const QLineEdit* field, const NumberSetting& setting, double& value)
 {
-    bool ok = false;
-    value = QLocale::c().toDouble(field->text().trimmed(), &ok);
-    return ok && value >= low && value <= high;
+    const std::optional<double> read = setting.read(field->text().toStdString());
+    value = read.value_or(0.0);
+    return read.has_value();
 }
 
 } // namespace
@@ -253,7 +248,7 @@ void DGPSWindowController::buildMenus()
         if (on == session_->wholeKhzOnly())
             return;
         session_->setWholeKhzOnly(on);
-        Preferences().setValue("dgpsWholeKhzOnly", on);
+        Preferences().setValue(Settings::kWholeKhzOnly, on);
         showStatus("The channel choice takes effect at the next Load, Re-scan or Start.");
     });
     hideUnconfirmedMenuItem_ = stations->addAction("&Hide Unconfirmed Stations");
@@ -261,7 +256,7 @@ void DGPSWindowController::buildMenus()
     hideUnconfirmedMenuItem_->setToolTip("Leave out stations that only single first words, confirmed by nothing, speak for");
     connect(hideUnconfirmedMenuItem_, &QAction::toggled, this, [this](bool on) {
         session_->tableModel().hideUnconfirmed = on;
-        Preferences().setValue("dgpsHideUnconfirmed", on);
+        Preferences().setValue(Settings::kHideUnconfirmed, on);
     });
 
     QMenu* edit = menuBar()->addMenu("&Edit");
@@ -272,19 +267,19 @@ void DGPSWindowController::buildMenus()
 void DGPSWindowController::myInit()
 {
     QSettings settings = Preferences();
-    myLat = settings.value("myLat", 0.0).toFloat();
-    myLong = settings.value("myLong", 0.0).toFloat();
+    myLat = static_cast<float>(PreferenceNumber(settings, Settings::kLatitude));
+    myLong = static_cast<float>(PreferenceNumber(settings, Settings::kLongitude));
     latitudeField->setText(QString::number(myLat, 'g', 7));
     longitudeField->setText(QString::number(myLong, 'g', 7));
-    portField_->setText(QString::number(settings.value("dgpsUdpPort", DgpsSession::kDefaultUdpPort).toInt()));
-    liveRateField_->setText(settings.value("dgpsLiveSampleRate", "250000").toString());
-    liveCenterField_->setText(settings.value("dgpsLiveCenterKHz", "300").toString());
-    liveFormatPopup_->setCurrentIndex(settings.value("dgpsUdpUnsigned", false).toBool() ? 1 : 0);
-    const bool wholeKhzOnly = settings.value("dgpsWholeKhzOnly", false).toBool();
+    portField_->setText(QString::number(static_cast<int>(PreferenceNumber(settings, Settings::kUdpPort))));
+    liveRateField_->setText(settings.value(Settings::kLiveSampleRate.key, Settings::kLiveSampleRate.fallback).toString());
+    liveCenterField_->setText(settings.value(Settings::kLiveCenterKHz.key, Settings::kLiveCenterKHz.fallback).toString());
+    liveFormatPopup_->setCurrentIndex(settings.value(Settings::kUdpUnsigned, false).toBool() ? 1 : 0);
+    const bool wholeKhzOnly = settings.value(Settings::kWholeKhzOnly, false).toBool();
     session_->setWholeKhzOnly(wholeKhzOnly);
     wholeKhzOnlyMenuItem_->setChecked(wholeKhzOnly);
-    hideUnconfirmedMenuItem_->setChecked(settings.value("dgpsHideUnconfirmed", true).toBool());
-    chosenList_ = settings.value("dgpsStationList").toString();
+    hideUnconfirmedMenuItem_->setChecked(settings.value(Settings::kHideUnconfirmed, true).toBool());
+    chosenList_ = settings.value(Settings::kStationList).toString();
     useStationList(chosenList_, false);
     oneSecTimer_->start();
 }
@@ -353,12 +348,12 @@ void DGPSWindowController::copyButton()
 void DGPSWindowController::changeLocation()
 {
     double lat = 0.0, lon = 0.0;
-    if (!ReadNumber(latitudeField, -90.0, 90.0, lat)) {
+    if (!ReadNumber(latitudeField, Settings::kLatitude, lat)) {
         showStatus("The latitude is degrees from -90 to 90, north positive.");
         latitudeField->setText(QString::number(myLat, 'g', 7));
         return;
     }
-    if (!ReadNumber(longitudeField, -180.0, 180.0, lon)) {
+    if (!ReadNumber(longitudeField, Settings::kLongitude, lon)) {
         showStatus("The longitude is degrees from -180 to 180, east positive.");
         longitudeField->setText(QString::number(myLong, 'g', 7));
         return;
@@ -372,8 +367,8 @@ void DGPSWindowController::changeLocation()
 void DGPSWindowController::storeLocation()
 {
     QSettings settings = Preferences();
-    settings.setValue("myLat", static_cast<double>(myLat));
-    settings.setValue("myLong", static_cast<double>(myLong));
+    settings.setValue(Settings::kLatitude.key, static_cast<double>(myLat));
+    settings.setValue(Settings::kLongitude.key, static_cast<double>(myLong));
     settings.sync();
 }
 
@@ -386,11 +381,11 @@ void DGPSWindowController::startReceivingUDP(bool on)
     }
     double port = 0.0, rate = 0.0, centerKHz = 0.0;
     QString problem;
-    if (!ReadNumber(portField_, 1, 65535, port) || port != static_cast<int>(port))
+    if (!ReadNumber(portField_, Settings::kUdpPort, port))
         problem = "The port is a number from 1 to 65535.";
-    else if (!session_->hasRecording() && !ReadNumber(liveRateField_, 1000, 100e6, rate))
+    else if (!session_->hasRecording() && !ReadNumber(liveRateField_, Settings::kLiveSampleRate, rate))
         problem = "The sample rate is 1000 to 100000000 samples per second.";
-    else if (!session_->hasRecording() && !ReadNumber(liveCenterField_, 0, 1e9, centerKHz))
+    else if (!session_->hasRecording() && !ReadNumber(liveCenterField_, Settings::kLiveCenterKHz, centerKHz))
         problem = "The centre frequency is in kHz.";
     std::string error;
     const bool asUnsigned = liveFormatPopup_->currentIndex() == 1;
@@ -403,11 +398,11 @@ void DGPSWindowController::startReceivingUDP(bool on)
         return;
     }
     QSettings settings = Preferences();
-    settings.setValue("dgpsUdpPort", static_cast<int>(port));
-    settings.setValue("dgpsUdpUnsigned", asUnsigned);
+    settings.setValue(Settings::kUdpPort.key, static_cast<int>(port));
+    settings.setValue(Settings::kUdpUnsigned, asUnsigned);
     if (!session_->hasRecording()) {
-        settings.setValue("dgpsLiveSampleRate", liveRateField_->text().trimmed());
-        settings.setValue("dgpsLiveCenterKHz", liveCenterField_->text().trimmed());
+        settings.setValue(Settings::kLiveSampleRate.key, liveRateField_->text().trimmed());
+        settings.setValue(Settings::kLiveCenterKHz.key, liveCenterField_->text().trimmed());
     }
     showStatus(QString());
     updateLiveControls();
@@ -435,14 +430,14 @@ void DGPSWindowController::chooseStationList()
     if (path.isEmpty())
         return;
     chosenList_ = path;
-    Preferences().setValue("dgpsStationList", path);
+    Preferences().setValue(Settings::kStationList, path);
     useStationList(chosenList_, true);
 }
 
 void DGPSWindowController::useDefaultStationList()
 {
     chosenList_.clear();
-    Preferences().remove("dgpsStationList");
+    Preferences().remove(Settings::kStationList);
     useStationList(chosenList_, true);
 }
 
@@ -461,7 +456,7 @@ void DGPSWindowController::importAlmanac()
     }
     // The imported list is the one the user wants now.
     chosenList_.clear();
-    Preferences().remove("dgpsStationList");
+    Preferences().remove(Settings::kStationList);
     useStationList(chosenList_, true);
     showStatus(QString("%1 stations written to %2 (%3 almanac records outside the beacon band or without a rate or "
                        "reference ID, %4 merged).")

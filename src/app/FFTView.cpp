@@ -103,7 +103,7 @@ void FFTView::setDrawInColor(bool inColor)
     update();
 }
 
-void FFTView::setLevels(double maxDb, double minDb)
+void FFTView::setLevels(double minDb, double maxDb)
 {
     maxDb_ = maxDb;
     minDb_ = minDb;

@@ -53,7 +53,7 @@ public:
 
     // Levels and colour re-map what is drawn at once.
     void setDrawInColor(bool inColor);
-    void setLevels(double maxDb, double minDb);
+    void setLevels(double minDb, double maxDb);
     double maxDb() const { return maxDb_; }
     double minDb() const { return minDb_; }
 

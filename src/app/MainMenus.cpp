@@ -1,7 +1,9 @@
 #include "app/MainMenus.h"
 
+#include "app/Preferences.h"
 #include "app/ReceiverMenu.h"
 #include "app/RecentRecordingsMenu.h"
+#include "common/Settings.h"
 
 #include <QAction>
 #include <QMainWindow>
@@ -129,9 +131,9 @@ bool MainMenus::writesCarrierTxt() const { return carrierTxtlMenuItem_->isChecke
 
 void MainMenus::readPreferences(QSettings& settings)
 {
-    const bool color = settings.value("drawInColor", false).toBool();
-    const bool carrierTxt = settings.value("writeCarriertxt", false).toBool();
-    const bool wholeSecond = settings.value("wholeSecondPeakHold", false).toBool();
+    const bool color = settings.value(Settings::kDrawInColor, false).toBool();
+    const bool carrierTxt = settings.value(Settings::kWriteCarrierTxt, false).toBool();
+    const bool wholeSecond = settings.value(Settings::kWholeSecondPeakHold, false).toBool();
     {
         const QSignalBlocker wholeSecondBlocker(wholeSecondMenuItem_);
         wholeSecondMenuItem_->setChecked(wholeSecond);
@@ -149,8 +151,8 @@ void MainMenus::readPreferences(QSettings& settings)
 
 void MainMenus::savePreferences(QSettings& settings) const
 {
-    settings.setValue("drawInColor", drawsInColor());
-    settings.setValue("writeCarriertxt", writesCarrierTxt());
-    settings.setValue("wholeSecondPeakHold", drawsWholeSecond());
+    settings.setValue(Settings::kDrawInColor, drawsInColor());
+    settings.setValue(Settings::kWriteCarrierTxt, writesCarrierTxt());
+    settings.setValue(Settings::kWholeSecondPeakHold, drawsWholeSecond());
     receiver_->savePreferences(settings);
 }

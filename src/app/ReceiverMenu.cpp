@@ -1,5 +1,8 @@
 #include "app/ReceiverMenu.h"
 
+#include "app/Preferences.h"
+#include "common/Settings.h"
+
 #include <QActionGroup>
 #include <QMenu>
 #include <QSettings>
@@ -72,18 +75,18 @@ ReceiverControls ReceiverMenu::controls() const
 void ReceiverMenu::readPreferences(QSettings& settings)
 {
     const std::optional<AgcChoice> agc =
-        agcChoiceFromName(settings.value("receiverAgc", "auto").toString().toStdString());
+        agcChoiceFromName(settings.value(Settings::kReceiverAgc, "auto").toString().toStdString());
     const std::optional<Deemphasis> wfm =
-        deemphasisFromName(settings.value("receiverDeemphasis", "50").toString().toStdString());
+        deemphasisFromName(settings.value(Settings::kReceiverDeemphasis, "50").toString().toStdString());
     agcActions_[static_cast<size_t>(agc.value_or(AgcChoice::Auto))]->setChecked(true);
     wfmActions_[static_cast<size_t>(wfm.value_or(Deemphasis::Us50))]->setChecked(true);
-    fmDeemphasis_->setChecked(settings.value("receiverFmDeemphasis", false).toBool());
+    fmDeemphasis_->setChecked(settings.value(Settings::kReceiverFmDeemphasis, false).toBool());
 }
 
 void ReceiverMenu::savePreferences(QSettings& settings) const
 {
     const ReceiverControls now = controls();
-    settings.setValue("receiverAgc", agcChoiceName(now.agc));
-    settings.setValue("receiverDeemphasis", deemphasisName(now.wfmDeemphasis));
-    settings.setValue("receiverFmDeemphasis", now.fmDeemphasis);
+    settings.setValue(Settings::kReceiverAgc, agcChoiceName(now.agc));
+    settings.setValue(Settings::kReceiverDeemphasis, deemphasisName(now.wfmDeemphasis));
+    settings.setValue(Settings::kReceiverFmDeemphasis, now.fmDeemphasis);
 }

@@ -1,22 +1,14 @@
 #include "app/RecentRecordingsMenu.h"
 
+#include "app/Preferences.h"
+#include "common/Settings.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QMenu>
 #include <QSettings>
 
 #include <algorithm>
-
-namespace {
-
-const char* const kRecentKey = "recentRecordings";
-
-QSettings Preferences()
-{
-    return QSettings("Korvel", "Korvel");
-}
-
-} // namespace
 
 RecentRecordingsMenu::RecentRecordingsMenu(QWidget* window)
     : QObject(window)
@@ -29,7 +21,7 @@ RecentRecordingsMenu::RecentRecordingsMenu(QWidget* window)
 
 QStringList RecentRecordingsMenu::paths() const
 {
-    return Preferences().value(kRecentKey).toStringList();
+    return Preferences().value(Settings::kRecentRecordings).toStringList();
 }
 
 void RecentRecordingsMenu::add(const QString& path)
@@ -38,7 +30,7 @@ void RecentRecordingsMenu::add(const QString& path)
     QStringList recent = paths();
     recent.removeAll(absolute);
     recent.prepend(absolute);
-    Preferences().setValue(kRecentKey, recent.mid(0, kMaxEntries));
+    Preferences().setValue(Settings::kRecentRecordings, recent.mid(0, kMaxEntries));
     rebuild();
 }
 
@@ -54,7 +46,7 @@ void RecentRecordingsMenu::rebuild()
     }
     menu_->addSeparator();
     QAction* clear = menu_->addAction("&Clear Menu", this, [this] {
-        Preferences().remove(kRecentKey);
+        Preferences().remove(Settings::kRecentRecordings);
         rebuild();
     });
     clear->setEnabled(!recent.isEmpty());

@@ -1,5 +1,7 @@
 #include "app/RecordingsPanel.h"
 
+#include "app/Preferences.h"
+#include "common/Settings.h"
 #include "recording/RecordingObject.h"
 
 #include <QDir>
@@ -20,8 +22,6 @@
 
 namespace {
 
-const char* const kFolderKey = "PREF_REC_FOLDER";
-
 // Folders are made absolute where they come in: the waterfall worker and the
 // file run open recordings by path, from wherever the process stands.
 QString AbsoluteFolder(const QString& folder)
@@ -33,7 +33,7 @@ QString AbsoluteFolder(const QString& folder)
 
 RecordingsPanel::RecordingsPanel(QWidget* parent)
     : QGroupBox("Recordings", parent)
-    , selectedRecordingFolder(AbsoluteFolder(QSettings("Korvel", "Korvel").value(kFolderKey).toString()))
+    , selectedRecordingFolder(AbsoluteFolder(Preferences().value(Settings::kRecordingsFolder).toString()))
 {
     auto* filesColumn = new QVBoxLayout(this);
     filesColumn->setContentsMargins(6, 6, 6, 6);
@@ -128,8 +128,8 @@ void RecordingsPanel::chooseRecordingFolder(const QString& path)
 {
     selectedRecordingFolder = AbsoluteFolder(path);
     sessionFolder.clear();
-    QSettings settings("Korvel", "Korvel");
-    settings.setValue(kFolderKey, selectedRecordingFolder);
+    QSettings settings = Preferences();
+    settings.setValue(Settings::kRecordingsFolder, selectedRecordingFolder);
     settings.sync();
     ReloadTheFilesList();
 }

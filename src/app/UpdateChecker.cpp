@@ -1,5 +1,7 @@
 #include "app/UpdateChecker.h"
 
+#include "app/Preferences.h"
+#include "common/Settings.h"
 #include "update/UpdateAnswer.h"
 #include "update/UpdateQuery.h"
 
@@ -19,11 +21,6 @@ namespace {
 constexpr int kTimeoutMs = 3000;
 // The whole check, however the server paces its bytes.
 constexpr int kDeadlineMs = 10000;
-
-QSettings Preferences()
-{
-    return QSettings("Korvel", "Korvel");
-}
 
 } // namespace
 
@@ -52,7 +49,7 @@ UpdateChecker::~UpdateChecker()
 
 void UpdateChecker::checkVersion()
 {
-    if (Preferences().value("PREF_DONT_CHECK_UPDATES", 0).toInt() != 0)
+    if (Preferences().value(Settings::kDontCheckUpdates, 0).toInt() != 0)
         return;
     start(false);
 }
@@ -67,7 +64,7 @@ void UpdateChecker::start(bool userAsked)
     userAsked_ = userAsked_ || userAsked;
     if (reply_)
         return;
-    const QString server = Preferences().value("updateCheckURL").toString().trimmed();
+    const QString server = Preferences().value(Settings::kUpdateCheckUrl).toString().trimmed();
     const QUrl base(server);
     if (server.isEmpty() || !base.isValid() || (base.scheme() != "http" && base.scheme() != "https")) {
         tell(server.isEmpty() ? "Korvel could not check for updates: no version server is set (the preference "
@@ -167,7 +164,7 @@ void UpdateChecker::announce(const QString& version)
     QPushButton* ok = messageBox_->addButton(QMessageBox::Ok);
     messageBox_->setDefaultButton(ok);
     messageBox_->setEscapeButton(ok);
-    const QUrl page(Preferences().value("downloadPageURL").toString().trimmed());
+    const QUrl page(Preferences().value(Settings::kDownloadPageUrl).toString().trimmed());
     if (page.isValid() && !page.isEmpty()) {
         QPushButton* visit = messageBox_->addButton("Visit Website", QMessageBox::ActionRole);
         connect(visit, &QPushButton::clicked, this, [page] { QDesktopServices::openUrl(page); });

@@ -57,7 +57,7 @@ QString WaterfallArea::draw(const RecordingObject& recording, const QString& nam
     // Rows, not the seconds a header claims: the plan bounds what this allocates.
     const int lines = WaterfallGenerator::lineCountOf(recording);
     fftView->setHeight(lines);
-    fftView->setLevels(maxDb, minDb);
+    fftView->setLevels(minDb, maxDb);
     fftView->setStartTime(recording.startTimeKnown() ? std::optional<int64_t>(recording.parameters().mStartTimestamp)
                                                      : std::nullopt);
     QString problem;
@@ -77,9 +77,9 @@ QString WaterfallArea::redraw(const RecordingObject& recording, int fftSize)
     return draw(recording, drawingName, fftSize, fftView->maxDb(), fftView->minDb());
 }
 
-void WaterfallArea::setLevels(double maxDb, double minDb)
+void WaterfallArea::setLevels(double minDb, double maxDb)
 {
-    fftView->setLevels(maxDb, minDb);
+    fftView->setLevels(minDb, maxDb);
 }
 
 void WaterfallArea::setBand(double bandwidthHz, double centerHz, QString* problem)

@@ -42,7 +42,7 @@ public:
     void setWholeSecond(bool on) { wholeSecond_ = on; }
     bool wholeSecond() const { return wholeSecond_; }
     // Draws what is drawn with another dB range, at once.
-    void setLevels(double maxDb, double minDb);
+    void setLevels(double minDb, double maxDb);
     std::optional<std::pair<int, int>> measuredLevels() const { return measuredLevels_; }
     // Tells the view and its scale the band drawn (Hz); a band of no width is
     // reported through `problem` and leaves both without a band.

@@ -1,6 +1,8 @@
 #include "app/WaterfallSettingsPanel.h"
 
 #include "app/FormRows.h"
+#include "app/Preferences.h"
+#include "common/Settings.h"
 #include "recording/SelectionRules.h"
 
 #include <QCheckBox>
@@ -62,14 +64,15 @@ WaterfallSettingsPanel::WaterfallSettingsPanel(QWidget* parent)
 
 void WaterfallSettingsPanel::readPreferences(const QSettings& settings)
 {
-    mFftSize = NormalizeFftSize(settings.value("fftsize", 0).toDouble());
+    mFftSize = NormalizeFftSize(settings.value(Settings::kFftSize, 0).toDouble());
     fftLengthField->setText(QString::number(mFftSize));
-    const DbRange range = DbRangeFromPreferences(settings.value("minDB", 0).toDouble(), settings.value("maxDB", 0).toDouble());
+    const DbRange range =
+        DbRangeFromPreferences(settings.value(Settings::kMinDb, 0).toDouble(), settings.value(Settings::kMaxDb, 0).toDouble());
     mindBField->setText(QString::asprintf("%d", range.minDb));
     maxdBField->setText(QString::asprintf("%d", range.maxDb));
     typedMinDb_ = mindBField->text();
     typedMaxDb_ = maxdBField->text();
-    pinLevelsBox->setChecked(settings.value("pinLevels", false).toBool());
+    pinLevelsBox->setChecked(settings.value(Settings::kPinLevels, false).toBool());
 }
 
 void WaterfallSettingsPanel::savePreferences(QSettings& settings)
@@ -77,10 +80,10 @@ void WaterfallSettingsPanel::savePreferences(QSettings& settings)
     applyFftLengthField();
     const bool measuredShown = mindBField->text() == measuredMinDb_ && maxdBField->text() == measuredMaxDb_;
     const bool keepTyped = measuredShown && !levelsPinned();
-    settings.setValue("minDB", TruncateDb((keepTyped ? typedMinDb_ : mindBField->text()).trimmed().toDouble()));
-    settings.setValue("maxDB", TruncateDb((keepTyped ? typedMaxDb_ : maxdBField->text()).trimmed().toDouble()));
-    settings.setValue("pinLevels", levelsPinned());
-    settings.setValue("fftsize", mFftSize);
+    settings.setValue(Settings::kMinDb, TruncateDb((keepTyped ? typedMinDb_ : mindBField->text()).trimmed().toDouble()));
+    settings.setValue(Settings::kMaxDb, TruncateDb((keepTyped ? typedMaxDb_ : maxdBField->text()).trimmed().toDouble()));
+    settings.setValue(Settings::kPinLevels, levelsPinned());
+    settings.setValue(Settings::kFftSize, mFftSize);
 }
 
 void WaterfallSettingsPanel::takeTypedFftLength()

@@ -2,6 +2,7 @@
 
 #include "app/ElidedLabel.h"
 #include "app/FormRows.h"
+#include "app/Preferences.h"
 #include "app/WaterfallView.h"
 #include "app/WindowGeometry.h"
 #include "waterfall/WaterfallWindowFields.h"
@@ -31,8 +32,6 @@ const std::array<const char*, WaterfallWindowFields::kFieldCount> kPreferenceKey
 const char* const kZoomKey = "waterfall_window_zoomToSpan";
 const char* const kFrameKey = "waterfallWindowFrame";
 constexpr int kDrawPollMilliseconds = 40;
-
-QSettings Preferences() { return QSettings("Korvel", "Korvel"); }
 
 QString Shown(const std::string& text) { return QString::fromStdString(text); }
 

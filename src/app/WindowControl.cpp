@@ -4,6 +4,7 @@
 #include "app/CarrierWindowController.h"
 #include "app/DgpsWindows.h"
 #include "app/ElidedLabel.h"
+#include "app/Preferences.h"
 #include "app/WaterfallWindowController.h"
 #include "app/FFTView.h"
 #include "app/FileRunPanel.h"
@@ -56,11 +57,6 @@ namespace {
 
 const char* const kFrameKey = "WindowControlAutoSaveName";
 const char* const kSplitterKey = "WindowControlSplitters";
-
-QSettings Preferences()
-{
-    return QSettings("Korvel", "Korvel");
-}
 
 } // namespace
 
@@ -137,7 +133,7 @@ WindowControl::WindowControl(QWidget* parent, PlaybackEngine::Threading playback
         if (!followMeasuredLevels_)
             return;
         waterfallSettings->setDbRange(minDb, maxDb);
-        waterfall->setLevels(maxDb, minDb);
+        waterfall->setLevels(minDb, maxDb);
     });
     connect(waterfallSettings, &WaterfallSettingsPanel::levelsEdited, this, &WindowControl::applyTypedLevels);
     connect(waterfallSettings, &WaterfallSettingsPanel::fftSizeChanged, this, &WindowControl::redrawWaterfall);
@@ -420,7 +416,7 @@ void WindowControl::applyAutoLevels()
         return;
     }
     waterfallSettings->setDbRange(levels->first, levels->second);
-    waterfall->setLevels(levels->second, levels->first);
+    waterfall->setLevels(levels->first, levels->second);
     showStatus(QString("Levels from %1 to %2 dB").arg(levels->first).arg(levels->second));
 }
 
@@ -434,7 +430,7 @@ void WindowControl::applyTypedLevels()
         return;
     }
     followMeasuredLevels_ = false;
-    waterfall->setLevels(maxDb, minDb);
+    waterfall->setLevels(minDb, maxDb);
 }
 
 void WindowControl::redrawWaterfall()

@@ -1,5 +1,7 @@
 #include "app/WindowGeometry.h"
 
+#include "app/Preferences.h"
+
 #include <QGuiApplication>
 #include <QScreen>
 #include <QSettings>
@@ -8,8 +10,6 @@
 #include <algorithm>
 
 namespace {
-
-QSettings Preferences() { return QSettings("Korvel", "Korvel"); }
 
 QScreen* ScreenFor(const QWidget* window, const std::optional<QRect>& remembered)
 {

@@ -6,11 +6,11 @@
 #include "cli/CliCommon.h"
 #include "cli/InfoCommand.h"
 #include "cli/PngWriter.h"
+#include "common/NumberText.h"
 #include "waterfall/WaterfallColorTable.h"
 
 #include <algorithm>
 #include <atomic>
-#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -23,9 +23,9 @@ const char* const kUsage = " (korvel-cli carrier --help shows the command)";
 
 bool parseNumber(const std::string& text, double& value)
 {
-    const char* end = text.data() + text.size();
-    const auto result = std::from_chars(text.data(), end, value);
-    return result.ec == std::errc() && result.ptr == end && std::isfinite(value);
+    const std::optional<double> read = NumberText::parse(text);
+    value = read.value_or(value);
+    return read.has_value();
 }
 
 // Ticks and marks are white.

@@ -2,6 +2,7 @@
 
 #include "cli/CliCommon.h"
 #include "cli/InfoCommand.h"
+#include "common/Settings.h"
 #include "dgps/DgpsAlmanacImport.h"
 #include "dgps/DgpsBatchScan.h"
 #include "dgps/DgpsDecodeObserver.h"
@@ -10,7 +11,6 @@
 #include "dgps/DgpsStationListFiles.h"
 #include "dgps/DgpsStationTable.h"
 #include "dgps/DgpsTableModel.h"
-#include "recording/IqFileName.h"
 
 #include <algorithm>
 #include <atomic>
@@ -28,11 +28,12 @@ namespace {
 
 const char* const kUsage = " (korvel-cli --help shows the dgps command)";
 
-bool parseNumber(const std::string& text, double low, double high, double& value)
+// An option's value, checked as the DGPS window checks the same input.
+bool parseNumber(const std::string& text, const NumberSetting& setting, double& value)
 {
-    char* end = nullptr;
-    value = std::strtod(text.c_str(), &end);
-    return !text.empty() && end && *end == '\0' && std::isfinite(value) && value >= low && value <= high;
+    const std::optional<double> read = setting.read(text);
+    value = read.value_or(value);
+    return read.has_value();
 }
 
 std::string fixed(double value, int decimals)
@@ -123,19 +124,19 @@ private:
 
 int runLive(std::map<std::string, std::string>& options, DgpsStationTable& table, bool json, bool wholeKhzOnly)
 {
-    double port = 50000, seconds = 0;
+    double port = Settings::kUdpPort.fallback, seconds = Settings::kLiveSeconds.fallback;
     // Units as everywhere else a rate or frequency is given: 250k, 2.048M, 300kHz.
     const std::optional<double> rate =
-        options.count("--rate") ? IqFileName::valueWithUnit(options["--rate"]) : std::nullopt;
-    if (!rate || *rate < 1000 || *rate > 100000000)
+        options.count("--rate") ? Settings::kLiveSampleRate.read(options["--rate"]) : std::nullopt;
+    if (!rate)
         return cliFail("--udp needs --rate R, the samples per second sent (1000 to 100000000, such as 250k or 2M)");
     const std::optional<double> centre =
-        options.count("--center") ? IqFileName::valueWithUnit(options["--center"]) : std::nullopt;
-    if (!centre || *centre > 1e12)
+        options.count("--center") ? Settings::kLiveCenterHz.read(options["--center"]) : std::nullopt;
+    if (!centre)
         return cliFail("--udp needs --center HZ, the frequency the samples are centred on (such as 300k)");
-    if (options.count("--port") && (!parseNumber(options["--port"], 1, 65535, port) || port != std::floor(port)))
+    if (options.count("--port") && !parseNumber(options["--port"], Settings::kUdpPort, port))
         return cliFail("--port needs a port number from 1 to 65535");
-    if (options.count("--seconds") && !parseNumber(options["--seconds"], 0, 1e9, seconds))
+    if (options.count("--seconds") && !parseNumber(options["--seconds"], Settings::kLiveSeconds, seconds))
         return cliFail("--seconds needs a number of seconds");
     const std::string format = options.count("--udp-format") ? options["--udp-format"] : "s16";
     if (format != "s16" && format != "u16")
@@ -220,8 +221,8 @@ int runDgpsCommand(const std::vector<std::string>& args, const RawIqSettings& ra
     double lat = 0, lon = 0;
     if (options.count("--lat") != options.count("--lon"))
         return cliFail("--lat and --lon go together");
-    if (options.count("--lat") && (!parseNumber(options["--lat"], -90, 90, lat) ||
-                                   !parseNumber(options["--lon"], -180, 180, lon)))
+    if (options.count("--lat") && (!parseNumber(options["--lat"], Settings::kLatitude, lat) ||
+                                   !parseNumber(options["--lon"], Settings::kLongitude, lon)))
         return cliFail("--lat needs degrees from -90 to 90 and --lon from -180 to 180 (north and east positive)");
 
     // Without a list of the user's, the one beside the recording (the demo folder has one).

@@ -1,10 +1,9 @@
 #include "cli/InfoCommand.h"
 
 #include "cli/CliCommon.h"
+#include "common/Settings.h"
+#include "common/SettingsFile.h"
 #include "recording/RecordingObject.h"
-
-#include <QSettings>
-#include <QString>
 
 #include <charconv>
 #include <cstdio>
@@ -17,8 +16,9 @@ namespace {
 
 std::string recordingsFolder()
 {
-    const QSettings settings(QStringLiteral("Korvel"), QStringLiteral("Korvel"));
-    const std::string folder = settings.value(QStringLiteral("PREF_REC_FOLDER")).toString().toStdString();
+    // An unreadable settings file counts as none, as it does in the app.
+    const Result<SettingsFile> settings = SettingsFile::load(SettingsFile::userPath());
+    const std::string folder = settings ? settings->text(std::string(Settings::kRecordingsFolder)).value_or("") : "";
     return folder.empty() ? RecordingObject::defaultRecordingFolder() : folder;
 }
 

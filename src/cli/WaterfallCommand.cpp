@@ -3,6 +3,7 @@
 #include "cli/CliCommon.h"
 #include "cli/InfoCommand.h"
 #include "cli/PngWriter.h"
+#include "common/NumberText.h"
 #include "recording/RecordingObject.h"
 #include "recording/SelectionRules.h"
 #include "waterfall/WaterfallColorTable.h"
@@ -12,7 +13,6 @@
 #include "waterfall/WaterfallRowPlan.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -25,9 +25,9 @@ const char* kUsage = "usage: korvel-cli waterfall FILE... -o OUT.png|DIR [--fft-
 
 bool parseNumber(const std::string& text, double& value)
 {
-    const char* end = text.data() + text.size();
-    const auto result = std::from_chars(text.data(), end, value);
-    return result.ec == std::errc() && result.ptr == end && std::isfinite(value);
+    const std::optional<double> read = NumberText::parse(text);
+    value = read.value_or(value);
+    return read.has_value();
 }
 
 // Peak-hold rows are computed several at a time, one per thread, as many as a

@@ -1,5 +1,7 @@
 #include "waterfall/WaterfallWindowFields.h"
 
+#include "common/NumberText.h"
+
 #include <algorithm>
 #include <charconv>
 #include <climits>
@@ -70,17 +72,7 @@ std::optional<WaterfallWindowFields> WaterfallWindowFields::fromTexts(
 
 std::optional<double> WaterfallWindowFields::parseNumber(std::string_view text)
 {
-    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
-        text.remove_prefix(1);
-    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
-        text.remove_suffix(1);
-    if (!text.empty() && text.front() == '+')
-        text.remove_prefix(1);
-    double value = 0.0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || error != std::errc() || end != text.data() + text.size() || !std::isfinite(value))
-        return std::nullopt;
-    return value;
+    return NumberText::parse(text);
 }
 
 std::string WaterfallWindowFields::text(double value)

@@ -51,7 +51,7 @@ TEST(FFTViewPicture, PaintsFinishedRowsWithTheLevelsAndColourOfNow)
     picture->mergeSpectrum(1, bels.data());
     picture->setRowsDone(1);
     view.setPicture(picture);
-    view.setLevels(-80.0, -110.0);
+    view.setLevels(-110.0, -80.0);
 
     const auto pixel = [&view](int x, int row) { return view.picturePixels(QRect(0, 0, 1024, 2)).pixel(x, row); };
     view.setDrawInColor(true);
@@ -60,7 +60,7 @@ TEST(FFTViewPicture, PaintsFinishedRowsWithTheLevelsAndColourOfNow)
     EXPECT_EQ(pixel(100, 1), qRgba(0, 0, 0, 255)) << "a row not finished";
     view.setDrawInColor(false);
     EXPECT_EQ(pixel(100, 0), qRgba(255, 255, 255, 255));
-    view.setLevels(-60.0, -130.0);
+    view.setLevels(-130.0, -60.0);
     EXPECT_EQ(qRed(pixel(100, 0)), (1023 - 1023 * 20 / 70) / 4);
     EXPECT_EQ(qRed(pixel(900, 0)), (1023 - 1023 * 60 / 70) / 4);
     picture->setRowsDone(2);
