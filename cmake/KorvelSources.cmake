@@ -45,6 +45,27 @@ function(korvel_layer name)
     set_property(GLOBAL PROPERTY KORVEL_LAYER_REACHES_${name} ${reachable})
     set_property(GLOBAL APPEND PROPERTY KORVEL_LAYERS ${name})
     add_library(Korvel::${name} ALIAS ${target})
+    set_target_properties(${target} PROPERTIES EXPORT_NAME ${name})
+    if(KORVEL_INSTALL)
+        install(TARGETS ${target} EXPORT KorvelTargets
+                ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR} COMPONENT dev)
+        install(DIRECTORY ${PROJECT_SOURCE_DIR}/src/${name}/include/${name}
+                DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/korvel COMPONENT dev)
+    endif()
+endfunction()
+
+# The core as a CMake package: find_package(Korvel) gives Korvel::<layer> and
+# Korvel::core, as add_subdirectory() does. Installed as the "dev" component.
+function(korvel_install_package)
+    set(dir ${CMAKE_INSTALL_LIBDIR}/cmake/Korvel)
+    install(EXPORT KorvelTargets NAMESPACE Korvel:: DESTINATION ${dir} COMPONENT dev)
+    include(CMakePackageConfigHelpers)
+    configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/KorvelConfig.cmake.in
+        ${PROJECT_BINARY_DIR}/KorvelConfig.cmake INSTALL_DESTINATION ${dir})
+    write_basic_package_version_file(${PROJECT_BINARY_DIR}/KorvelConfigVersion.cmake
+        COMPATIBILITY SameMinorVersion)
+    install(FILES ${PROJECT_BINARY_DIR}/KorvelConfig.cmake ${PROJECT_BINARY_DIR}/KorvelConfigVersion.cmake
+            DESTINATION ${dir} COMPONENT dev)
 endfunction()
 
 # Registers the layering check of every core library with CTest.

@@ -15,10 +15,11 @@ BUILD_PKGS=(g++ make cmake ninja-build pkg-config ccache
             desktop-file-utils dpkg-dev file
             libfftw3-dev libpng-dev nlohmann-json3-dev libgeographiclib-dev
             libgtest-dev libgmock-dev libbenchmark-dev qt6-qpa-plugins)
-# clang and its runtime for the libFuzzer targets; Xvfb for screenshots; a private
+# clang and its runtime for the libFuzzer targets; clang-tidy and clang-format
+# for the check of each commit's changed lines (scripts/lint-changed.sh); Xvfb for screenshots; a private
 # PulseAudio with a null sink for the audio tests; sox to measure what was played;
 # GNU parallel for the test of runs over a folder.
-TEST_PKGS=(clang libclang-rt-14-dev
+TEST_PKGS=(clang libclang-rt-14-dev clang-tidy clang-format
            xvfb xauth pulseaudio pulseaudio-utils sox imagemagick parallel man-db)
 
 want=("${BUILD_PKGS[@]}")

@@ -1,7 +1,9 @@
 #!/bin/bash
-# Builds Korvel and runs every test: the core under AddressSanitizer and UBSan,
-# the fuzz targets for a bounded time, then the whole suite (core, CLI, widgets
-# offscreen, audio through a private PulseAudio null sink).
+# Builds Korvel (warnings as errors), checks the last commit's changed lines
+# with clang-format and clang-tidy, and runs every test: the core under
+# AddressSanitizer and UBSan, the fuzz targets for a bounded time, then the
+# whole suite (core, CLI, widgets offscreen, audio through a private
+# PulseAudio null sink).
 #
 #   scripts/test.sh                          everything
 #   KORVEL_FUZZ_SECONDS=20 scripts/test.sh   a shorter fuzzing budget (all targets together)
@@ -29,12 +31,16 @@ phase() {
     echo "== $1 (at $((SECONDS - started)) s)"
 }
 
+# The GCC builds treat warnings as errors; the clang fuzz build does not.
 phase "build"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" >/dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVEL_WERROR=ON "${launcher[@]}" >/dev/null
 cmake --build build -j "$jobs"
 
+phase "clang-format and clang-tidy on the last commit's changed lines"
+scripts/lint-changed.sh build
+
 phase "core under AddressSanitizer and UndefinedBehaviorSanitizer"
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVEL_SANITIZE=ON "${launcher[@]}" >/dev/null
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVEL_SANITIZE=ON -DKORVEL_WERROR=ON "${launcher[@]}" >/dev/null
 cmake --build build-asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --test-dir build-asan --output-on-failure -j "$jobs"

@@ -1,5 +1,7 @@
 #include "common/TemporaryFile.h"
 
+#include "common/GccRestrictWarning.h"
+
 #include <array>
 #include <atomic>
 #include <cerrno>
@@ -83,7 +85,9 @@ bool TemporaryFile::open(const std::string& target, std::string& error)
     std::filesystem::path folder = targetPath.parent_path();
     if (folder.empty())
         folder = ".";
+    KORVEL_GCC_RESTRICT_FALSE_POSITIVE_BEGIN
     std::string pattern = (folder / ("." + targetPath.filename().string() + ".XXXXXX")).string();
+    KORVEL_GCC_RESTRICT_FALSE_POSITIVE_END
     // A signal between creating the file and registering its name would
     // leave the file behind; hold the signals until the name is registered.
     const sigset_t held = removalSignals();

@@ -3,6 +3,7 @@
 #include "common/AudioOutput.h"
 #include "common/ByteFields.h"
 #include "common/CNumberFormat.h"
+#include "common/GccRestrictWarning.h"
 #include "common/SystemLog.h"
 #include "common/TemporaryFile.h"
 #include "demod/DemodSecondFeeder.h"
@@ -190,9 +191,11 @@ DemodFileJob::Result DemodFileJob::run()
     // A mistyped folder must not turn into a new tree of folders.
     std::error_code ec;
     if (!std::filesystem::is_directory(folder, ec)) {
+        KORVEL_GCC_RESTRICT_FALSE_POSITIVE_BEGIN
         result.message = std::filesystem::exists(folder, ec)
                              ? "\"" + folder.string() + "\" is a file, not a folder."
                              : "The folder \"" + folder.string() + "\" does not exist.";
+        KORVEL_GCC_RESTRICT_FALSE_POSITIVE_END
         return result;
     }
     const std::string target = (folder / fileName_).string();

@@ -1,5 +1,6 @@
 #include "dgps/DgpsAlmanacImport.h"
 
+#include "common/GccRestrictWarning.h"
 #include "common/TemporaryFile.h"
 #include "common/UserFileText.h"
 
@@ -51,7 +52,9 @@ std::string decodeEntities(std::string_view text)
 
 std::string field(std::string_view record, std::string_view tag)
 {
+    KORVEL_GCC_RESTRICT_FALSE_POSITIVE_BEGIN
     const std::string open = "<" + std::string(tag) + ">";
+    KORVEL_GCC_RESTRICT_FALSE_POSITIVE_END
     const size_t from = record.find(open);
     if (from == std::string_view::npos)
         return {};

@@ -1,5 +1,6 @@
 #include "dgps/DgpsDemoRecording.h"
 
+#include "common/GccRestrictWarning.h"
 #include "dgps/MskModulator.h"
 #include "dgps/RtcmWord.h"
 
@@ -64,7 +65,9 @@ std::vector<uint8_t> messages(int referenceId, size_t bits)
 
 bool writeText(const std::filesystem::path& target, const char* text, std::string& error)
 {
+    KORVEL_GCC_RESTRICT_FALSE_POSITIVE_BEGIN
     const std::filesystem::path temporary = target.parent_path() / ("." + target.filename().string() + ".part");
+    KORVEL_GCC_RESTRICT_FALSE_POSITIVE_END
     FILE* f = std::fopen(temporary.c_str(), "wb");
     if (!f) {
         error = "cannot write " + temporary.string() + ": " + std::strerror(errno);

@@ -381,9 +381,11 @@ bool writeRecording(const Recording& r, const std::filesystem::path& folder, std
 {
     const uint64_t bytesPerSample = 2 * (r.bits / 8);
     const uint64_t total = static_cast<uint64_t>(r.sampleRate) * r.seconds;
-    std::vector<uint8_t> bytes = header(r, total * bytesPerSample);
-    const size_t headerSize = bytes.size();
-    bytes.resize(headerSize + total * bytesPerSample);
+    const uint64_t dataBytes = total * bytesPerSample;
+    const std::vector<uint8_t> head = header(r, dataBytes);
+    const size_t headerSize = head.size();
+    std::vector<uint8_t> bytes(headerSize + dataBytes);
+    std::copy(head.begin(), head.end(), bytes.begin());
     ByteFields::putU32(&bytes[4], static_cast<uint32_t>(bytes.size() - 8));
 
     std::vector<SignalSynth> synths;

@@ -1,6 +1,7 @@
 #include "waterfall/WaterfallWindowSession.h"
 
 #include "common/CNumberFormat.h"
+#include "common/GccRestrictWarning.h"
 
 #include <algorithm>
 #include <climits>
@@ -229,7 +230,9 @@ std::string WaterfallWindowSession::readOut(double x, double y) const
         time = recording_.TimestampFromOffset(static_cast<int32_t>(std::clamp(seconds, 0.0, double(INT_MAX))));
     else
         time = formatFixed(seconds, 2) + " s";
+    KORVEL_GCC_RESTRICT_FALSE_POSITIVE_BEGIN
     std::string text = " " + formatGeneral(layout_->frequencyAt(y)) + " kHz  " + time;
+    KORVEL_GCC_RESTRICT_FALSE_POSITIVE_END
     if (const std::optional<double> level = levelAt(static_cast<int>(std::floor(x)), static_cast<int>(std::floor(y))))
         text += "  " + formatFixed(*level, 1) + " dB";
     return text;

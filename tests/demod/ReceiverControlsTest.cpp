@@ -238,7 +238,7 @@ TEST(ReceiverControls, WfmLevelAndDeemphasis)
         SCOPED_TRACE(rate);
         EXPECT_NEAR(wfmToneDb(rate, 1000.0, 75000.0, Deemphasis::Off), at250k, 0.5);
     }
-    for (const auto [deemphasis, tau] : {std::pair{Deemphasis::Us50, 50e-6}, std::pair{Deemphasis::Us75, 75e-6}}) {
+    for (const auto& [deemphasis, tau] : {std::pair{Deemphasis::Us50, 50e-6}, std::pair{Deemphasis::Us75, 75e-6}}) {
         for (double f : {100.0, 1000.0, 4000.0, 12000.0}) {
             SCOPED_TRACE(testing::Message() << tau * 1e6 << " us, " << f << " Hz");
             const double curve = -10.0 * std::log10(1.0 + std::pow(kTwoPi * f * tau, 2.0));

@@ -235,8 +235,9 @@ TEST(DgpsStationTable, CoordinatesDistanceAndBearing)
         double km = 0, deg = 0;
         DgpsStationTable::stationDistanceBearing(c.lat1, c.lon1, c.lat2, c.lon2, km, deg);
         EXPECT_NEAR(km, c.km, 0.002);
-        if (c.deg >= 0)
+        if (c.deg >= 0) {
             EXPECT_NEAR(deg, c.deg, 1e-3);
+        }
     }
 }
 

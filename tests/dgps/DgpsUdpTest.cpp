@@ -121,8 +121,9 @@ TEST(DgpsUdp, DatagramsDecodeLikeTheSameSamplesFromAFile)
     for (size_t at = 0; at < signal.size(); at += 256) {
         const int n = static_cast<int>(std::min<size_t>(256, signal.size() - at));
         sender.send(datagram(signal.data() + at, n));
-        if (at / 256 % 64 == 63)
+        if (at / 256 % 64 == 63) {
             ASSERT_TRUE(waitFor([&] { return receiver.datagrams() == at / 256 + 1; }));
+        }
     }
     EXPECT_TRUE(waitFor([&] { return decoder.samples() == static_cast<int64_t>(signal.size()); }));
     decoder.stop();
@@ -174,8 +175,9 @@ TEST(DgpsUdp, AFullRingDropsWholeDatagramsAndCountsThem)
     const uint64_t fits = DgpsUdpReceiver::kRingBytes / 1024;
     for (uint64_t k = 0; k < fits + 10; ++k) {
         sender.send(full);
-        if (k % 64 == 63)
+        if (k % 64 == 63) {
             ASSERT_TRUE(waitFor([&] { return receiver.datagrams() == k + 1; }));
+        }
     }
     ASSERT_TRUE(waitFor([&] { return receiver.datagrams() == fits + 10; }));
     EXPECT_EQ(receiver.droppedFull(), 10u);

@@ -1,7 +1,8 @@
 cmake_minimum_required(VERSION 3.25)
-# Builds the Debian package with CPack into WORK_DIR, unpacks it into an empty
-# root there and checks what it holds: its computed dependencies, that the
-# packaged korvel-cli runs, and that the desktop entry is valid.
+# Builds the Debian packages with CPack into WORK_DIR, unpacks korvel into an
+# empty root there and checks what it holds: its computed dependencies, that
+# the packaged korvel-cli runs, and that the desktop entry is valid; and that
+# korvel-dev holds the core's headers, libraries and CMake package.
 #   cmake -DBUILD_DIR=build -DWORK_DIR=build/package-test -DVERSION=0.1.0 -P PackageInstall.cmake
 # Prints "PACKAGE TEST SKIPPED" (and CTest marks the test skipped) when the
 # Debian tools are missing.
@@ -63,3 +64,22 @@ if(NOT out STREQUAL "korvel-cli ${VERSION}\n")
 endif()
 message("korvel-cli --version from the package: ${out}")
 run(desktop-file-validate ${root}/usr/share/applications/korvel.desktop)
+if(EXISTS ${root}/usr/include OR EXISTS ${root}/usr/lib)
+    message(FATAL_ERROR "the korvel package holds the core's headers or libraries; they belong in korvel-dev")
+endif()
+
+file(GLOB dev_packages ${WORK_DIR}/korvel-dev_*.deb)
+list(LENGTH dev_packages count)
+if(NOT count EQUAL 1)
+    message(FATAL_ERROR "expected one korvel-dev_*.deb in ${WORK_DIR}, found: ${dev_packages}")
+endif()
+run(dpkg-deb --field ${dev_packages} Depends)
+if(NOT out MATCHES "libfftw3-dev" OR NOT out MATCHES "libgeographiclib-dev")
+    message(FATAL_ERROR "korvel-dev does not depend on what its libraries link: ${out}")
+endif()
+run(dpkg-deb -x ${dev_packages} ${WORK_DIR}/dev-root)
+file(GLOB_RECURSE config ${WORK_DIR}/dev-root/usr/lib/*/KorvelConfig.cmake)
+file(GLOB_RECURSE library ${WORK_DIR}/dev-root/usr/lib/*libkorvel_dsp.a)
+if(NOT config OR NOT library OR NOT EXISTS ${WORK_DIR}/dev-root/usr/include/korvel/dsp/FftObject.h)
+    message(FATAL_ERROR "korvel-dev lacks the CMake package, the libraries or the headers")
+endif()

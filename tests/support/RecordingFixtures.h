@@ -51,7 +51,14 @@ public:
     Bytes& u24(uint32_t x) { return u8(x & 0xFF).u8((x >> 8) & 0xFF).u8((x >> 16) & 0xFF); }
     Bytes& u32(uint32_t x) { return u16(x & 0xFFFF).u16(x >> 16); }
     Bytes& i32(int32_t x) { return u32(static_cast<uint32_t>(x)); }
-    Bytes& id(const char* fourChars) { v.insert(v.end(), fourChars, fourChars + 4); return *this; }
+    // Byte by byte: GCC 12 takes a range insert into an empty vector for an
+    // overflow (-Wstringop-overflow).
+    Bytes& id(const char* fourChars)
+    {
+        for (int i = 0; i < 4; ++i)
+            u8(static_cast<uint8_t>(fourChars[i]));
+        return *this;
+    }
     Bytes& zeros(size_t n) { v.insert(v.end(), n, 0); return *this; }
     Bytes& append(const std::vector<uint8_t>& more) { v.insert(v.end(), more.begin(), more.end()); return *this; }
     // UTF-16LE text with a terminating zero unit.
