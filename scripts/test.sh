@@ -31,7 +31,8 @@ phase() {
     echo "== $1 (at $((SECONDS - started)) s)"
 }
 
-# The GCC builds treat warnings as errors; the clang fuzz build does not.
+# The main build treats warnings as errors; the sanitizer and fuzz builds,
+# whose instrumentation brings false warnings of their own, do not.
 phase "build"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVEL_WERROR=ON "${launcher[@]}" >/dev/null
 cmake --build build -j "$jobs"
@@ -40,7 +41,7 @@ phase "clang-format and clang-tidy on the last commit's changed lines"
 scripts/lint-changed.sh build
 
 phase "core under AddressSanitizer and UndefinedBehaviorSanitizer"
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVEL_SANITIZE=ON -DKORVEL_WERROR=ON "${launcher[@]}" >/dev/null
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVEL_SANITIZE=ON "${launcher[@]}" >/dev/null
 cmake --build build-asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --test-dir build-asan --output-on-failure -j "$jobs"
