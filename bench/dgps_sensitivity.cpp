@@ -4,7 +4,9 @@
 // shared test data, or the file given as the first argument), MSK-modulated on
 // 302.5 kHz of a 16 kS/s recording centred on 300 kHz, in white noise; and
 // the first words the product logged under any other ID (every ID is listed).
-// Prints a Markdown table.
+// Prints a Markdown table, with the wrong IDs also per 1,000 first words sent.
+//   dgps_sensitivity [FILE [FROM_DB TO_DB [REPEATS]]]   (4 to 20 dB, the stream once)
+// With DGPS_SENSITIVITY_WRONG set, each word under a wrong ID goes to stderr.
 #include "dgps/ReferenceDgpsDetector.h"
 
 #include "dgps/DgpsDecodeObserver.h"
@@ -14,8 +16,10 @@
 #include "dgps/RtcmWord.h"
 #include "common/SystemLog.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -33,8 +37,11 @@ struct Positions : DgpsDecodeObserver {
     {
         if (w.stationId == 268)
             at.push_back(w.inputSample);
-        else
+        else {
             ++wrongId;
+            if (std::getenv("DGPS_SENSITIVITY_WRONG"))
+                std::fprintf(stderr, "wrong id %d type %d at %lld\n", w.stationId, w.messageType, static_cast<long long>(w.inputSample));
+        }
     }
     std::vector<int64_t> at;
     int wrongId = 0;
@@ -74,14 +81,20 @@ bool near(const std::vector<int64_t>& found, int64_t start, double halfBit)
 int main(int argc, char* argv[])
 {
     SetSystemLogEnabled(false);
-    const std::string path = argc > 1 ? argv[1] : std::string(KORVEL_TEST_DATA) + "/rtcm2/gpsd_sample.rtcm2";
+    const std::string path = argc > 1 && *argv[1] ? argv[1] : std::string(KORVEL_TEST_DATA) + "/rtcm2/gpsd_sample.rtcm2";
     std::ifstream file(path, std::ios::binary);
     if (!file) {
         std::fprintf(stderr, "dgps_sensitivity: cannot read %s\n", path.c_str());
         return 2;
     }
     const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(file), {}};
-    const std::vector<uint8_t> bits = RtcmWord::unpackSixOfEight(bytes.data(), bytes.size());
+    const std::vector<uint8_t> once = RtcmWord::unpackSixOfEight(bytes.data(), bytes.size());
+    const int from = argc > 3 ? std::atoi(argv[2]) : 4;
+    const int to = argc > 3 ? std::atoi(argv[3]) : 20;
+    const int repeats = argc > 4 ? std::max(1, std::atoi(argv[4])) : 1;
+    std::vector<uint8_t> bits;
+    for (int r = 0; r < repeats; ++r)
+        bits.insert(bits.end(), once.begin(), once.end());
     const std::vector<size_t> words = wordsIn(bits);
     DgpsStationTable table;
     // Every ID listed on the channel, so that a word logged under a wrong ID shows.
@@ -93,9 +106,9 @@ int main(int argc, char* argv[])
     table.readStationText(list);
 
     std::printf("%zu first words per point\n\n", words.size());
-    std::printf("| Eb/N0 dB | 100 Bd product | 100 Bd plain | 100 Bd wrong IDs | 200 Bd product | 200 Bd plain | 200 Bd wrong IDs |\n");
+    std::printf("| Eb/N0 dB | 100 Bd product | 100 Bd plain | 100 Bd wrong IDs (/1000) | 200 Bd product | 200 Bd plain | 200 Bd wrong IDs (/1000) |\n");
     std::printf("|---:|---:|---:|---:|---:|---:|---:|\n");
-    for (int ebN0 = 4; ebN0 <= 14; ++ebN0) {
+    for (int ebN0 = from; ebN0 <= to; ++ebN0) {
         std::printf("| %d |", ebN0);
         for (int baud : {100, 200}) {
             const double amplitude = std::sqrt(std::pow(10.0, ebN0 / 10.0) * 2.0 * kSigma * kSigma * baud / kRate);
@@ -125,8 +138,8 @@ int main(int argc, char* argv[])
                 byProduct += near(product.at, start, halfBit);
                 byPlain += near(plainAt, start, halfBit);
             }
-            std::printf(" %5.1f %% | %5.1f %% | %d |", 100.0 * byProduct / words.size(), 100.0 * byPlain / words.size(),
-                        product.wrongId);
+            std::printf(" %5.1f %% | %5.1f %% | %d (%.1f) |", 100.0 * byProduct / words.size(),
+                        100.0 * byPlain / words.size(), product.wrongId, 1000.0 * product.wrongId / words.size());
             std::fflush(stdout);
         }
         std::printf("\n");

@@ -101,7 +101,8 @@ void DGPSDemodObject::tune(const DgpsChannelizer& channelizer)
     m_Base = 0;
     m_Next = static_cast<int64_t>(2.0 * m_SamplesPerBit);
     m_PhaseStep = std::max<int64_t>(1, static_cast<int64_t>(m_SamplesPerBit / 4.0));
-    m_Frame = {};
+    for (Frame& f : m_Frames)
+        f = {};
     for (Recent& r : m_Recent)
         r = {};
     m_MarkPhase = m_SpacePhase = 1.0;
@@ -137,10 +138,21 @@ void DGPSDemodObject::ProcessSpectrum(const DgpsChannelizer& channelizer)
     processChannel(m_ChannelOut, channelizer.samplesPerHop());
 }
 
+bool DGPSDemodObject::locked() const
+{
+    for (const Frame& f : m_Frames)
+        if (f.active && f.locked)
+            return true;
+    return false;
+}
+
 void DGPSDemodObject::compact()
 {
     // Keep from two bits before the next word or candidate on.
-    const int64_t next = m_Frame.active ? std::min(m_Next, m_Frame.next - 2 * m_PhaseStep) : m_Next;
+    int64_t next = locked() ? m_Decided : m_Next;
+    for (const Frame& f : m_Frames)
+        if (f.active)
+            next = std::min(next, f.next - 2 * m_PhaseStep);
     const int64_t from = std::clamp<int64_t>(next - static_cast<int64_t>(2.0 * m_SamplesPerBit) - 1, 0, m_Decided);
     if (from == 0)
         return;
@@ -153,8 +165,8 @@ void DGPSDemodObject::compact()
     m_Fill -= from;
     m_Decided -= from;
     m_Next -= from;
-    m_Frame.next -= from;
-    m_Frame.start -= from;
+    for (Frame& f : m_Frames)
+        f.next -= from;
     m_Base += from;
 }
 
@@ -197,16 +209,26 @@ void DGPSDemodObject::processChannel(const fftwf_complex* in, int n)
 
 void DGPSDemodObject::examine()
 {
-    const int64_t oneBit = m_BitOffset[1];
+    // Frames and the hunt move on in the order of their places in the
+    // stream, so that each sees the others as they stand there.
+    const int64_t huntAhead = m_BitOffset[1] + 2 * m_PhaseStep + m_BitOffset[59];
+    const int64_t wordAhead = m_PhaseStep + m_BitOffset[29];
     for (;;) {
-        if (m_Frame.active) {
-            if (m_Frame.next + m_PhaseStep + m_BitOffset[29] >= m_Decided)
-                return;
-            followWord();
-        } else {
-            if (m_Next + oneBit + m_BitOffset[59] >= m_Decided)
+        Frame* first = nullptr;
+        for (Frame& f : m_Frames)
+            if (f.active && (!first || f.next < first->next || (f.next == first->next && f.start < first->start)))
+                first = &f;
+        const bool hunting = !locked();
+        if (hunting && (!first || m_Next < first->next)) {
+            if (m_Next + huntAhead >= m_Decided)
                 return;
             hunt();
+        } else if (first) {
+            if (first->next + wordAhead >= m_Decided)
+                return;
+            followWord(*first);
+        } else {
+            return;
         }
     }
 }
@@ -223,7 +245,7 @@ int DGPSDemodObject::preambleAt(int64_t i) const
     return byte == 0x66 ? 0 : byte == 0x99 ? 1 : -1;
 }
 
-int64_t DGPSDemodObject::bestPhase(int64_t from, int64_t to, bool preambleOnly) const
+int64_t DGPSDemodObject::bestPhase(int64_t from, int64_t to, bool preambleOnly, float* sum) const
 {
     int64_t best = from;
     float bestSum = -1.0f;
@@ -238,6 +260,8 @@ int64_t DGPSDemodObject::bestPhase(int64_t from, int64_t to, bool preambleOnly) 
             best = p;
         }
     }
+    if (sum)
+        *sum = bestSum;
     return best;
 }
 
@@ -258,7 +282,9 @@ void DGPSDemodObject::hunt()
                 continue;
             const int polarity = preambleAt(at);
             if (polarity >= 0 && checkWord(at, polarity)) {
-                m_Next = m_Frame.next;
+                // Hunting goes on right after the phases tried: the word may
+                // be data, hiding a real first word that begins inside it.
+                m_Next = best + 2 * m_PhaseStep + 1;
                 return;
             }
             if (d == 0)
@@ -327,6 +353,31 @@ bool DGPSDemodObject::checkWord(int64_t i, int polarity)
     });
 }
 
+int DGPSDemodObject::readWord(int64_t at, uint32_t last2, uint32_t& raw) const
+{
+    int weakest[2] = {-1, -1};
+    raw = 0;
+    for (int k = 0; k < 30; ++k) {
+        const float d = m_Decision[at + m_BitOffset[k]];
+        raw = raw << 1 | (d > 0.0f);
+        if (weakest[0] < 0 || std::abs(d) < std::abs(m_Decision[at + m_BitOffset[weakest[0]]])) {
+            weakest[1] = weakest[0];
+            weakest[0] = k;
+        } else if (weakest[1] < 0 || std::abs(d) < std::abs(m_Decision[at + m_BitOffset[weakest[1]]])) {
+            weakest[1] = k;
+        }
+    }
+    // As read, then with its one or two least certain bits turned.
+    for (const uint32_t turn : {0u, 1u << (29 - weakest[0]), 1u << (29 - weakest[1]),
+                                1u << (29 - weakest[0]) | 1u << (29 - weakest[1])}) {
+        if (holds(raw ^ turn, last2)) {
+            raw ^= turn;
+            return turn ? 2 : 1;
+        }
+    }
+    return 0;
+}
+
 bool DGPSDemodObject::secondWordHolds(int64_t i, uint32_t first, int polarity) const
 {
     int64_t positions[32];
@@ -345,89 +396,167 @@ bool DGPSDemodObject::secondWordHolds(int64_t i, uint32_t first, int polarity) c
 
 void DGPSDemodObject::startFrame(uint32_t first, int64_t i, int polarity)
 {
+    const int64_t start = m_Base + i;
+    // Found already, by the hunt or by a frame that expected it there.
+    for (const Frame& f : m_Frames) {
+        if (!f.active)
+            continue;
+        if (std::abs(f.start - start) <= 2 * m_PhaseStep || (f.index == 0 && std::abs(f.next - i) <= 2 * m_PhaseStep))
+            return;
+    }
+    Frame* slot = nullptr;
+    for (Frame& f : m_Frames)
+        if (!f.active && !slot)
+            slot = &f;
+    if (!slot) {
+        // All taken: the candidate with the fewest words behind it goes (the
+        // newest of those), its first word judged as if its frame had been cut.
+        slot = &m_Frames[0];
+        for (Frame& f : m_Frames)
+            if (f.words < slot->words || (f.words == slot->words && f.start > slot->start))
+                slot = &f;
+        endFrame(*slot, true);
+    }
     const uint32_t word = first & 0x3FFFFFFF;
     const uint32_t raw = polarity ? word ^ 0x3FFFFFFF : word;
-    m_Frame = {};
-    m_Frame.active = true;
-    m_Frame.next = i + m_WordLength;
-    m_Frame.index = 1;
-    m_Frame.last2 = raw & 3;
-    m_Frame.id = static_cast<int>(RtcmWord::stationId(word));
-    m_Frame.type = static_cast<int>(RtcmWord::messageType(word));
-    m_Frame.polarity = polarity;
-    m_Frame.start = i;
-    if (m_Frame.type == 6 || m_Frame.type == 9)
-        logFirstWord(i);
+    Frame& f = *slot;
+    f = {};
+    f.active = true;
+    f.next = i + m_WordLength;
+    f.index = 1;
+    f.pending = true;
+    f.last2 = raw & 3;
+    f.id = static_cast<int>(RtcmWord::stationId(word));
+    f.type = static_cast<int>(RtcmWord::messageType(word));
+    f.polarity = polarity;
+    f.start = start;
+    f.time = m_DecodeTime;
 }
 
-void DGPSDemodObject::followWord()
+void DGPSDemodObject::judge(Frame& f, bool countFirstWord)
 {
-    const int64_t expected = m_Frame.next;
-    const int64_t at = bestPhase(expected - m_PhaseStep, expected + m_PhaseStep, false);
+    if (!f.pending)
+        return;
+    f.pending = false;
+    // Types other than 6 and 9 only from a whole message, or in a locked
+    // frame once their second header word held: a data word taken for a
+    // first word has a second header word that holds as often as not.
+    if (countFirstWord && (f.type == 6 || f.type == 9 || (f.length >= 0 && (f.locked || f.index == 0))))
+        logFirstWord(f);
+}
+
+void DGPSDemodObject::endFrame(Frame& f, bool countFirstWord)
+{
+    // While the other rate's decoder of this channel follows a message, a
+    // strong signal is there at that rate, and what this one hears of it is
+    // bits read across its words.
+    judge(f, countFirstWord && (f.locked || !m_Sibling || !m_Sibling->locked()));
+    f.active = false;
+    if (f.locked) {
+        // Hunt again from just before where the word was due.
+        f.locked = false;
+        m_Next = std::max<int64_t>(0, f.next - 2 * m_PhaseStep);
+    }
+}
+
+void DGPSDemodObject::lock(Frame& f, int64_t at)
+{
+    // Every other frame lies inside the whole message that just ended (its
+    // first word was data) or found this same first word later than f.
+    for (Frame& g : m_Frames) {
+        if (&g == &f || !g.active)
+            continue;
+        g.pending = false;
+        g.active = false;
+    }
+    f.locked = true;
+    m_Next = at;
+}
+
+void DGPSDemodObject::finish()
+{
+    for (Frame& f : m_Frames)
+        if (f.active)
+            endFrame(f, true);
+}
+
+void DGPSDemodObject::followWord(Frame& f)
+{
+    const int64_t expected = f.next;
+    float certainty = 0.0f;
+    const int64_t at = bestPhase(expected - m_PhaseStep, expected + m_PhaseStep, false, &certainty);
     uint32_t raw = 0;
-    for (int k = 0; k < 30; ++k)
-        raw = raw << 1 | bit(at + m_BitOffset[k]);
-    const bool valid = holds(raw, m_Frame.last2);
-    const uint32_t data = sentData(raw, m_Frame.last2);
-    if (m_Frame.index == 0) {
+    const int read = readWord(at, f.last2, raw);
+    const bool valid = read > 0;
+    const uint32_t data = sentData(raw, f.last2);
+    if (f.index == 0) {
         if (!valid || (data >> 16) != RtcmWord::kPreamble) {
-            // Lost: hunt again from just before where the word was due.
-            m_Frame.active = false;
-            m_Next = std::max<int64_t>(0, expected - 2 * m_PhaseStep);
+            // A word that holds where the next first word should be, read
+            // from a signal (not the silence after a recording), shows the
+            // length was none: the frame began at a data word.
+            endFrame(f, read != 1 || certainty <= 0.0f);
             return;
         }
         // The message before passed whole, and this first word came where its
-        // length said: that message counts.
-        if (m_Frame.logged)
-            logMessage();
-        const int previousId = m_Frame.id;
-        m_Frame.logged = false;
-        m_Frame.length = -1;
-        m_Frame.id = static_cast<int>(data & 0x3FF);
-        m_Frame.type = static_cast<int>((data >> 10) & 63);
-        m_Frame.polarity = static_cast<int>(m_Frame.last2 & 1);
-        m_Frame.start = at;
-        m_Frame.chained = m_Frame.id == previousId;
-        if (m_Frame.type == 6 || m_Frame.type == 9)
-            logFirstWord(at);
-    } else if (m_Frame.index == 1) {
-        if (!valid) {
-            m_Frame.active = false;
-            m_Next = expected + m_WordLength - 2 * m_PhaseStep;
+        // length said: its first word and the message count.
+        judge(f, true);
+        logMessage(f);
+        lock(f, at);
+        const int previousId = f.id;
+        f.length = -1;
+        f.id = static_cast<int>(data & 0x3FF);
+        f.type = static_cast<int>((data >> 10) & 63);
+        f.polarity = static_cast<int>(f.last2 & 1);
+        f.start = m_Base + at;
+        f.time = m_DecodeTime;
+        f.chained = f.id == previousId;
+        f.pending = true;
+        if (f.type == 6 || f.type == 9)
+            judge(f, true);
+    } else if (f.index == 1) {
+        // Not mended: a length read wrong would put the next first word
+        // where it is not, and hide the real one as data.
+        if (read != 1) {
+            // A candidate's first word whose second word does not hold even
+            // mended is most often bits read across two words.
+            const bool wasLocked = f.locked;
+            endFrame(f, true);
+            if (wasLocked)
+                m_Next = expected + m_WordLength - 2 * m_PhaseStep;
             return;
         }
-        m_Frame.length = static_cast<int>((data >> 3) & 31);
-        if (!m_Frame.logged)
-            logFirstWord(m_Frame.start);
+        f.length = static_cast<int>((data >> 3) & 31);
+        if (f.locked)
+            judge(f, true);
     } else if (!valid) {
         // A message cut short by a new one, or a word lost to noise: hunt
         // from here, where the next first word may begin at any bit.
-        m_Frame.active = false;
-        m_Next = std::max<int64_t>(0, expected - 2 * m_PhaseStep);
+        endFrame(f, true);
         return;
     }
-    m_Frame.last2 = raw & 3;
+    f.last2 = raw & 3;
+    ++f.words;
     // Half of the phase error found, so that noise does not walk the clock.
-    m_Frame.next = expected + m_WordLength + (at - expected) / 2;
-    m_Next = m_Frame.next;
-    if (++m_Frame.index == m_Frame.length + 2 && m_Frame.length >= 0)
-        m_Frame.index = 0;
+    f.next = expected + m_WordLength + (at - expected) / 2;
+    if (f.locked)
+        m_Next = f.next;
+    if (++f.index == f.length + 2 && f.length >= 0)
+        f.index = 0;
 }
 
-void DGPSDemodObject::logFirstWord(int64_t i)
+void DGPSDemodObject::logFirstWord(const Frame& f)
 {
-    m_Frame.logged = true;
-    const int id = m_Frame.id;
-    const int64_t at = m_Base + i;
+    const int id = f.id;
+    const int64_t at = f.start;
     // Another first word of the same ID a whole number of words before this
     // one, not too long ago, confirms it.
-    bool repeated = m_Frame.chained;
+    bool repeated = f.chained;
     const double wordSamples = 30.0 * m_SamplesPerBit;
     const double window = kRepeatSeconds * m_Baud * m_SamplesPerBit;
     for (const Recent& r : m_Recent) {
-        if (r.id != id || r.at < 0 || at - r.at > window || at <= r.at)
+        if (r.id != id || r.at < 0 || std::abs(at - r.at) > window || at == r.at)
             continue;
-        const double words = static_cast<double>(at - r.at) / wordSamples;
+        const double words = static_cast<double>(std::abs(at - r.at)) / wordSamples;
         if (std::abs(words - std::round(words)) * wordSamples <= m_SamplesPerBit / 3.0)
             repeated = true;
     }
@@ -438,7 +567,7 @@ void DGPSDemodObject::logFirstWord(int64_t i)
         const DgpsStation& st = m_Table->station(s);
         if (st.ref1 != id && st.ref2 != id)
             continue;
-        m_Table->logTime(s, m_DecodeTime);
+        m_Table->logTime(s, f.time);
         if (repeated)
             m_Table->confirmRepeat(s);
         ++m_WordsLogged;
@@ -448,20 +577,20 @@ void DGPSDemodObject::logFirstWord(int64_t i)
             w.baud = m_Baud;
             w.station = s;
             w.stationId = id;
-            w.messageType = m_Frame.type;
-            w.polarity = m_Frame.polarity;
-            w.inputSample = (m_Base + i) * m_Decimation;
-            w.time = m_DecodeTime;
+            w.messageType = f.type;
+            w.polarity = f.polarity;
+            w.inputSample = at * m_Decimation;
+            w.time = f.time;
             m_Observer->firstWord(w);
         }
     }
 }
 
-void DGPSDemodObject::logMessage()
+void DGPSDemodObject::logMessage(const Frame& f)
 {
     for (int s : m_Stations) {
         const DgpsStation& st = m_Table->station(s);
-        if (st.ref1 == m_Frame.id || st.ref2 == m_Frame.id)
+        if (st.ref1 == f.id || st.ref2 == f.id)
             m_Table->logMessage(s);
     }
 }

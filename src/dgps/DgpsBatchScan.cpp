@@ -70,6 +70,7 @@ std::string DgpsBatchScan::run()
         std::fill(dgpsSampleBuf.begin(), dgpsSampleBuf.end(), ComplexSample{});
         for (int64_t at = 0; at < m_SampleRate; at += piece)
             m_Bank.ProcessData(dgpsSampleBuf.data(), static_cast<int>(std::min(piece, m_SampleRate - at)));
+        m_Bank.finish();
         SystemLog("All done playing back");
     }
     return {};

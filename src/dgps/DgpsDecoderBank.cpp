@@ -50,6 +50,10 @@ void DgpsDecoderBank::setDemodObjects(double bandwidth, double centerFreq, doubl
             d->setObserver(observer);
             m_Decoders.push_back(std::move(d));
         }
+        DGPSDemodObject& slow = *m_Decoders[m_Decoders.size() - 2];
+        DGPSDemodObject& fast = *m_Decoders.back();
+        slow.setSibling(&fast);
+        fast.setSibling(&slow);
     }
 }
 
@@ -67,6 +71,12 @@ void DgpsDecoderBank::ProcessData(const ComplexSample* block, int n)
         for (auto& d : m_Decoders)
             d->ProcessSpectrum(*m_Channelizer);
     });
+}
+
+void DgpsDecoderBank::finish()
+{
+    for (auto& d : m_Decoders)
+        d->finish();
 }
 
 std::vector<int> DgpsDecoderBank::offRaster(double bandwidth, double centerFreq, const DgpsStationTable& table)

@@ -27,4 +27,5 @@ void DgpsLiveDecoder::run(DgpsUdpReceiver& receiver)
         m_Bank.ProcessData(m_Chunk.data(), n);
         m_Samples += n;
     }
+    m_Bank.finish();
 }

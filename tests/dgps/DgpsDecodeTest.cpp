@@ -298,7 +298,9 @@ std::vector<uint8_t> complementedPreambles(int messages)
     for (int m = 0; m < messages; ++m) {
         const uint32_t fake = RtcmWord::kPreamble << 16 | 6u << 10 | 100u;
         // A filler word ending in 1, then the raw 0x66 word.
-        uint32_t filler = RtcmWord::encode(static_cast<uint32_t>(m) * 977u & 0xFFFFFF, d29, d30);
+        // The filler fails parity: a word that held where the type 6 frame
+        // before it ended would show that frame to be data.
+        uint32_t filler = RtcmWord::encode(static_cast<uint32_t>(m) * 977u & 0xFFFFFF, d29, d30) ^ 1u << 10;
         filler |= 1;
         send(filler);
         send(fake << 6 | RtcmWord::parity(fake, d29, 1));
@@ -320,3 +322,54 @@ TEST_F(DgpsBand, RawPreambleAfterAOneIsData)
 }
 
 } // namespace
+
+namespace {
+
+// The signal comes in at a data word that looks like a type 9 first word of
+// station 100, followed by a word giving 20 data words; then messages of
+// station 268 (type 9, two data words) back to back.
+std::vector<uint8_t> dataWordLikeAFirstWord(int messages)
+{
+    std::vector<uint8_t> bits;
+    int d29 = 0, d30 = 0;
+    const auto put = [&](uint32_t data) {
+        const uint32_t word = RtcmWord::encode(data, d29, d30);
+        for (int k = 29; k >= 0; --k)
+            bits.push_back((word >> k) & 1);
+        d29 = (word >> 1) & 1;
+        d30 = word & 1;
+    };
+    put(RtcmWord::kPreamble << 16 | 9u << 10 | 100u);
+    put(20u << 3);
+    for (int m = 0; m < messages; ++m) {
+        put(RtcmWord::kPreamble << 16 | 9u << 10 | 268u);
+        put(static_cast<uint32_t>(m % 8) << 8 | 2u << 3);
+        put(0x123456u + static_cast<uint32_t>(m));
+        put(0x654321u);
+    }
+    return bits;
+}
+
+} // namespace
+
+TEST_F(DgpsBand, ADataWordLikeAFirstWordHidesNoRealOne)
+{
+    table.readStationText("300.0;100;1;100;100;Data;x;L;1*0'0N;1*0'0E\n300.0;100;2;268;268;Real;x;L;1*0'0N;1*0'0E\n");
+    Collector collector;
+    DgpsDecoderBank bank;
+    bank.setDemodObjects(16000.0, kCentre, kRate, &table, true, &collector);
+    const auto mods = modulate({{300.0f, 100, dataWordLikeAFirstWord(30)}}, 20.0);
+    run(mods, bank);
+    bank.finish();
+    std::vector<int64_t> found;
+    for (const DgpsFirstWord& w : collector.words) {
+        EXPECT_EQ(w.stationId, 268) << "at " << w.inputSample;
+        found.push_back(w.inputSample);
+    }
+    // Every real first word, from the one right after the two data words on.
+    for (int m = 0; m < 30; ++m) {
+        const int64_t start = mods[0].bitStart(60 + 120 * m);
+        EXPECT_TRUE(std::any_of(found.begin(), found.end(), [&](int64_t f) { return std::abs(f - start) < 80; }))
+            << "message " << m;
+    }
+}

@@ -30,15 +30,25 @@ class DgpsStationTable;
 // the sampling phase, within one bit, where the decisions over the word are
 // surest, and checked: header and parity. A word whose parity fails is mended
 // by turning up to three of its least certain bits, but is then only taken
-// when the word after it holds as well. A first word found starts frame
-// synchronisation: the second header word gives the message length, the
+// when the word after it holds as well. Each first word found starts a
+// candidate frame: the second header word gives the message length, the
 // following words are read where the length puts them, the sampling phase
 // tracked word by word, and the next first word is expected right after the
-// message; sync is lost when a first word or a second header word fails.
-// First words of types 6 and 9 are logged on their own; other types once
-// their second header word holds. A station counts as confirmed by a whole
-// message passing parity with the next first word where its length puts it,
-// or by two first words naming it a whole number of words apart.
+// message. Hunting goes on while frames are only candidates (several are
+// followed at once), so that a data word that looks like a first word cannot
+// hide the real one behind it. A candidate whose next first word comes where
+// its length said locks the frame: the other candidates, inside its message,
+// were data, and hunting rests until sync is lost (a word failing parity).
+//
+// A candidate's first word is judged when its frame ends: logged when the
+// message passed whole, or when a word failed parity (noise or a cut message:
+// no evidence against it); dropped when a word passing parity but no first
+// word stands where the length put the next first word (the "first word" was
+// data of another message, read with a length that is none). First words of
+// types 6 and 9 count on their own; other types once their second header word
+// holds. A station counts as confirmed by a whole message passing parity with
+// the next first word where its length puts it, or by two first words naming
+// it a whole number of words apart.
 //
 // Input blocks may have any length, different from call to call; every buffer
 // is sized when the channel is tuned, and processing allocates nothing.
@@ -62,6 +72,10 @@ public:
     // only those listed on this channel's frequency and baud take part.
     void setStationTable(DgpsStationTable* table);
     void setObserver(DgpsDecodeObserver* observer) { m_Observer = observer; }
+    // The decoder of the same channel at the other baud rate (may be null;
+    // must outlive this one): while it follows a message, first words this
+    // one has not confirmed are not counted.
+    void setSibling(const DGPSDemodObject* other) { m_Sibling = other; }
     // The Unix time logged for the first words found from now on.
     void setDecodeTime(int32_t unixTime) { m_DecodeTime = unixTime; }
 
@@ -70,6 +84,10 @@ public:
     int ProcessData(const ComplexSample* block, int n);
     // The channel's share of the shared channelizer's current transform.
     void ProcessSpectrum(const DgpsChannelizer& channelizer);
+
+    // The end of the input: candidates still being followed are judged as
+    // if their next word had failed parity.
+    void finish();
 
     float radioFreq() const { return m_RadioFreq; }
     int baud() const { return m_Baud; }
@@ -81,13 +99,20 @@ private:
     void compact();
     void examine();
     void hunt();
-    void followWord();
-    int64_t bestPhase(int64_t from, int64_t to, bool preambleOnly) const;
+    struct Frame;
+    void followWord(Frame& f);
+    int64_t bestPhase(int64_t from, int64_t to, bool preambleOnly, float* sum = nullptr) const;
     int preambleAt(int64_t i) const;
     bool checkWord(int64_t i, int polarity);
     void startFrame(uint32_t first, int64_t i, int polarity);
-    void logFirstWord(int64_t i);
-    void logMessage();
+    void endFrame(Frame& f, bool countFirstWord);
+    void judge(Frame& f, bool countFirstWord);
+    void lock(Frame& f, int64_t at);
+    void logFirstWord(const Frame& f);
+    void logMessage(const Frame& f);
+    // 1: the word at `at` holds as read; 2: with one or two of its least
+    // certain bits turned (raw then mended); 0: neither.
+    int readWord(int64_t at, uint32_t last2, uint32_t& raw) const;
     bool secondWordHolds(int64_t i, uint32_t first, int polarity) const;
     template <class Accept>
     bool mend(const int64_t (&positions)[32], uint32_t bits, uint32_t fixed, int most, Accept&& accept) const;
@@ -128,20 +153,27 @@ private:
     int32_t m_DecodeTime = 0;
     int64_t m_WordsLogged = 0;
 
-    // The message being followed.
+    // A message being followed.
     struct Frame {
         bool active = false;
-        int64_t next = 0;   // expected start of its next word
-        int index = 0;      // of that word in the message; 0: a first word
-        int length = -1;    // data words, from the second header word
-        bool logged = false;
-        bool chained = false; // the first word came where the last message ended
-        uint32_t last2 = 0; // D29*, D30* as received
+        bool locked = false;  // came where a whole message before it ended
+        int64_t next = 0;     // expected start of its next word
+        int index = 0;        // of that word in the message; 0: a first word
+        int words = 0;        // read after its first word
+        int length = -1;      // data words, from the second header word
+        bool pending = false; // its first word not yet logged nor dropped
+        bool chained = false; // the first word came where a message of its ID ended
+        uint32_t last2 = 0;   // D29*, D30* as received
         int id = -1;
         int type = 0;
         int polarity = 0;
-        int64_t start = 0;  // of its first word
-    } m_Frame;
+        int64_t start = 0;    // of its first word, channel samples from the first
+        int32_t time = 0;     // decode time when its first word came
+    };
+    static constexpr int kFrames = 8;
+    Frame m_Frames[kFrames];
+    bool locked() const;
+    const DGPSDemodObject* m_Sibling = nullptr;
     int64_t m_PhaseStep = 1; // tracking range either side, samples
 
     // Recent first words (channel sample, ID) for confirming a later one.

@@ -38,6 +38,9 @@ public:
     // n (>= 0) samples of the band, any length from call to call.
     void ProcessData(const ComplexSample* block, int n);
 
+    // The end of the input: every decoder judges the frames it still follows.
+    void finish();
+
     int numDemodObj() const { return static_cast<int>(m_Decoders.size()); }
     const DGPSDemodObject& decoder(int k) const { return *m_Decoders[k]; }
 
