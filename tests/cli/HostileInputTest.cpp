@@ -148,3 +148,17 @@ TEST(HostileInput, ASelectionPastTheLastSampleIsClipped)
         fs::remove(dir.path + "/out.wav");
     }
 }
+
+// A header's slow rate does not turn a picture into a row a second that each
+// analyse a transform of mostly the next rows' samples: a row holds a transform.
+TEST(HostileInput, AWaterfallOfASlowRateFollowsTheSamples)
+{
+    fixtures::TempDir dir;
+    fixtures::WaveFormat format;
+    const std::string meta =
+        dir.write("slow.sigmf-meta", bytesOf(fixtures::sigmfMeta("ci16_le", "1", "{\"core:frequency\": 7.1e6}")));
+    dir.write("slow.sigmf-data", fixtures::iqPayload(format, 100000));
+    const CliResult r = runCli({"waterfall", meta, "-o", dir.path + "/slow.png", "--json"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("\"rows\": 12, \"seconds_per_row\": 8334"), std::string::npos) << r.out;
+}
