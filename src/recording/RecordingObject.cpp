@@ -302,7 +302,10 @@ bool RecordingObject::openAndRecognise(const std::string& named, OpenFile& file,
     file.fileName = slash == std::string::npos ? path : path.substr(slash + 1);
 
     uint8_t container[12] = {};
-    readAt(0, container, std::min<uint64_t>(file.size, sizeof container));
+    const auto wanted = static_cast<size_t>(std::min<uint64_t>(file.size, sizeof container));
+    // Fewer bytes than the file's size promises is a failed read, not a file of another kind.
+    if (const size_t got = readAt(0, container, wanted); got < wanted && readError_.empty())
+        readError_ = "read error at byte " + std::to_string(got) + ": the file has become shorter than when it was opened";
     if (readError_.empty() && isWave(container))
         chunks = findSampleChunks(file.size);
     if (!readError_.empty()) {
