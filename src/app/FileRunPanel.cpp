@@ -149,8 +149,9 @@ void FileRunPanel::runEnded(bool ok, bool complete, const QString& message, cons
     else if (runWhat_ == "The I/Q file")
         emit statusMessage(QString("Wrote %1").arg(QDir::toNativeSeparators(path)));
     else
-        emit statusMessage(QString("Wrote %1 (%2 s of audio)")
+        emit statusMessage(QString("Wrote %1 (%2 s of audio)%3")
                                .arg(QDir::toNativeSeparators(path))
-                               .arg(static_cast<double>(audioSamples) / AudioOutput::kOutputRate, 0, 'f', 1));
+                               .arg(static_cast<double>(audioSamples) / AudioOutput::kOutputRate, 0, 'f', 1)
+                               .arg(message.isEmpty() ? QString() : ": " + message));
     emit finished(ok);
 }

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 CarrierAnalyzer::CarrierAnalyzer(int fftSize, double sampleRate, double centerFreq, double halfSpan,
                                  std::vector<int> channelsKHz)
@@ -60,6 +61,10 @@ bool CarrierAnalyzer::measureSecond(RecordingObject& recording, int second, floa
     const int64_t filled = recording.getData(block_.data(), second, fftSize_);
     if (!recording.readError().empty())
         return false;
+    if (filled == 0) {
+        std::fill(row, row + channelsKHz_.size() * CarrierAnalysis::kLevels, std::numeric_limits<float>::quiet_NaN());
+        return true;
+    }
     process(static_cast<int>(filled), block_.data(), row);
     return true;
 }

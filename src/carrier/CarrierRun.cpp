@@ -27,6 +27,7 @@ struct Candidate {
     int64_t start;
     double sampleRate;
     double centerFreq;
+    int64_t samples;
 };
 
 std::string describe(double sampleRate, double centerFreq)
@@ -69,7 +70,7 @@ bool CarrierRun::prepare(const std::vector<std::string>& paths, int fftSize, dou
         }
         const RecordingParameters& p = recording.parameters();
         candidates.push_back({recording.path(), recording.UnixTimestampFromOffset(0), static_cast<double>(p.mSampleRate),
-                              p.mCenterFreq});
+                              p.mCenterFreq, recording.sampleCount()});
         SystemLog("%s    %d", recording.path().c_str(), recording.UnixTimestampFromOffset(0));
     }
     if (candidates.empty()) {
@@ -95,6 +96,17 @@ bool CarrierRun::prepare(const std::vector<std::string>& paths, int fftSize, dou
         }
         files_.push_back(c.path);
         previous = &c;
+        // A shorter recording still has its kSecondsPerFile rows; those after
+        // its end hold no levels, and the user is told which they are.
+        const double seconds = static_cast<double>(c.samples) / c.sampleRate;
+        const int64_t firstRow = static_cast<int64_t>(files_.size() - 1) * kSecondsPerFile;
+        const int64_t firstEmpty = firstRow + static_cast<int64_t>(std::ceil(seconds));
+        const int64_t lastEmpty = std::min<int64_t>(firstRow + kSecondsPerFile, CarrierAnalysis::kMaxRows) - 1;
+        if (firstEmpty <= lastEmpty) {
+            notes_.push_back(fileName(c.path) + ": " + formatGeneral(seconds) + " s long; rows " +
+                             std::to_string(firstEmpty) + " to " + std::to_string(lastEmpty) +
+                             ", after its end, hold no levels");
+        }
     }
 
     std::vector<int> channels = MwChannelGrid::channelsInBand(centerFreq_, sampleRate_);

@@ -7,6 +7,7 @@
 #include "demod/DemodPipeline.h"
 #include "recording/RecordingObject.h"
 
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -148,6 +149,20 @@ int runDemodCommand(const std::vector<std::string>& args, const RawIqSettings& r
         if (setup.fields().pbt != fields.pbt)
             std::fprintf(stderr, "korvel-cli: pass-band shift limited to %s kHz\n", setup.fields().pbt.c_str());
 
+        // The set-up keeps the selection within the recording's whole seconds:
+        // one that starts past the last sample is refused, one that runs past
+        // it is said to stop there.
+        const int64_t present = pipeline.recording()->sampleCount();
+        const double rate = pipeline.parameters().mSampleRate;
+        const double recordedSeconds = static_cast<double>(present) / rate;
+        const double typedStart = std::trunc(*parseSelectionNumber(fields.startTime));
+        const double typedEnd = std::trunc(*parseSelectionNumber(fields.endTime));
+        if (std::max(std::min(typedStart, typedEnd), 0.0) >= recordedSeconds) {
+            return path + ": the selection starts at second " + formatGeneral(std::min(typedStart, typedEnd)) +
+                   ", after the recording's end at " + formatGeneral(recordedSeconds) + " s; nothing was written";
+        }
+        const bool cut = std::max(typedStart, typedEnd) > setup.endSecond();
+
         setup.setControls(controls);
         if (!pipeline.configure(setup, false, {}))
             return path + ": " + setup.bandMessage();
@@ -190,6 +205,12 @@ int runDemodCommand(const std::vector<std::string>& args, const RawIqSettings& r
         const DemodFileJob::Result result = job.run();
         if (showProgress)
             std::fputc('\n', stderr);
+        if (result.ok && result.clipped) {
+            std::fprintf(stderr, "korvel-cli: %s: %s\n", path.c_str(), result.message.c_str());
+        } else if (result.ok && cut) {
+            std::fprintf(stderr, "korvel-cli: %s: The recording ends at %s s, inside the selection; the file stops there.\n",
+                         path.c_str(), formatGeneral(recordedSeconds).c_str());
+        }
         if (result.ok && !json)
             std::printf("%s\n", result.path.c_str());
         if (result.ok && json) {

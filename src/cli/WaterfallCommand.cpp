@@ -108,8 +108,10 @@ int runWaterfallCommand(const std::vector<std::string>& args, const RawIqSetting
         if (seconds < 1)
             return recording.path() + ": the recording holds no samples, nothing to draw";
 
-        // More seconds than an image can usefully hold: each row the strongest of several.
-        const WaterfallRowPlan plan(seconds, WaterfallRowPlan::kMaxPngRows);
+        // More seconds than an image can usefully hold, or than one transform
+        // takes at a slow rate: each row the strongest of several.
+        const WaterfallRowPlan plan = WaterfallRowPlan::forTransforms(
+            seconds, WaterfallRowPlan::kMaxPngRows, recording.parameters().mSampleRate, NormalizeFftSize(fftSize));
         if (plan.secondsPerRow() > 1)
             std::fprintf(stderr, "waterfall: %d s drawn at %d s per row (%d rows)\n", seconds, plan.secondsPerRow(),
                          plan.rowCount());

@@ -75,6 +75,8 @@ std::string systemError(int error) { return std::strerror(error); }
 
 constexpr int kAudioRate = AudioOutput::kOutputRate;
 
+const char* const kNoSamples = "The selection holds no samples of the recording; nothing was written.";
+
 } // namespace
 
 std::string DemodFileJob::timestampedFileName(int mode, double lowKHz, double highKHz,
@@ -102,7 +104,7 @@ DemodFileJob::DemodFileJob(DemodulatorObject& demod, DemodSecondFeeder& feeder, 
 {
 }
 
-int DemodFileJob::measureLead(const DemodulatorObject& configured)
+int DemodFileJob::measureLead(const DemodulatorObject& configured, int64_t maxHalfSamples)
 {
     const int32_t rate = configured.getInputRate();
     const int mode = configured.getDemodMode();
@@ -119,7 +121,7 @@ int DemodFileJob::measureLead(const DemodulatorObject& configured)
     // and 0.5 s: the probe costs fast recordings little beside their run.
     const double pipelineRate = configured.getOutputRate();
     const double half = pipelineRate > 0.0 ? std::clamp(8192.0 / pipelineRate, 0.1, 0.5) : 0.5;
-    const auto onset = static_cast<int32_t>(half * rate);
+    const auto onset = static_cast<int32_t>(std::clamp<int64_t>(static_cast<int64_t>(half * rate), 1, maxHalfSamples));
     const int32_t length = 2 * onset;
     // Fed in pieces, as the runs feed a second: a header's rate must not size the memory.
     constexpr int32_t kPiece = 65536;
@@ -198,6 +200,11 @@ DemodFileJob::Result DemodFileJob::run()
         KORVEL_GCC_RESTRICT_FALSE_POSITIVE_END
         return result;
     }
+    const int32_t rate = feeder_.sampleRate();
+    if (int64_t{startSecond_} * rate >= feeder_.sampleCount()) {
+        result.message = kNoSamples;
+        return result;
+    }
     const std::string target = (folder / fileName_).string();
     TemporaryFile file;
     if (!file.open(target, result.message))
@@ -218,7 +225,11 @@ DemodFileJob::Result DemodFileJob::run()
     // The audio of selection time t is written at t: what the pipeline emits
     // before the selection's start is dropped, what it held back of it is
     // written as silence.
-    const int lead = measureLead(demod_);
+    // The burst that measures the lead costs no more than the run's own
+    // reading: a header's rate must not make it outweigh a few samples.
+    const int64_t firstRead = int64_t{std::max(startSecond_ - 1, 0)} * rate;
+    const int64_t lastRead = (int64_t{std::max(endSecond_, startSecond_ + 1)} + 1) * rate;
+    const int lead = measureLead(demod_, std::max<int64_t>(std::min(lastRead, feeder_.sampleCount()) - firstRead, 1));
     const int32_t firstSecond = startSecond_;
     const int64_t firstAt = (firstSecond > 0 ? kAudioRate : 0) - lead;
     int64_t toDrop = std::max<int64_t>(firstAt, 0);
@@ -254,9 +265,14 @@ DemodFileJob::Result DemodFileJob::run()
         writing = writeAudio(audio.data(), n);
     }
 
-    int64_t secondsFed = 0;
-    int64_t samplesRead = 0;
-    bool skipped = false; // the skip buttons moved the run away from the selection
+    // The audio of `samples` samples of the recording, in bytes: whole seconds exactly.
+    auto audioBytesOf = [rate](int64_t samples) {
+        return 2ull * static_cast<uint64_t>(samples / rate * kAudioRate +
+                                            std::llround(static_cast<double>(samples % rate) * kAudioRate / rate));
+    };
+    int64_t samplesFed = 0; // of the selection
+    bool skipped = false;   // the skip buttons moved the run away from the selection
+    bool ended = false;     // the recording's last sample has been fed
     int32_t expected = firstSecond;
     while (writing) {
         if (cancelled_) {
@@ -266,53 +282,63 @@ DemodFileJob::Result DemodFileJob::run()
         const int32_t second = position_.fetch_add(1);
         skipped = skipped || second != expected;
         expected = second + 1;
-        const int n = feeder_.feedSecond(demod_, second, audio.data());
+        // Only the samples present: a header's rate must not make the run
+        // demodulate a second of zeros past the end of the data.
+        const int n = feeder_.feedPresent(demod_, int64_t{second} * rate, rate, audio.data());
         if (!feeder_.readError().empty()) {
             // Silence in place of what could not be read would pass for the recording.
             result.message = feeder_.readError();
             return result;
         }
-        samplesRead += feeder_.lastFilled();
         if (!wide && dataBytes + 2ull * n > maxDataBytes_) {
             result.complete = false;
             result.message = "The WAV file reached its 4 GiB limit at second " + std::to_string(second) +
                              "; the rest of the selection is not in it.";
             break;
         }
-        ++secondsFed;
-        capBytes = 2ull * kAudioRate * static_cast<uint64_t>(secondsFed);
+        samplesFed += feeder_.lastFilled();
+        capBytes = audioBytesOf(samplesFed);
         writing = writeAudio(audio.data(), n);
+        ended = feeder_.lastFilled() < rate;
         const int32_t next = position_;
         if (progress_)
             progress_(next);
-        if (next >= endSecond_)
+        if (ended && samplesFed > 0) {
+            result.clipped = true;
+            result.message = "The recording ends at " +
+                             formatGeneral(static_cast<double>(feeder_.sampleCount()) / rate) +
+                             " s, inside the selection; the file stops there.";
+        }
+        if (ended || next >= endSecond_)
             break;
     }
-    if (samplesRead == 0 && !skipped && writing && result.complete) {
-        result.message = "The selection holds no samples of the recording; nothing was written.";
+    if (samplesFed == 0 && !skipped && writing && result.complete) {
+        result.message = kNoSamples;
         return result;
     }
     if (writing && result.complete) {
-        // The second after the selection pushes out what the pipeline still
-        // holds of it; the file ends where the selection does.
-        capBytes = 2ull * kAudioRate * static_cast<uint64_t>(secondsFed);
-        const int32_t after = position_;
-        int n = feeder_.feedSecond(demod_, after, audio.data());
-        // A selection that ends at the recording's last whole second takes in
-        // the part second the recording ends with; one more second pushes that out.
-        const int64_t tail = feeder_.lastFilled();
-        const bool partSecond = tail > 0 && tail < feeder_.sampleRate();
-        if (partSecond && feeder_.readError().empty()) {
-            capBytes += 2ull * static_cast<uint64_t>(std::llround(static_cast<double>(tail) * kAudioRate /
-                                                                  feeder_.sampleRate()));
+        capBytes = audioBytesOf(samplesFed);
+        if (!ended) {
+            // The second after the selection pushes out what the pipeline
+            // still holds of it; the file ends where the selection does. Where
+            // the recording ends inside that second, the selection takes it in.
+            const int n = feeder_.feedPresent(demod_, int64_t{position_} * rate, rate, audio.data());
+            if (!feeder_.readError().empty()) {
+                result.message = feeder_.readError();
+                return result;
+            }
+            ended = feeder_.lastFilled() < rate;
+            if (ended) {
+                samplesFed += feeder_.lastFilled();
+                capBytes = audioBytesOf(samplesFed);
+            }
             writing = writeAudio(audio.data(), n);
-            n = writing ? feeder_.feedSecond(demod_, after + 1, audio.data()) : 0;
         }
-        if (!feeder_.readError().empty()) {
-            result.message = feeder_.readError();
-            return result;
-        }
-        writing = writing && writeAudio(audio.data(), n);
+        // Past the recording's end, silence pushes the rest out: in pieces,
+        // only until the file holds the selection, at most a second.
+        const int32_t piece = std::max(rate / 20, 1);
+        for (int32_t fed = 0; ended && writing && dataBytes < capBytes && fed < rate; fed += piece)
+            writing = writeAudio(audio.data(), feeder_.feedSilence(demod_, std::min(piece, rate - fed), audio.data()));
         if (writing && dataBytes < capBytes)
             writing = writeSilence(static_cast<int64_t>((capBytes - dataBytes) / 2));
     }

@@ -12,17 +12,21 @@ namespace {
 // longest block the demodulator works in, where that is more.
 constexpr int32_t kPieceSamples = 1 << 16;
 
-int32_t PieceSamples(int32_t sampleRate)
+// No longer than the samples there are: a header's rate does not size the
+// piece of a recording that holds fewer.
+int32_t PieceSamples(int32_t sampleRate, int64_t sampleCount)
 {
-    return std::min(sampleRate, std::max(kPieceSamples, sampleRate / 100 + 1));
+    const int32_t piece = std::min(sampleRate, std::max(kPieceSamples, sampleRate / 100 + 1));
+    return static_cast<int32_t>(std::clamp<int64_t>(sampleCount, 1, piece));
 }
 
 } // namespace
 
-DemodSecondFeeder::DemodSecondFeeder(SampleSource source, int32_t sampleRate)
+DemodSecondFeeder::DemodSecondFeeder(SampleSource source, int32_t sampleRate, int64_t sampleCount)
     : source_(std::move(source))
     , sampleRate_(std::max(sampleRate, 1))
-    , block_(static_cast<size_t>(PieceSamples(sampleRate_)))
+    , sampleCount_(std::max<int64_t>(sampleCount, 0))
+    , block_(static_cast<size_t>(PieceSamples(sampleRate_, sampleCount_)))
 {
 }
 
@@ -31,7 +35,7 @@ DemodSecondFeeder::DemodSecondFeeder(RecordingObject& recording, int32_t sampleR
           [&recording](ComplexSample* block, int64_t first, int64_t samples) {
               return recording.read(first, samples, block).value_or(0);
           },
-          sampleRate)
+          sampleRate, recording.sampleCount())
 {
     recording_ = &recording;
 }
@@ -49,12 +53,39 @@ int DemodSecondFeeder::feedSecond(DemodulatorObject& demod, int32_t second, int1
 
 int DemodSecondFeeder::feed(DemodulatorObject& demod, int64_t first, int32_t count, int16_t* output)
 {
+    return feedSpan(demod, first, count, output, true);
+}
+
+int DemodSecondFeeder::feedPresent(DemodulatorObject& demod, int64_t first, int32_t count, int16_t* output)
+{
+    return feedSpan(demod, first, count, output, false);
+}
+
+int DemodSecondFeeder::feedSilence(DemodulatorObject& demod, int32_t count, int16_t* output)
+{
+    const auto pieceLength = static_cast<int32_t>(block_.size());
+    std::fill(block_.begin(), block_.end(), ComplexSample{});
+    int produced = 0;
+    lastFilled_ = 0;
+    for (int32_t at = 0, n = 0; at < count; at += n) {
+        n = std::min(pieceLength, count - at);
+        produced += demod.ProcessData(block_.data(), n, output ? output + produced : nullptr);
+        demodulated_ += n;
+    }
+    return produced;
+}
+
+int DemodSecondFeeder::feedSpan(DemodulatorObject& demod, int64_t first, int32_t count, int16_t* output,
+                                bool pastTheEnd)
+{
     demod.setPlayBackSec(static_cast<int32_t>(first / sampleRate_ + 1));
     const auto pieceLength = static_cast<int32_t>(block_.size());
     const int32_t demodBlock = demod.getInBufLimit();
     int produced = 0;
     lastFilled_ = 0;
-    bool ended = first < 0;
+    bool ended = first < 0 || first >= sampleCount_;
+    if (!pastTheEnd)
+        count = static_cast<int32_t>(std::clamp<int64_t>(sampleCount_ - first, 0, count));
     for (int32_t at = 0, n = 0; at < count; at += n) {
         n = std::min(pieceLength, count - at);
         // A piece that ends where the demodulator's block does leaves it no
@@ -70,9 +101,18 @@ int DemodSecondFeeder::feed(DemodulatorObject& demod, int64_t first, int32_t cou
             filled = std::clamp<int64_t>(source_(block_.data(), first + at, n), 0, n);
             lastFilled_ += filled;
             ended = filled < n;
+            if (ended && first >= 0)
+                sampleCount_ = std::min(sampleCount_, first + at + filled);
+        }
+        if (ended && !pastTheEnd) {
+            if (filled > 0)
+                produced += demod.ProcessData(block_.data(), static_cast<int>(filled), output ? output + produced : nullptr);
+            demodulated_ += filled;
+            break;
         }
         std::fill(block_.begin() + filled, block_.begin() + n, ComplexSample{});
         produced += demod.ProcessData(block_.data(), n, output ? output + produced : nullptr);
+        demodulated_ += n;
     }
     return produced;
 }

@@ -17,6 +17,8 @@
 
 namespace {
 
+constexpr size_t kLongestEntity = 4; // "quot", "apos", "#039"
+
 std::string decodeEntities(std::string_view text)
 {
     std::string out;
@@ -25,12 +27,14 @@ std::string decodeEntities(std::string_view text)
             out += text[i];
             continue;
         }
-        const size_t end = text.find(';', i);
+        // Names are short: a ';' farther on ends no entity (and a field of
+        // '&' alone must not be searched to its end once for each).
+        const size_t end = text.substr(i, kLongestEntity + 2).find(';');
         if (end == std::string_view::npos) {
             out += text[i];
             continue;
         }
-        const std::string_view name = text.substr(i + 1, end - i - 1);
+        const std::string_view name = text.substr(i + 1, end - 1);
         if (name == "amp")
             out += '&';
         else if (name == "lt")
@@ -45,7 +49,7 @@ std::string decodeEntities(std::string_view text)
             out += text[i];
             continue;
         }
-        i = end;
+        i += end;
     }
     return out;
 }
@@ -170,13 +174,17 @@ bool DgpsAlmanacImport::convert(std::string_view xml, Result& result, std::strin
     // Site, frequency, rate, transmitter and reference ID -> index in `stations`.
     std::map<std::tuple<std::string, double, int, int, int>, size_t> seen;
     int records = 0;
-    for (size_t at = xml.find("<DGNSSStation>"); at != std::string_view::npos;
-         at = xml.find("<DGNSSStation>", at + 1)) {
-        const size_t end = xml.find("</DGNSSStation>", at);
+    constexpr std::string_view kOpen = "<DGNSSStation>", kClose = "</DGNSSStation>";
+    // Records do not overlap: the next is looked for after this one's end, so
+    // that opening tags without ends cannot make every record run to the same
+    // far end (each byte is read for one record only).
+    for (size_t at = xml.find(kOpen); at != std::string_view::npos; at = xml.find(kOpen, at)) {
+        const size_t end = xml.find(kClose, at);
         if (end == std::string_view::npos)
             break;
         ++records;
         const std::string_view record = xml.substr(at, end - at);
+        at = end + kClose.size();
         const auto kHz = number(field(record, "signalFrequency"));
         const auto baud = number(field(record, "bitRate"));
         const auto reference = stationId(field(record, "referenceStationID"));

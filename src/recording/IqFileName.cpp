@@ -89,7 +89,8 @@ void readCaptureName(std::string_view stem, IqFileName& name)
     }
     if (numbers.size() >= 2) {
         name.centerFreq = numbers[numbers.size() - 2];
-        name.sampleRate = static_cast<int64_t>(numbers.back());
+        // Fifteen digits in GHz pass int64_t: such a rate says nothing.
+        name.sampleRate = numbers.back() < 1e18 ? static_cast<int64_t>(numbers.back()) : 0;
     }
 }
 

@@ -77,7 +77,11 @@ Status RecordingObject::openAndRecognise(const std::string& named, Opening& open
     file.fileName = slash == std::string::npos ? path : path.substr(slash + 1);
 
     uint8_t container[12] = {};
-    openedFile.readAt(0, container, std::min<uint64_t>(file.size, sizeof container));
+    const auto wanted = static_cast<size_t>(std::min<uint64_t>(file.size, sizeof container));
+    // Fewer bytes than the file's size promises is a failed read, not a file of another kind.
+    if (const size_t got = openedFile.readAt(0, container, wanted); got < wanted)
+        openedFile.noteReadError("read error at byte " + std::to_string(got) +
+                                 ": the file has become shorter than when it was opened");
     if (openedFile.readError().empty() && isWave(container))
         chunks = WaveChunks::find(openedFile, file.size);
     if (!openedFile.readError().empty()) {

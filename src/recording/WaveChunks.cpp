@@ -44,8 +44,23 @@ WaveChunks WaveChunks::find(const RecordingFile& file, uint64_t fileSize)
         return available;
     };
 
+    // Where the next KiwiSDR block ("kiwi" of 10 bytes, then "data") starts,
+    // counted from `from`; 0 when none follows within reach.
+    auto nextKiwiBlock = [&](uint64_t from) -> uint64_t {
+        constexpr uint64_t kReach = 1u << 20;
+        const uint64_t limit = std::min<uint64_t>(fileSize, from + kReach);
+        uint8_t block[26] = {};
+        for (uint64_t p = from; p + sizeof block <= limit; ++p) {
+            if (bytesAt(p, block, 4) == 4 && idIs(block, "kiwi") && bytesAt(p, block, sizeof block) == sizeof block &&
+                u32(block + 4) == 10 && idIs(block + 18, "data"))
+                return p - from;
+        }
+        return 0;
+    };
+
     WaveChunks found;
     uint64_t position = 12;
+    bool afterKiwi = false; // the chunk before was a KiwiSDR block's header
     for (int chunk = 0; chunk < kMaxChunksWalked && position + 8 <= fileSize; ++chunk) {
         uint8_t chunkHeader[8];
         if (bytesAt(position, chunkHeader, 8) < 8)
@@ -71,7 +86,10 @@ WaveChunks WaveChunks::find(const RecordingFile& file, uint64_t fileSize)
             // the samples run to the end of the file.
             uint8_t after[4] = {}, atPrevious[4] = {};
             if (bytesAt(payload, after, 4) == 4 && !isChunkId(after)) {
-                const uint64_t previous = found.data.empty() ? 0 : found.data.back().length;
+                // The first block has no previous one: it ends where the next begins.
+                const uint64_t previous = !found.data.empty() ? found.data.back().length
+                                          : afterKiwi         ? nextKiwiBlock(payload)
+                                                              : 0;
                 const bool previousFits =
                     previous > 0 && previous < fileSize - payload &&
                     (payload + previous + 8 > fileSize ||
@@ -113,6 +131,7 @@ WaveChunks WaveChunks::find(const RecordingFile& file, uint64_t fileSize)
                 ++next;
         }
         position = next;
+        afterKiwi = idIs(chunkHeader, "kiwi");
     }
     return found;
 }

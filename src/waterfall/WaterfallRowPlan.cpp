@@ -11,6 +11,14 @@ WaterfallRowPlan::WaterfallRowPlan(int lines, int maxRows)
     rows_ = (lines_ + secondsPerRow_ - 1) / secondsPerRow_;
 }
 
+WaterfallRowPlan WaterfallRowPlan::forTransforms(int lines, int maxRows, double sampleRate, int fftSize)
+{
+    const double windowSeconds = sampleRate > 0.0 ? std::ceil(fftSize / sampleRate) : 1.0;
+    const int window = static_cast<int>(std::clamp(windowSeconds, 1.0, static_cast<double>(std::max(lines, 1))));
+    // Fewer rows than lines / window makes every row at least `window` seconds.
+    return WaterfallRowPlan(lines, std::min(std::max(maxRows, 1), std::max(lines / window, 1)));
+}
+
 int WaterfallRowPlan::firstSecond(int row) const
 {
     return static_cast<int>(std::min<int64_t>(static_cast<int64_t>(row) * secondsPerRow_, lines_));

@@ -57,9 +57,15 @@ TEST_F(CarrierRunTest, DriftingCarrierAppearsInItsColumnRowByRow)
         EXPECT_GT(*std::max_element(a.levels(t, 1), a.levels(t, 1) + 2048), -15.0f);
         EXPECT_LT(*std::max_element(a.levels(t, 0), a.levels(t, 0) + 2048), -100.0f);
     }
-    // Beyond the end of the recording: silence, not the last second again.
-    for (int t : {21, 100, 236})
-        EXPECT_LT(*std::max_element(a.levels(t, 1), a.levels(t, 1) + 2048), -200.0f) << "row " << t;
+    // Beyond the end of the recording: no levels, neither the last second
+    // again nor silence passed off as a measurement; the rows are named.
+    for (int t : {20, 100, 236}) {
+        for (int channel : {0, 1})
+            EXPECT_TRUE(std::all_of(a.levels(t, channel), a.levels(t, channel) + 2048,
+                                    [](float v) { return std::isnan(v); })) << "row " << t;
+    }
+    EXPECT_FALSE(std::isnan(a.levels(19, 1)[0]));
+    EXPECT_EQ(run.notes(), std::vector<std::string>{"a.wav: 20 s long; rows 20 to 236, after its end, hold no levels"});
 }
 
 TEST_F(CarrierRunTest, FourRecordingsGive948RowsAndTheirFile)
@@ -69,7 +75,9 @@ TEST_F(CarrierRunTest, FourRecordingsGive948RowsAndTheirFile)
     for (int i : {2, 0, 3, 1})
         paths.push_back(write("r" + std::to_string(i) + ".wav", recording(2.0, kStart + 600 * i, {{3.0 + i, 0.0}})));
     ASSERT_TRUE(run.prepare(paths, kFftSize, 25.0, error)) << error;
-    EXPECT_TRUE(run.notes().empty());
+    // Each file's rows after its two seconds, in the order analysed.
+    ASSERT_EQ(run.notes().size(), 4u);
+    EXPECT_EQ(run.notes()[1], "r1.wav: 2 s long; rows 239 to 473, after its end, hold no levels");
     ASSERT_EQ(run.orderedFiles().size(), 4u);
     EXPECT_EQ(std::filesystem::path(run.orderedFiles()[0]).filename(), "r0.wav");
     EXPECT_EQ(std::filesystem::path(run.orderedFiles()[3]).filename(), "r3.wav");
@@ -106,7 +114,7 @@ TEST_F(CarrierRunTest, LeavesOutWhatDoesNotBelongAndSaysSo)
     EXPECT_TRUE(mentions("centre.wav: left out"));
     EXPECT_TRUE(mentions("notes.txt: left out"));
     EXPECT_EQ(run.refused(), std::vector<std::string>{text});
-    EXPECT_EQ(run.notes().size(), 4u);
+    EXPECT_EQ(run.notes().size(), 6u); // and the rows after the two recordings' end
 }
 
 TEST_F(CarrierRunTest, MoreThanAThousandRowsSaysHowManySecondsWereLeftOut)
@@ -116,8 +124,10 @@ TEST_F(CarrierRunTest, MoreThanAThousandRowsSaysHowManySecondsWereLeftOut)
         paths.push_back(write("r" + std::to_string(i) + ".wav", recording(0.5, kStart + 600 * i, {})));
     ASSERT_TRUE(run.prepare(paths, kFftSize, 100.0, error)) << error;
     EXPECT_EQ(run.secondsLeftOut(), 5 * 237 - 1000);
-    ASSERT_EQ(run.notes().size(), 1u);
-    EXPECT_EQ(run.notes()[0], "185 seconds were left out: an analysis holds at most 1000 rows");
+    ASSERT_EQ(run.notes().size(), 6u);
+    // The rows the analysis holds of the last recording, after its half second.
+    EXPECT_EQ(run.notes()[4], "r4.wav: 0.5 s long; rows 949 to 999, after its end, hold no levels");
+    EXPECT_EQ(run.notes()[5], "185 seconds were left out: an analysis holds at most 1000 rows");
     ASSERT_EQ(run.run(), "");
     EXPECT_EQ(run.analysis().dbBufCount(), 1000);
 }

@@ -23,6 +23,9 @@ TEST(CarrierCommand, AnalysesRecordingsThenPicturesAChannel)
     ASSERT_EQ(made.status, 0) << made.err;
     EXPECT_NE(made.err.find("carrier: twin.wav: left out, it starts at the same time as first.wav"), std::string::npos)
         << made.err;
+    EXPECT_NE(made.err.find("carrier: later.wav: 1 s long; rows 238 to 473, after its end, hold no levels"),
+              std::string::npos)
+        << made.err;
     EXPECT_EQ(std::filesystem::file_size(bin), 4020u + 2u * 237u * 2u * 8192u);
     EXPECT_EQ(pngSize(png).height, 2u * 237u + 50u);
 

@@ -109,3 +109,56 @@ TEST(HostileInput, ACopyCutShortIsReadAndNamedTruncated)
     const CliResult picture = runCli({"waterfall", rf64, "-o", dir.path + "/cut.png"});
     EXPECT_EQ(picture.status, 0) << picture.err;
 }
+
+// A selection past the recording's last sample: the file stops there and says
+// so, whatever rate the header claims; one that starts past it is refused.
+TEST(HostileInput, ASelectionPastTheLastSampleIsClipped)
+{
+    fixtures::TempDir dir;
+    struct Case {
+        uint32_t rate;
+        int64_t frames;
+        std::string start, end;
+        int64_t audioSamples; // -1: refused
+        std::string message;
+    };
+    const std::vector<Case> cases = {
+        {25000000, 20000, "0", "1", 35, "The recording ends at 0.0008 s, inside the selection; the file stops there."},
+        {25000000, 20000, "0", "0", 35, "The recording ends at 0.0008 s, inside the selection; the file stops there."},
+        {48000, 120000, "0", "9", 110250, "The recording ends at 2.5 s, inside the selection; the file stops there."},
+        {25000000, 20000, "3", "4", -1, "the selection starts at second 3, after the recording's end at 0.0008 s; nothing was written"},
+        {48000, 96000, "2", "5", -1, "the selection starts at second 2, after the recording's end at 2 s; nothing was written"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.rate) + " S/s, " + c.start + "-" + c.end);
+        fixtures::WaveFormat format;
+        format.sampleRate = c.rate;
+        const std::string wav =
+            dir.write("SDRSharp_20140102_030405Z_7100000Hz_IQ.wav", fixtures::sdrSharp(format, c.frames).bytes);
+        const CliResult r = runCli({"demod", wav, "--mode", "AM", "--start", c.start, "--end", c.end, "--lo", "7099",
+                                    "--hi", "7101", "-o", dir.path + "/out.wav", "--json"});
+        EXPECT_EQ(r.err, "korvel-cli: " + wav + ": " + c.message + "\n");
+        if (c.audioSamples < 0) {
+            EXPECT_NE(r.status, 0);
+            EXPECT_FALSE(fs::exists(dir.path + "/out.wav"));
+            continue;
+        }
+        EXPECT_EQ(r.status, 0);
+        EXPECT_NE(r.out.find("\"audio_samples\": " + std::to_string(c.audioSamples) + "}"), std::string::npos) << r.out;
+        fs::remove(dir.path + "/out.wav");
+    }
+}
+
+// A header's slow rate does not turn a picture into a row a second that each
+// analyse a transform of mostly the next rows' samples: a row holds a transform.
+TEST(HostileInput, AWaterfallOfASlowRateFollowsTheSamples)
+{
+    fixtures::TempDir dir;
+    fixtures::WaveFormat format;
+    const std::string meta =
+        dir.write("slow.sigmf-meta", bytesOf(fixtures::sigmfMeta("ci16_le", "1", "{\"core:frequency\": 7.1e6}")));
+    dir.write("slow.sigmf-data", fixtures::iqPayload(format, 100000));
+    const CliResult r = runCli({"waterfall", meta, "-o", dir.path + "/slow.png", "--json"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("\"rows\": 12, \"seconds_per_row\": 8334"), std::string::npos) << r.out;
+}

@@ -42,3 +42,32 @@ TEST(CliReadErrors, ARunThatCannotReadItsRecordingStopsWithTheReason)
         EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), fs::directory_iterator()), 2);
     }
 }
+
+// Every read failing, or reading nothing of a file that is not empty, is a
+// read failure, not a file of another kind.
+TEST(CliReadErrors, ACarrierRunWhoseReadsAllFailGivesTheReadFailure)
+{
+    const std::string name = "SDRSharp_20140102_030405Z_1000000Hz_IQ.wav";
+    fixtures::WaveFormat format;
+    format.sampleRate = 16000;
+    fixtures::TempDir dir;
+    const std::string recording = dir.write(name, fixtures::sdrSharp(format, 2 * 16000).bytes);
+    const struct {
+        const char* kind;
+        std::string reason;
+    } cases[] = {
+        {"eio", "read error at byte 0: Input/output error"},
+        {"short", "read error at byte 0: the file has become shorter than when it was opened"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.kind);
+        setenv("LD_PRELOAD", KORVEL_READ_FAULTS, 1);
+        const ReadFault fault(name, 0, c.kind);
+        const CliResult r = runCli({"carrier", recording, "-o", dir.path + "/out.bin", "--fft-size", "16384"});
+        unsetenv("LD_PRELOAD");
+        EXPECT_EQ(r.status, 2);
+        EXPECT_NE(r.err.find(name + ": left out, Can't read file: " + c.reason), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find("not a"), std::string::npos) << r.err;
+        EXPECT_FALSE(fs::exists(dir.path + "/out.bin"));
+    }
+}

@@ -234,21 +234,72 @@ TEST(DemodFileJob, ARunStretchedPastTheRiffLimitStopsWithAMessage)
     EXPECT_EQ(u32At(wav, 40), wav.size() - 44);
 }
 
-// Seconds the recording lacks read as zeros, not as the previous second again.
-TEST(DemodFileJob, SecondsBeyondTheRecordingAreSilent)
+// A selection that runs past the recording's last sample stops there: the
+// work follows the samples present, not the seconds asked for or the rate a
+// header claims (it used to demodulate whole seconds of zeros); one that lies
+// wholly past the end is refused before any.
+TEST(DemodFileJob, ASelectionPastTheEndStopsAtTheLastSample)
 {
-    fixtures::TempDir dir;
-    AmJob am(48000, 4, 0, 4, 2);
-    DemodFileJob job(am.demod, am.feeder, 0, 4, dir.path, "out.wav");
-    const DemodFileJob::Result result = job.run();
-    ASSERT_TRUE(result.ok);
-    const std::vector<uint8_t> wav = readFile(result.path);
-    std::vector<int16_t> audio;
-    for (size_t i = 44; i + 1 < wav.size(); i += 2)
-        audio.push_back(static_cast<int16_t>(u16At(wav, i)));
-    ASSERT_GT(audio.size(), 4 * 44100u - 6000u);
-    EXPECT_GT(rms(audio, 44100, 22050), 1000.0);
-    EXPECT_LT(rms(audio, 3 * 44100, 22050), 1.0);
+    struct Case {
+        const char* what;
+        int32_t rate;
+        int64_t samples; // in the recording
+        bool countKnown; // as a recording's is; else the feeder finds the end
+        int32_t start, end;
+        bool ok;
+    };
+    const std::vector<Case> cases = {
+        {"2 s, seconds 0-4", 48000, 96000, true, 0, 4, true},
+        {"2 s, seconds 0-4, end found by reading", 48000, 96000, false, 0, 4, true},
+        {"2.5 s, second 2", 48000, 120000, true, 2, 3, true},
+        {"1000 samples claiming 5.2 MS/s", 5200000, 1000, true, 0, 0, true},
+        {"2 s, seconds 3-4", 48000, 96000, true, 3, 4, false},
+        {"2 s, second 2", 48000, 96000, true, 2, 2, false},
+    };
+    const Signal station = amStation(10000, 4000, 1000, 0.5);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        DemodSetup setup =
+            DemodSetup::fromFields(selection(c.start, c.end, 7105, 7115), kDemodAM, recordingAt(c.rate, c.end + 1));
+        DemodulatorObject demod;
+        ASSERT_TRUE(setup.configure(demod));
+        DemodSecondFeeder feeder(
+            [&](ComplexSample* block, double atSecond, int64_t samples) -> int64_t {
+                const int64_t first = static_cast<int64_t>(atSecond * c.rate);
+                const int64_t n = std::clamp<int64_t>(c.samples - first, 0, samples);
+                for (int64_t i = 0; i < n; ++i)
+                    block[i] = station(first + i, c.rate);
+                return n;
+            },
+            c.rate, c.countKnown ? c.samples : DemodSecondFeeder::kUnknownCount);
+        fixtures::TempDir dir;
+        DemodFileJob job(demod, feeder, c.start, c.end, dir.path, "out.wav");
+        const DemodFileJob::Result result = job.run();
+        if (!c.ok) {
+            EXPECT_FALSE(result.ok);
+            EXPECT_EQ(result.message, "The selection holds no samples of the recording; nothing was written.");
+            EXPECT_EQ(feeder.demodulated(), 0);
+            EXPECT_EQ(entriesIn(dir.path), 0u);
+            continue;
+        }
+        ASSERT_TRUE(result.ok) << result.message;
+        EXPECT_TRUE(result.complete);
+        EXPECT_TRUE(result.clipped);
+        EXPECT_NE(result.message.find("The recording ends at"), std::string::npos) << result.message;
+        const int64_t present = c.samples - int64_t{c.start} * c.rate;
+        EXPECT_EQ(result.audioSamples, std::llround(static_cast<double>(present) * 44100 / c.rate));
+        // The second before the selection, the samples present, and the
+        // silence that pushes the pipeline's last audio out: a fraction of a second.
+        const int64_t before = c.start > 0 ? c.rate : 0;
+        EXPECT_LE(feeder.demodulated(), before + present + c.rate / 4);
+        const std::vector<uint8_t> wav = readFile(result.path);
+        std::vector<int16_t> audio;
+        for (size_t i = 44; i + 1 < wav.size(); i += 2)
+            audio.push_back(static_cast<int16_t>(u16At(wav, i)));
+        ASSERT_EQ(static_cast<int64_t>(audio.size()), result.audioSamples);
+        if (present >= c.rate / 2)
+            EXPECT_GT(rms(audio, audio.size() - 4410, 4410), 1000.0);
+    }
 }
 
 // A recording of 2.48 s: a selection to its last whole second takes in the

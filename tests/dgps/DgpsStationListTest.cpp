@@ -104,6 +104,8 @@ TEST(DgpsAlmanacImport, HostileRecordsAreSkippedOrKeptWhole)
         {"frequency inf", {{"signalFrequency", "inf"}}, false, ""},
         {"transmitter 1e300", {{"transmittingStationID", "1e300"}}, true, "300.0;100;000;486;486;"},
         {"transmitter -5", {{"transmittingStationID", "-5"}}, true, "transmitter ID not listed"},
+        {"name of 100000 '&' without ';'", {{"stationName", std::string(100000, '&') + "&amp;&quot"}}, true,
+         ";" + std::string(100001, '&') + "&quot;"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -123,6 +125,23 @@ TEST(DgpsAlmanacImport, HostileRecordsAreSkippedOrKeptWhole)
             EXPECT_NE(result.listText.find(c.inList), std::string::npos) << result.listText;
         }
     }
+}
+
+// Opening tags that never end make one record with the record that does,
+// not 20,000 records that each run on to its end.
+TEST(DgpsAlmanacImport, UnendedRecordsDoNotOverlap)
+{
+    std::string xml = "<DGNSSStationAlmanac>";
+    for (int k = 0; k < 20000; ++k)
+        xml += "<DGNSSStation><stationName>Unended</stationName>";
+    xml += almanacRecord({}) + almanacRecord({{"stationName", "After"}}) + "</DGNSSStationAlmanac>";
+    DgpsAlmanacImport::Result result;
+    std::string error;
+    ASSERT_TRUE(DgpsAlmanacImport::convert(xml, result, error)) << error;
+    EXPECT_EQ(result.stations, 2);
+    EXPECT_EQ(result.merged, 0);
+    EXPECT_EQ(result.skipped, 0);
+    EXPECT_NE(result.listText.find(";Unended;"), std::string::npos) << result.listText.substr(0, 400);
 }
 
 // Many records repeating few sites: merged in one pass.

@@ -301,6 +301,7 @@ TEST(ForeignFormats, FileNamesSayWhatTheirConventionsHold)
         {"g001_433.92M_250k.cu8", "rtl_433", 250000, 433920000, std::nullopt},
         {"my_capture_2.4G_2.048M.cs16", "rtl_433", 2048000, 2.4e9, std::nullopt},
         {"g001_433.92M.cu8", "", 0, std::nullopt, std::nullopt},
+        {"g001_433.92M_999999999999999G.cu8", "", 0, 433920000, std::nullopt},
         {"gqrx_20231015_123456_433920000_2000000_fc.raw", "gqrx", 2000000, 433920000, kCaptureStart},
         {"gqrx_2023101_123456_433920000_2000000_fc.raw", "", 0, std::nullopt, std::nullopt},
         {"baseband_14074000Hz_12-34-56_15-10-2023.wav", "SDR++", 0, 14074000, kCaptureStart},

@@ -404,6 +404,7 @@ TEST(RecordingSizes, TheSamplesPresentAreReadWhateverTheHeaderClaims)
         {"RIFF length unknown", spectraVue(0xFFFFFFFF), 0, ""},
         {"RIFF data 0 bytes, samples after", spectraVue(0), 0, "1 data chunk states 0 bytes"},
         {"KiwiSDR one chunk of 0 bytes", kiwi({2}), 0, "1 data chunk states 0 bytes"},
+        {"KiwiSDR first chunk of 0 bytes", kiwi({0}), 0, "1 data chunk states 0 bytes"},
         {"KiwiSDR two chunks and the last of 0 bytes", kiwi({2, 34}), 0, "2 data chunks state 0 bytes"},
     };
     for (const Case& c : cases) {

@@ -82,6 +82,34 @@ TEST(WaterfallRowPlan, LongRecordingsTakeSeveralSecondsPerRowAndEverySecondMapsB
     EXPECT_EQ(plan.rowOfSecond(1e12), plan.rowCount() - 1);
 }
 
+// A slow rate (a header's 1 S/s) gives rows of at least one transform each:
+// the samples analysed, rows times the transform, stay near those there are.
+TEST(WaterfallRowPlan, RowsOfASlowRecordingHoldATransformEach)
+{
+    const struct {
+        int lines;
+        double rate;
+        int fftSize, rows, secondsPerRow;
+    } cases[] = {
+        {1150000, 1.0, 8192, 140, 8215}, // 4.6 MB of ci16 at 1 S/s: once 95834 rows of 8192
+        {3600, 2000.0, 8192, 720, 5},    {3600, 48000.0, 8192, 3600, 1},
+        {100, 1.0, 8192, 1, 100},        {2000000, 2e6, 65536, 100000, 20},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.lines);
+        const WaterfallRowPlan plan =
+            WaterfallRowPlan::forTransforms(c.lines, WaterfallRowPlan::kMaxPngRows, c.rate, c.fftSize);
+        EXPECT_EQ(plan.rowCount(), c.rows);
+        EXPECT_EQ(plan.secondsPerRow(), c.secondsPerRow);
+        EXPECT_EQ(plan.endSecond(plan.rowCount() - 1), c.lines);
+        int seconds[WaterfallRowPlan::kMaxSecondsAnalysedPerRow];
+        int64_t analysed = 0;
+        for (int row = 0; row < plan.rowCount(); ++row)
+            analysed += int64_t{plan.analysedSeconds(row, c.rate, c.fftSize, seconds)} * c.fftSize;
+        EXPECT_LE(analysed, std::max<int64_t>(c.lines * static_cast<int64_t>(c.rate), c.fftSize));
+    }
+}
+
 TEST(WaterfallRowPlan, RowsAnalyseAFewSecondsThatDoNotOverlap)
 {
     int seconds[WaterfallRowPlan::kMaxSecondsAnalysedPerRow];

@@ -15,7 +15,8 @@
 // int32 rows, int32 halfSpan in Hz, int32 channels, int32 start time in Unix
 // seconds, then one float32 per channel, its frequency in kHz; zeros up to
 // the end of the header), then the rows in order, each channel in order, its
-// kLevels float32 levels.
+// kLevels float32 levels. A row after a recording's end holds NaN levels:
+// no measurement, which pictures draw as the weakest level.
 class CarrierAnalysis {
 public:
     static constexpr int kLevels = 2048;

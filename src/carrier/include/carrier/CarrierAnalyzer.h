@@ -29,8 +29,10 @@ public:
     int process(int count, const ComplexSample* block, float* row);
 
     // Measures second `second` of `recording`; the part of the block beyond
-    // the recording's end is zeros. false when the read failed (the
-    // recording's readError() says why); the row is then not written.
+    // the recording's end is zeros. A second wholly past the end is no
+    // measurement: its levels are NaN ("no levels", drawn as the weakest).
+    // false when the read failed (the recording's readError() says why); the
+    // row is then not written.
     bool measureSecond(RecordingObject& recording, int second, float* row);
 
     int fftSize() const { return fftSize_; }

@@ -24,7 +24,9 @@ public:
     // against the earliest. Left out, each with a line in notes(): a file
     // that is no recording, a recording starting at the same time as one
     // already taken, and one whose sample rate or centre frequency differs
-    // from the earliest's. false with `error` set when nothing is left to
+    // from the earliest's. A recording shorter than kSecondsPerFile gets a
+    // line naming its rows after its end, which hold no levels (NaN).
+    // false with `error` set when nothing is left to
     // analyse, no medium-wave channel lies in the band, or fftSize (a power of
     // two, 512 to 8388608) or halfSpan (1 to 100000 Hz) is out of range.
     bool prepare(const std::vector<std::string>& paths, int fftSize, double halfSpan, std::string& error);

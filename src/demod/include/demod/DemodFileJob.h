@@ -18,7 +18,9 @@ class DemodSecondFeeder;
 // ends): the second before the selection (where
 // there is one) fills the pipeline, the second after it flushes the pipeline,
 // and the audio is trimmed by the pipeline's delay. A selection without a
-// sample of the recording is refused. The audio goes to a temporary file in the target
+// sample of the recording is refused; one that runs past the recording's last
+// sample stops there (Result::clipped): nothing past the end is demodulated
+// but the silence that pushes the pipeline's last audio out. The audio goes to a temporary file in the target
 // folder that is renamed over the target at the end, so a failed or cancelled
 // run leaves nothing behind and an existing file is replaced only by a whole one.
 //
@@ -45,8 +47,9 @@ public:
 
     struct Result {
         bool ok = false;          // a file was written
-        bool complete = false;    // ... holding the whole selection
-        std::string message;      // why not ok or not complete; empty otherwise
+        bool complete = false;    // ... holding the whole selection, or all of it the recording holds
+        bool clipped = false;     // the recording ends inside the selection: the file stops there
+        std::string message;      // why not ok or not complete, or where it was clipped; empty otherwise
         std::string path;         // the file written
         int64_t audioSamples = 0; // 16-bit samples in the file
     };
@@ -70,8 +73,9 @@ public:
     // Output samples by which the audio of `configured` (set up and reset)
     // runs ahead of its input: its start-up hold-back less its filters' delay;
     // negative when it lags. Measured with a tone burst through a demodulator
-    // set up the same way.
-    static int measureLead(const DemodulatorObject& configured);
+    // set up the same way, its two halves at most `maxHalfSamples` each: a
+    // run over a recording shorter than the burst measures with a shorter one.
+    static int measureLead(const DemodulatorObject& configured, int64_t maxHalfSamples = INT64_MAX);
     void cancel() { cancelled_ = true; }
     // The next second to read; the skip buttons move it during a run.
     void setPosition(int32_t second) { position_ = second; }

@@ -20,6 +20,11 @@ public:
     WaterfallRowPlan() = default;
     // lines: seconds of the recording (>= 0); maxRows >= 1.
     WaterfallRowPlan(int lines, int maxRows);
+    // As above, with rows of at least the seconds one transform of `fftSize`
+    // samples takes at `sampleRate` S/s: a slow recording (a header's 1 S/s)
+    // is not drawn as rows that each analyse mostly the next rows' samples
+    // again, so the work follows the samples there are.
+    static WaterfallRowPlan forTransforms(int lines, int maxRows, double sampleRate, int fftSize);
 
     int lines() const { return lines_; }
     int rowCount() const { return rows_; }
