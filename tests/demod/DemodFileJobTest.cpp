@@ -297,8 +297,9 @@ TEST(DemodFileJob, ASelectionPastTheEndStopsAtTheLastSample)
         for (size_t i = 44; i + 1 < wav.size(); i += 2)
             audio.push_back(static_cast<int16_t>(u16At(wav, i)));
         ASSERT_EQ(static_cast<int64_t>(audio.size()), result.audioSamples);
-        if (present >= c.rate / 2)
+        if (present >= c.rate / 2) {
             EXPECT_GT(rms(audio, audio.size() - 4410, 4410), 1000.0);
+        }
     }
 }
 
