@@ -264,8 +264,7 @@ TEST(DemodFileJob, ASelectionPastTheEndStopsAtTheLastSample)
         DemodulatorObject demod;
         ASSERT_TRUE(setup.configure(demod));
         DemodSecondFeeder feeder(
-            [&](ComplexSample* block, double atSecond, int64_t samples) -> int64_t {
-                const int64_t first = static_cast<int64_t>(atSecond * c.rate);
+            [&](ComplexSample* block, int64_t first, int64_t samples) -> int64_t {
                 const int64_t n = std::clamp<int64_t>(c.samples - first, 0, samples);
                 for (int64_t i = 0; i < n; ++i)
                     block[i] = station(first + i, c.rate);
