@@ -298,7 +298,9 @@ template <class Accept>
 bool DGPSDemodObject::mend(const int64_t (&positions)[32], uint32_t bits, uint32_t fixed, int most,
                            Accept&& accept) const
 {
-    int weakest[kMended];
+    // The weakest bits are kept in an array of kMended: no caller may ask for more.
+    most = std::clamp(most, 0, kMended);
+    int weakest[kMended] = {};
     int found = 0;
     for (int k = 0; k < 32; ++k) {
         if (fixed >> (31 - k) & 1)
