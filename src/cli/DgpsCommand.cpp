@@ -16,6 +16,7 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -151,14 +152,26 @@ int runLive(std::map<std::string, std::string>& options, DgpsStationTable& table
     DgpsUdpReceiver receiver;
     if (options.count("--from") && !receiver.takeOnlyFrom(options["--from"]))
         return cliFail("--from needs the sender as ADDR:PORT, a numeric IPv4 address and a port");
+    // Ctrl-C, a kill or a closed terminal ends the run like its time running
+    // out, so that what was lost is still reported: the signals are held in
+    // every thread (the receiver's and decoder's inherit the mask) and taken
+    // here, between the checks of the time.
+    sigset_t stopping;
+    sigemptyset(&stopping);
+    for (const int s : {SIGINT, SIGTERM, SIGHUP})
+        sigaddset(&stopping, s);
+    pthread_sigmask(SIG_BLOCK, &stopping, nullptr);
     std::string error;
     if (!receiver.start(static_cast<int>(port), format == "u16", error))
         return cliFail(error);
     std::fprintf(stderr, "listening on 127.0.0.1:%d, %d decoders\n", receiver.port(), decoder.numDemodObj());
     std::thread processor([&] { decoder.run(receiver); });
     const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (seconds == 0 || std::chrono::steady_clock::now() < end)
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    int stoppedBy = 0;
+    while (stoppedBy <= 0 && (seconds == 0 || std::chrono::steady_clock::now() < end)) {
+        const timespec wait{0, 50'000'000};
+        stoppedBy = sigtimedwait(&stopping, nullptr, &wait);
+    }
     decoder.stop();
     processor.join();
     receiver.stop();
@@ -171,7 +184,7 @@ int runLive(std::map<std::string, std::string>& options, DgpsStationTable& table
         std::fprintf(stderr, "%llu datagrams from senders other than %s ignored\n",
                      static_cast<unsigned long long>(receiver.droppedOtherSenders()),
                      receiver.sender().empty() ? "the first" : receiver.sender().c_str());
-    return 0;
+    return stoppedBy > 0 ? 128 + stoppedBy : 0;
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include <arpa/inet.h>
 #include <chrono>
 #include <cmath>
+#include <csignal>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <thread>
@@ -212,3 +213,50 @@ TEST_F(DgpsCommand, LiveInputPrintsALinePerDecode)
 }
 
 } // namespace
+
+// Stopped by a signal, a live run ends as when its time runs out: it reports
+// what it set aside and exits with 128 + the signal's number.
+TEST_F(DgpsCommand, LiveInputStoppedBySignalStillReportsWhatItIgnored)
+{
+    const std::string list = demoFolder.path + "/list.txt";
+    std::ofstream(list) << "301.0;200;7;77;77;Live Point;x;Testland;50*0'0N;8*0'0E\n";
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const int probe = ::socket(AF_INET, SOCK_DGRAM, 0);
+    ASSERT_EQ(::bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    socklen_t length = sizeof address;
+    ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
+    ::close(probe);
+
+    for (const int signal : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(signal);
+        CliProcess process = startCli({"dgps", "--udp", "--rate", "16000", "--center", "300000", "--port",
+                                       std::to_string(ntohs(address.sin_port)), "--seconds", "0", "--stations", list});
+        ASSERT_GT(process.pid, 0);
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        for (bool taken = false; !taken && std::chrono::steady_clock::now() < giveUp;) {
+            const int check = ::socket(AF_INET, SOCK_DGRAM, 0);
+            taken = ::bind(check, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0;
+            ::close(check);
+            if (!taken)
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        // The first sender is the one listened to; the second is ignored and counted.
+        const std::vector<uint8_t> datagram(4 + 4 * 256, 0);
+        const int first = ::socket(AF_INET, SOCK_DGRAM, 0);
+        const int second = ::socket(AF_INET, SOCK_DGRAM, 0);
+        ::sendto(first, datagram.data(), datagram.size(), 0, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        for (int k = 0; k < 3; ++k)
+            ::sendto(second, datagram.data(), datagram.size(), 0, reinterpret_cast<sockaddr*>(&address),
+                     sizeof address);
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        ::kill(process.pid, signal);
+        const CliResult r = finishCli(process);
+        ::close(first);
+        ::close(second);
+        EXPECT_EQ(r.status, 128 + signal) << r.err;
+        EXPECT_NE(r.err.find(" datagrams from senders other than"), std::string::npos) << r.err;
+    }
+}
