@@ -1,5 +1,7 @@
 #include "dsp/AudioBandPass.h"
 
+#include "support/ToneGain.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,15 +17,7 @@ double gainDb(double f, double rate)
 {
     AudioBandPass filter;
     EXPECT_TRUE(filter.configure(300.0, 3000.0, rate));
-    const int n = static_cast<int>(rate);
-    std::vector<double> x(n);
-    for (int i = 0; i < n; ++i)
-        x[i] = std::sin(2.0 * std::numbers::pi * f * i / rate);
-    filter.process(x, x);
-    std::complex<double> sum;
-    for (int i = n / 2; i < n; ++i)
-        sum += x[i] * std::polar(1.0, -2.0 * std::numbers::pi * f * i / rate);
-    return 20.0 * std::log10(2.0 * std::abs(sum) / (n - n / 2));
+    return fixtures::toneGainDb([&](std::vector<double>& x) { filter.process(x, x); }, f, rate);
 }
 
 TEST(AudioBandPass, ButterworthEdgesAndSkirts)
